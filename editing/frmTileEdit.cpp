@@ -1,0 +1,189 @@
+#include "editing/frmTileEdit.h"
+
+#include <QPushButton>
+#include <QShowEvent>
+#include <algorithm>
+#include <cstdlib>
+
+#include "editing/PictureArea.h"
+#include "engine/Bits.h"
+#include "project/Palette.h"
+#include "view/TileViewHost.h"
+
+namespace dapplix {
+
+namespace {
+
+constexpr int kClientWidth = 277;
+constexpr int kClientHeight = 228;
+constexpr int kZoom = 24;           // screen pixels per tile pixel
+constexpr int kTileSide = 8;
+constexpr int kEditSide = kZoom * kTileSide;  // 192
+constexpr int kColourCell = 32;     // one colour of the strip, and each current-colour box
+constexpr QRgb kEditGrid = 0x280A0A;  // dark red lines between the enlarged pixels
+
+int FloorDiv(int value, int divisor) {
+    return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
+}
+
+int PixelUnder(int coordinate) { return std::clamp(FloorDiv(coordinate, kZoom), 0, kTileSide - 1); }
+
+QPushButton* MakeButton(QWidget* parent, const char* name, const char* text, int x, int y) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(name);
+    button->setGeometry(x, y, 73, 25);
+    return button;
+}
+
+}  // namespace
+
+frmTileEdit::frmTileEdit(Model& model, TileViewHost& host, QWidget* parent)
+    : QDialog(parent), model_(model), host_(host) {
+    setObjectName("frmTileEdit");
+    setWindowTitle(QString());
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(kClientWidth, kClientHeight);
+    setModal(true);
+
+    picTileEdit = new PictureArea(kEditSide, kEditSide, this);
+    picTileEdit->setObjectName("picTileEdit");
+    picTileEdit->move(0, 0);
+
+    cmdOkay = MakeButton(this, "cmdOkay", "&Okay", 16, 200);
+    cmdOkay->setDefault(true);
+    cmdCancel = MakeButton(this, "cmdCancel", "&Cancel", 104, 200);
+
+    picCurCols = new PictureArea(2 * kColourCell, kColourCell, this);
+    picCurCols->setObjectName("picCurCols");
+    picCurCols->move(200, 32);
+
+    picCols = new PictureArea(kColourCell, 4 * kColourCell, this);
+    picCols->setObjectName("picCols");
+    picCols->move(216, 72);
+
+    cmdPixSw = MakeButton(this, "cmdPixSw", "&Pixel Switch", 200, 4);
+
+    setTabOrder(cmdOkay, cmdCancel);
+    setTabOrder(cmdCancel, cmdPixSw);
+
+    connect(picCols, &PictureArea::MouseUp, this, &frmTileEdit::picCols_MouseUp);
+    connect(picTileEdit, &PictureArea::MouseDown, this, &frmTileEdit::picTileEdit_MouseDown);
+    connect(picTileEdit, &PictureArea::MouseMove, this, &frmTileEdit::picTileEdit_MouseMove);
+    connect(cmdPixSw, &QPushButton::clicked, this, [this] { cmdPixSw_Click(); });
+    connect(cmdOkay, &QPushButton::clicked, this, [this] { cmdOkay_Click(); });
+    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+bool frmTileEdit::TileRefused() const {
+    const int tile = model_.EditTileNum;
+    return tile < 0 || tile >= kTilesPerBank || TileAbsent(model_, host_.CurrentBank(), tile);
+}
+
+int frmTileEdit::exec() {
+    if (TileRefused()) {
+        setResult(QDialog::Rejected);
+        return QDialog::Rejected;
+    }
+    return QDialog::exec();
+}
+
+int frmTileEdit::Palette() const { return std::clamp<int>(model_.EditTilePal, 0, kPalettes - 1); }
+
+QRgb frmTileEdit::Colour(int index) const { return PalToRgb(model_, index, Palette()); }
+
+void frmTileEdit::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // Restoring a minimised window is not a new opening: keep the chosen colours.
+    if (!event->spontaneous()) Form_Activate();
+}
+
+void frmTileEdit::Form_Activate() {
+    for (int i = 0; i < 4; ++i)
+        picCols->FillRect(0, kColourCell * i, kColourCell - 1, kColourCell * i + kColourCell - 1, Colour(i));
+    LeftCol = 0;
+    RightCol = 1;
+    UpdateCurCols();
+    UpdateEditTile();
+    cmdOkay->setFocus();
+}
+
+void frmTileEdit::UpdateCurCols() {
+    picCurCols->FillRect(0, 0, kColourCell - 1, kColourCell - 1, Colour(LeftCol));
+    picCurCols->FillRect(kColourCell, 0, 2 * kColourCell - 1, kColourCell - 1, Colour(RightCol));
+}
+
+void frmTileEdit::UpdateEditTile() {
+    for (int y = 0; y < kTileSide; ++y)
+        for (int x = 0; x < kTileSide; ++x)
+            picTileEdit->FillRect(kZoom * x, kZoom * y, kZoom * x + kZoom - 1, kZoom * y + kZoom - 1,
+                                  Colour(TilePixel(model_.EditTileData, x, y)));
+    // The grid is always drawn here, whatever the tile view's grid setting.
+    for (int k = 1; k < kTileSide; ++k) {
+        picTileEdit->DrawLine(kZoom * k, 0, kZoom * k, kEditSide - 1, kEditGrid);
+        picTileEdit->DrawLine(0, kZoom * k, kEditSide - 1, kZoom * k, kEditGrid);
+    }
+}
+
+void frmTileEdit::picCols_MouseUp(int button, int /*x*/, int y) {
+    if (button == 0) return;
+    const int index = std::clamp(FloorDiv(y, kColourCell), 0, 3);
+    if (button == kButtonLeft)
+        LeftCol = index;
+    else
+        RightCol = index;
+    UpdateCurCols();
+}
+
+void frmTileEdit::PaintPixel(int x, int y, int colour) { SetTilePixel(model_.EditTileData, x, y, colour); }
+
+void frmTileEdit::picTileEdit_MouseDown(int button, int x, int y) {
+    if (button == 0) return;
+    PixX = PixelUnder(x);
+    PixY = PixelUnder(y);
+    LastX = PixX;
+    LastY = PixY;
+    PaintPixel(PixX, PixY, button == kButtonLeft ? LeftCol : RightCol);
+    UpdateEditTile();
+}
+
+void frmTileEdit::picTileEdit_MouseMove(int buttons, int x, int y) {
+    PixX = PixelUnder(x);
+    PixY = PixelUnder(y);
+    if (buttons == 0 || (PixX == LastX && PixY == LastY)) return;
+    const int colour = buttons == kButtonLeft ? LeftCol : RightCol;
+    // Mouse moves arrive only now and then; a quick stroke jumps pixels. Paint the
+    // pixels on the straight way from the last painted one as well, so the stroke has
+    // no gaps; the last painted pixel itself is not painted again.
+    const int dx = std::abs(PixX - LastX), sx = LastX < PixX ? 1 : -1;
+    const int dy = -std::abs(PixY - LastY), sy = LastY < PixY ? 1 : -1;
+    int err = dx + dy;
+    int cx = LastX, cy = LastY;
+    while (cx != PixX || cy != PixY) {
+        const int e2 = 2 * err;
+        if (e2 >= dy) { err += dy; cx += sx; }
+        if (e2 <= dx) { err += dx; cy += sy; }
+        PaintPixel(cx, cy, colour);
+    }
+    LastX = PixX;
+    LastY = PixY;
+    UpdateEditTile();
+}
+
+void frmTileEdit::cmdPixSw_Click() {
+    SwitchTilePixels(model_.EditTileData, LeftCol, RightCol);
+    UpdateEditTile();
+}
+
+void frmTileEdit::cmdOkay_Click() {
+    const int bank = host_.CurrentBank();
+    const int tile = model_.EditTileNum;
+    if (TileRefused() || !CommitTileImage(model_, bank, tile, model_.EditTileData)) {
+        reject();
+        return;
+    }
+    host_.DrawTile(model_.EditTileData, model_.SelX1, model_.SelY1, model_.EditTilePal);
+    accept();
+}
+
+}  // namespace dapplix

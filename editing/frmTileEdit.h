@@ -1,0 +1,63 @@
+// The tile editor: one tile enlarged 24 times with a grid, painted with the mouse in
+// the two colours put on the left and the other buttons. The opener sets EditTileNum,
+// EditTileData and EditTilePal (and the selection's top-left cell says where the tile
+// sits in the tile view) and runs exec(); "Okay" stores the tile as an edited tile
+// and redraws its cell, "Cancel" leaves the data model alone.
+#pragma once
+
+#include <QDialog>
+
+#include "engine/Binary.h"
+
+class QPushButton;
+
+namespace dapplix {
+
+class PictureArea;
+class TileViewHost;
+
+class frmTileEdit : public QDialog {
+    Q_OBJECT
+public:
+    frmTileEdit(Model& model, TileViewHost& host, QWidget* parent = nullptr);
+
+    // Refuses (returns Rejected without showing) a tile that reaches past the end of
+    // its bank: its bytes could not be stored back.
+    int exec() override;
+
+    void UpdateCurCols();
+    void UpdateEditTile();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void Form_Activate();
+    void picCols_MouseUp(int button, int x, int y);
+    void picTileEdit_MouseDown(int button, int x, int y);
+    void picTileEdit_MouseMove(int buttons, int x, int y);
+    void cmdPixSw_Click();
+    void cmdOkay_Click();
+
+    bool TileRefused() const;
+    int Palette() const;
+    QRgb Colour(int index) const;
+    void PaintPixel(int x, int y, int colour);
+
+    Model& model_;
+    TileViewHost& host_;
+
+    int LeftCol = 0;   // painted by the left button
+    int RightCol = 1;  // painted by any other button
+    int PixX = 0, PixY = 0;
+    int LastX = 0, LastY = 0;
+
+    PictureArea* picTileEdit = nullptr;
+    PictureArea* picCurCols = nullptr;
+    PictureArea* picCols = nullptr;
+    QPushButton* cmdOkay = nullptr;
+    QPushButton* cmdCancel = nullptr;
+    QPushButton* cmdPixSw = nullptr;
+};
+
+}  // namespace dapplix

@@ -1,0 +1,117 @@
+#include "project/frmEditCol.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QSlider>
+#include <algorithm>
+
+#include "editing/PictureArea.h"
+
+namespace dapplix {
+
+namespace {
+
+constexpr int kClientWidth = 224;
+constexpr int kClientHeight = 152;
+constexpr int kComponentMax = 31;  // Game Boy Color components are 5 bits
+constexpr int kLargeStep = 8;
+
+QSlider* MakeComponentSlider(QWidget* parent, const char* name, int y) {
+    auto* slider = new QSlider(Qt::Horizontal, parent);
+    slider->setObjectName(name);
+    slider->setGeometry(48, y, 177, 17);
+    slider->setRange(0, kComponentMax);
+    slider->setSingleStep(1);
+    slider->setPageStep(kLargeStep);
+    return slider;
+}
+
+QLabel* MakeCaption(QWidget* parent, const QString& text, int y) {
+    auto* label = new QLabel(text, parent);
+    label->setGeometry(8, y, 40, 17);
+    return label;
+}
+
+}  // namespace
+
+frmEditCol::frmEditCol(Model& model, QWidget* parent) : QDialog(parent), model_(model) {
+    setObjectName("frmEditCol");
+    setWindowTitle(QString());
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setFixedSize(kClientWidth, kClientHeight);
+    setModal(true);
+
+    picEditCol = new PictureArea(29, 21, this);
+    picEditCol->setObjectName("picEditCol");
+    picEditCol->move(8, 8);
+
+    lblCol = new QLabel(this);
+    lblCol->setObjectName("lblCol");
+    lblCol->setGeometry(48, 12, 177, 17);
+
+    MakeCaption(this, "Red:", 40)->setObjectName("lblRed");
+    sldRed = MakeComponentSlider(this, "sldRed", 40);
+    MakeCaption(this, "Green:", 64)->setObjectName("lblGreen");
+    sldGreen = MakeComponentSlider(this, "sldGreen", 64);
+    MakeCaption(this, "Blue:", 88)->setObjectName("lblBlue");
+    sldBlue = MakeComponentSlider(this, "sldBlue", 88);
+
+    cmdOkay = new QPushButton("&Okay", this);
+    cmdOkay->setObjectName("cmdOkay");
+    cmdOkay->setGeometry(24, 120, 73, 25);
+    cmdOkay->setDefault(true);
+
+    cmdCancel = new QPushButton("&Cancel", this);
+    cmdCancel->setObjectName("cmdCancel");
+    cmdCancel->setGeometry(128, 120, 73, 25);
+    // Escape already rejects a QDialog; the button does the same.
+
+    for (QSlider* slider : {sldRed, sldGreen, sldBlue})
+        connect(slider, &QSlider::valueChanged, this, [this] { RefreshEditCol(); });
+    connect(cmdOkay, &QPushButton::clicked, this, [this] { cmdOkay_Click(); });
+    connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void frmEditCol::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    // A window-system show (restoring a minimised window) is not a new opening and must
+    // not throw away the sliders' positions.
+    if (!event->spontaneous()) Form_Activate();
+}
+
+void frmEditCol::Form_Activate() {
+    EditSet = model_.CurPalSet == kSpriteSet ? kSpriteSet : kBackgroundSet;
+    EditPalette = std::clamp<int>(model_.EditPal, 0, kPalettes - 1);
+    EditColour = std::clamp<int>(model_.EditCol, 0, kColours - 1);
+
+    lblCol->setText(QString("%1 Palette %2, Color %3")
+                        .arg(EditSet == kSpriteSet ? "Sprite" : "Background")
+                        .arg(EditPalette)
+                        .arg(EditColour));
+
+    const auto& colour = model_.Pals[EditSet][EditPalette][EditColour];
+    sldRed->setValue(colour[0]);
+    sldGreen->setValue(colour[1]);
+    sldBlue->setValue(colour[2]);
+    RefreshEditCol();
+    cmdOkay->setFocus();
+}
+
+void frmEditCol::RefreshEditCol() {
+    const int scale = model_.ColorScale;
+    PreviewCol = qRgb(sldRed->value() * scale, sldGreen->value() * scale, sldBlue->value() * scale);
+    const QImage& picture = picEditCol->Image();
+    picEditCol->FillRect(0, 0, picture.width() - 1, picture.height() - 1, PreviewCol);
+}
+
+void frmEditCol::cmdOkay_Click() {
+    auto& colour = model_.Pals[EditSet][EditPalette][EditColour];
+    colour[0] = std::int16_t(sldRed->value());
+    colour[1] = std::int16_t(sldGreen->value());
+    colour[2] = std::int16_t(sldBlue->value());
+    accept();
+}
+
+}  // namespace dapplix

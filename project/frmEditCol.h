@@ -1,0 +1,54 @@
+// The colour editor: one colour of one palette of the shown set, as three 5-bit
+// sliders and a preview swatch. The opener sets EditPal and EditCol, runs exec() and
+// compares the colour afterwards; "Okay" stores the sliders into Pals, "Cancel" (or
+// closing the window) leaves Pals alone.
+#pragma once
+
+#include <QDialog>
+#include <QRgb>
+
+#include "engine/Binary.h"
+
+class QLabel;
+class QPushButton;
+class QSlider;
+
+namespace dapplix {
+
+class PictureArea;
+
+class frmEditCol : public QDialog {
+    Q_OBJECT
+public:
+    explicit frmEditCol(Model& model, QWidget* parent = nullptr);
+
+    // Repaints the swatch from the three sliders with the current ColorScale.
+    void RefreshEditCol();
+
+    // The colour the swatch was last painted with.
+    QRgb PreviewColour() const { return PreviewCol; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void Form_Activate();
+    void cmdOkay_Click();
+
+    Model& model_;
+    // The colour this showing edits, fixed when it opens.
+    int EditSet = 0;
+    int EditPalette = 0;
+    int EditColour = 0;
+    QRgb PreviewCol = 0;
+
+    PictureArea* picEditCol = nullptr;
+    QLabel* lblCol = nullptr;
+    QSlider* sldRed = nullptr;
+    QSlider* sldGreen = nullptr;
+    QSlider* sldBlue = nullptr;
+    QPushButton* cmdOkay = nullptr;
+    QPushButton* cmdCancel = nullptr;
+};
+
+}  // namespace dapplix
