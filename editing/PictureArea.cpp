@@ -43,25 +43,6 @@ void PictureArea::DrawLine(int x1, int y1, int x2, int y2, QRgb colour) {
     update(QRect(QPoint(x1, y1), QPoint(x2, y2)).normalized().translated(kFrameWidth, kFrameWidth));
 }
 
-int PictureArea::ButtonCode(Qt::MouseButton button) {
-    switch (button) {
-    case Qt::LeftButton: return kButtonLeft;
-    case Qt::RightButton: return kButtonRight;
-    case Qt::MiddleButton: return kButtonMiddle;
-    case Qt::NoButton: return 0;
-    default: return kButtonOther;
-    }
-}
-
-int PictureArea::ButtonSet(Qt::MouseButtons buttons) {
-    int set = 0;
-    if (buttons & Qt::LeftButton) set |= kButtonLeft;
-    if (buttons & Qt::RightButton) set |= kButtonRight;
-    if (buttons & Qt::MiddleButton) set |= kButtonMiddle;
-    if (buttons & ~(Qt::LeftButton | Qt::RightButton | Qt::MiddleButton)) set |= kButtonOther;
-    return set;
-}
-
 QPoint PictureArea::PicturePoint(const QMouseEvent* event) const {
     // Whole picture pixels, rounding down so that a point left of or above the picture
     // stays negative.
@@ -76,18 +57,18 @@ void PictureArea::paintEvent(QPaintEvent* event) {
 }
 
 void PictureArea::mousePressEvent(QMouseEvent* event) {
-    const QPoint p = PicturePoint(event);
-    emit MouseDown(ButtonCode(event->button()), p.x(), p.y());
+    emit mousePressed(PicturePoint(event), event->button());
+    event->accept();
 }
 
 void PictureArea::mouseMoveEvent(QMouseEvent* event) {
-    const QPoint p = PicturePoint(event);
-    emit MouseMove(ButtonSet(event->buttons()), p.x(), p.y());
+    emit mouseMoved(PicturePoint(event), event->buttons());
+    event->accept();
 }
 
 void PictureArea::mouseReleaseEvent(QMouseEvent* event) {
-    const QPoint p = PicturePoint(event);
-    emit MouseUp(ButtonCode(event->button()), p.x(), p.y());
+    emit mouseReleased(PicturePoint(event), event->button());
+    event->accept();
 }
 
 }  // namespace dapplix

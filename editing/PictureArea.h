@@ -8,12 +8,6 @@
 
 namespace dapplix {
 
-// Button codes as the dialogs reason about them; a move reports the set held down.
-constexpr int kButtonLeft = 1;
-constexpr int kButtonRight = 2;
-constexpr int kButtonMiddle = 4;
-constexpr int kButtonOther = 8;  // back, forward and the like: "not the left button"
-
 class PictureArea : public QFrame {
     Q_OBJECT
 public:
@@ -29,17 +23,15 @@ public:
     // One-pixel straight line, both ends included.
     void DrawLine(int x1, int y1, int x2, int y2, QRgb colour);
 
-    const QImage& Image() const { return image_; }
-
-    static int ButtonCode(Qt::MouseButton button);
-    static int ButtonSet(Qt::MouseButtons buttons);
+    const QImage& image() const { return image_; }
 
 signals:
-    // x, y in picture pixels; outside the picture while a button is held, since the
-    // area keeps the mouse from the press to the last release.
-    void MouseDown(int button, int x, int y);
-    void MouseMove(int buttons, int x, int y);
-    void MouseUp(int button, int x, int y);
+    // pos in picture pixels; outside the picture while a button is held, since the
+    // area keeps the mouse from the press to the last release. A move reports the set
+    // of buttons held down. The second press of a double click is reported as a press.
+    void mousePressed(QPoint pos, Qt::MouseButton button);
+    void mouseMoved(QPoint pos, Qt::MouseButtons buttons);
+    void mouseReleased(QPoint pos, Qt::MouseButton button);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

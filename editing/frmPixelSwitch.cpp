@@ -69,7 +69,7 @@ frmPixelSwitch::frmPixelSwitch(Model& model, TileViewHost& host, QWidget* parent
     cmdCancel->setObjectName("cmdCancel");
     cmdCancel->setGeometry(80, 80, 65, 25);
 
-    connect(picCols, &PictureArea::MouseUp, this, &frmPixelSwitch::picCols_MouseUp);
+    connect(picCols, &PictureArea::mouseReleased, this, &frmPixelSwitch::picCols_MouseUp);
     connect(cmdOkay, &QPushButton::clicked, this, [this] { cmdOkay_Click(); });
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -102,10 +102,10 @@ void frmPixelSwitch::UpdateCols() {
     picRight->FillRect(0, 0, kChoiceSide - 1, kChoiceSide - 1, Colour(RightCol));
 }
 
-void frmPixelSwitch::picCols_MouseUp(int button, int x, int /*y*/) {
-    if (button <= 0) return;
-    const int index = std::clamp(FloorDiv(x, kColourCell), 0, 3);
-    if (button == kButtonLeft)
+void frmPixelSwitch::picCols_MouseUp(QPoint pos, Qt::MouseButton button) {
+    if (button == Qt::NoButton) return;
+    const int index = std::clamp(FloorDiv(pos.x(), kColourCell), 0, 3);
+    if (button == Qt::LeftButton)
         LeftCol = index;
     else
         RightCol = index;

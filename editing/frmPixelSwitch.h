@@ -29,7 +29,7 @@ protected:
 
 private:
     void Form_Activate();
-    void picCols_MouseUp(int button, int x, int y);
+    void picCols_MouseUp(QPoint pos, Qt::MouseButton button);
     void cmdOkay_Click();
     void SwitchOneTile(int column, int row);
     QRgb Colour(int index) const;

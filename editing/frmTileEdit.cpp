@@ -67,9 +67,9 @@ frmTileEdit::frmTileEdit(Model& model, TileViewHost& host, QWidget* parent)
     setTabOrder(cmdOkay, cmdCancel);
     setTabOrder(cmdCancel, cmdPixSw);
 
-    connect(picCols, &PictureArea::MouseUp, this, &frmTileEdit::picCols_MouseUp);
-    connect(picTileEdit, &PictureArea::MouseDown, this, &frmTileEdit::picTileEdit_MouseDown);
-    connect(picTileEdit, &PictureArea::MouseMove, this, &frmTileEdit::picTileEdit_MouseMove);
+    connect(picCols, &PictureArea::mouseReleased, this, &frmTileEdit::picCols_MouseUp);
+    connect(picTileEdit, &PictureArea::mousePressed, this, &frmTileEdit::picTileEdit_MouseDown);
+    connect(picTileEdit, &PictureArea::mouseMoved, this, &frmTileEdit::picTileEdit_MouseMove);
     connect(cmdPixSw, &QPushButton::clicked, this, [this] { cmdPixSw_Click(); });
     connect(cmdOkay, &QPushButton::clicked, this, [this] { cmdOkay_Click(); });
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -125,10 +125,10 @@ void frmTileEdit::UpdateEditTile() {
     }
 }
 
-void frmTileEdit::picCols_MouseUp(int button, int /*x*/, int y) {
-    if (button == 0) return;
-    const int index = std::clamp(FloorDiv(y, kColourCell), 0, 3);
-    if (button == kButtonLeft)
+void frmTileEdit::picCols_MouseUp(QPoint pos, Qt::MouseButton button) {
+    if (button == Qt::NoButton) return;
+    const int index = std::clamp(FloorDiv(pos.y(), kColourCell), 0, 3);
+    if (button == Qt::LeftButton)
         LeftCol = index;
     else
         RightCol = index;
@@ -137,21 +137,23 @@ void frmTileEdit::picCols_MouseUp(int button, int /*x*/, int y) {
 
 void frmTileEdit::PaintPixel(int x, int y, int colour) { SetTilePixel(model_.EditTileData, x, y, colour); }
 
-void frmTileEdit::picTileEdit_MouseDown(int button, int x, int y) {
-    if (button == 0) return;
-    PixX = PixelUnder(x);
-    PixY = PixelUnder(y);
+void frmTileEdit::picTileEdit_MouseDown(QPoint pos, Qt::MouseButton button) {
+    if (button == Qt::NoButton) return;
+    PixX = PixelUnder(pos.x());
+    PixY = PixelUnder(pos.y());
     LastX = PixX;
     LastY = PixY;
-    PaintPixel(PixX, PixY, button == kButtonLeft ? LeftCol : RightCol);
+    PaintPixel(PixX, PixY, button == Qt::LeftButton ? LeftCol : RightCol);
     UpdateEditTile();
 }
 
-void frmTileEdit::picTileEdit_MouseMove(int buttons, int x, int y) {
-    PixX = PixelUnder(x);
-    PixY = PixelUnder(y);
-    if (buttons == 0 || (PixX == LastX && PixY == LastY)) return;
-    const int colour = buttons == kButtonLeft ? LeftCol : RightCol;
+void frmTileEdit::picTileEdit_MouseMove(QPoint pos, Qt::MouseButtons buttons) {
+    PixX = PixelUnder(pos.x());
+    PixY = PixelUnder(pos.y());
+    if (buttons == Qt::NoButton || (PixX == LastX && PixY == LastY)) return;
+    // Only the left button alone paints the left colour; any other button, or the left
+    // one together with another, paints the right colour.
+    const int colour = buttons == Qt::LeftButton ? LeftCol : RightCol;
     // Mouse moves arrive only now and then; a quick stroke jumps pixels. Paint the
     // pixels on the straight way from the last painted one as well, so the stroke has
     // no gaps; the last painted pixel itself is not painted again.

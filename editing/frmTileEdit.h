@@ -33,9 +33,9 @@ protected:
 
 private:
     void Form_Activate();
-    void picCols_MouseUp(int button, int x, int y);
-    void picTileEdit_MouseDown(int button, int x, int y);
-    void picTileEdit_MouseMove(int buttons, int x, int y);
+    void picCols_MouseUp(QPoint pos, Qt::MouseButton button);
+    void picTileEdit_MouseDown(QPoint pos, Qt::MouseButton button);
+    void picTileEdit_MouseMove(QPoint pos, Qt::MouseButtons buttons);
     void cmdPixSw_Click();
     void cmdOkay_Click();
 

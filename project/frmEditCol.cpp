@@ -102,7 +102,7 @@ void frmEditCol::Form_Activate() {
 void frmEditCol::RefreshEditCol() {
     const int scale = model_.ColorScale;
     PreviewCol = qRgb(sldRed->value() * scale, sldGreen->value() * scale, sldBlue->value() * scale);
-    const QImage& picture = picEditCol->Image();
+    const QImage& picture = picEditCol->image();
     picEditCol->FillRect(0, 0, picture.width() - 1, picture.height() - 1, PreviewCol);
 }
 
