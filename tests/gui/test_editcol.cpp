@@ -1,0 +1,245 @@
+// The colour editor driven as a user drives it: opened on a colour, sliders moved with
+// keys and clicks, the swatch read back from the screen, Okay, Cancel, Escape and the
+// window's close button.
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
+#include <QtTest>
+
+#include "EditingTestSupport.h"
+#include "project/frmEditCol.h"
+
+using namespace dapplix;
+using namespace dapplix::testing;
+
+class TestEditCol : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<Model> model;
+    std::unique_ptr<frmEditCol> dialog;
+
+    QSlider* Slider(const char* name) { return dialog->findChild<QSlider*>(name); }
+    QWidget* Swatch() { return dialog->findChild<QWidget*>("picEditCol"); }
+
+    // Every pixel of the swatch's drawing area (29 x 21 inside its frame) shows colour.
+    void CheckSwatch(QRgb colour) {
+        const QImage shown = Swatch()->grab().toImage();
+        QCOMPARE(shown.width(), 33);
+        QCOMPARE(shown.height(), 25);
+        for (int y = 0; y < 21; ++y)
+            for (int x = 0; x < 29; ++x)
+                if ((shown.pixel(x + 2, y + 2) & 0xFFFFFF) != colour)
+                    QFAIL(qPrintable(QString("swatch pixel (%1, %2) is %3, expected %4")
+                                         .arg(x).arg(y)
+                                         .arg(shown.pixel(x + 2, y + 2) & 0xFFFFFF, 6, 16, QChar('0'))
+                                         .arg(colour, 6, 16, QChar('0'))));
+    }
+
+    void Open(int set, int pal, int col) {
+        model->CurPalSet = std::int16_t(set);
+        model->EditPal = std::int16_t(pal);
+        model->EditCol = std::int16_t(col);
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+    }
+
+private slots:
+    void init() {
+        model = MakeEditingModel();
+        SetDefaultPals(*model);
+        dialog = std::make_unique<frmEditCol>(*model);
+    }
+    void cleanup() { dialog.reset(); }
+
+    void layout() {
+        QCOMPARE(dialog->objectName(), QString("frmEditCol"));
+        QCOMPARE(dialog->windowTitle(), QString());
+        QCOMPARE(dialog->size(), QSize(224, 152));
+        QCOMPARE(dialog->minimumSize(), dialog->maximumSize());  // not resizable
+        QCOMPARE(Swatch()->geometry(), QRect(8, 8, 33, 25));
+        QCOMPARE(dialog->findChild<QLabel*>("lblCol")->geometry(), QRect(48, 12, 177, 17));
+        const char* captions[] = {"Red:", "Green:", "Blue:"};
+        const char* sliders[] = {"sldRed", "sldGreen", "sldBlue"};
+        for (int i = 0; i < 3; ++i) {
+            QSlider* slider = Slider(sliders[i]);
+            QVERIFY(slider);
+            QCOMPARE(slider->geometry().topLeft(), QPoint(48, 40 + 24 * i));
+            QCOMPARE(slider->width(), 177);
+            QCOMPARE(slider->orientation(), Qt::Horizontal);
+            QCOMPARE(slider->minimum(), 0);
+            QCOMPARE(slider->maximum(), 31);
+            QCOMPARE(slider->singleStep(), 1);
+            QCOMPARE(slider->pageStep(), 8);
+            bool found = false;
+            for (QLabel* label : dialog->findChildren<QLabel*>())
+                if (label->text() == captions[i] && label->pos() == QPoint(8, 40 + 24 * i)) found = true;
+            QVERIFY2(found, captions[i]);
+        }
+        auto* okay = dialog->findChild<QPushButton*>("cmdOkay");
+        auto* cancel = dialog->findChild<QPushButton*>("cmdCancel");
+        QCOMPARE(okay->text(), QString("&Okay"));
+        QCOMPARE(okay->geometry(), QRect(24, 120, 73, 25));
+        QVERIFY(okay->isDefault());
+        QCOMPARE(cancel->text(), QString("&Cancel"));
+        QCOMPARE(cancel->geometry(), QRect(128, 120, 73, 25));
+    }
+
+    // Label, sliders and swatch on opening, with "Dim Colors" on (6) and off (8).
+    void opening_data() {
+        QTest::addColumn<int>("set");
+        QTest::addColumn<int>("pal");
+        QTest::addColumn<int>("col");
+        QTest::addColumn<int>("scale");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QList<int>>("components");
+        QTest::addColumn<uint>("swatch");
+        QTest::newRow("sprite default, dim") << 0 << 0 << 0 << 6 << "Sprite Palette 0, Color 0"
+                                             << QList<int>{23, 23, 31} << 0x8A8ABAu;
+        QTest::newRow("sprite default, bright") << 0 << 0 << 0 << 8 << "Sprite Palette 0, Color 0"
+                                                << QList<int>{23, 23, 31} << 0xB8B8F8u;
+        QTest::newRow("background 3/2, dim") << 1 << 3 << 2 << 6 << "Background Palette 3, Color 2"
+                                             << QList<int>{9, 9, 9} << 0x363636u;
+        QTest::newRow("background 7/0, bright") << 1 << 7 << 0 << 8 << "Background Palette 7, Color 0"
+                                                << QList<int>{31, 31, 31} << 0xF8F8F8u;
+        QTest::newRow("sprite 5/3 black") << 0 << 5 << 3 << 6 << "Sprite Palette 5, Color 3"
+                                          << QList<int>{0, 0, 0} << 0x000000u;
+    }
+    void opening() {
+        QFETCH(int, set);
+        QFETCH(int, pal);
+        QFETCH(int, col);
+        QFETCH(int, scale);
+        QFETCH(QString, label);
+        QFETCH(QList<int>, components);
+        QFETCH(uint, swatch);
+        model->ColorScale = std::int16_t(scale);
+        Open(set, pal, col);
+        QCOMPARE(dialog->findChild<QLabel*>("lblCol")->text(), label);
+        QCOMPARE(Slider("sldRed")->value(), components[0]);
+        QCOMPARE(Slider("sldGreen")->value(), components[1]);
+        QCOMPARE(Slider("sldBlue")->value(), components[2]);
+        CheckSwatch(swatch);
+        QCOMPARE(dialog->PreviewColour() & 0xFFFFFF, swatch);
+    }
+
+    // Every slider change repaints the swatch; the palette changes only on Okay.
+    void slidersRepaintSwatch() {
+        model->ColorScale = 8;
+        Open(1, 2, 1);  // background default colour 1: 20, 20, 20
+        const auto before = model->Pals;
+        QSlider* red = Slider("sldRed");
+        QSlider* green = Slider("sldGreen");
+        QSlider* blue = Slider("sldBlue");
+
+        red->setFocus();
+        QTest::keyClick(red, Qt::Key_Right);  // small step
+        QCOMPARE(red->value(), 21);
+        CheckSwatch(qRgb(21 * 8, 20 * 8, 20 * 8) & 0xFFFFFF);
+        QTest::keyClick(red, Qt::Key_PageUp);  // large step, held at the top
+        QCOMPARE(red->value(), 29);
+        QTest::keyClick(red, Qt::Key_PageUp);
+        QCOMPARE(red->value(), 31);
+        CheckSwatch(qRgb(248, 160, 160) & 0xFFFFFF);
+
+        green->setFocus();
+        QTest::keyClick(green, Qt::Key_Home);
+        QCOMPARE(green->value(), 0);
+        CheckSwatch(qRgb(248, 0, 160) & 0xFFFFFF);
+
+        // A click on the track beside the handle moves by one large step.
+        blue->setFocus();
+        QTest::mouseClick(blue, Qt::LeftButton, Qt::NoModifier, QPoint(blue->width() - 3, blue->height() / 2));
+        QCOMPARE(blue->value(), 28);
+        CheckSwatch(qRgb(248, 0, 224) & 0xFFFFFF);
+        QTest::keyClick(blue, Qt::Key_Left);
+        QCOMPARE(blue->value(), 27);
+        CheckSwatch(qRgb(248, 0, 216) & 0xFFFFFF);
+
+        QVERIFY(before == model->Pals);
+    }
+
+    // Okay stores exactly the edited colour of the shown set.
+    void okayStores_data() {
+        QTest::addColumn<int>("set");
+        QTest::newRow("sprite set") << 0;
+        QTest::newRow("background set") << 1;
+    }
+    void okayStores() {
+        QFETCH(int, set);
+        Open(set, 6, 2);
+        Slider("sldRed")->setValue(1);
+        Slider("sldGreen")->setValue(2);
+        Slider("sldBlue")->setValue(30);
+        auto expected = model->Pals;
+        expected[set][6][2] = {1, 2, 30};
+        QTest::mouseClick(dialog->findChild<QPushButton*>("cmdOkay"), Qt::LeftButton);
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        QVERIFY(expected == model->Pals);
+    }
+
+    void okayWithoutChangeWritesSameValues() {
+        Open(1, 4, 3);
+        const auto before = model->Pals;
+        QTest::keyClick(dialog.get(), Qt::Key_Return);  // Enter is Okay
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        QVERIFY(before == model->Pals);
+    }
+
+    // Every way out but Okay leaves the palettes alone.
+    void leavingWithoutOkay_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("Cancel button") << "cancel";
+        QTest::newRow("Escape") << "escape";
+        QTest::newRow("window closed") << "close";
+    }
+    void leavingWithoutOkay() {
+        QFETCH(QString, how);
+        Open(0, 1, 1);
+        const auto before = model->Pals;
+        Slider("sldGreen")->setValue(3);
+        Slider("sldBlue")->setValue(4);
+        if (how == "cancel")
+            QTest::mouseClick(dialog->findChild<QPushButton*>("cmdCancel"), Qt::LeftButton);
+        else if (how == "escape")
+            QTest::keyClick(dialog.get(), Qt::Key_Escape);
+        else
+            dialog->close();
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(dialog->result(), int(QDialog::Rejected));
+        QVERIFY(before == model->Pals);
+    }
+
+    // The dialog is reused: each opening starts from the colour then picked, never from
+    // where the sliders were left, and follows a changed dim factor.
+    void reopeningStartsFromCurrentColour() {
+        model->ColorScale = 6;
+        Open(0, 0, 0);
+        Slider("sldRed")->setValue(2);
+        dialog->reject();
+        model->ColorScale = 8;
+        Open(1, 0, 2);
+        QCOMPARE(dialog->findChild<QLabel*>("lblCol")->text(), QString("Background Palette 0, Color 2"));
+        QCOMPARE(Slider("sldRed")->value(), 9);
+        CheckSwatch(qRgb(72, 72, 72) & 0xFFFFFF);
+    }
+
+    // The opener's way: exec() blocks until a button hides the dialog.
+    void execReturnsAfterOkay() {
+        model->CurPalSet = 1;
+        model->EditPal = 2;
+        model->EditCol = 0;
+        QTimer::singleShot(0, dialog.get(), [this] {
+            Slider("sldBlue")->setValue(5);
+            QTest::mouseClick(dialog->findChild<QPushButton*>("cmdOkay"), Qt::LeftButton);
+        });
+        QCOMPARE(dialog->exec(), int(QDialog::Accepted));
+        QCOMPARE(model->Pals[1][2][0][2], std::int16_t(5));
+        QCOMPARE(model->Pals[1][2][0][0], std::int16_t(31));
+    }
+};
+
+QTEST_MAIN(TestEditCol)
+#include "test_editcol.moc"
