@@ -1,0 +1,87 @@
+#include "Rom.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "Files.h"
+
+namespace dapplix {
+namespace {
+
+// No supported cartridge is larger than 32 banks; anything far beyond is not a ROM and
+// is refused before it is read into memory.
+constexpr std::size_t kLargestReadableFile = std::size_t(64) * kBankSize;
+
+}  // namespace
+
+int MapperClass(std::uint8_t cartridgeType) {
+    if (cartridgeType >= 0x01 && cartridgeType <= 0x03) return 1;  // MBC1, +RAM, +battery
+    if (cartridgeType >= 0x05 && cartridgeType <= 0x06) return 2;  // MBC2, +battery
+    if (cartridgeType >= 0x0F && cartridgeType <= 0x13) return 3;  // MBC3 with or without clock
+    return 0;
+}
+
+std::vector<std::string> CheckRomHeader(const std::vector<std::uint8_t>& file) {
+    if (file.size() < kHeaderEnd) return {kMsgRomTooShort};
+    std::vector<std::string> errors;
+    if (file[kColorFlag] & 0x80) errors.emplace_back(kMsgAlreadyColor);
+    if (file[kEntryOpcode] != 0xC3) errors.emplace_back(kMsgNoEntryJump);
+    const int mapper = MapperClass(file[kCartridgeType]);
+    if (mapper == 0) errors.emplace_back(kMsgUnsupportedMapper);
+    const int sizeCode = file[kRomSizeCode];
+    // The colour ROM needs 64 banks: MBC2 reaches only 16, so it must leave room in 128 KiB.
+    if ((mapper == 2 && sizeCode > 2) || sizeCode > 4) errors.emplace_back(kMsgCannotExpand);
+    return errors;
+}
+
+int BankCountForLength(std::size_t length) {
+    const double banks = static_cast<double>(length) / kBankSize - 1.0;
+    const double rounded = std::nearbyint(banks);  // default rounding mode: halves go to even
+    return std::max(0, static_cast<int>(rounded));
+}
+
+std::string RomTitle(const Bank& bank0) {
+    std::string title;
+    for (std::size_t i = 0; i < kTitleLength; ++i) {
+        const char c = static_cast<char>(bank0[kTitle + i]);
+        if (c == '\0') break;
+        title.push_back(c);
+    }
+    return title;
+}
+
+RomLoadResult LoadRom(Model& model, const std::string& path) {
+    RomLoadResult result;
+    std::vector<std::uint8_t> file;
+    std::string error;
+    if (!ReadWholeFile(path, file, error, kLargestReadableFile)) {
+        result.errors.push_back(error);
+        return result;
+    }
+    return LoadRomBytes(model, file);
+}
+
+RomLoadResult LoadRomBytes(Model& model, const std::vector<std::uint8_t>& file) {
+    RomLoadResult result;
+    result.errors = CheckRomHeader(file);
+    if (!result.errors.empty()) return result;
+    const int bankCount = BankCountForLength(file.size());
+    if (bankCount >= kMaxBanks) {
+        result.errors.emplace_back(kMsgRomTooLarge);
+        return result;
+    }
+
+    model.BankCount = static_cast<std::int16_t>(bankCount);
+    for (int bank = 0; bank <= bankCount; ++bank) {
+        Bank& target = model.RomBank[bank];
+        const std::size_t start = std::size_t(bank) * kBankSize;
+        const std::size_t available = start < file.size() ? std::min<std::size_t>(kBankSize, file.size() - start) : 0;
+        if (available > 0) std::copy_n(file.data() + start, available, target.begin());
+        std::fill(target.begin() + static_cast<std::ptrdiff_t>(available), target.end(), 0xFF);
+    }
+    ClearTileAttrs(model);
+    result.ok = true;
+    return result;
+}
+
+}  // namespace dapplix

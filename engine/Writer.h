@@ -1,0 +1,44 @@
+// The 64-bank colour ROM: the loaded banks with redrawn tiles, the colour code bank
+// with the palettes, and one palette table per source bank 2..31.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "Binary.h"
+
+namespace dapplix {
+
+constexpr int kColorRomBanks = 64;
+constexpr std::size_t kColorRomSize = std::size_t(kColorRomBanks) * kBankSize;  // 1 MiB
+constexpr int kColorCodeBank = 33;
+constexpr int kPaletteTableBankBase = 32;  // the table of bank b is output bank b + 32
+
+inline constexpr const char* kMsgWriteDoneSuffix = " written successfully!";
+
+// The 64 colour words at the start of ExtraBankCode: background palette p colour c at
+// 16p + 4c, sprite at 16p + 4c + 2, each low byte first.
+void FillPaletteArea(Model& model);
+
+// The palette table of source bank b (2..31) as written to output bank b + 32.
+std::vector<std::uint8_t> BuildPaletteTable(const Model& model, int bank);
+
+// Complement checksum of 0x134..0x14C, as the boot ROM computes it.
+std::uint8_t HeaderChecksum(const std::uint8_t* rom);
+
+// Sum of every byte of the image except the two checksum bytes themselves.
+std::uint16_t GlobalChecksum(const std::uint8_t* rom, std::size_t size);
+
+// Writes both checksums into a ROM image (at least 0x150 bytes).
+void FixChecksums(std::vector<std::uint8_t>& rom);
+
+// The whole colour ROM in memory. Fills the palette area of ExtraBankCode (the only
+// change to the model) and recomputes both header checksums of the output.
+std::vector<std::uint8_t> BuildColorRom(Model& model);
+
+// Builds and writes the colour ROM, all or nothing.
+bool WriteColorRom(Model& model, const std::string& path, std::string& error);
+
+}  // namespace dapplix

@@ -1,0 +1,27 @@
+#include "Palette.h"
+
+namespace dapplix {
+
+void SetDefaultPals(Model& model) {
+    // Light to dark; sprites start on a bluish white so they stand out from the background.
+    constexpr std::int16_t kSprite[kColours][kComponents] = {{23, 23, 31}, {27, 27, 27}, {21, 21, 21}, {0, 0, 0}};
+    constexpr std::int16_t kBackground[kColours][kComponents] = {{31, 31, 31}, {20, 20, 20}, {9, 9, 9}, {0, 0, 0}};
+    for (int palette = 0; palette < kPalettes; ++palette) {
+        for (int colour = 0; colour < kColours; ++colour) {
+            for (int component = 0; component < kComponents; ++component) {
+                model.Pals[kSpriteSet][palette][colour][component] = kSprite[colour][component];
+                model.Pals[kBackgroundSet][palette][colour][component] = kBackground[colour][component];
+            }
+        }
+    }
+}
+
+std::uint32_t PalToRgb(const Model& model, int colour, int palette) {
+    const auto& c = model.Pals[model.CurPalSet][palette][colour];
+    const auto channel = [&](int component) {
+        return static_cast<std::uint32_t>(c[component] * model.ColorScale) & 0xFF;
+    };
+    return (channel(0) << 16) | (channel(1) << 8) | channel(2);
+}
+
+}  // namespace dapplix
