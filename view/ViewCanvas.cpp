@@ -1,0 +1,94 @@
+#include "view/ViewCanvas.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+
+namespace dapplix {
+
+namespace {
+constexpr int kBorder = 2;  // a sunken panel two pixels wide on each side
+}
+
+ViewCanvas::ViewCanvas(int imageWidth, int imageHeight, QWidget* parent)
+    : QFrame(parent), image_(imageWidth, imageHeight, QImage::Format_RGB32) {
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    setLineWidth(kBorder);
+    setFixedSize(imageWidth + 2 * kBorder, imageHeight + 2 * kBorder);
+    // An area never drawn on shows the window colour, as an empty picture box does.
+    image_.fill(palette().color(QPalette::Window));
+    setAttribute(Qt::WA_OpaquePaintEvent, false);
+}
+
+void ViewCanvas::FillRect(int x1, int y1, int x2, int y2, QRgb colour) {
+    if (x1 > x2) std::swap(x1, x2);
+    if (y1 > y2) std::swap(y1, y2);
+    x1 = std::max(x1, 0);
+    y1 = std::max(y1, 0);
+    x2 = std::min(x2, image_.width() - 1);
+    y2 = std::min(y2, image_.height() - 1);
+    if (x1 > x2 || y1 > y2) return;
+    for (int y = y1; y <= y2; ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image_.scanLine(y));
+        std::fill(line + x1, line + x2 + 1, colour | 0xFF000000u);
+    }
+    ImageChanged(QRect(QPoint(x1, y1), QPoint(x2, y2)));
+}
+
+void ViewCanvas::DrawLine(int x1, int y1, int x2, int y2, QRgb colour) {
+    if (x1 == x2 || y1 == y2) {
+        FillRect(x1, y1, x2, y2, colour);
+        return;
+    }
+    QPainter painter(&image_);
+    painter.setPen(QColor::fromRgb(colour));
+    painter.drawLine(x1, y1, x2, y2);
+    ImageChanged(QRect(QPoint(std::min(x1, x2), std::min(y1, y2)), QPoint(std::max(x1, x2), std::max(y1, y2))));
+}
+
+void ViewCanvas::DrawOutline(int x1, int y1, int x2, int y2, QRgb colour) {
+    DrawLine(x1, y1, x2, y1, colour);
+    DrawLine(x1, y2, x2, y2, colour);
+    DrawLine(x1, y1, x1, y2, colour);
+    DrawLine(x2, y1, x2, y2, colour);
+}
+
+void ViewCanvas::ImageChanged(const QRect& imageRect) { update(imageRect.translated(ImageOrigin())); }
+
+void ViewCanvas::paintEvent(QPaintEvent* event) {
+    QFrame::paintEvent(event);
+    QPainter painter(this);
+    painter.setClipRegion(event->region() & contentsRect());
+    painter.drawImage(ImageOrigin(), image_);
+}
+
+QPoint ViewCanvas::ToImage(const QMouseEvent* event) const {
+    const QPointF p = event->position() - QPointF(ImageOrigin());
+    return QPoint(static_cast<int>(std::floor(p.x())), static_cast<int>(std::floor(p.y())));
+}
+
+void ViewCanvas::mousePressEvent(QMouseEvent* event) {
+    emit mousePressed(ToImage(event), event->button());
+    event->accept();
+}
+
+void ViewCanvas::mouseMoveEvent(QMouseEvent* event) {
+    emit mouseMoved(ToImage(event), event->buttons());
+    event->accept();
+}
+
+void ViewCanvas::mouseReleaseEvent(QMouseEvent* event) {
+    emit mouseReleased(ToImage(event), event->button());
+    event->accept();
+}
+
+// The second press of a double click arrives here instead of mousePressEvent; it is
+// reported only as the double click, after the first click's press and release.
+void ViewCanvas::mouseDoubleClickEvent(QMouseEvent* event) {
+    emit doubleClicked(ToImage(event), event->button());
+    event->accept();
+}
+
+}  // namespace dapplix
