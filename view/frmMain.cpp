@@ -1,0 +1,839 @@
+#include "view/frmMain.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QTimer>
+#include <QUrl>
+
+#include <algorithm>
+#include <memory>
+
+#include "dialogs/frmAbout.h"
+#include "dialogs/frmFile.h"
+#include "editing/frmPixelSwitch.h"
+#include "editing/frmTileEdit.h"
+#include "engine/CodeFiles.h"
+#include "engine/Rom.h"
+#include "engine/Writer.h"
+#include "project/Palette.h"
+#include "project/ProjectFile.h"
+#include "project/frmEditCol.h"
+#include "view/Messages.h"
+#include "view/ViewCanvas.h"
+#include "view/frmScanROM.h"
+
+namespace dapplix {
+
+namespace {
+
+constexpr int kClientWidth = 385;
+constexpr int kClientHeight = 337;
+constexpr int kCell = 16;             // a tile is drawn at twice its size
+constexpr int kGridCells = 16;        // 16 x 16 tiles per page
+constexpr int kViewSide = kCell * kGridCells;  // 256
+constexpr int kCurrentZoom = 8;       // the current tile at eight times its size
+constexpr int kPalCell = 16;          // one colour of the palette strip
+constexpr int kLastPage = 3;
+constexpr int kMaxTileOffset = 15;
+
+constexpr QRgb kGridColour = qRgb(10, 10, 10);
+constexpr QRgb kFrameColour = qRgb(255, 255, 0);
+constexpr QRgb kStripGridColour = qRgb(40, 15, 15);
+const QColor kBusyColour(192, 0, 0);   // status text of the palette assignment
+const QColor kRedrawColour(0, 0, 0);   // status text of the page redraw
+
+const char* const kRefreshing = "Refreshing...";
+
+QRgb ScreenColour(const Model& model, int colour, int palette) {
+    return 0xFF000000u | PalToRgb(model, colour, std::clamp(palette, 0, kPalettes - 1));
+}
+
+std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// Waits for the given time while window events keep running, so that the events
+// still queued behind a double click are handled before a modal dialog opens.
+void Pause(double seconds) {
+    QEventLoop loop;
+    QTimer::singleShot(static_cast<int>(seconds * 1000.0), &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// Runs body(i) for i from first to last in steps of step, the way a counted loop with
+// a step does: no pass at all when the step points away from last.
+template <typename Body>
+void CountedLoop(int first, int last, int step, Body body) {
+    if (step > 0) {
+        for (int i = first; i <= last; i += step) body(i);
+    } else {
+        for (int i = first; i >= last; i += step) body(i);
+    }
+}
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int x, int y, int w, int h) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setGeometry(x, y, w, h);
+    return label;
+}
+
+QSlider* MakeSlider(QWidget* parent, const char* name, int x, int y, int w, int min, int max, int large) {
+    auto* slider = new QSlider(Qt::Horizontal, parent);
+    slider->setObjectName(name);
+    slider->setGeometry(x, y, w, 17);
+    slider->setRange(min, max);
+    slider->setSingleStep(1);
+    slider->setPageStep(large);
+    return slider;
+}
+
+}  // namespace
+
+frmMain::frmMain(Model& model, QWidget* parent) : QMainWindow(parent), model_(model) {
+    setObjectName("frmMain");
+    setWindowTitle("Dapplix");
+    BuildWindow();
+    BuildMenus();
+    SetUpStartState();
+    setAcceptDrops(true);
+}
+
+frmMain::~frmMain() = default;
+
+bool frmMain::LoadSideFiles(Model& model, const std::vector<std::string>& dirs, QWidget* parent) {
+    std::string fatal;
+    if (LoadCodeFiles(model, dirs, fatal)) return true;
+    Messages().Show(parent, MessageKind::Fatal, QString::fromLatin1(kTitleFatal), QString::fromStdString(fatal),
+                    MessageButtons::Ok);
+    return false;
+}
+
+void frmMain::BuildWindow() {
+    auto* client = new QWidget(this);
+    client->setObjectName("frmMainClient");
+    client->setFixedSize(kClientWidth, kClientHeight);
+    setCentralWidget(client);
+
+    picTiles = new ViewCanvas(kViewSide, kViewSide, client);
+    picTiles->setObjectName("picTiles");
+    picTiles->move(0, 0);
+
+    picCurrent = new ViewCanvas(8 * kCurrentZoom, 8 * kCurrentZoom, client);
+    picCurrent->setObjectName("picCurrent");
+    picCurrent->move(288, 0);
+
+    cmdPixelSwitch = new QPushButton("&Pixel Switch", client);
+    cmdPixelSwitch->setObjectName("cmdPixelSwitch");
+    cmdPixelSwitch->setGeometry(272, 72, 97, 25);
+
+    fraPals = new QGroupBox("Palettes", client);
+    fraPals->setObjectName("fraPals");
+    fraPals->setGeometry(264, 104, 115, 153);
+    palGroup_ = new QButtonGroup(this);
+    palGroup_->setExclusive(true);
+    for (int n = 0; n < kPalettes; ++n) {
+        auto* button = new QRadioButton(QString::number(n), fraPals);
+        button->setObjectName(QString("optPal%1").arg(n));
+        button->setGeometry(8, 16 + 16 * n, 25, 17);
+        // The digit needs the room that the indicator's usual gap would take.
+        button->setStyleSheet("QRadioButton { spacing: 2px; }");
+        palGroup_->addButton(button, n);
+        optPal[n] = button;
+    }
+    picPals = new ViewCanvas(4 * kPalCell, kPalettes * kPalCell, fraPals);
+    picPals->setObjectName("picPals");
+    picPals->move(40, 14);
+
+    fraPalSet = new QGroupBox("Palette Set", client);
+    fraPalSet->setObjectName("fraPalSet");
+    fraPalSet->setGeometry(272, 264, 97, 57);
+    optSprite = new QRadioButton("&Sprite", fraPalSet);
+    optSprite->setObjectName("optSprite");
+    optSprite->setGeometry(8, 16, 49, 17);
+    optBG = new QRadioButton("&Background", fraPalSet);
+    optBG->setObjectName("optBG");
+    optBG->setGeometry(8, 32, 81, 17);
+
+    lblPage = MakeLabel(client, "lblPage", "Page: 0", 0, 264, 73, 17);
+    sldPage = MakeSlider(client, "sldPage", 80, 264, 89, 0, kLastPage, 1);
+    lblStatus = MakeLabel(client, "lblStatus", QString(), 176, 264, 81, 17);
+    lblBank = MakeLabel(client, "lblBank", "Bank: 2", 0, 288, 73, 17);
+    sldBank = MakeSlider(client, "sldBank", 80, 288, 177, kFirstShownBank, kFirstShownBank, 1);
+    lblTileOffset = MakeLabel(client, "lblTileOffset", "Tile Offset: 0", 0, 312, 73, 17);
+    sldTileOffset = MakeSlider(client, "sldTileOffset", 80, 312, 177, 0, kMaxTileOffset, 5);
+    SetStatus(QString(), kBusyColour);
+
+    connect(cmdPixelSwitch, &QPushButton::clicked, this, [this] { cmdPixelSwitch_Click(); });
+    connect(palGroup_, &QButtonGroup::idClicked, this, [this](int id) { optPal_Click(id); });
+    connect(optBG, &QRadioButton::clicked, this, [this] { optBG_Click(); });
+    connect(optSprite, &QRadioButton::clicked, this, [this] { optSprite_Click(); });
+    connect(sldBank, &QSlider::valueChanged, this, [this] { sldBank_Change(); });
+    connect(sldPage, &QSlider::valueChanged, this, [this] { sldPage_Change(); });
+    connect(sldTileOffset, &QSlider::valueChanged, this, [this] { sldTileOffset_Change(); });
+    connect(picTiles, &ViewCanvas::mousePressed, this, [this](QPoint pos) { picTiles_MouseDown(pos); });
+    connect(picTiles, &ViewCanvas::mouseMoved, this, [this](QPoint pos) { picTiles_MouseMove(pos); });
+    connect(picTiles, &ViewCanvas::mouseReleased, this, [this] { picTiles_MouseUp(); });
+    connect(picTiles, &ViewCanvas::doubleClicked, this, [this] { picTiles_DblClick(); });
+    connect(picPals, &ViewCanvas::mouseReleased, this, [this](QPoint pos) { picPals_MouseUp(pos); });
+}
+
+void frmMain::BuildMenus() {
+    auto makeAction = [this](QMenu* menu, const char* name, const QString& text) {
+        QAction* action = menu->addAction(text);
+        action->setObjectName(name);
+        return action;
+    };
+
+    mnuFile = menuBar()->addMenu("&File");
+    mnuFile->setObjectName("mnuFile");
+    mnuFileLoadrom = makeAction(mnuFile, "mnuFileLoadrom", "Load &ROM");
+    mnuFileLoadgbp = makeAction(mnuFile, "mnuFileLoadgbp", "Load &GBP");
+    mnuFileSavegbp = makeAction(mnuFile, "mnuFileSavegbp", "&Save GBP");
+    mnuFileWriterom = makeAction(mnuFile, "mnuFileWriterom", "&Write ROM");
+    mnuFileNul = mnuFile->addSeparator();
+    mnuFileNul->setObjectName("mnuFileNul");
+    mnuFileExit = makeAction(mnuFile, "mnuFileExit", "E&xit");
+
+    mnuOpt = menuBar()->addMenu("&Options");
+    mnuOpt->setObjectName("mnuOpt");
+    mnuOptGrid = makeAction(mnuOpt, "mnuOptGrid", "Show &Grid");
+    mnuOptGrid->setCheckable(true);
+    mnuOptGrid->setChecked(true);
+    mnuOptDim = makeAction(mnuOpt, "mnuOptDim", "&Dim Colors");
+    mnuOptDim->setCheckable(true);
+    mnuOptDim->setChecked(true);
+    mnuOptReset = makeAction(mnuOpt, "mnuOptReset", "&Reset Changes");
+
+    // A top-level item without a submenu, as the About command has always been here.
+    mnuAbout = menuBar()->addAction("&About");
+    mnuAbout->setObjectName("mnuAbout");
+
+    connect(mnuFileLoadrom, &QAction::triggered, this, [this] { mnuFileLoadrom_Click(); });
+    connect(mnuFileLoadgbp, &QAction::triggered, this, [this] { mnuFileLoadgbp_Click(); });
+    connect(mnuFileSavegbp, &QAction::triggered, this, [this] { mnuFileSavegbp_Click(); });
+    connect(mnuFileWriterom, &QAction::triggered, this, [this] { mnuFileWriterom_Click(); });
+    connect(mnuFileExit, &QAction::triggered, this, [this] { mnuFileExit_Click(); });
+    connect(mnuOptGrid, &QAction::triggered, this, [this] { mnuOptGrid_Click(); });
+    connect(mnuOptDim, &QAction::triggered, this, [this] { mnuOptDim_Click(); });
+    connect(mnuOptReset, &QAction::triggered, this, [this] { mnuOptReset_Click(); });
+    connect(mnuAbout, &QAction::triggered, this, [this] { mnuAbout_Click(); });
+
+    // The client area keeps its size; the menu bar sits above it.
+    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+}
+
+void frmMain::SetUpStartState() {
+    RedrawPal = 8;
+    model_.ColorScale = 6;
+    model_.CurPalSet = kSpriteSet;
+    model_.SelX1 = model_.SelY1 = model_.SelX2 = model_.SelY2 = 0;
+    SelDirX = SelDirY = 1;
+    SetDefaultPals(model_);
+    Refreshing = false;
+    AllowPalChange = true;
+    optSprite->setChecked(true);
+
+    // Until a ROM is loaded only Load ROM, Exit and About do anything. The sliders would
+    // only browse banks that hold nothing yet, so they wait for the ROM as well.
+    for (QWidget* widget : std::initializer_list<QWidget*>{picTiles, fraPals, fraPalSet, sldBank, sldPage,
+                                                             sldTileOffset, cmdPixelSwitch})
+        widget->setEnabled(false);
+    for (QAction* action : {mnuFileLoadgbp, mnuFileSavegbp, mnuFileWriterom, mnuOptGrid, mnuOptDim, mnuOptReset})
+        action->setEnabled(false);
+    RefreshPals();
+}
+
+// --- TileViewHost ---------------------------------------------------------------------------
+
+int frmMain::CurrentBank() const { return sldBank->value(); }
+int frmMain::CurrentPage() const { return sldPage->value(); }
+
+void frmMain::DrawTile(const TileImage& image, int column, int row, int palette) {
+    if (column < 0 || column >= kGridCells || row < 0 || row >= kGridCells) return;
+    QRgb colours[kColours];
+    for (int value = 0; value < kColours; ++value) colours[value] = ScreenColour(model_, value, palette);
+
+    QImage& view = picTiles->image();
+    const int left = kCell * column;
+    const int top = kCell * row;
+    for (int y = 0; y < 8; ++y) {
+        const std::uint8_t lo = image[2 * y];
+        const std::uint8_t hi = image[2 * y + 1];
+        auto* upper = reinterpret_cast<QRgb*>(view.scanLine(top + 2 * y)) + left;
+        auto* lower = reinterpret_cast<QRgb*>(view.scanLine(top + 2 * y + 1)) + left;
+        for (int x = 0; x < 8; ++x) {
+            const int mask = 0x80 >> x;
+            const QRgb colour = colours[((lo & mask) ? 1 : 0) + ((hi & mask) ? 2 : 0)];
+            upper[2 * x] = upper[2 * x + 1] = lower[2 * x] = lower[2 * x + 1] = colour;
+        }
+    }
+    // The lines only separate tiles, so the last column and row get none; each covers
+    // the right or bottom screen pixel of the tile's outermost pixels.
+    if (mnuOptGrid->isChecked()) {
+        const QRgb grid = 0xFF000000u | kGridColour;
+        if (column < kGridCells - 1)
+            for (int y = top; y < top + kCell; ++y) reinterpret_cast<QRgb*>(view.scanLine(y))[left + kCell - 1] = grid;
+        if (row < kGridCells - 1) {
+            auto* line = reinterpret_cast<QRgb*>(view.scanLine(top + kCell - 1)) + left;
+            std::fill(line, line + kCell, grid);
+        }
+    }
+    picTiles->ImageChanged(QRect(left, top, kCell, kCell));
+}
+
+void frmMain::DisableAll() {
+    locked_ = true;
+    for (QWidget* widget : std::initializer_list<QWidget*>{picTiles, fraPals, fraPalSet, sldBank, sldPage, sldTileOffset})
+        widget->setEnabled(false);
+    for (QAction* action : {mnuFileLoadrom, mnuFileWriterom, mnuFileLoadgbp, mnuFileSavegbp, mnuFileExit, mnuOptGrid,
+                            mnuOptDim, mnuOptReset})
+        action->setEnabled(false);
+    cmdPixelSwitch->setEnabled(false);
+}
+
+void frmMain::EnableAll() {
+    locked_ = false;
+    // A page redraw under way keeps the tile view and the Pixel Switch button to itself
+    // until it ends; it enables them on its way out.
+    picTiles->setEnabled(!Refreshing);
+    for (QWidget* widget : std::initializer_list<QWidget*>{fraPals, fraPalSet, sldBank, sldPage, sldTileOffset})
+        widget->setEnabled(true);
+    for (QAction* action : {mnuFileLoadrom, mnuFileWriterom, mnuFileLoadgbp, mnuFileSavegbp, mnuFileExit, mnuOptGrid,
+                            mnuOptDim, mnuOptReset})
+        action->setEnabled(true);
+    cmdPixelSwitch->setEnabled(!Refreshing);
+    if (closePending_) {
+        // The user closed the window while it was locked; ask now that the work is done.
+        closePending_ = false;
+        QTimer::singleShot(0, this, [this] { close(); });
+    }
+}
+
+void frmMain::SetStatus(const QString& text, const QColor& colour) {
+    QPalette palette = lblStatus->palette();
+    palette.setColor(QPalette::WindowText, colour);
+    palette.setColor(QPalette::Disabled, QPalette::WindowText, colour);
+    lblStatus->setPalette(palette);
+    lblStatus->setText(text);
+}
+
+void frmMain::SetStatusText(const QString& text) { lblStatus->setText(text); }
+
+// --- the page ----------------------------------------------------------------------------------
+
+void frmMain::RefreshTiles() {
+    picTiles->setEnabled(false);
+    cmdPixelSwitch->setEnabled(false);
+    SetStatus(kRefreshing, kRedrawColour);
+
+    Refreshing = true;
+    PreSetCurrent();
+    DrawTileNum = sldPage->value() * kTilesPerPage;
+    // The loop runs on the members themselves: a DoRefresh let through by the event
+    // processing rewinds them, and the pass goes on from the first cell of the page.
+    for (DrawRow = 0; DrawRow < kGridCells; ++DrawRow) {
+        for (DrawCol = 0; DrawCol < kGridCells; ++DrawCol) {
+            if (YieldPerTile) QCoreApplication::processEvents();
+            const int bank = sldBank->value();
+            DrawPal = model_.TilePal[bank][DrawTileNum];
+            if (RedrawPal >= 8 || DrawPal == RedrawPal) {
+                DrawTileData = DisplayTile(model_, bank, DrawTileNum);
+                DrawTile(DrawTileData, DrawCol, DrawRow, DrawPal);
+            }
+            ++DrawTileNum;
+        }
+    }
+    Refreshing = false;
+    SetStatusText(QString());
+    if (!locked_) {
+        cmdPixelSwitch->setEnabled(true);
+        picTiles->setEnabled(true);
+    }
+    SetCurrent();
+    ShowCurrent();
+    emit pageRedrawn();
+}
+
+void frmMain::DoRefresh() {
+    RefreshPals();
+    const int bank = sldBank->value();
+    const int offset = model_.TileOffset[bank];
+    LastTileOffset = offset;
+    SetSliderQuietly(sldTileOffset, offset);
+    lblPage->setText(QString("Page: %1").arg(sldPage->value()));
+    lblBank->setText(QString("Bank: %1").arg(bank));
+    lblTileOffset->setText(QString("Tile Offset: %1").arg(offset));
+    if (!Refreshing) {
+        RefreshTiles();
+    } else {
+        DrawTileNum = sldPage->value() * kTilesPerPage;
+        DrawRow = 0;
+        DrawCol = 0;
+    }
+}
+
+void frmMain::RefreshPals() {
+    for (int p = 0; p < kPalettes; ++p)
+        for (int c = 0; c < kColours; ++c)
+            picPals->FillRect(kPalCell * c, kPalCell * p, kPalCell * c + kPalCell - 1, kPalCell * p + kPalCell - 1,
+                              ScreenColour(model_, c, p));
+    const int width = 4 * kPalCell, height = kPalettes * kPalCell;
+    for (int k = 1; k < kPalettes; ++k) picPals->DrawLine(0, kPalCell * k, width - 1, kPalCell * k, kStripGridColour);
+    for (int k = 1; k < kColours; ++k) picPals->DrawLine(kPalCell * k, 0, kPalCell * k, height - 1, kStripGridColour);
+}
+
+void frmMain::SetSliderQuietly(QSlider* slider, int value) {
+    // Positions set by the program are not the user's moves: the handlers stay silent,
+    // and the caller records the value as the one last acted on.
+    const QSignalBlocker blocker(slider);
+    slider->setValue(value);
+}
+
+void frmMain::sldBank_Change() {
+    const int position = sldBank->value();
+    if (position == LastBank) return;
+    LastBank = position;
+    const int offset = model_.TileOffset[position];
+    LastTileOffset = offset;
+    SetSliderQuietly(sldTileOffset, offset);
+    lblTileOffset->setText(QString("Tile Offset: %1").arg(offset));
+    lblBank->setText(QString("Bank: %1").arg(position));
+    DoRefresh();
+}
+
+void frmMain::sldPage_Change() {
+    const int position = sldPage->value();
+    if (position == LastPage) return;
+    LastPage = position;
+    lblPage->setText(QString("Page: %1").arg(position));
+    DoRefresh();
+}
+
+void frmMain::sldTileOffset_Change() {
+    const int position = sldTileOffset->value();
+    if (position == LastTileOffset) return;
+    LastTileOffset = position;
+    model_.TileOffset[sldBank->value()] = static_cast<std::int16_t>(position);
+    lblTileOffset->setText(QString("Tile Offset: %1").arg(position));
+    DoRefresh();
+}
+
+// --- selection ---------------------------------------------------------------------------------
+
+std::array<int, 2> frmMain::CellUnder(QPoint pos) {
+    // Floor division, then held to the grid: the pointer is followed beyond the view
+    // while a button is down.
+    auto cell = [](int v) { return std::clamp(v >= 0 ? v / kCell : -1, 0, kGridCells - 1); };
+    return {cell(pos.x()), cell(pos.y())};
+}
+
+void frmMain::RedrawCell(int column, int row) {
+    const int bank = sldBank->value();
+    const int tile = sldPage->value() * kTilesPerPage + row * kGridCells + column;
+    DrawTile(DisplayTile(model_, bank, tile), column, row, model_.TilePal[bank][tile]);
+}
+
+void frmMain::PreSetCurrent() {
+    CountedLoop(model_.SelX1, model_.SelX2, SelDirX, [this](int i) {
+        RedrawCell(i, model_.SelY1);
+        RedrawCell(i, model_.SelY2);
+    });
+    CountedLoop(model_.SelY1, model_.SelY2, SelDirY, [this](int j) {
+        RedrawCell(model_.SelX1, j);
+        RedrawCell(model_.SelX2, j);
+    });
+}
+
+void frmMain::SetCurrent() {
+    const int left = SelDirX == 1 ? model_.SelX1 : model_.SelX2;
+    const int right = SelDirX == 1 ? model_.SelX2 : model_.SelX1;
+    const int top = SelDirY == 1 ? model_.SelY1 : model_.SelY2;
+    const int bottom = SelDirY == 1 ? model_.SelY2 : model_.SelY1;
+    picTiles->DrawOutline(kCell * left, kCell * top, kCell * right + kCell - 1, kCell * bottom + kCell - 1,
+                          kFrameColour);
+}
+
+void frmMain::ShowCurrent() {
+    const int bank = sldBank->value();
+    CurTile = sldPage->value() * kTilesPerPage + model_.SelY1 * kGridCells + model_.SelX1;
+    CurTileData = DisplayTile(model_, bank, CurTile);
+    CurPal = model_.TilePal[bank][CurTile];
+    AutoSetPal();
+
+    QRgb colours[kColours];
+    for (int value = 0; value < kColours; ++value) colours[value] = ScreenColour(model_, value, CurPal);
+    QImage& image = picCurrent->image();
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            const int mask = 0x80 >> x;
+            const QRgb colour =
+                colours[((CurTileData[2 * y] & mask) ? 1 : 0) + ((CurTileData[2 * y + 1] & mask) ? 2 : 0)];
+            for (int row = 0; row < kCurrentZoom; ++row) {
+                auto* line = reinterpret_cast<QRgb*>(image.scanLine(kCurrentZoom * y + row)) + kCurrentZoom * x;
+                std::fill(line, line + kCurrentZoom, colour);
+            }
+        }
+    }
+    picCurrent->ImageChanged(image.rect());
+}
+
+void frmMain::AutoSetPal() {
+    AllowPalChange = false;
+    const bool same = AllCurPalSame();
+    const bool oneTile = model_.SelX1 == model_.SelX2 && model_.SelY1 == model_.SelY2;
+    if (!same && !oneTile) {
+        // An exclusive group always keeps one button checked; showing "no common palette"
+        // needs the group opened for a moment.
+        palGroup_->setExclusive(false);
+        for (QRadioButton* button : optPal) button->setChecked(false);
+        palGroup_->setExclusive(true);
+    } else {
+        optPal[std::clamp(CurPal, 0, kPalettes - 1)]->setChecked(true);
+    }
+    AllowPalChange = true;
+}
+
+bool frmMain::AllCurPalSame() const {
+    const int bank = sldBank->value();
+    const int page = sldPage->value();
+    bool result = true;
+    for (int i = model_.SelX1; i <= model_.SelX2; ++i)
+        for (int j = model_.SelY1; j <= model_.SelY2; ++j)
+            if (model_.TilePal[bank][page * kTilesPerPage + kGridCells * j + i] != CurPal) result = false;
+    return result;
+}
+
+void frmMain::picTiles_MouseDown(QPoint pos) {
+    PreSetCurrent();
+    const auto [column, row] = CellUnder(pos);
+    model_.SelX1 = model_.SelX2 = static_cast<std::int16_t>(column);
+    model_.SelY1 = model_.SelY2 = static_cast<std::int16_t>(row);
+    SelDragging = true;
+    SetCurrent();
+}
+
+void frmMain::picTiles_MouseMove(QPoint pos) {
+    const auto [column, row] = CellUnder(pos);
+    if (!SelDragging || (column == model_.SelX2 && row == model_.SelY2)) return;
+    PreSetCurrent();
+    model_.SelX2 = static_cast<std::int16_t>(column);
+    model_.SelY2 = static_cast<std::int16_t>(row);
+    SelDirX = model_.SelX1 <= model_.SelX2 ? 1 : -1;
+    SelDirY = model_.SelY1 <= model_.SelY2 ? 1 : -1;
+    SetCurrent();
+}
+
+void frmMain::picTiles_MouseUp() {
+    if (model_.SelX1 > model_.SelX2) std::swap(model_.SelX1, model_.SelX2);
+    if (model_.SelY1 > model_.SelY2) std::swap(model_.SelY1, model_.SelY2);
+    SelDirX = 1;
+    SelDirY = 1;
+    ShowCurrent();
+    SelDragging = false;
+}
+
+void frmMain::picTiles_DblClick() {
+    if (openingEditor_) return;  // a second double click during the pause
+    const int bank = sldBank->value();
+    const int page = sldPage->value();
+    if (page == kLastPage && model_.TileOffset[bank] > 0 && model_.SelX1 == 15 && model_.SelY1 == 15) return;
+
+    model_.EditTileNum = static_cast<std::int16_t>(page * kTilesPerPage + model_.SelY1 * kGridCells + model_.SelX1);
+    model_.EditTileData = DisplayTile(model_, bank, model_.EditTileNum);
+    model_.EditTilePal = model_.TilePal[bank][model_.EditTileNum];
+
+    openingEditor_ = true;
+    Pause(0.4);
+    openingEditor_ = false;
+    if (programEnded_) return;
+
+    if (!tileEdit_) tileEdit_ = new frmTileEdit(model_, *this, this);
+    tileEdit_->exec();
+    SetCurrent();
+    ShowCurrent();
+}
+
+// --- palettes ----------------------------------------------------------------------------------
+
+void frmMain::optPal_Click(int palette) {
+    if (AllowPalChange) ChangePal(palette);
+}
+
+void frmMain::ChangePal(int ChangeNewPal) {
+    DisableAll();
+    SetStatus(kRefreshing, kBusyColour);
+    const int firstRow = std::min(model_.SelY1, model_.SelY2), lastRow = std::max(model_.SelY1, model_.SelY2);
+    const int firstCol = std::min(model_.SelX1, model_.SelX2), lastCol = std::max(model_.SelX1, model_.SelX2);
+    for (int r = firstRow; r <= lastRow; ++r) {
+        for (int c = firstCol; c <= lastCol; ++c) {
+            QCoreApplication::processEvents();
+            const int bank = sldBank->value();
+            const int tile = sldPage->value() * kTilesPerPage + r * kGridCells + c;
+            CurTile = tile;
+            CurTileData = DisplayTile(model_, bank, tile);
+            model_.TilePal[bank][tile] = static_cast<std::int16_t>(ChangeNewPal);
+            DrawTile(CurTileData, c, r, ChangeNewPal);
+        }
+    }
+    SetCurrent();
+    ShowCurrent();
+    SetStatusText(QString());
+    EnableAll();
+}
+
+void frmMain::optBG_Click() {
+    model_.CurPalSet = kBackgroundSet;
+    DoRefresh();
+}
+
+void frmMain::optSprite_Click() {
+    model_.CurPalSet = kSpriteSet;
+    DoRefresh();
+}
+
+void frmMain::picPals_MouseUp(QPoint pos) {
+    if (pos.x() < 0 || pos.y() < 0 || pos.x() >= 4 * kPalCell || pos.y() >= kPalettes * kPalCell) return;
+    model_.EditPal = static_cast<std::int16_t>(pos.y() / kPalCell);
+    model_.EditCol = static_cast<std::int16_t>(pos.x() / kPalCell);
+    const auto before = model_.Pals[model_.CurPalSet][model_.EditPal][model_.EditCol];
+
+    if (!editCol_) editCol_ = new frmEditCol(model_, this);
+    editCol_->exec();
+
+    if (model_.Pals[model_.CurPalSet][model_.EditPal][model_.EditCol] != before) {
+        RedrawPal = model_.EditPal;
+        DoRefresh();
+        RedrawPal = 8;
+    }
+}
+
+void frmMain::mnuOptDim_Click() {
+    // The action has already turned its check mark over.
+    model_.ColorScale = mnuOptDim->isChecked() ? 6 : 8;
+    DoRefresh();
+}
+
+void frmMain::mnuOptGrid_Click() { DoRefresh(); }
+
+void frmMain::mnuOptReset_Click() {
+    if (AskQuery(this, kMsgResetQuestion, MessageButtons::YesNo) != MessageAnswer::Yes) return;
+    ClearTileAttrs(model_);
+    DoRefresh();
+}
+
+void frmMain::cmdPixelSwitch_Click() {
+    CurTile = sldPage->value() * kTilesPerPage + model_.SelY1 * kGridCells + model_.SelX1;
+    model_.SwitchPal = model_.TilePal[sldBank->value()][CurTile];
+    if (!pixelSwitch_) pixelSwitch_ = new frmPixelSwitch(model_, *this, this);
+    pixelSwitch_->exec();
+}
+
+void frmMain::mnuAbout_Click() {
+    if (!about_) about_ = new frmAbout(this);
+    about_->exec();
+}
+
+// --- files -------------------------------------------------------------------------------------
+
+frmFile& frmMain::FileChooser() {
+    if (!fileChooser_) fileChooser_ = new frmFile(model_, this);
+    return *fileChooser_;
+}
+
+bool frmMain::ChooseFile(const QString& title, const QString& pattern, bool saveMode, QString& path) {
+    if (!FileChooser().Choose(title, pattern, saveMode)) return false;
+    path = FileChooser().FileName();
+    return true;
+}
+
+void frmMain::mnuFileLoadrom_Click() {
+    QString path;
+    if (!ChooseFile("Load ROM", "*.gb", false, path)) return;
+    LoadRomFile(path);
+}
+
+bool frmMain::LoadRomFile(const QString& path) {
+    // The ROM is read into a copy of the model first: a file refused for any reason,
+    // including one too small to have a bank that can be coloured, leaves the loaded
+    // ROM and the work on it exactly as they were.
+    auto trial = std::make_unique<Model>(model_);
+    const RomLoadResult result = LoadRom(*trial, LocalPath(path));
+    if (!result.ok) {
+        for (const std::string& error : result.errors) ShowError(this, QString::fromStdString(error));
+        ShowError(this, kMsgCouldNotLoadRom);
+        return false;
+    }
+    if (trial->BankCount < kFirstShownBank) {
+        ShowError(this, kMsgRomTooSmall);
+        ShowError(this, kMsgCouldNotLoadRom);
+        return false;
+    }
+    model_ = *trial;
+    trial.reset();
+
+    sldBank->setEnabled(true);
+    {
+        const QSignalBlocker blocker(sldBank);
+        sldBank->setMaximum(model_.BankCount);
+        sldBank->setValue(1);  // held at its lower end: the view opens on bank 2
+    }
+    SetSliderQuietly(sldPage, 0);
+    LastBank = 1;
+    LastPage = 0;
+    setWindowTitle("Dapplix - " + QString::fromLatin1(RomTitle(model_.RomBank[0])));
+    romLoaded_ = true;
+
+    if (!scan_) scan_ = new frmScanROM(model_, this);
+    scan_->exec();
+
+    EnableAll();
+    DoRefresh();
+    return true;
+}
+
+void frmMain::mnuFileWriterom_Click() {
+    QString path;
+    if (!ChooseFile("Write Color ROM", "*.gbc", true, path)) return;
+    DisableAll();
+    std::string error;
+    const bool written = WriteColorRom(model_, LocalPath(path), error);
+    EnableAll();
+    if (written) {
+        Messages().Show(this, MessageKind::Information, kTitleWriteDone, path + kMsgWriteDoneSuffix,
+                        MessageButtons::Ok);
+    } else {
+        ShowError(this, QString::fromStdString(error));
+    }
+}
+
+bool frmMain::SaveProject(const QString& path) {
+    DisableAll();
+    std::string error;
+    const bool saved = SaveGbp(model_, LocalPath(path), error);
+    EnableAll();
+    if (!saved) ShowError(this, QString::fromStdString(error));
+    return saved;
+}
+
+void frmMain::mnuFileSavegbp_Click() {
+    QString path;
+    if (!ChooseFile("Save Gbp", "*.gbp", true, path)) return;
+    SaveProject(path);
+}
+
+void frmMain::mnuFileLoadgbp_Click() {
+    QString path;
+    if (!ChooseFile("Load Gbp", "*.gbp", false, path)) return;
+    const std::vector<std::string> headerErrors = CheckGbpHeader(LocalPath(path));
+    if (!headerErrors.empty()) {
+        for (const std::string& error : headerErrors) ShowError(this, QString::fromStdString(error));
+        ShowError(this, kMsgCouldNotLoadGbp);
+        return;
+    }
+    std::string error;
+    if (!LoadGbp(model_, LocalPath(path), error)) {
+        ShowError(this, QString::fromStdString(error));
+        ShowError(this, kMsgCouldNotLoadGbp);
+        return;
+    }
+    DoRefresh();
+}
+
+// --- ending ------------------------------------------------------------------------------------
+
+bool frmMain::OfferSaveBeforeQuit(bool* cancelled) {
+    *cancelled = false;
+    if (!romLoaded_) return true;
+    switch (AskQuery(this, kMsgSaveQuestion, MessageButtons::YesNoCancel)) {
+    case MessageAnswer::No: return true;
+    case MessageAnswer::Yes: {
+        // Leaving the chooser without a file, or a save that fails, keeps the program
+        // running: the user asked for the work to be kept.
+        QString path;
+        if (!ChooseFile("Save Gbp", "*.gbp", true, path)) {
+            *cancelled = true;
+            return false;
+        }
+        return SaveProject(path);
+    }
+    default: *cancelled = true; return false;
+    }
+}
+
+void frmMain::EndProgram() {
+    programEnded_ = true;
+    close();
+    emit programEnded();
+}
+
+void frmMain::mnuFileExit_Click() {
+    bool cancelled = false;
+    if (OfferSaveBeforeQuit(&cancelled)) EndProgram();
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    if (programEnded_) {
+        event->accept();
+        return;
+    }
+    if (locked_) {
+        // A palette assignment or pixel switch is walking over the tiles; the question
+        // is asked once it has finished (EnableAll), so no work is lost unasked.
+        closePending_ = true;
+        event->ignore();
+        return;
+    }
+    bool cancelled = false;
+    if (!OfferSaveBeforeQuit(&cancelled)) {
+        event->ignore();
+        return;
+    }
+    programEnded_ = true;
+    event->accept();
+    emit programEnded();
+}
+
+// --- a ROM dropped on the window ------------------------------------------------------------
+
+namespace {
+QString DroppedRom(const QMimeData* mime) {
+    if (!mime || !mime->hasUrls()) return {};
+    const QList<QUrl> urls = mime->urls();
+    if (urls.size() != 1 || !urls.front().isLocalFile()) return {};
+    const QString path = urls.front().toLocalFile();
+    return path.endsWith(".gb", Qt::CaseInsensitive) ? path : QString();
+}
+}  // namespace
+
+void frmMain::dragEnterEvent(QDragEnterEvent* event) {
+    // Only when Load ROM itself could be chosen: not while the window is locked.
+    if (mnuFileLoadrom->isEnabled() && !DroppedRom(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void frmMain::dropEvent(QDropEvent* event) {
+    const QString path = DroppedRom(event->mimeData());
+    if (path.isEmpty() || !mnuFileLoadrom->isEnabled()) return;
+    event->acceptProposedAction();
+    // Loaded once the drop has returned, so the program the file came from is not kept
+    // waiting while the header messages and the scan window are shown.
+    QTimer::singleShot(0, this, [this, path] {
+        if (mnuFileLoadrom->isEnabled()) LoadRomFile(path);
+    });
+}
+
+}  // namespace dapplix

@@ -1,0 +1,214 @@
+// The main window: the tile view of one page of one bank, the current tile, the palette
+// strip with its option buttons, the palette set, the three navigation sliders and the
+// menus through which ROMs, projects and colour ROMs are loaded and written.
+#pragma once
+
+#include <QColor>
+#include <QMainWindow>
+#include <QString>
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "engine/Binary.h"
+#include "view/TileViewHost.h"
+
+class QAction;
+class QButtonGroup;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QRadioButton;
+class QSlider;
+
+namespace dapplix {
+
+class ViewCanvas;
+class frmAbout;
+class frmEditCol;
+class frmFile;
+class frmPixelSwitch;
+class frmScanROM;
+class frmTileEdit;
+
+inline constexpr const char* kMsgRomTooSmall =
+    "ROM has no bank 2 or above: only the tiles of banks 2 and up can be colored!";
+inline constexpr const char* kMsgSaveQuestion = "Save palette and tile data?";
+inline constexpr const char* kMsgResetQuestion =
+    "Are you sure you want to remove all palette asignments and edited tiles?";
+inline constexpr const char* kTitleWriteDone = "Color Write Done";
+
+class frmMain : public QMainWindow, public TileViewHost {
+    Q_OBJECT
+public:
+    explicit frmMain(Model& model, QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Start-up's first step: reads the side files from dirs. When one is missing it shows
+    // "Required file <name> missing!" in a "Fatal Error" box and returns false; the
+    // program must then end without showing its window.
+    static bool LoadSideFiles(Model& model, const std::vector<std::string>& dirs, QWidget* parent = nullptr);
+
+    // --- TileViewHost, used by the editing dialogs -----------------------------------
+    int CurrentBank() const override;
+    int CurrentPage() const override;
+    void DrawTile(const TileImage& image, int column, int row, int palette) override;
+    void DisableAll() override;
+    void EnableAll() override;
+    void SetCurrent() override;
+    void ShowCurrent() override;
+    void SetStatus(const QString& text, const QColor& colour) override;
+    void SetStatusText(const QString& text) override;
+
+    // --- drawing and navigation ---------------------------------------------------------
+    void RefreshTiles();
+    void DoRefresh();
+    void RefreshPals();
+
+    // --- selection and palette assignment ----------------------------------------------
+    void PreSetCurrent();
+    void AutoSetPal();
+    bool AllCurPalSame() const;
+    void ChangePal(int ChangeNewPal);
+
+    // --- the user's flows -----------------------------------------------------------------
+    // Loads, checks and scans a ROM file and opens it on bank 2, page 0: the Load ROM
+    // menu after its chooser, a file named on the command line, a file dropped on the
+    // window. Every refusal is shown; a refused file changes nothing. True on success.
+    bool LoadRomFile(const QString& path);
+
+    // True once the program has been told to end (Exit, or the window closed for good).
+    bool ProgramEnded() const { return programEnded_; }
+
+    // The file chooser, created on first use.
+    frmFile& FileChooser();
+
+    // --- state of the view, named as the rest of the program speaks of it -----------------
+    // Page redraw: the loop members are members so that DoRefresh can rewind a running
+    // redraw from an event handler that the redraw let through.
+    bool Refreshing = false;
+    int DrawTileNum = 0;
+    int DrawRow = 0;
+    int DrawCol = 0;
+    int DrawPal = 0;
+    TileImage DrawTileData{};
+    int RedrawPal = 8;  // 8 = redraw every tile; 0..7 = only tiles of that palette
+
+    int LastBank = 0;
+    int LastPage = 0;
+    int LastTileOffset = 0;
+
+    bool SelDragging = false;
+    int SelDirX = 1;
+    int SelDirY = 1;
+    int CurTile = 0;
+    TileImage CurTileData{};
+    int CurPal = 0;
+    bool AllowPalChange = true;
+
+    // Lets window events run once per tile during a page redraw, so that the user sees
+    // the page build up and can move a slider meanwhile. Off only for measurements.
+    bool YieldPerTile = true;
+
+signals:
+    // A page redraw ran to its end (a rewound redraw counts once).
+    void pageRedrawn();
+    // The user ended the program (Exit, or closing the window without keeping it open).
+    void programEnded();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void BuildWindow();
+    void BuildMenus();
+    void SetUpStartState();
+
+    // Event handlers.
+    void mnuFileLoadrom_Click();
+    void mnuFileLoadgbp_Click();
+    void mnuFileSavegbp_Click();
+    void mnuFileWriterom_Click();
+    void mnuFileExit_Click();
+    void mnuOptGrid_Click();
+    void mnuOptDim_Click();
+    void mnuOptReset_Click();
+    void mnuAbout_Click();
+    void cmdPixelSwitch_Click();
+    void optPal_Click(int palette);
+    void optBG_Click();
+    void optSprite_Click();
+    void sldBank_Change();
+    void sldPage_Change();
+    void sldTileOffset_Change();
+    void picTiles_MouseDown(QPoint pos);
+    void picTiles_MouseMove(QPoint pos);
+    void picTiles_MouseUp();
+    void picTiles_DblClick();
+    void picPals_MouseUp(QPoint pos);
+
+    // Shows the chooser with a title, pattern and mode; true (and path set) when the user
+    // chose a file.
+    bool ChooseFile(const QString& title, const QString& pattern, bool saveMode, QString& path);
+    // Saves the project with the window locked; shows why when it fails.
+    bool SaveProject(const QString& path);
+    // The save question of Exit and of closing the window. True when the program may end.
+    bool OfferSaveBeforeQuit(bool* cancelled);
+    void EndProgram();
+
+    void RedrawCell(int column, int row);  // with its own palette, for the frame routines
+    static std::array<int, 2> CellUnder(QPoint pos);
+    void SetSliderQuietly(QSlider* slider, int value);
+
+    Model& model_;
+
+    ViewCanvas* picTiles = nullptr;
+    ViewCanvas* picCurrent = nullptr;
+    ViewCanvas* picPals = nullptr;
+    QPushButton* cmdPixelSwitch = nullptr;
+    QGroupBox* fraPals = nullptr;
+    std::array<QRadioButton*, kPalettes> optPal{};
+    QButtonGroup* palGroup_ = nullptr;
+    QGroupBox* fraPalSet = nullptr;
+    QRadioButton* optSprite = nullptr;
+    QRadioButton* optBG = nullptr;
+    QLabel* lblPage = nullptr;
+    QSlider* sldPage = nullptr;
+    QLabel* lblStatus = nullptr;
+    QLabel* lblBank = nullptr;
+    QSlider* sldBank = nullptr;
+    QLabel* lblTileOffset = nullptr;
+    QSlider* sldTileOffset = nullptr;
+
+    QMenu* mnuFile = nullptr;
+    QAction* mnuFileLoadrom = nullptr;
+    QAction* mnuFileLoadgbp = nullptr;
+    QAction* mnuFileSavegbp = nullptr;
+    QAction* mnuFileWriterom = nullptr;
+    QAction* mnuFileNul = nullptr;
+    QAction* mnuFileExit = nullptr;
+    QMenu* mnuOpt = nullptr;
+    QAction* mnuOptGrid = nullptr;
+    QAction* mnuOptDim = nullptr;
+    QAction* mnuOptReset = nullptr;
+    QAction* mnuAbout = nullptr;
+
+    frmFile* fileChooser_ = nullptr;
+    frmAbout* about_ = nullptr;
+    frmScanROM* scan_ = nullptr;
+    frmEditCol* editCol_ = nullptr;
+    frmTileEdit* tileEdit_ = nullptr;
+    frmPixelSwitch* pixelSwitch_ = nullptr;
+
+    bool romLoaded_ = false;
+    bool locked_ = false;          // between DisableAll and EnableAll
+    bool closePending_ = false;    // the window was closed while locked
+    bool openingEditor_ = false;   // a double click is on its way to the tile editor
+    bool programEnded_ = false;
+};
+
+}  // namespace dapplix
