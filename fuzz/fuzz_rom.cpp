@@ -1,0 +1,48 @@
+// Feeds arbitrary bytes to the ROM loader as a cartridge file; whatever it accepts is
+// scanned and written. The colour ROM must always be 1 MiB with valid header sums, and a
+// refused file must leave the loaded ROM alone.
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "engine/Binary.h"
+#include "engine/Rom.h"
+#include "engine/Scan.h"
+#include "engine/Writer.h"
+#include "project/Palette.h"
+
+using namespace dapplix;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static auto model = [] {
+        auto m = std::make_unique<Model>();
+        SetDefaultPals(*m);
+        for (std::size_t i = 0; i < m->ExtraBankCode.size(); ++i) m->ExtraBankCode[i] = static_cast<std::uint8_t>(i);
+        m->ExtraBankCodeAsRead = m->ExtraBankCode;
+        m->EntryHookCode.fill(0xE1);
+        m->CopyHookCode.fill(0xC1);
+        m->CopyTailCode.fill(0x71);
+        m->DmaHookCode.fill(0xD1);
+        return m;
+    }();
+    const std::int16_t bankCountBefore = model->BankCount;
+    const Bank bank0Before = model->RomBank[0];
+
+    const std::vector<std::uint8_t> file(data, data + size);
+    const RomLoadResult loaded = LoadRomBytes(*model, file);
+    if (!loaded.ok) {
+        if (loaded.errors.empty() || model->BankCount != bankCountBefore || model->RomBank[0] != bank0Before) std::abort();
+        return 0;
+    }
+    ScanRom(*model);
+    // Every fragment lies inside bank 0, clear of the header.
+    for (int position : {model->EntryHookPos, model->DmaHookPos, model->CopyHookPos, model->CopyTailPos})
+        if (position <= 0x150 || position > kBankSize) std::abort();
+    const auto rom = BuildColorRom(*model);
+    if (rom.size() != kColorRomSize) std::abort();
+    if (rom[0x14D] != HeaderChecksum(rom.data())) std::abort();
+    const std::uint16_t global = GlobalChecksum(rom.data(), rom.size());
+    if (rom[0x14E] != (global >> 8) || rom[0x14F] != (global & 0xFF)) std::abort();
+    return 0;
+}
