@@ -9,6 +9,8 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QString>
+#include <QTimer>
+#include <QDialog>
 #include <QWidget>
 #include <functional>
 #include <memory>
@@ -136,6 +138,18 @@ inline void SendMouse(QWidget* picture, QEvent::Type type, QPoint picturePos, Qt
     const QPointF local = PicturePos(picturePos.x(), picturePos.y());
     QMouseEvent event(type, local, picture->mapToGlobal(local), button, held, Qt::NoModifier);
     QApplication::sendEvent(picture, &event);
+}
+
+// Runs a modal dialog the way its opener does, with drive run from inside its event
+// loop. Should the dialog never close, a watchdog ends it with -1 after five seconds so
+// that a fault fails the test instead of hanging it.
+inline int ExecDriven(QDialog* dialog, const std::function<void()>& drive) {
+    QTimer::singleShot(0, dialog, drive);
+    QTimer watchdog;
+    watchdog.setSingleShot(true);
+    QObject::connect(&watchdog, &QTimer::timeout, dialog, [dialog] { dialog->done(-1); });
+    watchdog.start(5000);
+    return dialog->exec();
 }
 
 }  // namespace dapplix::testing

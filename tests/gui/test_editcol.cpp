@@ -36,6 +36,11 @@ private:
                                          .arg(shown.pixel(x + 2, y + 2) & 0xFFFFFF, 6, 16, QChar('0'))
                                          .arg(colour, 6, 16, QChar('0'))));
     }
+    // Stops the calling test at the first wrong swatch.
+    bool SwatchIs(QRgb colour) {
+        CheckSwatch(colour);
+        return !QTest::currentTestFailed();
+    }
 
     void Open(int set, int pal, int col) {
         model->CurPalSet = std::int16_t(set);
@@ -120,7 +125,7 @@ private slots:
         QCOMPARE(Slider("sldRed")->value(), components[0]);
         QCOMPARE(Slider("sldGreen")->value(), components[1]);
         QCOMPARE(Slider("sldBlue")->value(), components[2]);
-        CheckSwatch(swatch);
+        if (!SwatchIs(swatch)) return;
         QCOMPARE(dialog->PreviewColour() & 0xFFFFFF, swatch);
     }
 
@@ -136,26 +141,26 @@ private slots:
         red->setFocus();
         QTest::keyClick(red, Qt::Key_Right);  // small step
         QCOMPARE(red->value(), 21);
-        CheckSwatch(qRgb(21 * 8, 20 * 8, 20 * 8) & 0xFFFFFF);
+        if (!SwatchIs(qRgb(21 * 8, 20 * 8, 20 * 8) & 0xFFFFFF)) return;
         QTest::keyClick(red, Qt::Key_PageUp);  // large step, held at the top
         QCOMPARE(red->value(), 29);
         QTest::keyClick(red, Qt::Key_PageUp);
         QCOMPARE(red->value(), 31);
-        CheckSwatch(qRgb(248, 160, 160) & 0xFFFFFF);
+        if (!SwatchIs(qRgb(248, 160, 160) & 0xFFFFFF)) return;
 
         green->setFocus();
         QTest::keyClick(green, Qt::Key_Home);
         QCOMPARE(green->value(), 0);
-        CheckSwatch(qRgb(248, 0, 160) & 0xFFFFFF);
+        if (!SwatchIs(qRgb(248, 0, 160) & 0xFFFFFF)) return;
 
         // A click on the track beside the handle moves by one large step.
         blue->setFocus();
         QTest::mouseClick(blue, Qt::LeftButton, Qt::NoModifier, QPoint(blue->width() - 3, blue->height() / 2));
         QCOMPARE(blue->value(), 28);
-        CheckSwatch(qRgb(248, 0, 224) & 0xFFFFFF);
+        if (!SwatchIs(qRgb(248, 0, 224) & 0xFFFFFF)) return;
         QTest::keyClick(blue, Qt::Key_Left);
         QCOMPARE(blue->value(), 27);
-        CheckSwatch(qRgb(248, 0, 216) & 0xFFFFFF);
+        if (!SwatchIs(qRgb(248, 0, 216) & 0xFFFFFF)) return;
 
         QVERIFY(before == model->Pals);
     }
@@ -223,7 +228,7 @@ private slots:
         Open(1, 0, 2);
         QCOMPARE(dialog->findChild<QLabel*>("lblCol")->text(), QString("Background Palette 0, Color 2"));
         QCOMPARE(Slider("sldRed")->value(), 9);
-        CheckSwatch(qRgb(72, 72, 72) & 0xFFFFFF);
+        if (!SwatchIs(qRgb(72, 72, 72) & 0xFFFFFF)) return;
     }
 
     // The opener's way: exec() blocks until a button hides the dialog.
@@ -231,11 +236,11 @@ private slots:
         model->CurPalSet = 1;
         model->EditPal = 2;
         model->EditCol = 0;
-        QTimer::singleShot(0, dialog.get(), [this] {
+        const int result = ExecDriven(dialog.get(), [this] {
             Slider("sldBlue")->setValue(5);
             QTest::mouseClick(dialog->findChild<QPushButton*>("cmdOkay"), Qt::LeftButton);
         });
-        QCOMPARE(dialog->exec(), int(QDialog::Accepted));
+        QCOMPARE(result, int(QDialog::Accepted));
         QCOMPARE(model->Pals[1][2][0][2], std::int16_t(5));
         QCOMPARE(model->Pals[1][2][0][0], std::int16_t(31));
     }
