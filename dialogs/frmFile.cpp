@@ -103,9 +103,13 @@ frmFile::frmFile(Model& model, QWidget* parent) : QDialog(parent), model_(model)
     setTabOrder(txtFileName, cmdOkay);
     setTabOrder(cmdOkay, cmdCancel);
 
-    connect(drvFile, &QComboBox::activated, this, [this](int index) { drvFile_Change(index); });
-    connect(dirFile, &QTreeWidget::itemDoubleClicked, this,
-            [this](QTreeWidgetItem* item) { OpenDirectory(item->data(0, kPathRole).toString()); });
+    // Both lists are rebuilt when a drive or directory is picked; the rebuild waits until
+    // the list that reported the pick has finished handling the click.
+    connect(drvFile, &QComboBox::activated, this, [this](int index) { drvFile_Change(index); }, Qt::QueuedConnection);
+    connect(dirFile, &QTreeWidget::itemDoubleClicked, this, [this](QTreeWidgetItem* item) {
+        const QString path = item->data(0, kPathRole).toString();
+        QMetaObject::invokeMethod(this, [this, path] { OpenDirectory(path); }, Qt::QueuedConnection);
+    });
     connect(filFile, &QListWidget::itemSelectionChanged, this, [this] { filFile_Click(); });
     connect(filFile, &QListWidget::itemClicked, this, [this] { filFile_Click(); });
     connect(filFile, &QListWidget::itemDoubleClicked, this, [this](QListWidgetItem* item) { filFile_DblClick(item); });
