@@ -118,10 +118,14 @@ void frmPixelSwitch::cmdOkay_Click() {
     host_.SetStatus("Refreshing...", kBusyText);
     host_.DisableAll();
 
-    const auto [left, right] = std::minmax<int>(model_.SelX1, model_.SelX2);
-    const auto [top, bottom] = std::minmax<int>(model_.SelY1, model_.SelY2);
-    for (int y = std::max(top, 0); y <= std::min(bottom, kGridSide - 1); ++y) {
-        for (int x = std::max(left, 0); x <= std::min(right, kGridSide - 1); ++x) {
+    // The selection's corners are ordered once the mouse is released; order them here
+    // too, and keep them on the grid, so the loop never walks off the page.
+    const int left = std::max<int>(std::min(model_.SelX1, model_.SelX2), 0);
+    const int right = std::min<int>(std::max(model_.SelX1, model_.SelX2), kGridSide - 1);
+    const int top = std::max<int>(std::min(model_.SelY1, model_.SelY2), 0);
+    const int bottom = std::min<int>(std::max(model_.SelY1, model_.SelY2), kGridSide - 1);
+    for (int y = top; y <= bottom; ++y) {
+        for (int x = left; x <= right; ++x) {
             // Let the window repaint between tiles; the lock set keeps the user from
             // changing the selection, bank or page meanwhile.
             QCoreApplication::processEvents();

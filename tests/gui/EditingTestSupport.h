@@ -80,25 +80,25 @@ public:
     int CurrentBank() const override { return bank; }
     int CurrentPage() const override { return page; }
     void DrawTile(const TileImage& image, int column, int row, int palette) override {
-        HostCall call{"DrawTile"};
+        HostCall call = Call("DrawTile");
         call.image = image;
         call.column = column;
         call.row = row;
         call.palette = palette;
         Record(call);
     }
-    void DisableAll() override { Record({"DisableAll"}); }
-    void EnableAll() override { Record({"EnableAll"}); }
-    void SetCurrent() override { Record({"SetCurrent"}); }
-    void ShowCurrent() override { Record({"ShowCurrent"}); }
+    void DisableAll() override { Record(Call("DisableAll")); }
+    void EnableAll() override { Record(Call("EnableAll")); }
+    void SetCurrent() override { Record(Call("SetCurrent")); }
+    void ShowCurrent() override { Record(Call("ShowCurrent")); }
     void SetStatus(const QString& text, const QColor& colour) override {
-        HostCall call{"SetStatus"};
+        HostCall call = Call("SetStatus");
         call.text = text;
         call.colour = colour;
         Record(call);
     }
     void SetStatusText(const QString& text) override {
-        HostCall call{"SetStatusText"};
+        HostCall call = Call("SetStatusText");
         call.text = text;
         Record(call);
     }
@@ -118,6 +118,11 @@ public:
     }
 
 private:
+    static HostCall Call(const char* what) {
+        HostCall call;
+        call.what = what;
+        return call;
+    }
     void Record(const HostCall& call) {
         calls.push_back(call);
         if (onCall) onCall(calls.back());
