@@ -2,14 +2,17 @@
 // from the screen, painting with clicks and drags of every button, its own pixel
 // switch, and Okay and Cancel against the data model and the tile view.
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
 #include <QtTest>
 
+#include "EditingFlowSupport.h"
 #include "EditingTestSupport.h"
 #include "editing/frmTileEdit.h"
 
 using namespace dapplix;
 using namespace dapplix::testing;
+namespace gt = dapplix::guitest;
 
 namespace {
 constexpr int kBank = 2;
@@ -413,6 +416,65 @@ private slots:
         QCOMPARE(result, int(opens ? QDialog::Accepted : QDialog::Rejected));
         QCOMPARE(model->TileEdited[kBank][kLastTile], opens && FilledTile(3) != RomTileBytes(*model, kBank, kLastTile));
         QCOMPARE(host.Draws().size(), std::size_t(opens ? 1 : 0));
+    }
+
+    // The road of a redrawn tile in the real program: double click on a tile of a bank
+    // whose grid is shifted, paint a diagonal, Okay. The cell and the current-tile view
+    // show the new pixels in the tile's palette and the selection frame is back. A
+    // neighbour painted and painted back stays a plain tile. Both survive a saved
+    // project loaded into a fresh program, and the colour ROM holds them at their place.
+    void editInTheMainWindow() {
+        gt::Fixture f;
+        gt::SetDistinctPalettes(*f.model);
+        QVERIFY(f.LoadRom());
+        gt::ShowBankPage(f, 3, 1);
+        f.Find<QSlider>("sldTileOffset")->setValue(5);
+        QCOMPARE(f.model->TileOffset[3], std::int16_t(5));
+        const int column = 4, row = 9, tile = kTilesPerPage + row * 16 + column;
+        gt::DragCells(f.Find<QWidget>("picTiles"), {column, row}, {column + 1, row});
+        QTest::mouseClick(f.Find<QRadioButton>("optPal6"), Qt::LeftButton);
+        QCOMPARE(f.model->TilePal[3][tile], std::int16_t(6));
+
+        const TileImage rom = RomTileBytes(*f.model, 3, tile);
+        TileImage expected = rom;
+        for (int i = 0; i < 8; ++i) SetTilePixel(expected, i, i, 3);
+        QVERIFY(expected != rom);
+        gt::WhenShown<frmTileEdit> editor([](frmTileEdit* shown) {
+            QTest::mouseClick(shown->findChild<QWidget*>("picCols"), Qt::LeftButton, Qt::NoModifier,
+                              PicturePos(16, 3 * 32 + 16));
+            auto* area = shown->findChild<QWidget*>("picTileEdit");
+            SendMouse(area, QEvent::MouseButtonPress, Centre(0, 0), Qt::LeftButton, Qt::LeftButton);
+            for (int i = 1; i < 8; ++i) SendMouse(area, QEvent::MouseMove, Centre(i, i), Qt::NoButton, Qt::LeftButton);
+            SendMouse(area, QEvent::MouseButtonRelease, Centre(7, 7), Qt::LeftButton, Qt::NoButton);
+            gt::ClickButton(shown, "cmdOkay");
+        });
+        gt::DoubleClickTile(f, column, row);
+        QVERIFY(editor.ran());
+        QVERIFY(f.model->TileEdited[3][tile]);
+        QCOMPARE(f.model->EditedTile[3][tile], expected);
+        gt::CheckCellShows(*f.window, *f.model, column, row, expected, 6);
+        gt::CheckCurrentShows(*f.window, *f.model, expected, 6);
+        QCOMPARE(gt::Shown(gt::Grab(f.Find<QWidget>("picTiles")), 16 * column, 16 * row), gt::kFrameYellow);
+
+        // The neighbour: one pixel painted in another colour and painted back.
+        const int neighbour = tile + 1;
+        const TileImage neighbourRom = RomTileBytes(*f.model, 3, neighbour);
+        const int old = TilePixel(neighbourRom, 2, 5);
+        gt::WhenShown<frmTileEdit> again([old](frmTileEdit* shown) {
+            auto* cols = shown->findChild<QWidget*>("picCols");
+            auto* area = shown->findChild<QWidget*>("picTileEdit");
+            QTest::mouseClick(cols, Qt::LeftButton, Qt::NoModifier, PicturePos(16, 32 * ((old + 1) % 4) + 16));
+            QTest::mouseClick(area, Qt::LeftButton, Qt::NoModifier, PicturePos(Centre(2, 5).x(), Centre(2, 5).y()));
+            QTest::mouseClick(cols, Qt::LeftButton, Qt::NoModifier, PicturePos(16, 32 * old + 16));
+            QTest::mouseClick(area, Qt::LeftButton, Qt::NoModifier, PicturePos(Centre(2, 5).x(), Centre(2, 5).y()));
+            gt::ClickButton(shown, "cmdOkay");
+        });
+        gt::DoubleClickTile(f, column + 1, row);
+        QVERIFY(again.ran());
+        QVERIFY(!f.model->TileEdited[3][neighbour]);
+        gt::CheckCellShows(*f.window, *f.model, column + 1, row, neighbourRom, 6);
+
+        gt::CheckEditsSurvive(f, 3, 1, {tile, neighbour});
     }
 };
 
