@@ -2,16 +2,20 @@
 // selections of the tile view, run twice, on edited and unedited tiles, and on the last
 // tile of a bank whose grid is shifted; the main window's side seen through a recording
 // stand-in.
+#include <QAction>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTimer>
 #include <QtTest>
 
+#include "EditingFlowSupport.h"
 #include "EditingTestSupport.h"
 #include "editing/frmPixelSwitch.h"
 
 using namespace dapplix;
 using namespace dapplix::testing;
+namespace gt = dapplix::guitest;
 
 namespace {
 constexpr int kBank = 2;
@@ -351,6 +355,109 @@ private slots:
                  int(QDialog::Accepted));
         QCOMPARE(host.Sequence().last(), QString("ShowCurrent"));
         QCOMPARE(host.Draws().size(), std::size_t(1));
+    }
+
+    // The switch in the real program: "Pixel Switch" on a 3 x 2 selection whose tiles
+    // carry two palettes, one of them already edited. While it works the window is
+    // locked and the status reads "Refreshing..." in dark red, and the cells change one
+    // after the other; afterwards the status is empty, the window usable, the frame and
+    // the current tile shown again. The switched tiles survive a saved project and lie
+    // at their place in the colour ROM; the same switch again restores the view and
+    // every edited mark.
+    void switchInTheMainWindow() {
+        gt::Fixture f;
+        gt::SetDistinctPalettes(*f.model);
+        QVERIFY(f.LoadRom());
+        gt::ShowBankPage(f, 2, 2);
+        auto* picTiles = f.Find<QWidget>("picTiles");
+        gt::DragCells(picTiles, {5, 6}, {7, 7});
+        QTest::mouseClick(f.Find<QRadioButton>("optPal3"), Qt::LeftButton);
+        gt::DragCells(picTiles, {7, 7}, {7, 7});
+        QTest::mouseClick(f.Find<QRadioButton>("optPal5"), Qt::LeftButton);
+        const int first = 2 * kTilesPerPage + 6 * 16 + 5;
+        std::vector<int> tiles;
+        for (int row = 6; row <= 7; ++row)
+            for (int column = 5; column <= 7; ++column) tiles.push_back(2 * kTilesPerPage + row * 16 + column);
+        TileImage edited = RomTileBytes(*f.model, 2, tiles[1]);
+        edited[0] ^= 0xFF;
+        f.model->TileEdited[2][tiles[1]] = true;
+        f.model->EditedTile[2][tiles[1]] = edited;
+        f.window->DoRefresh();
+        gt::DragCells(picTiles, {5, 6}, {7, 7});
+
+        const QImage viewBefore = gt::Grab(picTiles);
+        const auto marksBefore = f.model->TileEdited;
+        std::vector<TileImage> before;
+        for (int tile : tiles) before.push_back(DisplayTile(*f.model, 2, tile));
+
+        auto* status = f.Find<QLabel>("lblStatus");
+        struct Sample {
+            QString text;
+            QColor colour;
+            bool locked;
+            int done;
+        };
+        std::vector<Sample> samples;
+        QTimer sampler;
+        QObject::connect(&sampler, &QTimer::timeout, [&] {
+            int done = 0;
+            for (std::size_t i = 0; i < tiles.size(); ++i) done += DisplayTile(*f.model, 2, tiles[i]) != before[i];
+            const bool locked = !f.Find<QSlider>("sldBank")->isEnabled() && !f.Find<QWidget>("fraPals")->isEnabled() &&
+                                !f.Find<QPushButton>("cmdPixelSwitch")->isEnabled() &&
+                                !f.Find<QAction>("mnuFileSavegbp")->isEnabled() && !picTiles->isEnabled();
+            samples.push_back({status->text(), status->palette().color(QPalette::WindowText), locked, done});
+        });
+        auto runSwitch = [&](bool sample) {
+            gt::WhenShown<frmPixelSwitch> dialog([&](frmPixelSwitch* shown) {
+                QCOMPARE(f.model->SwitchPal, std::int16_t(3));
+                QTest::mouseClick(shown->findChild<QWidget*>("picCols"), Qt::RightButton, Qt::NoModifier,
+                                  PicturePos(3 * 24 + 12, 12));
+                if (sample) sampler.start(0);
+                gt::ClickButton(shown, "cmdOkay");
+                sampler.stop();
+            });
+            QTest::mouseClick(f.Find<QPushButton>("cmdPixelSwitch"), Qt::LeftButton);
+            QVERIFY(dialog.ran());
+        };
+
+        runSwitch(true);
+        QVERIFY(!samples.empty());
+        for (const Sample& s : samples) {
+            QCOMPARE(s.text, QString("Refreshing..."));
+            QCOMPARE(s.colour, QColor(192, 0, 0));
+            QVERIFY(s.locked);
+        }
+        // The cells change one by one: some sample saw part of the selection done.
+        QVERIFY(std::any_of(samples.begin(), samples.end(), [](const Sample& s) { return s.done > 0 && s.done < 6; }));
+        QCOMPARE(status->text(), QString());
+        QVERIFY(f.Find<QSlider>("sldBank")->isEnabled());
+        QVERIFY(f.Find<QPushButton>("cmdPixelSwitch")->isEnabled());
+        QVERIFY(f.Find<QAction>("mnuFileSavegbp")->isEnabled());
+
+        for (std::size_t i = 0; i < tiles.size(); ++i) {
+            TileImage expected = before[i];
+            for (int y = 0; y < 8; ++y)
+                for (int x = 0; x < 8; ++x) {
+                    const int v = TilePixel(before[i], x, y);
+                    SetTilePixel(expected, x, y, v == 0 ? 3 : v == 3 ? 0 : v);
+                }
+            const int tile = tiles[i];
+            QCOMPARE(DisplayTile(*f.model, 2, tile), expected);
+            QCOMPARE(f.model->TileEdited[2][tile], expected != RomTileBytes(*f.model, 2, tile));
+            gt::CheckCellShows(*f.window, *f.model, (tile % 16), (tile / 16) % 16, expected, f.model->TilePal[2][tile]);
+        }
+        const QImage view = gt::Grab(picTiles);
+        QCOMPARE(gt::Shown(view, 16 * 5, 16 * 6), gt::kFrameYellow);
+        QCOMPARE(gt::Shown(view, 16 * 7 + 15, 16 * 7 + 15), gt::kFrameYellow);
+        gt::CheckCurrentShows(*f.window, *f.model, DisplayTile(*f.model, 2, first), 3);
+
+        gt::CheckEditsSurvive(f, 2, 2, tiles);
+        if (QTest::currentTestFailed()) return;
+
+        runSwitch(false);
+        QVERIFY(marksBefore == f.model->TileEdited);
+        for (std::size_t i = 0; i < tiles.size(); ++i) QCOMPARE(DisplayTile(*f.model, 2, tiles[i]), before[i]);
+        QVERIFY(gt::Grab(picTiles) == viewBefore);
     }
 };
 
