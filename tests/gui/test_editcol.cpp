@@ -1,17 +1,21 @@
 // The colour editor driven as a user drives it: opened on a colour, sliders moved with
 // keys and clicks, the swatch read back from the screen, Okay, Cancel, Escape and the
 // window's close button.
+#include <QAction>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSlider>
 #include <QTimer>
 #include <QtTest>
 
+#include "EditingFlowSupport.h"
 #include "EditingTestSupport.h"
 #include "project/frmEditCol.h"
 
 using namespace dapplix;
 using namespace dapplix::testing;
+namespace gt = dapplix::guitest;
 
 class TestEditCol : public QObject {
     Q_OBJECT
@@ -243,6 +247,68 @@ private slots:
         QCOMPARE(result, int(QDialog::Accepted));
         QCOMPARE(model->Pals[1][2][0][2], std::int16_t(5));
         QCOMPARE(model->Pals[1][2][0][0], std::int16_t(31));
+    }
+
+    // Picked from the real palette strip, with "Dim Colors" on and off: the swatch shows
+    // the colour exactly as the strip does; Okay repaints the strip cell and redraws the
+    // cells of that palette only.
+    void fromThePaletteStrip_data() {
+        QTest::addColumn<bool>("dim");
+        QTest::newRow("dim colours") << true;
+        QTest::newRow("full colours") << false;
+    }
+    void fromThePaletteStrip() {
+        QFETCH(bool, dim);
+        gt::Fixture f;
+        QVERIFY(f.LoadRom());
+        QTest::mouseClick(f.Find<QRadioButton>("optBG"), Qt::LeftButton);
+        if (!dim) f.Find<QAction>("mnuOptDim")->trigger();
+        QCOMPARE(f.model->ColorScale, std::int16_t(dim ? 6 : 8));
+        gt::DragCells(f.Find<QWidget>("picTiles"), {0, 0}, {3, 0});
+        QTest::mouseClick(f.Find<QRadioButton>("optPal4"), Qt::LeftButton);
+        gt::DragCells(f.Find<QWidget>("picTiles"), {0, 5}, {0, 5});
+
+        // A tile with no pixel of colour 1 would not show the change; find one with it.
+        const auto hasColour1 = [&](int tile) {
+            const TileImage image = DisplayTile(*f.model, 2, tile);
+            for (int i = 0; i < 64; ++i)
+                if (TilePixel(image, i % 8, i / 8) == 1) return true;
+            return false;
+        };
+        QVERIFY(hasColour1(0) && hasColour1(16 * 5));
+
+        auto* picPals = f.Find<QWidget>("picPals");
+        const QRgb stripBefore = gt::Shown(gt::Grab(picPals), 1 * 16 + 8, 4 * 16 + 8);
+        // A mark in the middle of every cell tells which cells are drawn again.
+        constexpr QRgb kMark = 0xFF00FFu;
+        auto* picTiles = f.Find<ViewCanvas>("picTiles");
+        for (int cell = 0; cell < 256; ++cell)
+            picTiles->image().setPixel(16 * (cell % 16) + 8, 16 * (cell / 16) + 8, 0xFF000000u | kMark);
+        picTiles->ImageChanged(picTiles->image().rect());
+        QRgb swatch = 0;
+        gt::WhenShown<frmEditCol> editor([&](frmEditCol* shown) {
+            swatch = ShownPixel(shown->findChild<QWidget*>("picEditCol"), 14, 10);
+            shown->findChild<QSlider*>("sldRed")->setValue(31);
+            shown->findChild<QSlider*>("sldGreen")->setValue(0);
+            shown->findChild<QSlider*>("sldBlue")->setValue(0);
+            gt::ClickButton(shown, "cmdOkay");
+        });
+        // Colour 1 of background palette 4: column 1, row 4 of the strip.
+        gt::Mouse(picPals, QEvent::MouseButtonPress, {1 * 16 + 5, 4 * 16 + 5}, Qt::LeftButton, Qt::LeftButton);
+        gt::Mouse(picPals, QEvent::MouseButtonRelease, {1 * 16 + 5, 4 * 16 + 5}, Qt::LeftButton, Qt::NoButton);
+        QVERIFY(editor.ran());
+        QCOMPARE(swatch, stripBefore);
+        const QRgb red = dim ? 0xBA0000u : 0xF80000u;
+        QCOMPARE(gt::Shown(gt::Grab(picPals), 1 * 16 + 8, 4 * 16 + 8), red);
+        for (int column = 0; column < 4; ++column)
+            gt::CheckCellShows(*f.window, *f.model, column, 0, DisplayTile(*f.model, 2, column), 4);
+        // Cells of other palettes are left as they were drawn, except the selected one,
+        // whose frame the redraw takes off and puts back.
+        const QImage view = gt::Grab(picTiles);
+        for (int cell = 4; cell < 256; ++cell)
+            if (cell != 5 * 16)
+                QVERIFY2(gt::Shown(view, 16 * (cell % 16) + 8, 16 * (cell / 16) + 8) == kMark,
+                         qPrintable(QString("cell %1 was drawn again").arg(cell)));
     }
 };
 

@@ -185,6 +185,16 @@ private slots:
         SetTilePixel(expected, 0, 7, 2);
         QCOMPARE(model->EditTileData, expected);
         CheckShown(expected);
+
+        // Two quick clicks either side of a pixel border: the window system reports the
+        // second as a double click, and it paints all the same.
+        SendMouse(Tile(), QEvent::MouseButtonPress, QPoint(23, 100), Qt::LeftButton, Qt::LeftButton);
+        SendMouse(Tile(), QEvent::MouseButtonRelease, QPoint(23, 100), Qt::LeftButton, Qt::NoButton);
+        SendMouse(Tile(), QEvent::MouseButtonDblClick, QPoint(25, 100), Qt::LeftButton, Qt::LeftButton);
+        SendMouse(Tile(), QEvent::MouseButtonRelease, QPoint(25, 100), Qt::LeftButton, Qt::NoButton);
+        SetTilePixel(expected, 0, 4, 3);
+        SetTilePixel(expected, 1, 4, 3);
+        QCOMPARE(model->EditTileData, expected);
     }
 
     // A left drag along a row paints each pixel it enters, right up to the edge, and
