@@ -1,0 +1,290 @@
+; A small monochrome "game" that behaves like typical cartridges do, for the end-to-end tests
+; of the colour ROM (and, in one build, the demo ROM). A one-line-per-setting file assembled
+; in front of this one chooses the variant:
+;   BANK_A, BANK_B   banks of the two graphics blocks (copied to 0x8000 and 0x8800)
+;   GFX_OFFSET       byte offset of block B within its bank (block A starts at offset 0)
+;   DMA_PAGE_IN_A    1: the OAM DMA routine takes the page in A; 0: it loads it itself
+;   OAM_PAGE         page of the OAM buffer (0xC1.. or 0xD0-0xDF)
+;   HDMA_ROUTINE     high-RAM address of the DMA routine
+;   STACK_TOP        initial stack pointer
+;   BG_TILES_8800    1: the background uses the 0x8800 tile addressing (LCDC bit 4 clear)
+;   ALL_SPRITES      1: all 40 sprites are on screen; 0: one sprite
+;   BANK0_FULL_END   1: the last 0x400 bytes of bank 0 hold data, so no free room at its end
+        .module game
+        .include "hardware.inc"
+
+; --- Variables (WRAM), clear of the OAM buffer pages the variants use.
+wFrame      == 0xC0F0       ; two bytes: vertical blanks since the LCD came on
+wVBlankFlag == 0xC0F2
+wKeys       == 0xC0F3       ; bit 0 right, 1 left, 2 up, 3 down
+wShadowOAM  == OAM_PAGE * 0x100
+hDma        == HDMA_ROUTINE
+
+; --- Screen layout shared with the tests
+SPRITE_Y    == 64           ; OAM Y of the bee (screen line 48)
+STAR_X      == 18           ; map entry rewritten by the VBlank handler
+STAR_Y      == 1
+SUN_X       == 15           ; 2 x 2 map entries written once by code other than the copy loop
+SUN_Y       == 4
+
+; =============================================================================================
+        .area _HEADER (ABS)
+        .org 0x0040             ; vertical blank interrupt
+        jp VBlankHandler
+        .org 0x0100             ; cartridge entry: NOP, then the jump the colour program redirects
+        nop
+        jp Start
+
+; =============================================================================================
+        .area _CODE
+; --- Start-up: LCD off in vertical blank, then graphics, maps and sprites.
+Start:
+        di
+        ld sp,#STACK_TOP
+1$:     ldh a,(rLY)
+        cp #VBLANK_FIRST_LINE
+        jr c,1$
+        xor a
+        ldh (rLCDC),a
+
+; Variables and the OAM buffer cleared
+        ld hl,#wFrame
+        ld b,#4
+2$:     ld (hl+),a
+        dec b
+        jr nz,2$
+        ld hl,#wShadowOAM
+        ld b,#OAM_SIZE
+3$:     ld (hl+),a
+        dec b
+        jr nz,3$
+
+; The OAM DMA routine into high RAM (its bytes are in bank 0, where the colour program finds them)
+        ld hl,#DmaRoutine
+        ld c,#<hDma
+        ld b,#DmaRoutineEnd - DmaRoutine
+4$:     ld a,(hl+)
+        ldh (c),a
+        inc c
+        dec b
+        jr nz,4$
+
+; Both tile maps filled with sky by a plain store loop
+        ld hl,#VRAM_MAP0
+        ld bc,#0x0800
+5$:     ld a,#T_SKY
+        ld (hl+),a
+        dec bc
+        ld a,b
+        or c
+        jr nz,5$
+
+; Graphics through the copy loop: block A (sprites, letters) to 0x8000; with the 0x8800
+; addressing block A also goes to 0x9000, where map numbers 0-127 then point
+        ld a,#BANK_A
+        ld (MBC_ROM_BANK),a
+        ld hl,#TilesA
+        ld de,#VRAM_TILES
+        ld bc,#TilesAEnd - TilesA
+        call CopyMem
+        .if BG_TILES_8800
+        ld hl,#TilesA
+        ld de,#0x9000
+        ld bc,#TilesAEnd - TilesA
+        call CopyMem
+        .endif
+; block B (scenery), which starts GFX_OFFSET bytes into its bank, to 0x8800 (map numbers 128-)
+        ld a,#BANK_B
+        ld (MBC_ROM_BANK),a
+        ld hl,#TilesB
+        ld de,#0x8800
+        ld bc,#TilesBEnd - TilesB
+        call CopyMem
+
+; The scene: 18 rows of 20 entries through the row loop
+        ld hl,#SceneMap
+        ld de,#VRAM_MAP0
+        ld c,#18
+6$:     ld b,#20
+        call CopyRow
+        ld a,e
+        add a,#12
+        ld e,a
+        jr nc,7$
+        inc d
+7$:     dec c
+        jr nz,6$
+
+; The sun: four map entries written directly, so only the attribute refresh colours them
+        ld hl,#VRAM_MAP0 + SUN_Y * 32 + SUN_X
+        ld a,#T_SUN_TL
+        ld (hl+),a
+        inc a
+        ld (hl),a
+        ld hl,#VRAM_MAP0 + (SUN_Y + 1) * 32 + SUN_X
+        inc a
+        ld (hl+),a
+        inc a
+        ld (hl),a
+
+; Sprites: the bee, and in one variant 39 more stars
+        ld hl,#wShadowOAM
+        ld a,#SPRITE_Y
+        ld (hl+),a
+        ld a,#8
+        ld (hl+),a
+        ld a,#T_BEE_A
+        ld (hl+),a
+        xor a
+        ld (hl+),a
+        .if ALL_SPRITES
+        ld de,#0x1808           ; first star: OAM Y 24, X 8
+        ld b,#39
+8$:     ld a,d
+        ld (hl+),a
+        ld a,e
+        ld (hl+),a
+        add a,#12
+        ld e,a
+        cp #8 + 13 * 12
+        jr c,9$
+        ld e,#8
+        ld a,d
+        add a,#10
+        ld d,a
+9$:     ld a,b
+        and #1
+        add a,#T_STAR_A         ; stars alternate between the two star tiles
+        ld (hl+),a
+        xor a
+        ld (hl+),a
+        dec b
+        jr nz,8$
+        .endif
+
+; Monochrome palettes, LCD on, vertical blank interrupt on
+        ld a,#0xE4
+        ldh (rBGP),a
+        ldh (rOBP0),a
+        .if BG_TILES_8800
+        ld a,#LCDC_ON | LCDC_OBJ_ON | LCDC_BG_ON
+        .else
+        ld a,#LCDC_ON | LCDC_TILES8000 | LCDC_OBJ_ON | LCDC_BG_ON
+        .endif
+        ldh (rLCDC),a
+        ld a,#IEF_VBLANK
+        ldh (rIE),a
+        xor a
+        ldh (rIF),a
+        ei
+
+; --- Main loop: once per frame read the keys, move and animate the bee
+MainLoop::
+        halt
+        nop
+        ld a,(wVBlankFlag)
+        and a
+        jr z,MainLoop
+        xor a
+        ld (wVBlankFlag),a
+        call ReadKeys
+        ld hl,#wShadowOAM + 1   ; the bee's X: one pixel a frame, two while right is held
+        inc (hl)
+        ld a,(wKeys)
+        rra
+        jr nc,1$
+        inc (hl)
+1$:     ld a,(wFrame)           ; wings up and down every 16 frames
+        and #0x10
+        ld a,#T_BEE_A
+        jr z,2$
+        ld a,#T_BEE_B
+2$:     ld (wShadowOAM + 2),a
+        jr MainLoop
+
+ReadKeys:
+        ld a,#0x20              ; direction keys
+        ldh (rP1),a
+        ldh a,(rP1)
+        ldh a,(rP1)
+        cpl
+        and #0x0F
+        ld (wKeys),a
+        ld a,#0x30
+        ldh (rP1),a
+        ret
+
+; --- Vertical blank: sprites to OAM, the twinkling star, the frame counter
+VBlankHandler:
+        push af
+        push bc
+        push de
+        push hl
+        .if DMA_PAGE_IN_A
+        ld a,#OAM_PAGE
+        .endif
+DmaCallSite::
+        call hDma
+        ld a,(wFrame)           ; the star's map entry changes every 128 frames
+        and #0x80
+        ld a,#T_STAR_A
+        jr z,1$
+        ld a,#T_STAR_B
+1$:     ld (VRAM_MAP0 + STAR_Y * 32 + STAR_X),a
+        ld hl,#wFrame
+        inc (hl)
+        jr nz,2$
+        inc hl
+        inc (hl)
+2$:     ld a,#1
+        ld (wVBlankFlag),a
+        pop hl
+        pop de
+        pop bc
+        pop af
+        reti
+
+; --- The byte-copy loop most games have: HL source, DE destination, BC count
+CopyMem::
+        ld a,(hl+)
+        ld (de),a
+        inc de
+        dec bc
+        ld a,b
+        or c
+        jr nz,CopyMem
+        ret
+
+; --- B bytes, the loop testing flags set before the copy: the copy must leave them alone
+CopyRow::
+        dec b
+        ld a,(hl+)
+        ld (de),a
+        inc de
+        jr nz,CopyRow
+        ret
+
+; --- The OAM DMA routine as it is copied to high RAM
+        ret                     ; (keeps a stray LD A,nn from standing before the routine)
+DmaRoutine:
+        .if DMA_PAGE_IN_A
+        ldh (rDMA),a
+        .else
+        ld a,#OAM_PAGE
+        ldh (rDMA),a
+        .endif
+        ld a,#40                ; 160 machine cycles for the transfer
+1$:     dec a
+        jr nz,1$
+        ret
+DmaRoutineEnd:
+
+; =============================================================================================
+        .if BANK0_FULL_END
+; Data up to the end of bank 0: the colour program must find free room further down.
+        .area _BANK0_TABLE (ABS)
+        .org 0x3C00
+        .rept 0x400
+        .db 0x5A
+        .endm
+        .endif
