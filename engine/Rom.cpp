@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "Files.h"
+#include "Mapper.h"
 
 namespace dapplix {
 namespace {
@@ -80,6 +81,7 @@ RomLoadResult LoadRomBytes(Model& model, const std::vector<std::uint8_t>& file) 
         std::fill(target.begin() + static_cast<std::ptrdiff_t>(available), target.end(), 0xFF);
     }
     ClearTileAttrs(model);
+    result.warnings = MapperWarnings(file);
     result.ok = true;
     return result;
 }

@@ -49,6 +49,7 @@ std::string RomTitle(const Bank& bank0);
 struct RomLoadResult {
     bool ok = false;
     std::vector<std::string> errors;  // in the order they are shown; the caller adds kMsgCouldNotLoadRom
+    std::vector<std::string> warnings;  // after a successful load: what colouring cannot do (Mapper.h)
 };
 
 // Reads the file, checks it and, only if everything passes, replaces banks
