@@ -125,7 +125,7 @@ DmaRuntime::
         ld a,h                  ; the page, when the game passes it in A
         push de
         push bc
-DmaPageLoad:                    ; LD A,page found in the ROM, or LD H,A / NOP (written by the program)
+DmaPageLoad::                   ; LD A,page found in the ROM, or LD H,A / NOP (written by the program)
         ld a,#0xC0
         ld b,a
         ldh a,(rIE)
@@ -149,7 +149,7 @@ DmaCallTemplate:
         ldh (rSVBK),a
 DmaCallFromWram:
         ld a,h
-DmaCallGame:                    ; CALL $FFxx, xx written by the program
+DmaCallGame::                   ; CALL $FFxx, xx written by the program
         call 0xFF80
         ld a,#2
         ldh (rSVBK),a

@@ -17,6 +17,10 @@
 wFrame      == 0xC0F0       ; two bytes: vertical blanks since the LCD came on
 wVBlankFlag == 0xC0F2
 wKeys       == 0xC0F3       ; bit 0 right, 1 left, 2 up, 3 down
+wCheckIndex == 0xC0F4       ; CheckCopySequence: the case being run
+wLogPtr     == 0xC0F5       ; two bytes: where the next case's registers go
+wRegisterLog == 0xC400      ; 64 cases x 8 bytes, then the registers after one DMA call
+REGISTER_LOG_SIZE == 64 * 8 + 8
 wShadowOAM  == OAM_PAGE * 0x100
 hDma        == HDMA_ROUTINE
 
@@ -68,6 +72,9 @@ Start:
         inc c
         dec b
         jr nz,4$
+
+; The copy sequence and the DMA call, checked before anything is on screen
+        call CheckCopySequence
 
 ; Both tile maps filled with sky by a plain store loop
         ld hl,#VRAM_MAP0
@@ -263,6 +270,90 @@ CopyRow::
         inc de
         jr nz,CopyRow
         ret
+
+; --- The copy sequence run with all 16 flag combinations towards four kinds of destination
+;     (WRAM, the first and the second byte of a tile, a map entry), from block A in its
+;     switchable bank. After each run AF, BC, DE and HL go to wRegisterLog; the tests compare
+;     the log of the colour ROM with that of the monochrome one. Then one DMA call, logged
+;     the same way without F.
+CheckCopySequence::
+        ld a,#BANK_A
+        ld (MBC_ROM_BANK),a
+        ld hl,#wRegisterLog
+        call StoreLogPtr
+        xor a
+        ld (wCheckIndex),a
+1$:     ld a,(wCheckIndex)
+        and #0x30               ; destination kind: index bits 4-5
+        rrca
+        rrca
+        rrca                    ; 2 bytes a table entry
+        ld e,a
+        ld d,#0
+        ld hl,#CheckDestinations
+        add hl,de
+        ld e,(hl)
+        inc hl
+        ld d,(hl)
+        ld a,(wCheckIndex)
+        swap a                  ; flags: index bits 0-3 as Z N H C
+        and #0xF0
+        ld c,a
+        ld b,#0xC3              ; A before the copy: anything
+        push bc
+        pop af
+        ld bc,#0x5AA5
+        ld hl,#TilesA + 0x20
+        ld a,(hl+)              ; the sequence the colour program replaces with a call
+        ld (de),a
+        inc de
+        call LogRegisters
+        ld hl,#wCheckIndex
+        inc (hl)
+        bit 6,(hl)
+        jr z,1$
+        ; one DMA call with known registers
+        ld bc,#0x1357
+        ld de,#0x2468
+        ld hl,#0x9BDF
+        .if DMA_PAGE_IN_A
+        ld a,#OAM_PAGE
+        .endif
+        call hDma
+        and a                   ; the flags of the usual wait loop are not part of the log
+        call LogRegisters
+        ret
+
+; AF, BC, DE, HL as they are at the call go to wRegisterLog.
+LogRegisters:
+        push hl
+        push de
+        push bc
+        push af
+        ld a,(wLogPtr)
+        ld l,a
+        ld a,(wLogPtr + 1)
+        ld h,a
+        ld b,#4
+1$:     pop de                  ; AF, then BC, DE, HL
+        ld (hl),e
+        inc hl
+        ld (hl),d
+        inc hl
+        dec b
+        jr nz,1$
+StoreLogPtr:
+        ld a,l
+        ld (wLogPtr),a
+        ld a,h
+        ld (wLogPtr + 1),a
+        ret
+
+CheckDestinations:
+        .dw 0xC800              ; WRAM
+        .dw 0x8000              ; the first byte of tile 0 (loaded again later)
+        .dw 0x8011              ; the second byte of tile 1
+        .dw 0x9BFF              ; a map entry off screen
 
 ; --- The OAM DMA routine as it is copied to high RAM
         ret                     ; (keeps a stray LD A,nn from standing before the routine)
