@@ -59,6 +59,8 @@ frmPixelSwitch::frmPixelSwitch(Model& model, TileViewHost& host, QWidget* parent
     picCols = new PictureArea(4 * kColourCell, kColourCell, this);
     picCols->setObjectName("picCols");
     picCols->move(24, 40);
+    picCols->setCursor(Qt::PointingHandCursor);
+    picCols->setToolTip("Click with the left button for the first colour, with another button for the second");
 
     cmdOkay = new QPushButton("&Okay", this);
     cmdOkay->setObjectName("cmdOkay");

@@ -49,6 +49,8 @@ frmTileEdit::frmTileEdit(Model& model, TileViewHost& host, QWidget* parent)
     picTileEdit = new PictureArea(kEditSide, kEditSide, this);
     picTileEdit->setObjectName("picTileEdit");
     picTileEdit->move(0, 0);
+    picTileEdit->setCursor(Qt::CrossCursor);
+    picTileEdit->setToolTip("Paint with the left button in the left colour, with any other button in the right one");
 
     cmdOkay = MakeButton(this, "cmdOkay", "&Okay", 16, 200);
     cmdOkay->setDefault(true);
@@ -61,6 +63,10 @@ frmTileEdit::frmTileEdit(Model& model, TileViewHost& host, QWidget* parent)
     picCols = new PictureArea(kColourCell, 4 * kColourCell, this);
     picCols->setObjectName("picCols");
     picCols->move(216, 72);
+    picCols->setCursor(Qt::PointingHandCursor);
+    picCols->setToolTip("Click with the left button to paint this colour with the left button, "
+                        "with another button to paint it with that one");
+    picCurCols->setToolTip("The colours of the left and the right mouse button");
 
     cmdPixSw = MakeButton(this, "cmdPixSw", "&Pixel Switch", 200, 4);
 

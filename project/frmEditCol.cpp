@@ -96,7 +96,8 @@ void frmEditCol::Form_Activate() {
     sldGreen->setValue(colour[1]);
     sldBlue->setValue(colour[2]);
     RefreshEditCol();
-    cmdOkay->setFocus();
+    // Arrow and page keys move a component at once; Enter is still Okay.
+    sldRed->setFocus();
 }
 
 void frmEditCol::RefreshEditCol() {
@@ -104,6 +105,10 @@ void frmEditCol::RefreshEditCol() {
     PreviewCol = qRgb(sldRed->value() * scale, sldGreen->value() * scale, sldBlue->value() * scale);
     const QImage& picture = picEditCol->image();
     picEditCol->FillRect(0, 0, picture.width() - 1, picture.height() - 1, PreviewCol);
+    // The layout has no room for numbers; each slider names its value when pointed at.
+    sldRed->setToolTip(QString("Red: %1 of %2").arg(sldRed->value()).arg(kComponentMax));
+    sldGreen->setToolTip(QString("Green: %1 of %2").arg(sldGreen->value()).arg(kComponentMax));
+    sldBlue->setToolTip(QString("Blue: %1 of %2").arg(sldBlue->value()).arg(kComponentMax));
 }
 
 void frmEditCol::cmdOkay_Click() {
