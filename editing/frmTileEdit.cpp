@@ -50,7 +50,6 @@ frmTileEdit::frmTileEdit(Model& model, TileViewHost& host, QWidget* parent)
     picTileEdit->setObjectName("picTileEdit");
     picTileEdit->move(0, 0);
     picTileEdit->setCursor(Qt::CrossCursor);
-    picTileEdit->setToolTip("Paint with the left button in the left colour, with any other button in the right one");
 
     cmdOkay = MakeButton(this, "cmdOkay", "&Okay", 16, 200);
     cmdOkay->setDefault(true);
