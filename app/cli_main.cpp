@@ -45,6 +45,7 @@ int Check(const std::string& romPath) {
     if (!result.ok) return kExitFailed;
     std::cout << "\"" << RomTitle(model->RomBank[0]) << "\": " << (model->BankCount + 1)
               << " banks, can be colorized\n";
+    for (const auto& warning : result.warnings) std::cout << "Warning: " << warning << '\n';
     return kExitOk;
 }
 
@@ -63,6 +64,7 @@ int Colorize(const std::string& romPath, const std::string& outPath, const std::
         std::cerr << kMsgCouldNotLoadRom << '\n';
         return kExitFailed;
     }
+    for (const auto& warning : loaded.warnings) std::cerr << "Warning: " << warning << '\n';
     const ScanResult scan = ScanRom(model);
     if (scan.notEnoughRoom) std::cerr << kMsgNotEnoughRoom << '\n';
 

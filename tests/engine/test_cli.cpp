@@ -86,6 +86,12 @@ TEST_F(CliTest, CheckPrintsTheHeaderMessagesInOrder) {
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_EQ(bad.out, "ROM already has color support!\nROM uses unsupported Memory Mapper!\n");
 
+    // A ROM the colour code cannot fully serve passes with a warning.
+    WriteFile(dir / "mbc3.gb", MakeRom({.cartridgeType = 0x13}));
+    const CliRun mbc3 = RunCli(dir.path(), "check mbc3.gb");
+    EXPECT_EQ(mbc3.exitCode, 0);
+    EXPECT_NE(mbc3.out.find("Warning: This ROM uses the MBC3"), std::string::npos) << mbc3.out;
+
     const CliRun missing = RunCli(dir.path(), "check nowhere.gb");
     EXPECT_EQ(missing.exitCode, 1);
     EXPECT_NE(missing.out.find("nowhere.gb"), std::string::npos);
