@@ -2,6 +2,7 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QRegion>
 
 #include <algorithm>
 #include <cmath>
@@ -49,10 +50,27 @@ void ViewCanvas::DrawLine(int x1, int y1, int x2, int y2, QRgb colour) {
 }
 
 void ViewCanvas::DrawOutline(int x1, int y1, int x2, int y2, QRgb colour) {
-    DrawLine(x1, y1, x2, y1, colour);
-    DrawLine(x1, y2, x2, y2, colour);
-    DrawLine(x1, y1, x1, y2, colour);
-    DrawLine(x2, y1, x2, y2, colour);
+    if (x1 > x2) std::swap(x1, x2);
+    if (y1 > y2) std::swap(y1, y2);
+    const QRect outline = QRect(QPoint(x1, y1), QPoint(x2, y2)).intersected(image_.rect());
+    if (outline.isEmpty()) return;
+    const QRgb pixel = colour | 0xFF000000u;
+    auto* top = reinterpret_cast<QRgb*>(image_.scanLine(y1 >= 0 ? y1 : outline.top()));
+    auto* bottom = reinterpret_cast<QRgb*>(image_.scanLine(y2 < image_.height() ? y2 : outline.bottom()));
+    if (y1 >= 0) std::fill(top + outline.left(), top + outline.right() + 1, pixel);
+    if (y2 < image_.height()) std::fill(bottom + outline.left(), bottom + outline.right() + 1, pixel);
+    for (int y = outline.top(); y <= outline.bottom(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image_.scanLine(y));
+        if (x1 >= 0) line[x1] = pixel;
+        if (x2 < image_.width()) line[x2] = pixel;
+    }
+    // One request for the four sides.
+    QRegion sides;
+    sides += QRect(outline.left(), outline.top(), outline.width(), 1);
+    sides += QRect(outline.left(), outline.bottom(), outline.width(), 1);
+    sides += QRect(outline.left(), outline.top(), 1, outline.height());
+    sides += QRect(outline.right(), outline.top(), 1, outline.height());
+    update(sides.translated(ImageOrigin()));
 }
 
 void ViewCanvas::ImageChanged(const QRect& imageRect) { update(imageRect.translated(ImageOrigin())); }

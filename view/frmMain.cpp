@@ -52,7 +52,6 @@ constexpr int kPalCell = 16;          // one colour of the palette strip
 constexpr int kLastPage = 3;
 constexpr int kMaxTileOffset = 15;
 
-constexpr QRgb kGridColour = qRgb(10, 10, 10);
 constexpr QRgb kFrameColour = qRgb(255, 255, 0);
 constexpr QRgb kStripGridColour = qRgb(40, 15, 15);
 const QColor kBusyColour(192, 0, 0);   // status text of the palette assignment
@@ -88,7 +87,9 @@ void CountedLoop(int first, int last, int step, Body body) {
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int x, int y, int w, int h) {
     auto* label = new QLabel(text, parent);
     label->setObjectName(name);
-    label->setGeometry(x, y, w, h);
+    label->move(x, y);
+    // A label of fixed size can take new text without asking its window to lay out again.
+    label->setFixedSize(w, h);
     return label;
 }
 
@@ -265,35 +266,23 @@ int frmMain::CurrentPage() const { return sldPage->value(); }
 
 void frmMain::DrawTile(const TileImage& image, int column, int row, int palette) {
     if (column < 0 || column >= kGridCells || row < 0 || row >= kGridCells) return;
-    QRgb colours[kColours];
-    for (int value = 0; value < kColours; ++value) colours[value] = ScreenColour(model_, value, palette);
+    LoadPalette(palette);
+    PaintTile(image, column, row, palette);
+    picTiles->ImageChanged(QRect(kCell * column, kCell * row, kCell, kCell));
+}
 
+void frmMain::LoadPalette(int palette) {
+    std::array<QRgb, kColours> colours{};
+    for (int value = 0; value < kColours; ++value) colours[value] = ScreenColour(model_, value, palette);
+    painter_.SetPalette(palette, colours);
+}
+
+void frmMain::PaintTile(const TileImage& image, int column, int row, int palette) {
     QImage& view = picTiles->image();
-    const int left = kCell * column;
-    const int top = kCell * row;
-    for (int y = 0; y < 8; ++y) {
-        const std::uint8_t lo = image[2 * y];
-        const std::uint8_t hi = image[2 * y + 1];
-        auto* upper = reinterpret_cast<QRgb*>(view.scanLine(top + 2 * y)) + left;
-        auto* lower = reinterpret_cast<QRgb*>(view.scanLine(top + 2 * y + 1)) + left;
-        for (int x = 0; x < 8; ++x) {
-            const int mask = 0x80 >> x;
-            const QRgb colour = colours[((lo & mask) ? 1 : 0) + ((hi & mask) ? 2 : 0)];
-            upper[2 * x] = upper[2 * x + 1] = lower[2 * x] = lower[2 * x + 1] = colour;
-        }
-    }
-    // The lines only separate tiles, so the last column and row get none; each covers
-    // the right or bottom screen pixel of the tile's outermost pixels.
-    if (mnuOptGrid->isChecked()) {
-        const QRgb grid = 0xFF000000u | kGridColour;
-        if (column < kGridCells - 1)
-            for (int y = top; y < top + kCell; ++y) reinterpret_cast<QRgb*>(view.scanLine(y))[left + kCell - 1] = grid;
-        if (row < kGridCells - 1) {
-            auto* line = reinterpret_cast<QRgb*>(view.scanLine(top + kCell - 1)) + left;
-            std::fill(line, line + kCell, grid);
-        }
-    }
-    picTiles->ImageChanged(QRect(left, top, kCell, kCell));
+    const std::ptrdiff_t stride = view.bytesPerLine() / std::ptrdiff_t(sizeof(QRgb));
+    QRgb* const origin = reinterpret_cast<QRgb*>(view.bits()) + kCell * row * stride + kCell * column;
+    painter_.Paint(origin, stride, image, palette, mnuOptGrid->isChecked(), column == kGridCells - 1,
+                   row == kGridCells - 1);
 }
 
 void frmMain::DisableAll() {
@@ -325,6 +314,10 @@ void frmMain::EnableAll() {
 }
 
 void frmMain::SetStatus(const QString& text, const QColor& colour) {
+    if (lblStatus->palette().color(QPalette::WindowText) == colour) {
+        lblStatus->setText(text);
+        return;
+    }
     QPalette palette = lblStatus->palette();
     palette.setColor(QPalette::WindowText, colour);
     palette.setColor(QPalette::Disabled, QPalette::WindowText, colour);
@@ -337,32 +330,58 @@ void frmMain::SetStatusText(const QString& text) { lblStatus->setText(text); }
 // --- the page ----------------------------------------------------------------------------------
 
 void frmMain::RefreshTiles() {
-    picTiles->setEnabled(false);
-    cmdPixelSwitch->setEnabled(false);
-    SetStatus(kRefreshing, kRedrawColour);
+    // While the redraw lets events run, the tile view and Pixel Switch are out of use and
+    // the status says so. A redraw that does not yield runs to its end before anything
+    // could see or use that state, so it skips it.
+    const bool yielding = YieldPerTile;
+    if (yielding) {
+        picTiles->setEnabled(false);
+        cmdPixelSwitch->setEnabled(false);
+        SetStatus(kRefreshing, kRedrawColour);
+    }
 
     Refreshing = true;
     PreSetCurrent();
     DrawTileNum = sldPage->value() * kTilesPerPage;
+    // Colours are read once here and again after every turn of the event loop, the only
+    // place where they can change during the redraw.
+    for (int palette = 0; palette < kPalettes; ++palette) LoadPalette(palette);
+    // The rows of cells drawn since the window last had a chance to repaint.
+    int firstDrawnRow = kGridCells, lastDrawnRow = -1;
+    auto showDrawn = [&] {
+        if (lastDrawnRow >= firstDrawnRow)
+            picTiles->ImageChanged(QRect(0, kCell * firstDrawnRow, kViewSide, kCell * (lastDrawnRow - firstDrawnRow + 1)));
+        firstDrawnRow = kGridCells;
+        lastDrawnRow = -1;
+    };
     // The loop runs on the members themselves: a DoRefresh let through by the event
     // processing rewinds them, and the pass goes on from the first cell of the page.
     for (DrawRow = 0; DrawRow < kGridCells; ++DrawRow) {
         for (DrawCol = 0; DrawCol < kGridCells; ++DrawCol) {
-            if (YieldPerTile) QCoreApplication::processEvents();
+            if (yielding) {
+                showDrawn();
+                QCoreApplication::processEvents();
+                for (int palette = 0; palette < kPalettes; ++palette) LoadPalette(palette);
+            }
             const int bank = sldBank->value();
             DrawPal = model_.TilePal[bank][DrawTileNum];
             if (RedrawPal >= 8 || DrawPal == RedrawPal) {
                 DrawTileData = DisplayTile(model_, bank, DrawTileNum);
-                DrawTile(DrawTileData, DrawCol, DrawRow, DrawPal);
+                PaintTile(DrawTileData, DrawCol, DrawRow, DrawPal);
+                firstDrawnRow = std::min(firstDrawnRow, DrawRow);
+                lastDrawnRow = std::max(lastDrawnRow, DrawRow);
             }
             ++DrawTileNum;
         }
     }
+    showDrawn();
     Refreshing = false;
-    SetStatusText(QString());
-    if (!locked_) {
-        cmdPixelSwitch->setEnabled(true);
-        picTiles->setEnabled(true);
+    if (yielding) {
+        SetStatusText(QString());
+        if (!locked_) {
+            cmdPixelSwitch->setEnabled(true);
+            picTiles->setEnabled(true);
+        }
     }
     SetCurrent();
     ShowCurrent();
@@ -449,13 +468,21 @@ void frmMain::RedrawCell(int column, int row) {
 }
 
 void frmMain::PreSetCurrent() {
-    CountedLoop(model_.SelX1, model_.SelX2, SelDirX, [this](int i) {
-        RedrawCell(i, model_.SelY1);
-        RedrawCell(i, model_.SelY2);
+    // The border cells of the rectangle, each drawn once (a corner, or every cell of a
+    // one-row rectangle, is reached twice on the way round).
+    std::array<std::array<bool, kGridCells>, kGridCells> drawn{};
+    auto redraw = [&](int column, int row) {
+        if (column < 0 || column >= kGridCells || row < 0 || row >= kGridCells || drawn[row][column]) return;
+        drawn[row][column] = true;
+        RedrawCell(column, row);
+    };
+    CountedLoop(model_.SelX1, model_.SelX2, SelDirX, [&](int i) {
+        redraw(i, model_.SelY1);
+        redraw(i, model_.SelY2);
     });
-    CountedLoop(model_.SelY1, model_.SelY2, SelDirY, [this](int j) {
-        RedrawCell(model_.SelX1, j);
-        RedrawCell(model_.SelX2, j);
+    CountedLoop(model_.SelY1, model_.SelY2, SelDirY, [&](int j) {
+        redraw(model_.SelX1, j);
+        redraw(model_.SelX2, j);
     });
 }
 

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/Binary.h"
+#include "view/TilePainter.h"
 #include "view/TileViewHost.h"
 
 class QAction;
@@ -109,7 +110,9 @@ public:
     bool AllowPalChange = true;
 
     // Lets window events run once per tile during a page redraw, so that the user sees
-    // the page build up and can move a slider meanwhile. Off only for measurements.
+    // the page build up and can move a slider meanwhile. Off only for measurements of the
+    // drawing itself: a redraw that does not yield draws the same page, but nothing can
+    // see its busy state, so it does not set one.
     bool YieldPerTile = true;
 
 signals:
@@ -160,6 +163,10 @@ private:
     bool OfferSaveBeforeQuit(bool* cancelled);
     void EndProgram();
 
+    // Draws a tile into the image of picTiles without asking for a repaint, with the
+    // colours last loaded for its palette.
+    void PaintTile(const TileImage& image, int column, int row, int palette);
+    void LoadPalette(int palette);
     void RedrawCell(int column, int row);  // with its own palette, for the frame routines
     static std::array<int, 2> CellUnder(QPoint pos);
     void SetSliderQuietly(QSlider* slider, int value);
@@ -204,6 +211,7 @@ private:
     frmTileEdit* tileEdit_ = nullptr;
     frmPixelSwitch* pixelSwitch_ = nullptr;
 
+    TilePainter painter_;
     bool romLoaded_ = false;
     bool locked_ = false;          // between DisableAll and EnableAll
     bool closePending_ = false;    // the window was closed while locked
