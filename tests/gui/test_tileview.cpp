@@ -65,6 +65,8 @@ private slots:
     void sliderKeysAndLabels();
     void samePositionDoesNothing();
     void pageMovedDuringRedraw();
+    void redrawWithoutYield();
+    void stateDuringRedraw();
 };
 
 void TestTileView::tileRow_data() {
@@ -347,6 +349,53 @@ void TestTileView::pageMovedDuringRedraw() {
     QVERIFY(!f.window->Refreshing);
     QCOMPARE(f.Find<QLabel>("lblStatus")->text(), QString());
     QVERIFY(f.Find<QWidget>("picTiles")->isEnabled());
+}
+
+void TestTileView::redrawWithoutYield() {
+    // The measured form of the redraw draws the same page as the one the user sees.
+    Fixture f;
+    SetDistinctPalettes(*f.model);
+    QVERIFY(f.LoadRom());
+    std::mt19937 random(3);
+    for (int tile = 0; tile < 256; ++tile) f.model->TilePal[2][tile] = std::int16_t(random() % 8);
+    f.model->TileEdited[2][77] = true;
+    f.model->EditedTile[2][77].fill(0xF0);
+    f.window->YieldPerTile = false;
+    QSignalSpy redraws(f.window.get(), &frmMain::pageRedrawn);
+    f.window->RefreshTiles();
+    QCOMPARE(redraws.count(), 1);
+    CheckPage(*f.model, f.Find<QWidget>("picTiles"), 2, 0);
+    QVERIFY(f.Find<QWidget>("picTiles")->isEnabled());
+    QCOMPARE(f.Find<QLabel>("lblStatus")->text(), QString());
+}
+
+void TestTileView::stateDuringRedraw() {
+    // While the page is drawn only the tile view and Pixel Switch are out of use; the
+    // status reads "Refreshing..." in black.
+    Fixture f;
+    QVERIFY(f.LoadRom());
+    int samples = 0, wrong = 0;
+    QTimer sampler;
+    sampler.setInterval(0);
+    connect(&sampler, &QTimer::timeout, [&] {
+        if (!f.window->Refreshing) return;
+        ++samples;
+        auto* status = f.Find<QLabel>("lblStatus");
+        if (status->text() != "Refreshing..." || status->palette().color(QPalette::WindowText) != QColor(0, 0, 0)) ++wrong;
+        if (f.Find<QWidget>("picTiles")->isEnabled() || f.Find<QWidget>("cmdPixelSwitch")->isEnabled()) ++wrong;
+        for (const char* name : {"sldBank", "sldPage", "sldTileOffset", "fraPals", "fraPalSet"})
+            if (!f.Find<QWidget>(name)->isEnabled()) ++wrong;
+        for (const char* name : {"mnuFileLoadrom", "mnuFileSavegbp", "mnuOptGrid", "mnuOptReset"})
+            if (!f.Find<QAction>(name)->isEnabled()) ++wrong;
+    });
+    sampler.start();
+    f.Find<QAction>("mnuOptDim")->trigger();
+    sampler.stop();
+    QVERIFY(samples >= 200);
+    QCOMPARE(wrong, 0);
+    QCOMPARE(f.Find<QLabel>("lblStatus")->text(), QString());
+    QVERIFY(f.Find<QWidget>("picTiles")->isEnabled());
+    QVERIFY(f.Find<QWidget>("cmdPixelSwitch")->isEnabled());
 }
 
 QTEST_MAIN(TestTileView)
