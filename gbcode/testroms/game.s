@@ -21,6 +21,7 @@ wCheckIndex == 0xC0F4       ; CheckCopySequence: the case being run
 wLogPtr     == 0xC0F5       ; two bytes: where the next case's registers go
 wRegisterLog == 0xC400      ; 64 cases x 8 bytes, then the registers after one DMA call
 REGISTER_LOG_SIZE == 64 * 8 + 8
+wSceneCopy  == 0xCA00       ; the scene map copied to WRAM (360 bytes)
 wShadowOAM  == OAM_PAGE * 0x100
 hDma        == HDMA_ROUTINE
 
@@ -75,6 +76,14 @@ Start:
 
 ; The copy sequence and the DMA call, checked before anything is on screen
         call CheckCopySequence
+
+; Level data into WRAM through the copy loop, as games keep maps and tables in RAM
+        ld a,#BANK_B
+        ld (MBC_ROM_BANK),a
+        ld hl,#SceneMap
+        ld de,#wSceneCopy
+        ld bc,#20 * 18
+        call CopyMem
 
 ; Both tile maps filled with sky by a plain store loop
         ld hl,#VRAM_MAP0

@@ -79,6 +79,7 @@ std::uint32_t Emulator::Pixel(int x, int y) const {
 
 std::uint16_t Emulator::Pc() const { return Board(core_)->cpu->pc; }
 std::uint16_t Emulator::Sp() const { return Board(core_)->cpu->sp; }
+std::uint16_t Emulator::De() const { return Board(core_)->cpu->de; }
 int Emulator::RomBank() const { return Board(core_)->memory.currentBank; }
 
 std::uint64_t Emulator::Time() const { return mTimingGlobalTime(core_->timing); }

@@ -52,6 +52,7 @@ public:
 
     std::uint16_t Pc() const;
     std::uint16_t Sp() const;
+    std::uint16_t De() const;
     int RomBank() const;
     // Time in the core's units; MachineCycles converts a difference.
     std::uint64_t Time() const;

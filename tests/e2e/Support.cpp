@@ -99,13 +99,107 @@ void PutChunk(std::vector<std::uint8_t>& out, const char* type, const std::vecto
     PutBigEndian(out, Crc32(body.data(), body.size()));
 }
 
+// Deflate (RFC 1951) in one block with the fixed Huffman codes and greedy LZ77 matches:
+// enough for screenshots, which are mostly runs and repeated rows.
+class Deflater {
+public:
+    std::vector<std::uint8_t> Compress(const std::vector<std::uint8_t>& data) {
+        PutBits(1, 1);  // last block
+        PutBits(1, 2);  // fixed Huffman codes
+        std::vector<int> head(1 << 15, -1), previous(data.size(), -1);
+        auto hash = [&](std::size_t i) {
+            return ((data[i] << 10) ^ (data[i + 1] << 5) ^ data[i + 2]) & 0x7FFF;
+        };
+        std::size_t i = 0;
+        while (i < data.size()) {
+            int bestLength = 0, bestDistance = 0;
+            if (i + 2 < data.size()) {
+                const int h = hash(i);
+                int candidate = head[h];
+                for (int tries = 0; candidate >= 0 && tries < 64; ++tries, candidate = previous[candidate]) {
+                    const std::size_t distance = i - static_cast<std::size_t>(candidate);
+                    if (distance > 32768) break;
+                    int length = 0;
+                    while (length < 258 && i + length < data.size() && data[candidate + length] == data[i + length]) ++length;
+                    if (length > bestLength) {
+                        bestLength = length;
+                        bestDistance = static_cast<int>(distance);
+                    }
+                }
+            }
+            const std::size_t step = bestLength >= 3 ? static_cast<std::size_t>(bestLength) : 1;
+            if (bestLength >= 3) {
+                PutMatch(bestLength, bestDistance);
+            } else {
+                PutLiteral(data[i]);
+            }
+            for (std::size_t k = 0; k < step; ++k, ++i) {
+                if (i + 2 < data.size()) {
+                    const int h = hash(i);
+                    previous[i] = head[h];
+                    head[h] = static_cast<int>(i);
+                }
+            }
+        }
+        PutCode(256);  // end of block
+        if (bitCount_) out_.push_back(static_cast<std::uint8_t>(bitBuffer_));
+        return out_;
+    }
+
+private:
+    void PutBits(unsigned value, int count) {
+        for (int k = 0; k < count; ++k) {
+            bitBuffer_ |= ((value >> k) & 1u) << bitCount_;
+            if (++bitCount_ == 8) {
+                out_.push_back(static_cast<std::uint8_t>(bitBuffer_));
+                bitBuffer_ = 0;
+                bitCount_ = 0;
+            }
+        }
+    }
+    // Huffman codes go most significant bit first.
+    void PutHuffman(unsigned code, int length) {
+        for (int k = length - 1; k >= 0; --k) PutBits((code >> k) & 1u, 1);
+    }
+    void PutCode(int symbol) {
+        if (symbol < 144) PutHuffman(0x30 + symbol, 8);
+        else if (symbol < 256) PutHuffman(0x190 + (symbol - 144), 9);
+        else if (symbol < 280) PutHuffman(symbol - 256, 7);
+        else PutHuffman(0xC0 + (symbol - 280), 8);
+    }
+    void PutLiteral(std::uint8_t byte) { PutCode(byte); }
+    void PutMatch(int length, int distance) {
+        static const int lengthBase[] = {3, 4, 5, 6, 7, 8, 9, 10, 11, 13, 15, 17, 19, 23, 27, 31,
+                                         35, 43, 51, 59, 67, 83, 99, 115, 131, 163, 195, 227, 258};
+        static const int lengthExtra[] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2,
+                                          3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5, 0};
+        static const int distanceBase[] = {1, 2, 3, 4, 5, 7, 9, 13, 17, 25, 33, 49, 65, 97, 129,
+                                           193, 257, 385, 513, 769, 1025, 1537, 2049, 3073, 4097,
+                                           6145, 8193, 12289, 16385, 24577};
+        static const int distanceExtra[] = {0, 0, 0, 0, 1, 1, 2, 2, 3, 3, 4, 4, 5, 5, 6,
+                                            6, 7, 7, 8, 8, 9, 9, 10, 10, 11, 11, 12, 12, 13, 13};
+        int l = 28;
+        while (lengthBase[l] > length) --l;
+        PutCode(257 + l);
+        PutBits(static_cast<unsigned>(length - lengthBase[l]), lengthExtra[l]);
+        int d = 29;
+        while (distanceBase[d] > distance) --d;
+        PutHuffman(static_cast<unsigned>(d), 5);
+        PutBits(static_cast<unsigned>(distance - distanceBase[d]), distanceExtra[d]);
+    }
+
+    std::vector<std::uint8_t> out_;
+    unsigned bitBuffer_ = 0;
+    int bitCount_ = 0;
+};
+
 }  // namespace
 
 bool WritePng(const std::string& path, const std::vector<std::uint32_t>& pixels, int width, int height,
               int stride, int scale, std::string& error) {
     const int outWidth = width * scale;
     const int outHeight = height * scale;
-    // Filter byte 0 and RGB per row.
+    // Filter byte 0 (none) and RGB per row.
     std::vector<std::uint8_t> raw;
     for (int y = 0; y < outHeight; ++y) {
         raw.push_back(0);
@@ -116,22 +210,9 @@ bool WritePng(const std::string& path, const std::vector<std::uint32_t>& pixels,
             raw.push_back(static_cast<std::uint8_t>((p >> 16) & 0xFF));
         }
     }
-    // zlib stream of stored (uncompressed) deflate blocks.
     std::vector<std::uint8_t> zlib{0x78, 0x01};
-    std::size_t at = 0;
-    while (at < raw.size() || raw.empty()) {
-        const std::size_t n = std::min<std::size_t>(65535, raw.size() - at);
-        const bool last = at + n == raw.size();
-        zlib.push_back(last ? 1 : 0);
-        zlib.push_back(static_cast<std::uint8_t>(n & 0xFF));
-        zlib.push_back(static_cast<std::uint8_t>(n >> 8));
-        zlib.push_back(static_cast<std::uint8_t>(~n & 0xFF));
-        zlib.push_back(static_cast<std::uint8_t>((~n >> 8) & 0xFF));
-        zlib.insert(zlib.end(), raw.begin() + static_cast<std::ptrdiff_t>(at),
-                    raw.begin() + static_cast<std::ptrdiff_t>(at + n));
-        at += n;
-        if (last) break;
-    }
+    const std::vector<std::uint8_t> deflated = Deflater().Compress(raw);
+    zlib.insert(zlib.end(), deflated.begin(), deflated.end());
     std::uint32_t a = 1, b = 0;
     for (std::uint8_t byte : raw) {
         a = (a + byte) % 65521;

@@ -38,7 +38,7 @@ void SetDistinctPalettes(Model& model);
 // Background / sprite palette p colour c of the model as the 15-bit word the hardware holds.
 std::uint16_t ModelColourWord(const Model& model, int set, int palette, int colour);
 
-// Writes an RGBA-free 8-bit RGB PNG of a width x height frame held as 0x00BBGGRR pixels with
+// Writes an 8-bit RGB PNG of a width x height frame held as 0x00BBGGRR pixels with
 // the given row stride (in pixels), scaled up by an integer factor.
 bool WritePng(const std::string& path, const std::vector<std::uint32_t>& pixels, int width, int height,
               int stride, int scale, std::string& error);
