@@ -730,6 +730,10 @@ bool frmMain::LoadRomFile(const QString& path) {
 
     EnableAll();
     DoRefresh();
+    // What the colour ROM of this cartridge will not be able to do, once the ROM is on
+    // screen: the user learns it before the colouring work, not after.
+    for (const std::string& warning : result.warnings)
+        Messages().Show(this, MessageKind::Error, kTitleWarning, QString::fromStdString(warning), MessageButtons::Ok);
     return true;
 }
 

@@ -40,6 +40,7 @@ inline constexpr const char* kMsgSaveQuestion = "Save palette and tile data?";
 inline constexpr const char* kMsgResetQuestion =
     "Are you sure you want to remove all palette asignments and edited tiles?";
 inline constexpr const char* kTitleWriteDone = "Color Write Done";
+inline constexpr const char* kTitleWarning = "Warning";
 
 class frmMain : public QMainWindow, public TileViewHost {
     Q_OBJECT

@@ -19,6 +19,7 @@
 
 #include "MainWindowTestSupport.h"
 #include "dialogs/frmAbout.h"
+#include "engine/Mapper.h"
 #include "engine/Rom.h"
 #include "view/frmScanROM.h"
 
@@ -45,6 +46,8 @@ private slots:
     void loadRomThroughMenu();
     void refusedRom_data();
     void refusedRom();
+    void mapperWarnings_data();
+    void mapperWarnings();
     void cancelledLoadKeepsRom();
     void secondRomKeepsOffsetsAndPalettes();
     void droppedRom_data();
@@ -312,6 +315,29 @@ void TestMainWindow::refusedRom() {
     QVERIFY(f.model->RomBank[0] == bank0Before);
     QCOMPARE(f.model->TilePal[3][17], 6);
     QCOMPARE(f.model->TileOffset[2], 4);
+}
+
+void TestMainWindow::mapperWarnings_data() {
+    QTest::addColumn<int>("type");
+    QTest::addColumn<QStringList>("warnings");
+    QTest::newRow("MBC1") << 0x01 << QStringList{};
+    QTest::newRow("MBC2") << 0x05 << QStringList{kMsgMbc2CannotStart};
+    QTest::newRow("MBC3") << 0x13 << QStringList{kMsgMbc3PaletteZero};
+}
+
+void TestMainWindow::mapperWarnings() {
+    QFETCH(int, type);
+    QFETCH(QStringList, warnings);
+    Fixture f;
+    int redrawsBeforeWarning = -1;
+    QSignalSpy redraws(f.window.get(), &frmMain::pageRedrawn);
+    f.messages.onShow = [&](const ShownMessage&) { redrawsBeforeWarning = int(redraws.count()); };
+    QVERIFY(f.LoadRom({.banks = 4, .cartridgeType = std::uint8_t(type), .sizeCode = 1, .title = "MAPPER"}));
+    // A warning does not refuse the ROM; it comes once the ROM is on screen.
+    QCOMPARE(f.window->windowTitle(), QString("Dapplix - MAPPER"));
+    QCOMPARE(f.messages.Texts(), warnings);
+    QCOMPARE(f.messages.Titles(), QStringList(warnings.size(), QString("Warning")));
+    if (!warnings.isEmpty()) QCOMPARE(redrawsBeforeWarning, 1);
 }
 
 void TestMainWindow::cancelledLoadKeepsRom() {
