@@ -9,6 +9,8 @@
 #include <fstream>
 #include <memory>
 
+#include <unistd.h>
+
 #include "Support.h"
 #include "engine/CodeFiles.h"
 
@@ -108,13 +110,21 @@ struct CutCase {
     bool accepted;
 };
 
-int RunCut(const std::string& hex, const std::string& mappings, const std::string& out) {
-    const auto dir = std::filesystem::temp_directory_path();
-    const std::string in = (dir / "ihxcut_case.ihx").string();
+// Files named after the case and the process: ctest runs cases in parallel processes.
+std::string ScratchPath(const std::string& caseName, const char* extension) {
+    return (std::filesystem::temp_directory_path() /
+            ("ihxcut_" + caseName + "_" + std::to_string(::getpid()) + extension))
+        .string();
+}
+
+int RunCut(const std::string& caseName, const std::string& hex, const std::string& mappings, const std::string& out) {
+    const std::string in = ScratchPath(caseName, ".ihx");
     std::ofstream(in) << hex;
     const std::string command = std::string(DAPPLIX_IHXCUT) + " " + in + " -o " + out + " 8 255 " + mappings +
                                 " 2>/dev/null";
-    return std::system(command.c_str());
+    const int status = std::system(command.c_str());
+    std::filesystem::remove(in);
+    return status;
 }
 
 const CutCase kCutCases[] = {
@@ -130,15 +140,16 @@ class CutTool : public ::testing::TestWithParam<CutCase> {};
 
 TEST_P(CutTool, AcceptsOnlyAnUnambiguousLayout) {
     const CutCase& c = GetParam();
-    const std::string out = (std::filesystem::temp_directory_path() / "ihxcut_case.bin").string();
+    const std::string out = ScratchPath(c.name, ".bin");
     std::filesystem::remove(out);
-    const int status = RunCut(c.hex, c.mappings, out);
+    const int status = RunCut(c.name, c.hex, c.mappings, out);
     EXPECT_EQ(status == 0, c.accepted);
     EXPECT_EQ(std::filesystem::exists(out), c.accepted);  // a refusal leaves no file behind
     if (c.accepted) {
         const auto bytes = ReadBinaryFile(out);
         EXPECT_EQ(bytes, (std::vector<std::uint8_t>{0xFF, 0xFF, 0x11, 0x22, 0x33, 0x44, 0xFF, 0xFF}));
     }
+    std::filesystem::remove(out);
 }
 
 INSTANTIATE_TEST_SUITE_P(HexFiles, CutTool, ::testing::ValuesIn(kCutCases),
