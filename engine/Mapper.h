@@ -19,8 +19,8 @@ inline constexpr const char* kMsgMbc3PaletteZero =
     "and sprite) take effect.";
 inline constexpr const char* kMsgMbc1RamBanks =
     "This ROM uses MBC1 with 32 KiB of cartridge RAM. It selects its RAM banks with the "
-    "register that also selects the upper half of a 1 MiB ROM, so its colour ROM will "
-    "probably not run.";
+    "register that also selects the upper half of a 1 MiB ROM, so its colour ROM stops "
+    "working once the game switches RAM banks.";
 
 constexpr std::size_t kRamSizeCode = 0x149;  // 3 = 32 KiB in four banks
 
