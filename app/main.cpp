@@ -2,34 +2,12 @@
 // missing), shows the main window, and opens the ROM named on the command line, if any.
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QFont>
-#include <QFontDatabase>
 #include <QTimer>
 
 #include "engine/Binary.h"
 #include "engine/CodeFiles.h"
+#include "view/AppFont.h"
 #include "view/frmMain.h"
-
-namespace {
-
-// The windows place their controls at fixed pixel positions sized for a compact dialog
-// font of about eleven pixels; a narrow sans serif keeps every caption inside its box.
-void UseCompactFont() {
-    const QStringList families = QFontDatabase::families();
-    for (const char* family : {"MS Shell Dlg 2", "DejaVu Sans Condensed", "Liberation Sans Narrow", "Nimbus Sans"}) {
-        if (families.contains(QString::fromLatin1(family))) {
-            QFont font(QString::fromLatin1(family));
-            font.setPointSizeF(8.0);
-            QApplication::setFont(font);
-            return;
-        }
-    }
-    QFont font = QApplication::font();
-    font.setPointSizeF(8.0);
-    QApplication::setFont(font);
-}
-
-}  // namespace
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -44,7 +22,7 @@ int main(int argc, char* argv[]) {
     parser.addVersionOption();
     parser.addPositionalArgument("rom", "A Game Boy ROM (*.gb) to open at start.", "[rom]");
     parser.process(app);
-    UseCompactFont();
+    dapplix::UseCompactFont();
 
     dapplix::Model& model = dapplix::Binary();
     if (!dapplix::frmMain::LoadSideFiles(model, dapplix::CodeFileSearchDirs())) return 1;
