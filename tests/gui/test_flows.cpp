@@ -64,6 +64,8 @@ class TestFlows : public QObject {
     Q_OBJECT
 
 private slots:
+    void chooserSetUp_data();
+    void chooserSetUp();
     void roundTrip();
     void overwriteColourRom_data();
     void overwriteColourRom();
@@ -78,6 +80,44 @@ private slots:
     void quitQuestions();
     void closeWhileLockedAsksAfterwards();
 };
+
+void TestFlows::chooserSetUp_data() {
+    QTest::addColumn<QString>("menu");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("pattern");
+    QTest::addColumn<bool>("saveMode");
+    QTest::newRow("Load ROM") << "mnuFileLoadrom" << "Load ROM" << "*.gb" << false;
+    QTest::newRow("Load GBP") << "mnuFileLoadgbp" << "Load Gbp" << "*.gbp" << false;
+    QTest::newRow("Save GBP") << "mnuFileSavegbp" << "Save Gbp" << "*.gbp" << true;
+    QTest::newRow("Write ROM") << "mnuFileWriterom" << "Write Color ROM" << "*.gbc" << true;
+    QTest::newRow("Exit, Yes") << "mnuFileExit" << "Save Gbp" << "*.gbp" << true;
+}
+
+void TestFlows::chooserSetUp() {
+    QFETCH(QString, menu);
+    QFETCH(QString, title);
+    QFETCH(QString, pattern);
+    QFETCH(bool, saveMode);
+    Fixture f;
+    QVERIFY(f.LoadRom());
+    f.messages.answers = {MessageAnswer::Yes};  // for Exit's question
+    QString seenTitle, seenPattern;
+    bool seenMode = !saveMode;
+    WhenShown<frmFile> chooser([&](frmFile* shown) {
+        seenTitle = shown->windowTitle();
+        seenPattern = shown->Pattern();
+        seenMode = f.model->FileSaveMode;
+        ClickButton(shown, "cmdCancel");
+    });
+    f.Find<QAction>(qPrintable(menu))->trigger();
+    QVERIFY(chooser.ran());
+    QCOMPARE(seenTitle, title);
+    QCOMPARE(seenPattern, pattern);
+    QCOMPARE(seenMode, saveMode);
+    // Cancelled: nothing was done and the program goes on.
+    QVERIFY(!f.window->ProgramEnded());
+    QCOMPARE(f.window->windowTitle(), QString("Dapplix - TESTROM"));
+}
 
 void TestFlows::roundTrip() {
     Fixture f;
