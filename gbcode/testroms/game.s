@@ -22,6 +22,10 @@ wLogPtr     == 0xC0F5       ; two bytes: where the next case's registers go
 wRegisterLog == 0xC400      ; 64 cases x 8 bytes, then the registers after one DMA call
 REGISTER_LOG_SIZE == 64 * 8 + 8
 wSceneCopy  == 0xCA00       ; the scene map copied to WRAM (360 bytes)
+wBankError  == 0xC0F7       ; set when the timer handler saw another WRAM bank at 0xD000
+wTimerTicks == 0xC0F8       ; two bytes: timer interrupts during start-up
+wBankMarker == 0xD800       ; MARKER here in WRAM bank 1, the game's
+MARKER      == 0x5A
 wShadowOAM  == OAM_PAGE * 0x100
 hDma        == HDMA_ROUTINE
 
@@ -36,6 +40,8 @@ SUN_Y       == 4
         .area _HEADER (ABS)
         .org 0x0040             ; vertical blank interrupt
         jp VBlankHandler
+        .org 0x0050             ; timer interrupt
+        jp TimerHandler
         .org 0x0100             ; cartridge entry: NOP, then the jump the colour program redirects
         nop
         jp Start
@@ -54,7 +60,7 @@ Start:
 
 ; Variables and the OAM buffer cleared
         ld hl,#wFrame
-        ld b,#4
+        ld b,#10
 2$:     ld (hl+),a
         dec b
         jr nz,2$
@@ -76,6 +82,23 @@ Start:
 
 ; The copy sequence and the DMA call, checked before anything is on screen
         call CheckCopySequence
+
+; A fast timer interrupt runs through the start-up copies below (not through a DMA call:
+; during the transfer the CPU cannot fetch the handler); the handler checks that it always
+; sees the game's WRAM bank at 0xD000, where the colour code switches banks
+        ld a,#MARKER
+        ld (wBankMarker),a
+        ld a,#0xF0
+        ldh (rTMA),a
+        ldh (rTIMA),a
+TimerOn::                       ; (hookcost turns the timer off here for its timings)
+        ld a,#0x05              ; timer on, 262144 Hz: an interrupt every 64 machine cycles
+        ldh (rTAC),a
+        ld a,#IEF_TIMER
+        ldh (rIE),a
+        xor a
+        ldh (rIF),a
+        ei
 
 ; Level data into WRAM through the copy loop, as games keep maps and tables in RAM
         ld a,#BANK_B
@@ -142,6 +165,11 @@ Start:
         ld (hl+),a
         inc a
         ld (hl),a
+
+; Timer off again before the game proper starts
+        di
+        xor a
+        ldh (rTAC),a
 
 ; Sprites: the bee, and in one variant 39 more stars
         ld hl,#wShadowOAM
@@ -257,6 +285,24 @@ DmaCallSite::
         pop hl
         pop de
         pop bc
+        pop af
+        reti
+
+; --- Timer: counts, and notes a foreign WRAM bank at 0xD000
+TimerHandler:
+        push af
+        push hl
+        ld a,(wBankMarker)
+        cp #MARKER
+        jr z,1$
+        ld a,#1
+        ld (wBankError),a
+1$:     ld hl,#wTimerTicks
+        inc (hl)
+        jr nz,2$
+        inc hl
+        inc (hl)
+2$:     pop hl
         pop af
         reti
 

@@ -22,6 +22,8 @@ GameLayout LoadGameLayout(const std::string& name) {
     layout.frameCounter = static_cast<std::uint16_t>(symbols["wFrame"]);
     layout.registerLog = static_cast<std::uint16_t>(symbols["wRegisterLog"]);
     layout.registerLogSize = static_cast<int>(symbols["REGISTER_LOG_SIZE"]);
+    layout.bankError = static_cast<std::uint16_t>(symbols["wBankError"]);
+    layout.timerTicks = static_cast<std::uint16_t>(symbols["wTimerTicks"]);
     layout.starX = static_cast<int>(symbols["STAR_X"]);
     layout.starY = static_cast<int>(symbols["STAR_Y"]);
     const std::vector<std::uint8_t> rom = ReadBinaryFile(RomsDir() + "/" + name + ".gb");

@@ -30,6 +30,8 @@ struct GameLayout {
     bool allSprites = false;
     std::uint16_t frameCounter = 0;
     std::uint16_t registerLog = 0;
+    std::uint16_t bankError = 0;    // set by the game's timer handler on a foreign WRAM bank
+    std::uint16_t timerTicks = 0;   // timer interrupts during start-up
     int registerLogSize = 0;
     int starX = 0, starY = 0;
 };

@@ -172,6 +172,17 @@ TEST_P(ColourRuntime, CopySequenceAndDmaCallLeaveTheSameRegisters) {
     EXPECT_EQ(differences, 0) << where.str();
 }
 
+// A fast timer interrupt runs through the game's start-up copies. Its handler checks a
+// marker the game keeps at 0xD800: it must never find another WRAM bank there, though the
+// copy hook switches to bank 2 for every map byte and tile start.
+TEST_P(ColourRuntime, InterruptHandlersOnlySeeTheGamesWramBank) {
+    const ColourRun& run = RunOf(GetParam());
+    for (const Emulator* emulator : {run.mono.get(), run.colour.get()}) {
+        EXPECT_EQ(emulator->Read(run.layout.bankError), 0);
+        EXPECT_GT(emulator->Read16(run.layout.timerTicks), 200) << "the timer interrupt hardly ran";
+    }
+}
+
 // At the same frame of the game, with the same keys: the same VRAM bank 0 (no write of the
 // game lost), the same sprites apart from the palette bits, the same variables, and every
 // pixel drawn with the same shade index.
