@@ -9,8 +9,6 @@
 //   xvfb-run -s "-screen 0 1024x768x24" build/bin/gui_test_editing_tour
 // (the first line is the environment of the second).
 #include <QAction>
-#include <QFont>
-#include <QFontDatabase>
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
@@ -24,6 +22,7 @@
 #include "editing/frmPixelSwitch.h"
 #include "editing/frmTileEdit.h"
 #include "project/frmEditCol.h"
+#include "view/AppFont.h"
 
 using namespace dapplix;
 using namespace dapplix::testing;
@@ -89,18 +88,6 @@ void SetShowcasePalettes(Model& model) {
             for (int comp = 0; comp < 3; ++comp) model.Pals[kBackgroundSet][pal][col][comp] = colours[pal][col][comp];
 }
 
-// The program's own font choice (see app/main.cpp): the controls are sized for it.
-void UseCompactFont() {
-    const QStringList families = QFontDatabase::families();
-    for (const char* family : {"DejaVu Sans Condensed", "Liberation Sans Narrow", "Nimbus Sans"})
-        if (families.contains(QString::fromLatin1(family))) {
-            QFont font(QString::fromLatin1(family));
-            font.setPointSizeF(8.0);
-            QApplication::setFont(font);
-            return;
-        }
-}
-
 // Photographs the screen, cut to the program's visible windows, when asked to.
 void Capture(const char* name) {
     const QString dir = qEnvironmentVariable("DAPPLIX_SCREENSHOT_DIR");
@@ -121,7 +108,7 @@ class TestEditingTour : public QObject {
     Q_OBJECT
 
 private slots:
-    void initTestCase() { UseCompactFont(); }
+    void initTestCase() { dapplix::UseCompactFont(); }  // the controls are sized for it
 
     void tour() {
         gt::Fixture f;
