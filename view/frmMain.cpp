@@ -505,16 +505,18 @@ void frmMain::ShowCurrent() {
     QRgb colours[kColours];
     for (int value = 0; value < kColours; ++value) colours[value] = ScreenColour(model_, value, CurPal);
     QImage& image = picCurrent->image();
+    const std::ptrdiff_t stride = image.bytesPerLine() / std::ptrdiff_t(sizeof(QRgb));
+    QRgb* const origin = reinterpret_cast<QRgb*>(image.bits());
     for (int y = 0; y < 8; ++y) {
+        // One screen row of the tile row, then copied to the other seven.
+        QRgb* const first = origin + kCurrentZoom * y * stride;
         for (int x = 0; x < 8; ++x) {
             const int mask = 0x80 >> x;
             const QRgb colour =
                 colours[((CurTileData[2 * y] & mask) ? 1 : 0) + ((CurTileData[2 * y + 1] & mask) ? 2 : 0)];
-            for (int row = 0; row < kCurrentZoom; ++row) {
-                auto* line = reinterpret_cast<QRgb*>(image.scanLine(kCurrentZoom * y + row)) + kCurrentZoom * x;
-                std::fill(line, line + kCurrentZoom, colour);
-            }
+            std::fill_n(first + kCurrentZoom * x, kCurrentZoom, colour);
         }
+        for (int row = 1; row < kCurrentZoom; ++row) std::copy_n(first, 8 * kCurrentZoom, first + row * stride);
     }
     picCurrent->ImageChanged(image.rect());
 }
