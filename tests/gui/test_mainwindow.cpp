@@ -48,6 +48,7 @@ private slots:
     void refusedRom();
     void mapperWarnings_data();
     void mapperWarnings();
+    void missingRomFile();
     void cancelledLoadKeepsRom();
     void secondRomKeepsOffsetsAndPalettes();
     void droppedRom_data();
@@ -338,6 +339,17 @@ void TestMainWindow::mapperWarnings() {
     QCOMPARE(f.messages.Texts(), warnings);
     QCOMPARE(f.messages.Titles(), QStringList(warnings.size(), QString("Warning")));
     if (!warnings.isEmpty()) QCOMPARE(redrawsBeforeWarning, 1);
+}
+
+void TestMainWindow::missingRomFile() {
+    // A ROM named on the command line that is not there: the reason, then the summary.
+    Fixture f;
+    QVERIFY(!f.window->LoadRomFile(f.Path("not here.gb")));
+    QCOMPARE(f.messages.Titles(), (QStringList{"Error", "Error"}));
+    QVERIFY2(f.messages.Texts().front().contains("not here.gb"), qPrintable(f.messages.Texts().front()));
+    QCOMPARE(f.messages.Texts().back(), QString("Couldn't load ROM"));
+    QCOMPARE(f.window->windowTitle(), QString("Dapplix"));
+    QVERIFY(!f.Find<QAction>("mnuFileWriterom")->isEnabled());
 }
 
 void TestMainWindow::cancelledLoadKeepsRom() {
