@@ -6,7 +6,6 @@
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
 #include <QGroupBox>
