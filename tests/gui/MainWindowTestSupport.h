@@ -125,7 +125,7 @@ struct RomSpec {
     unsigned seed = 1;
 };
 
-// A cartridge image that passes (or, by its spec, fails) the header checks. Banks 1 and
+// A cartridge image that passes (or, as described, fails) the header checks. Banks 1 and
 // up hold seeded random bytes so that every tile is different; bank 0 ends in free space
 // so that the scan finds room for its fragments.
 inline std::vector<std::uint8_t> MakeRom(const RomSpec& spec = {}) {
