@@ -19,7 +19,7 @@ std::vector<std::uint8_t> MakeRom(const RomSpec& spec) {
     rom[kEntryTarget] = 0x50;
     rom[kEntryTarget + 1] = 0x01;
     for (std::size_t i = 0; i < kTitleLength; ++i) rom[kTitle + i] = 0;
-    for (std::size_t i = 0; i < spec.title.size() && i < kTitleLength; ++i) rom[kTitle + i] = static_cast<std::uint8_t>(spec.title[i]);
+    for (std::size_t i = 0; spec.title[i] != 0 && i < kTitleLength; ++i) rom[kTitle + i] = static_cast<std::uint8_t>(spec.title[i]);
     rom[kColorFlag] = spec.colorFlag;
     rom[kCartridgeType] = spec.cartridgeType;
     int sizeCode = spec.sizeCode;

@@ -18,7 +18,7 @@ struct RomSpec {
     int sizeCode = -1;           // -1: derived from banks
     std::uint8_t colorFlag = 0x00;
     std::uint8_t entryOpcode = 0xC3;
-    std::string title = "TESTROM";
+    const char* title = "TESTROM";
     std::uint8_t fill = 0x11;    // bank bytes other than the header: "used", never free
 };
 
