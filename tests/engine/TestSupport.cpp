@@ -10,22 +10,22 @@
 
 namespace dapplix::testing {
 
-std::vector<std::uint8_t> MakeRom(const RomSpec& spec) {
-    std::vector<std::uint8_t> rom(std::size_t(spec.banks) * kBankSize, spec.fill);
-    for (int bank = 0; bank < spec.banks; ++bank) rom[std::size_t(bank) * kBankSize] = static_cast<std::uint8_t>(bank);
+std::vector<std::uint8_t> MakeRom(const RomShape& shape) {
+    std::vector<std::uint8_t> rom(std::size_t(shape.banks) * kBankSize, shape.fill);
+    for (int bank = 0; bank < shape.banks; ++bank) rom[std::size_t(bank) * kBankSize] = static_cast<std::uint8_t>(bank);
     // Entry: NOP; JP $0150 — the usual first bytes of a cartridge.
     rom[0x100] = 0x00;
-    rom[kEntryOpcode] = spec.entryOpcode;
+    rom[kEntryOpcode] = shape.entryOpcode;
     rom[kEntryTarget] = 0x50;
     rom[kEntryTarget + 1] = 0x01;
     for (std::size_t i = 0; i < kTitleLength; ++i) rom[kTitle + i] = 0;
-    for (std::size_t i = 0; spec.title[i] != 0 && i < kTitleLength; ++i) rom[kTitle + i] = static_cast<std::uint8_t>(spec.title[i]);
-    rom[kColorFlag] = spec.colorFlag;
-    rom[kCartridgeType] = spec.cartridgeType;
-    int sizeCode = spec.sizeCode;
+    for (std::size_t i = 0; shape.title[i] != 0 && i < kTitleLength; ++i) rom[kTitle + i] = static_cast<std::uint8_t>(shape.title[i]);
+    rom[kColorFlag] = shape.colorFlag;
+    rom[kCartridgeType] = shape.cartridgeType;
+    int sizeCode = shape.sizeCode;
     if (sizeCode < 0) {
         sizeCode = 0;
-        while ((2 << sizeCode) < spec.banks) ++sizeCode;
+        while ((2 << sizeCode) < shape.banks) ++sizeCode;
     }
     rom[kRomSizeCode] = static_cast<std::uint8_t>(sizeCode);
     rom[kHeaderChecksum] = 0x5A;

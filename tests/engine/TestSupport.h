@@ -12,7 +12,7 @@
 namespace dapplix::testing {
 
 // A header that passes every check: MBC1, size code from the bank count, JP $0150.
-struct RomSpec {
+struct RomShape {
     int banks = 4;
     std::uint8_t cartridgeType = 0x01;
     int sizeCode = -1;           // -1: derived from banks
@@ -24,7 +24,7 @@ struct RomSpec {
 
 // A ROM image as a file would hold it. Bank b's bytes (outside bank 0's header) hold
 // fill, except that each bank's first byte is its number, so banks can be told apart.
-std::vector<std::uint8_t> MakeRom(const RomSpec& spec = {});
+std::vector<std::uint8_t> MakeRom(const RomShape& shape = {});
 
 // Writes bytes to a file, creating folders as needed.
 void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);

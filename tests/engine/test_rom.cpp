@@ -65,7 +65,7 @@ TEST(CheckRomHeader, ReportsEveryFailedCheckInOrder) {
     using Messages = std::vector<std::string>;
     struct Case {
         const char* name;
-        RomSpec spec;
+        RomShape shape;
         Messages messages;
     } cases[] = {
         {"plain MBC1 64 KiB", {.banks = 4}, {}},
@@ -80,7 +80,7 @@ TEST(CheckRomHeader, ReportsEveryFailedCheckInOrder) {
          {.cartridgeType = 0x20, .sizeCode = 6, .colorFlag = 0x80, .entryOpcode = 0x00},
          {kMsgAlreadyColor, kMsgNoEntryJump, kMsgUnsupportedMapper, kMsgCannotExpand}},
     };
-    for (const Case& c : cases) EXPECT_EQ(CheckRomHeader(MakeRom(c.spec)), c.messages) << c.name;
+    for (const Case& c : cases) EXPECT_EQ(CheckRomHeader(MakeRom(c.shape)), c.messages) << c.name;
 
     // The edges of the three mapper ranges.
     for (int type : {0x00, 0x04, 0x07, 0x0E, 0x14, 0x19, 0xFF})
