@@ -2,6 +2,7 @@
 // palette from bank b+32 while the game's bank b is selected, which needs a way to reach
 // bank b+32 and back without knowing b; only MBC1 offers one (its bank bit 5). Warnings here
 // are shown once a ROM has loaded, so the user knows before colouring what will not work.
+// MBC2 reaches only 16 banks, so its colour ROM is declared as MBC1 (ColourRomMapper).
 #pragma once
 
 #include <cstdint>
@@ -10,9 +11,10 @@
 
 namespace dapplix {
 
-inline constexpr const char* kMsgMbc2CannotStart =
-    "This ROM uses the MBC2 memory mapper, which reaches only 16 banks: a colour ROM written "
-    "from it cannot reach its colour code in bank 33 and will not start.";
+inline constexpr const char* kMsgMbc2Saves =
+    "This ROM uses the MBC2 memory mapper with a battery. Its colour ROM is written as MBC1 "
+    "with 8 KiB of battery-backed RAM (MBC2 cannot reach the colour code), so a save file of "
+    "the monochrome ROM does not work with it.";
 inline constexpr const char* kMsgMbc3PaletteZero =
     "This ROM uses the MBC3 memory mapper: its colour ROM cannot tell from which bank a tile "
     "was copied, so every tile shows palette 0. Only the colours of palette 0 (background "
@@ -22,10 +24,18 @@ inline constexpr const char* kMsgMbc1RamBanks =
     "register that also selects the upper half of a 1 MiB ROM, so its colour ROM stops "
     "working once the game switches RAM banks.";
 
-constexpr std::size_t kRamSizeCode = 0x149;  // 3 = 32 KiB in four banks
+constexpr std::size_t kRamSizeCode = 0x149;  // 2 = 8 KiB, 3 = 32 KiB in four banks
 
 // Warnings for a cartridge that passed CheckRomHeader (at least a whole header); empty when
 // the colour runtime can use every palette table.
 std::vector<std::string> MapperWarnings(const std::vector<std::uint8_t>& file);
+
+// Sets the cartridge type and RAM size the colour ROM declares in its bank 0 (before its
+// checksums are computed). An MBC2 cartridge becomes MBC1 with 8 KiB of RAM (type 0x02, or
+// 0x03 with a battery): MBC2 cannot select bank 33, while its game's own writes (bank number
+// to 0x2000-0x3FFF with address bit 8 set, 0x0A to 0x0000-0x1FFF with bit 8 clear) do the
+// same on MBC1, and its 512 half-bytes of RAM at 0xA000-0xA1FF fit in MBC1's 8 KiB. Every
+// other cartridge keeps its bytes.
+void DeclareColourRomMapper(std::uint8_t* bank0);
 
 }  // namespace dapplix

@@ -9,6 +9,7 @@
 
 #include "Bits.h"
 #include "Files.h"
+#include "Mapper.h"
 #include "Rom.h"
 
 namespace dapplix {
@@ -120,9 +121,11 @@ std::vector<std::uint8_t> BuildColorRom(Model& model) {
         std::copy(model.RomBank[bank].begin(), model.RomBank[bank].end(), out);
         ApplyEditedTiles(model, bank, out);
         if (bank == 0) {
-            // The scan changed the colour flag and the size code, so the boot ROM would
-            // refuse the old header checksum. The global sum is kept right too, for
-            // the tools that check it; its own two bytes do not count.
+            // The scan changed the colour flag and the size code, and an MBC2 cartridge is
+            // declared as MBC1 here, so the boot ROM would refuse the old header checksum.
+            // The global sum is kept right too, for the tools that check it; its own two
+            // bytes do not count.
+            DeclareColourRomMapper(out);
             out[kHeaderChecksum] = HeaderChecksum(out);
             out[kGlobalChecksum] = 0;
             out[kGlobalChecksum + 1] = 0;

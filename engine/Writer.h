@@ -35,7 +35,8 @@ std::uint16_t GlobalChecksum(const std::uint8_t* rom, std::size_t size);
 void FixChecksums(std::vector<std::uint8_t>& rom);
 
 // The whole colour ROM in memory. Fills the palette area of ExtraBankCode (the only
-// change to the model) and recomputes both header checksums of the output.
+// change to the model), declares an MBC2 cartridge as MBC1 in the output's header
+// (DeclareColourRomMapper) and recomputes both header checksums of the output.
 std::vector<std::uint8_t> BuildColorRom(Model& model);
 
 // Builds and writes the colour ROM, all or nothing.

@@ -22,8 +22,8 @@ const MapperCase kCases[] = {
     {"Mbc1With8KiBRam", 0x03, 0x02, nullptr},
     {"Mbc1With32KiBRam", 0x03, 0x03, kMsgMbc1RamBanks},
     {"Mbc1RamWithout32KiB", 0x02, 0x02, nullptr},
-    {"Mbc2", 0x05, 0x00, kMsgMbc2CannotStart},
-    {"Mbc2WithBattery", 0x06, 0x00, kMsgMbc2CannotStart},
+    {"Mbc2", 0x05, 0x00, nullptr},
+    {"Mbc2WithBattery", 0x06, 0x00, kMsgMbc2Saves},
     {"Mbc3", 0x11, 0x00, kMsgMbc3PaletteZero},
     {"Mbc3WithClockAndRam", 0x10, 0x03, kMsgMbc3PaletteZero},
 };
