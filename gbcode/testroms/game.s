@@ -10,6 +10,8 @@
 ;   BG_TILES_8800    1: the background uses the 0x8800 tile addressing (LCDC bit 4 clear)
 ;   ALL_SPRITES      1: all 40 sprites are on screen; 0: one sprite
 ;   BANK0_FULL_END   1: the last 0x400 bytes of bank 0 hold data, so no free room at its end
+;   MBC2             1: an MBC2 cartridge: banks selected at 0x2100, a frame count kept in its
+;                    half-byte RAM
         .module game
         .include "hardware.inc"
 
@@ -22,8 +24,10 @@ wLogPtr     == 0xC0F5       ; two bytes: where the next case's registers go
 wRegisterLog == 0xC400      ; 64 cases x 8 bytes, then the registers after one DMA call
 REGISTER_LOG_SIZE == 64 * 8 + 8
 wSceneCopy  == 0xCA00       ; the scene map copied to WRAM (360 bytes)
-wBankError  == 0xC0F7       ; set when the timer handler saw another WRAM bank at 0xD000
-wTimerTicks == 0xC0F8       ; two bytes: timer interrupts during start-up
+wRamCount   == 0xC0F7       ; MBC2: the frame count read back from cartridge RAM (low four bits)
+GAME_STATE_SIZE == 8        ; wFrame up to here: the same in monochrome and in colour
+wBankError  == 0xC0F8       ; set when the timer handler saw another WRAM bank at 0xD000
+wTimerTicks == 0xC0F9       ; two bytes: timer interrupts during start-up
 wBankMarker == 0xD800       ; MARKER here in WRAM bank 1, the game's
 MARKER      == 0x5A
 wShadowOAM  == OAM_PAGE * 0x100
@@ -35,6 +39,15 @@ STAR_X      == 18           ; map entry rewritten by the VBlank handler
 STAR_Y      == 1
 SUN_X       == 15           ; 2 x 2 map entries written once by code other than the copy loop
 SUN_Y       == 4
+
+; --- The cartridge: where the game writes its ROM bank number
+        .if MBC2
+BANK_SELECT = 0x2100        ; MBC2 takes it where address bit 8 is set
+RAM_ENABLE  = 0x0000        ; and the RAM switch where bit 8 is clear
+CART_RAM_COUNTER = 0xA1FF   ; the last of its 512 half-bytes
+        .else
+BANK_SELECT = MBC_ROM_BANK
+        .endif
 
 ; =============================================================================================
         .area _HEADER (ABS)
@@ -60,7 +73,7 @@ Start:
 
 ; Variables and the OAM buffer cleared
         ld hl,#wFrame
-        ld b,#10
+        ld b,#11
 2$:     ld (hl+),a
         dec b
         jr nz,2$
@@ -69,6 +82,12 @@ Start:
 3$:     ld (hl+),a
         dec b
         jr nz,3$
+        .if MBC2
+        ld a,#0x0A              ; cartridge RAM on, its counter at 0
+        ld (RAM_ENABLE),a
+        xor a
+        ld (CART_RAM_COUNTER),a
+        .endif
 
 ; The OAM DMA routine into high RAM (its bytes are in bank 0, where the colour program finds them)
         ld hl,#DmaRoutine
@@ -102,7 +121,7 @@ TimerOn::                       ; (hookcost turns the timer off here for its tim
 
 ; Level data into WRAM through the copy loop, as games keep maps and tables in RAM
         ld a,#BANK_B
-        ld (MBC_ROM_BANK),a
+        ld (BANK_SELECT),a
         ld hl,#SceneMap
         ld de,#wSceneCopy
         ld bc,#20 * 18
@@ -121,7 +140,7 @@ TimerOn::                       ; (hookcost turns the timer off here for its tim
 ; Graphics through the copy loop: block A (sprites, letters) to 0x8000; with the 0x8800
 ; addressing block A also goes to 0x9000, where map numbers 0-127 then point
         ld a,#BANK_A
-        ld (MBC_ROM_BANK),a
+        ld (BANK_SELECT),a
         ld hl,#TilesA
         ld de,#VRAM_TILES
         ld bc,#TilesAEnd - TilesA
@@ -134,7 +153,7 @@ TimerOn::                       ; (hookcost turns the timer off here for its tim
         .endif
 ; block B (scenery), which starts GFX_OFFSET bytes into its bank, to 0x8800 (map numbers 128-)
         ld a,#BANK_B
-        ld (MBC_ROM_BANK),a
+        ld (BANK_SELECT),a
         ld hl,#TilesB
         ld de,#0x8800
         ld bc,#TilesBEnd - TilesB
@@ -244,6 +263,13 @@ MainLoop::
         jr z,2$
         ld a,#T_BEE_B
 2$:     ld (wShadowOAM + 2),a
+        .if MBC2
+        ld hl,#CART_RAM_COUNTER ; a frame count in cartridge RAM
+        inc (hl)
+        ld a,(hl)
+        and #0x0F               ; MBC2 keeps four bits; the upper ones read as 1s there
+        ld (wRamCount),a
+        .endif
         jr MainLoop
 
 ReadKeys:
@@ -333,7 +359,7 @@ CopyRow::
 ;     the same way without F.
 CheckCopySequence::
         ld a,#BANK_A
-        ld (MBC_ROM_BANK),a
+        ld (BANK_SELECT),a
         ld hl,#wRegisterLog
         call StoreLogPtr
         xor a

@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "engine/Rom.h"
 #include "engine/Writer.h"
 
 namespace dapplix::e2e {
@@ -27,8 +28,7 @@ GameLayout LoadGameLayout(const std::string& name) {
     layout.starX = static_cast<int>(symbols["STAR_X"]);
     layout.starY = static_cast<int>(symbols["STAR_Y"]);
     const std::vector<std::uint8_t> rom = ReadBinaryFile(RomsDir() + "/" + name + ".gb");
-    const std::uint8_t type = rom.at(0x147);
-    layout.mbc1 = type >= 0x01 && type <= 0x03;
+    layout.mbc1 = MapperClass(rom.at(kCartridgeType)) != 3;  // MBC2 runs as MBC1 in colour
     return layout;
 }
 

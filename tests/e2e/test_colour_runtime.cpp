@@ -240,7 +240,7 @@ TEST_P(ColourRuntime, GameReachesTheSameStateAsInMonochrome) {
 }
 
 INSTANTIATE_TEST_SUITE_P(TestRoms, ColourRuntime,
-                         ::testing::Values("demo", "mbc1_256k", "mbc1_full_bank0", "mbc3_128k"),
+                         ::testing::Values("demo", "mbc1_256k", "mbc1_full_bank0", "mbc3_128k", "mbc2_128k"),
                          [](const auto& info) { return info.param; });
 
 }  // namespace
