@@ -322,7 +322,8 @@ void TestMainWindow::mapperWarnings_data() {
     QTest::addColumn<int>("type");
     QTest::addColumn<QStringList>("warnings");
     QTest::newRow("MBC1") << 0x01 << QStringList{};
-    QTest::newRow("MBC2") << 0x05 << QStringList{kMsgMbc2CannotStart};
+    QTest::newRow("MBC2") << 0x05 << QStringList{};
+    QTest::newRow("MBC2 with battery") << 0x06 << QStringList{kMsgMbc2Saves};
     QTest::newRow("MBC3") << 0x13 << QStringList{kMsgMbc3PaletteZero};
 }
 
