@@ -6,10 +6,10 @@
 #include <QShowEvent>
 #include <algorithm>
 
-#include "editing/PictureArea.h"
 #include "engine/Bits.h"
 #include "project/Palette.h"
 #include "view/TileViewHost.h"
+#include "view/ViewCanvas.h"
 
 namespace dapplix {
 
@@ -21,10 +21,6 @@ constexpr int kChoiceSide = 17;  // picLeft and picRight
 constexpr int kColourCell = 24;  // one colour of picCols
 constexpr int kGridSide = 16;    // the tile view is 16 x 16 cells
 const QColor kBusyText(192, 0, 0);
-
-int FloorDiv(int value, int divisor) {
-    return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
-}
 
 }  // namespace
 
@@ -43,22 +39,16 @@ frmPixelSwitch::frmPixelSwitch(Model& model, TileViewHost& host, QWidget* parent
     Label1->setGeometry(8, 8, 41, 17);
     Label1->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
-    picLeft = new PictureArea(kChoiceSide, kChoiceSide, this);
-    picLeft->setObjectName("picLeft");
-    picLeft->move(56, 8);
+    picLeft = AddCanvas(this, "picLeft", 56, 8, kChoiceSide, kChoiceSide);
 
     Label2 = new QLabel("and", this);
     Label2->setObjectName("Label2");
     Label2->setGeometry(80, 8, 33, 17);
     Label2->setAlignment(Qt::AlignCenter);
 
-    picRight = new PictureArea(kChoiceSide, kChoiceSide, this);
-    picRight->setObjectName("picRight");
-    picRight->move(120, 8);
+    picRight = AddCanvas(this, "picRight", 120, 8, kChoiceSide, kChoiceSide);
 
-    picCols = new PictureArea(4 * kColourCell, kColourCell, this);
-    picCols->setObjectName("picCols");
-    picCols->move(24, 40);
+    picCols = AddCanvas(this, "picCols", 24, 40, 4 * kColourCell, kColourCell);
     picCols->setCursor(Qt::PointingHandCursor);
     picCols->setToolTip("Click with the left button for the first colour, with another button for the second");
 
@@ -71,7 +61,7 @@ frmPixelSwitch::frmPixelSwitch(Model& model, TileViewHost& host, QWidget* parent
     cmdCancel->setObjectName("cmdCancel");
     cmdCancel->setGeometry(80, 80, 65, 25);
 
-    connect(picCols, &PictureArea::mouseReleased, this, &frmPixelSwitch::picCols_MouseUp);
+    connect(picCols, &ViewCanvas::mouseReleased, this, &frmPixelSwitch::picCols_MouseUp);
     connect(cmdOkay, &QPushButton::clicked, this, [this] { cmdOkay_Click(); });
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -106,7 +96,7 @@ void frmPixelSwitch::UpdateCols() {
 
 void frmPixelSwitch::picCols_MouseUp(QPoint pos, Qt::MouseButton button) {
     if (button == Qt::NoButton) return;
-    const int index = std::clamp(FloorDiv(pos.x(), kColourCell), 0, 3);
+    const int index = std::clamp(CellOf(pos.x(), kColourCell), 0, 3);
     if (button == Qt::LeftButton)
         LeftCol = index;
     else

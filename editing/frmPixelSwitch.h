@@ -13,8 +13,8 @@ class QPushButton;
 
 namespace dapplix {
 
-class PictureArea;
 class TileViewHost;
+class ViewCanvas;
 
 class frmPixelSwitch : public QDialog {
     Q_OBJECT
@@ -42,10 +42,10 @@ private:
     TileImage WorkTile{};
 
     QLabel* Label1 = nullptr;
-    PictureArea* picLeft = nullptr;
+    ViewCanvas* picLeft = nullptr;
     QLabel* Label2 = nullptr;
-    PictureArea* picRight = nullptr;
-    PictureArea* picCols = nullptr;
+    ViewCanvas* picRight = nullptr;
+    ViewCanvas* picCols = nullptr;
     QPushButton* cmdOkay = nullptr;
     QPushButton* cmdCancel = nullptr;
 };

@@ -5,10 +5,10 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "editing/PictureArea.h"
 #include "engine/Bits.h"
 #include "project/Palette.h"
 #include "view/TileViewHost.h"
+#include "view/ViewCanvas.h"
 
 namespace dapplix {
 
@@ -22,11 +22,7 @@ constexpr int kEditSide = kZoom * kTileSide;  // 192
 constexpr int kColourCell = 32;     // one colour of the strip, and each current-colour box
 constexpr QRgb kEditGrid = 0x280A0A;  // dark red lines between the enlarged pixels
 
-int FloorDiv(int value, int divisor) {
-    return value >= 0 ? value / divisor : -((-value + divisor - 1) / divisor);
-}
-
-int PixelUnder(int coordinate) { return std::clamp(FloorDiv(coordinate, kZoom), 0, kTileSide - 1); }
+int PixelUnder(int coordinate) { return std::clamp(CellOf(coordinate, kZoom), 0, kTileSide - 1); }
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* text, int x, int y) {
     auto* button = new QPushButton(text, parent);
@@ -46,22 +42,15 @@ frmTileEdit::frmTileEdit(Model& model, TileViewHost& host, QWidget* parent)
     setFixedSize(kClientWidth, kClientHeight);
     setModal(true);
 
-    picTileEdit = new PictureArea(kEditSide, kEditSide, this);
-    picTileEdit->setObjectName("picTileEdit");
-    picTileEdit->move(0, 0);
+    picTileEdit = AddCanvas(this, "picTileEdit", 0, 0, kEditSide, kEditSide);
     picTileEdit->setCursor(Qt::CrossCursor);
 
     cmdOkay = MakeButton(this, "cmdOkay", "&Okay", 16, 200);
     cmdOkay->setDefault(true);
     cmdCancel = MakeButton(this, "cmdCancel", "&Cancel", 104, 200);
 
-    picCurCols = new PictureArea(2 * kColourCell, kColourCell, this);
-    picCurCols->setObjectName("picCurCols");
-    picCurCols->move(200, 32);
-
-    picCols = new PictureArea(kColourCell, 4 * kColourCell, this);
-    picCols->setObjectName("picCols");
-    picCols->move(216, 72);
+    picCurCols = AddCanvas(this, "picCurCols", 200, 32, 2 * kColourCell, kColourCell);
+    picCols = AddCanvas(this, "picCols", 216, 72, kColourCell, 4 * kColourCell);
     picCols->setCursor(Qt::PointingHandCursor);
     picCols->setToolTip("Click with the left button to paint this colour with the left button, "
                         "with another button to paint it with that one");
@@ -72,9 +61,11 @@ frmTileEdit::frmTileEdit(Model& model, TileViewHost& host, QWidget* parent)
     setTabOrder(cmdOkay, cmdCancel);
     setTabOrder(cmdCancel, cmdPixSw);
 
-    connect(picCols, &PictureArea::mouseReleased, this, &frmTileEdit::picCols_MouseUp);
-    connect(picTileEdit, &PictureArea::mousePressed, this, &frmTileEdit::picTileEdit_MouseDown);
-    connect(picTileEdit, &PictureArea::mouseMoved, this, &frmTileEdit::picTileEdit_MouseMove);
+    connect(picCols, &ViewCanvas::mouseReleased, this, &frmTileEdit::picCols_MouseUp);
+    connect(picTileEdit, &ViewCanvas::mousePressed, this, &frmTileEdit::picTileEdit_MouseDown);
+    // Two quick clicks are two paints, although the second arrives as a double click.
+    connect(picTileEdit, &ViewCanvas::doubleClicked, this, &frmTileEdit::picTileEdit_MouseDown);
+    connect(picTileEdit, &ViewCanvas::mouseMoved, this, &frmTileEdit::picTileEdit_MouseMove);
     connect(cmdPixSw, &QPushButton::clicked, this, [this] { cmdPixSw_Click(); });
     connect(cmdOkay, &QPushButton::clicked, this, [this] { cmdOkay_Click(); });
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
@@ -132,7 +123,7 @@ void frmTileEdit::UpdateEditTile() {
 
 void frmTileEdit::picCols_MouseUp(QPoint pos, Qt::MouseButton button) {
     if (button == Qt::NoButton) return;
-    const int index = std::clamp(FloorDiv(pos.y(), kColourCell), 0, 3);
+    const int index = std::clamp(CellOf(pos.y(), kColourCell), 0, 3);
     if (button == Qt::LeftButton)
         LeftCol = index;
     else

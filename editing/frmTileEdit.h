@@ -13,8 +13,8 @@ class QPushButton;
 
 namespace dapplix {
 
-class PictureArea;
 class TileViewHost;
+class ViewCanvas;
 
 class frmTileEdit : public QDialog {
     Q_OBJECT
@@ -52,9 +52,9 @@ private:
     int PixX = 0, PixY = 0;
     int LastX = 0, LastY = 0;
 
-    PictureArea* picTileEdit = nullptr;
-    PictureArea* picCurCols = nullptr;
-    PictureArea* picCols = nullptr;
+    ViewCanvas* picTileEdit = nullptr;
+    ViewCanvas* picCurCols = nullptr;
+    ViewCanvas* picCols = nullptr;
     QPushButton* cmdOkay = nullptr;
     QPushButton* cmdCancel = nullptr;
     QPushButton* cmdPixSw = nullptr;

@@ -6,7 +6,7 @@
 #include <QSlider>
 #include <algorithm>
 
-#include "editing/PictureArea.h"
+#include "view/ViewCanvas.h"
 
 namespace dapplix {
 
@@ -43,9 +43,7 @@ frmEditCol::frmEditCol(Model& model, QWidget* parent) : QDialog(parent), model_(
     setFixedSize(kClientWidth, kClientHeight);
     setModal(true);
 
-    picEditCol = new PictureArea(29, 21, this);
-    picEditCol->setObjectName("picEditCol");
-    picEditCol->move(8, 8);
+    picEditCol = AddCanvas(this, "picEditCol", 8, 8, 29, 21);
 
     lblCol = new QLabel(this);
     lblCol->setObjectName("lblCol");

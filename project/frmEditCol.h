@@ -15,7 +15,7 @@ class QSlider;
 
 namespace dapplix {
 
-class PictureArea;
+class ViewCanvas;
 
 class frmEditCol : public QDialog {
     Q_OBJECT
@@ -42,7 +42,7 @@ private:
     int EditColour = 0;
     QRgb PreviewCol = 0;
 
-    PictureArea* picEditCol = nullptr;
+    ViewCanvas* picEditCol = nullptr;
     QLabel* lblCol = nullptr;
     QSlider* sldRed = nullptr;
     QSlider* sldGreen = nullptr;

@@ -9,10 +9,6 @@
 
 namespace dapplix {
 
-namespace {
-constexpr int kBorder = 2;  // a sunken panel two pixels wide on each side
-}
-
 ViewCanvas::ViewCanvas(int imageWidth, int imageHeight, QWidget* parent)
     : QFrame(parent), image_(imageWidth, imageHeight, QImage::Format_RGB32) {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -73,6 +69,13 @@ void ViewCanvas::DrawOutline(int x1, int y1, int x2, int y2, QRgb colour) {
     update(sides.translated(ImageOrigin()));
 }
 
+ViewCanvas* AddCanvas(QWidget* parent, const char* name, int x, int y, int imageWidth, int imageHeight) {
+    auto* canvas = new ViewCanvas(imageWidth, imageHeight, parent);
+    canvas->setObjectName(name);
+    canvas->move(x, y);
+    return canvas;
+}
+
 void ViewCanvas::ImageChanged(const QRect& imageRect) { update(imageRect.translated(ImageOrigin())); }
 
 void ViewCanvas::paintEvent(QPaintEvent* event) {
@@ -102,8 +105,6 @@ void ViewCanvas::mouseReleaseEvent(QMouseEvent* event) {
     event->accept();
 }
 
-// The second press of a double click arrives here instead of mousePressEvent; it is
-// reported only as the double click, after the first click's press and release.
 void ViewCanvas::mouseDoubleClickEvent(QMouseEvent* event) {
     emit doubleClicked(ToImage(event), event->button());
     event->accept();

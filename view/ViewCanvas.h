@@ -1,7 +1,9 @@
 // A drawing area that keeps what is drawn on it: a QImage that the widget shows inside a
-// sunken border and repaints from whenever the window system asks. Mouse events are
-// reported in image pixels (the border does not count), and keep coming while a button
-// is held outside the area, as the implicit mouse grab of a press guarantees.
+// sunken two-pixel border and repaints from whenever the window system asks. The main
+// window's tile view, current tile and palette strip and every picture of the dialogs
+// are one. Mouse events are reported in image pixels (the border does not count), and
+// keep coming while a button is held outside the area, as the implicit mouse grab of a
+// press guarantees; positions left of or above the image are then negative.
 #pragma once
 
 #include <QFrame>
@@ -12,6 +14,9 @@ namespace dapplix {
 class ViewCanvas : public QFrame {
     Q_OBJECT
 public:
+    static constexpr int kBorder = 2;  // a sunken panel two pixels wide on each side
+
+    // imageWidth x imageHeight is the picture; the widget is 2 * kBorder larger each way.
     ViewCanvas(int imageWidth, int imageHeight, QWidget* parent = nullptr);
 
     const QImage& image() const { return image_; }
@@ -21,7 +26,7 @@ public:
     void FillRect(int x1, int y1, int x2, int y2, QRgb colour);
     // One-pixel outline of the rectangle, both corners included.
     void DrawOutline(int x1, int y1, int x2, int y2, QRgb colour);
-    // One-pixel horizontal or vertical line, both ends included.
+    // One-pixel straight line, both ends included.
     void DrawLine(int x1, int y1, int x2, int y2, QRgb colour);
 
     // Asks for the given part of the image to be shown again (after drawing into image()).
@@ -31,8 +36,11 @@ public:
     QPoint ImageOrigin() const { return contentsRect().topLeft(); }
 
 signals:
+    // The second press of a double click arrives as doubleClicked alone, after the first
+    // click's press and release; a user of the area that counts every press as a press
+    // connects both.
     void mousePressed(QPoint pos, Qt::MouseButton button);
-    void mouseMoved(QPoint pos, Qt::MouseButtons buttons);
+    void mouseMoved(QPoint pos, Qt::MouseButtons buttons);  // the set of buttons held
     void mouseReleased(QPoint pos, Qt::MouseButton button);
     void doubleClicked(QPoint pos, Qt::MouseButton button);
 
@@ -48,5 +56,14 @@ private:
 
     QImage image_;
 };
+
+// A drawing area of the given picture size, named and placed in its parent.
+ViewCanvas* AddCanvas(QWidget* parent, const char* name, int x, int y, int imageWidth, int imageHeight);
+
+// The cell of a picture coordinate for cells of the given size, rounding down, so that a
+// position left of or above the picture gives a negative cell.
+inline int CellOf(int coordinate, int cellSize) {
+    return coordinate >= 0 ? coordinate / cellSize : -((-coordinate + cellSize - 1) / cellSize);
+}
 
 }  // namespace dapplix
