@@ -92,6 +92,13 @@ QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, int x,
     return label;
 }
 
+QRadioButton* MakeOption(QWidget* parent, const QString& name, const QString& text, int x, int y, int w) {
+    auto* button = new QRadioButton(text, parent);
+    button->setObjectName(name);
+    button->setGeometry(x, y, w, 17);
+    return button;
+}
+
 QSlider* MakeSlider(QWidget* parent, const char* name, int x, int y, int w, int min, int max, int large) {
     auto* slider = new QSlider(Qt::Horizontal, parent);
     slider->setObjectName(name);
@@ -129,13 +136,8 @@ void frmMain::BuildWindow() {
     client->setFixedSize(kClientWidth, kClientHeight);
     setCentralWidget(client);
 
-    picTiles = new ViewCanvas(kViewSide, kViewSide, client);
-    picTiles->setObjectName("picTiles");
-    picTiles->move(0, 0);
-
-    picCurrent = new ViewCanvas(8 * kCurrentZoom, 8 * kCurrentZoom, client);
-    picCurrent->setObjectName("picCurrent");
-    picCurrent->move(288, 0);
+    picTiles = AddCanvas(client, "picTiles", 0, 0, kViewSide, kViewSide);
+    picCurrent = AddCanvas(client, "picCurrent", 288, 0, 8 * kCurrentZoom, 8 * kCurrentZoom);
 
     cmdPixelSwitch = new QPushButton("&Pixel Switch", client);
     cmdPixelSwitch->setObjectName("cmdPixelSwitch");
@@ -147,27 +149,19 @@ void frmMain::BuildWindow() {
     palGroup_ = new QButtonGroup(this);
     palGroup_->setExclusive(true);
     for (int n = 0; n < kPalettes; ++n) {
-        auto* button = new QRadioButton(QString::number(n), fraPals);
-        button->setObjectName(QString("optPal%1").arg(n));
-        button->setGeometry(8, 16 + 16 * n, 25, 17);
+        auto* button = MakeOption(fraPals, QString("optPal%1").arg(n), QString::number(n), 8, 16 + 16 * n, 25);
         // The digit needs the room that the indicator's usual gap would take.
         button->setStyleSheet("QRadioButton { spacing: 2px; }");
         palGroup_->addButton(button, n);
         optPal[n] = button;
     }
-    picPals = new ViewCanvas(4 * kPalCell, kPalettes * kPalCell, fraPals);
-    picPals->setObjectName("picPals");
-    picPals->move(40, 14);
+    picPals = AddCanvas(fraPals, "picPals", 40, 14, 4 * kPalCell, kPalettes * kPalCell);
 
     fraPalSet = new QGroupBox("Palette Set", client);
     fraPalSet->setObjectName("fraPalSet");
     fraPalSet->setGeometry(272, 264, 97, 57);
-    optSprite = new QRadioButton("&Sprite", fraPalSet);
-    optSprite->setObjectName("optSprite");
-    optSprite->setGeometry(8, 16, 49, 17);
-    optBG = new QRadioButton("&Background", fraPalSet);
-    optBG->setObjectName("optBG");
-    optBG->setGeometry(8, 32, 81, 17);
+    optSprite = MakeOption(fraPalSet, "optSprite", "&Sprite", 8, 16, 49);
+    optBG = MakeOption(fraPalSet, "optBG", "&Background", 8, 32, 81);
 
     lblPage = MakeLabel(client, "lblPage", "Page: 0", 0, 264, 73, 17);
     sldPage = MakeSlider(client, "sldPage", 80, 264, 89, 0, kLastPage, 1);
@@ -250,11 +244,9 @@ void frmMain::SetUpStartState() {
 
     // Until a ROM is loaded only Load ROM, Exit and About do anything. The sliders would
     // only browse banks that hold nothing yet, so they wait for the ROM as well.
-    for (QWidget* widget : std::initializer_list<QWidget*>{picTiles, fraPals, fraPalSet, sldBank, sldPage,
-                                                             sldTileOffset, cmdPixelSwitch})
-        widget->setEnabled(false);
-    for (QAction* action : {mnuFileLoadgbp, mnuFileSavegbp, mnuFileWriterom, mnuOptGrid, mnuOptDim, mnuOptReset})
-        action->setEnabled(false);
+    SetLockSet(false);
+    mnuFileLoadrom->setEnabled(true);
+    mnuFileExit->setEnabled(true);
     RefreshPals();
 }
 
@@ -284,27 +276,26 @@ void frmMain::PaintTile(const TileImage& image, int column, int row, int palette
                    row == kGridCells - 1);
 }
 
-void frmMain::DisableAll() {
-    locked_ = true;
-    for (QWidget* widget : std::initializer_list<QWidget*>{picTiles, fraPals, fraPalSet, sldBank, sldPage, sldTileOffset})
-        widget->setEnabled(false);
+void frmMain::SetLockSet(bool enabled) {
+    // A page redraw under way keeps the tile view and the Pixel Switch button to itself
+    // until it ends; it enables them on its way out.
+    picTiles->setEnabled(enabled && !Refreshing);
+    for (QWidget* widget : std::initializer_list<QWidget*>{fraPals, fraPalSet, sldBank, sldPage, sldTileOffset})
+        widget->setEnabled(enabled);
     for (QAction* action : {mnuFileLoadrom, mnuFileWriterom, mnuFileLoadgbp, mnuFileSavegbp, mnuFileExit, mnuOptGrid,
                             mnuOptDim, mnuOptReset})
-        action->setEnabled(false);
-    cmdPixelSwitch->setEnabled(false);
+        action->setEnabled(enabled);
+    cmdPixelSwitch->setEnabled(enabled && !Refreshing);
+}
+
+void frmMain::DisableAll() {
+    locked_ = true;
+    SetLockSet(false);
 }
 
 void frmMain::EnableAll() {
     locked_ = false;
-    // A page redraw under way keeps the tile view and the Pixel Switch button to itself
-    // until it ends; it enables them on its way out.
-    picTiles->setEnabled(!Refreshing);
-    for (QWidget* widget : std::initializer_list<QWidget*>{fraPals, fraPalSet, sldBank, sldPage, sldTileOffset})
-        widget->setEnabled(true);
-    for (QAction* action : {mnuFileLoadrom, mnuFileWriterom, mnuFileLoadgbp, mnuFileSavegbp, mnuFileExit, mnuOptGrid,
-                            mnuOptDim, mnuOptReset})
-        action->setEnabled(true);
-    cmdPixelSwitch->setEnabled(!Refreshing);
+    SetLockSet(true);
     if (closePending_) {
         // The user closed the window while it was locked; ask now that the work is done.
         closePending_ = false;
@@ -415,6 +406,10 @@ void frmMain::RefreshPals() {
     for (int k = 1; k < kColours; ++k) picPals->DrawLine(kPalCell * k, 0, kPalCell * k, height - 1, kStripGridColour);
 }
 
+int frmMain::TileAt(int column, int row) const {
+    return sldPage->value() * kTilesPerPage + row * kGridCells + column;
+}
+
 void frmMain::SetSliderQuietly(QSlider* slider, int value) {
     // Positions set by the program are not the user's moves: the handlers stay silent,
     // and the caller records the value as the one last acted on.
@@ -426,19 +421,13 @@ void frmMain::sldBank_Change() {
     const int position = sldBank->value();
     if (position == LastBank) return;
     LastBank = position;
-    const int offset = model_.TileOffset[position];
-    LastTileOffset = offset;
-    SetSliderQuietly(sldTileOffset, offset);
-    lblTileOffset->setText(QString("Tile Offset: %1").arg(offset));
-    lblBank->setText(QString("Bank: %1").arg(position));
-    DoRefresh();
+    DoRefresh();  // which shows the bank's own offset on the slider and the labels
 }
 
 void frmMain::sldPage_Change() {
     const int position = sldPage->value();
     if (position == LastPage) return;
     LastPage = position;
-    lblPage->setText(QString("Page: %1").arg(position));
     DoRefresh();
 }
 
@@ -447,7 +436,6 @@ void frmMain::sldTileOffset_Change() {
     if (position == LastTileOffset) return;
     LastTileOffset = position;
     model_.TileOffset[sldBank->value()] = static_cast<std::int16_t>(position);
-    lblTileOffset->setText(QString("Tile Offset: %1").arg(position));
     DoRefresh();
 }
 
@@ -456,13 +444,13 @@ void frmMain::sldTileOffset_Change() {
 std::array<int, 2> frmMain::CellUnder(QPoint pos) {
     // Floor division, then held to the grid: the pointer is followed beyond the view
     // while a button is down.
-    auto cell = [](int v) { return std::clamp(v >= 0 ? v / kCell : -1, 0, kGridCells - 1); };
+    auto cell = [](int v) { return std::clamp(CellOf(v, kCell), 0, kGridCells - 1); };
     return {cell(pos.x()), cell(pos.y())};
 }
 
 void frmMain::RedrawCell(int column, int row) {
     const int bank = sldBank->value();
-    const int tile = sldPage->value() * kTilesPerPage + row * kGridCells + column;
+    const int tile = TileAt(column, row);
     DrawTile(DisplayTile(model_, bank, tile), column, row, model_.TilePal[bank][tile]);
 }
 
@@ -496,7 +484,7 @@ void frmMain::SetCurrent() {
 
 void frmMain::ShowCurrent() {
     const int bank = sldBank->value();
-    CurTile = sldPage->value() * kTilesPerPage + model_.SelY1 * kGridCells + model_.SelX1;
+    CurTile = TileAt(model_.SelX1, model_.SelY1);
     CurTileData = DisplayTile(model_, bank, CurTile);
     CurPal = model_.TilePal[bank][CurTile];
     AutoSetPal();
@@ -538,11 +526,10 @@ void frmMain::AutoSetPal() {
 
 bool frmMain::AllCurPalSame() const {
     const int bank = sldBank->value();
-    const int page = sldPage->value();
     bool result = true;
     for (int i = model_.SelX1; i <= model_.SelX2; ++i)
         for (int j = model_.SelY1; j <= model_.SelY2; ++j)
-            if (model_.TilePal[bank][page * kTilesPerPage + kGridCells * j + i] != CurPal) result = false;
+            if (model_.TilePal[bank][TileAt(i, j)] != CurPal) result = false;
     return result;
 }
 
@@ -581,7 +568,7 @@ void frmMain::picTiles_DblClick() {
     const int page = sldPage->value();
     if (page == kLastPage && model_.TileOffset[bank] > 0 && model_.SelX1 == 15 && model_.SelY1 == 15) return;
 
-    model_.EditTileNum = static_cast<std::int16_t>(page * kTilesPerPage + model_.SelY1 * kGridCells + model_.SelX1);
+    model_.EditTileNum = static_cast<std::int16_t>(TileAt(model_.SelX1, model_.SelY1));
     model_.EditTileData = DisplayTile(model_, bank, model_.EditTileNum);
     model_.EditTilePal = model_.TilePal[bank][model_.EditTileNum];
 
@@ -611,7 +598,7 @@ void frmMain::ChangePal(int ChangeNewPal) {
         for (int c = firstCol; c <= lastCol; ++c) {
             QCoreApplication::processEvents();
             const int bank = sldBank->value();
-            const int tile = sldPage->value() * kTilesPerPage + r * kGridCells + c;
+            const int tile = TileAt(c, r);
             CurTile = tile;
             CurTileData = DisplayTile(model_, bank, tile);
             model_.TilePal[bank][tile] = static_cast<std::int16_t>(ChangeNewPal);
@@ -665,7 +652,7 @@ void frmMain::mnuOptReset_Click() {
 }
 
 void frmMain::cmdPixelSwitch_Click() {
-    CurTile = sldPage->value() * kTilesPerPage + model_.SelY1 * kGridCells + model_.SelX1;
+    CurTile = TileAt(model_.SelX1, model_.SelY1);
     model_.SwitchPal = model_.TilePal[sldBank->value()][CurTile];
     if (!pixelSwitch_) pixelSwitch_ = new frmPixelSwitch(model_, *this, this);
     pixelSwitch_->exec();

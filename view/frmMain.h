@@ -171,6 +171,10 @@ private:
     void RedrawCell(int column, int row);  // with its own palette, for the frame routines
     static std::array<int, 2> CellUnder(QPoint pos);
     void SetSliderQuietly(QSlider* slider, int value);
+    int TileAt(int column, int row) const;  // tile number of a grid cell of the shown page
+    // Enables or disables every control of the lock set (the tile view and Pixel Switch
+    // stay disabled while a page redraw runs).
+    void SetLockSet(bool enabled);
 
     Model& model_;
 
