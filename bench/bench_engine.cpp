@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -18,6 +17,7 @@
 #include "engine/Writer.h"
 #include "project/Palette.h"
 #include "project/ProjectFile.h"
+#include "RatioReporter.h"
 
 namespace {
 
@@ -185,33 +185,12 @@ void BM_LoadGbp(benchmark::State& state) {
 }
 BENCHMARK(BM_LoadGbp);
 
-// Keeps every run's time per iteration so that the ratios can be printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration) nanoseconds_[run.benchmark_name()] = run.GetAdjustedCPUTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void PrintRatio(const char* what, const char* measured, const char* baseline, double target) const {
-        const auto m = nanoseconds_.find(measured), b = nanoseconds_.find(baseline);
-        if (m == nanoseconds_.end() || b == nanoseconds_.end() || b->second <= 0) return;
-        const double ratio = m->second / b->second;
-        std::printf("%-44s %8.2f x %-26s", what, ratio, baseline);
-        if (target > 0) std::printf(" target <= %-4g %s", target, ratio <= target ? "met" : "MISSED");
-        std::printf("\n");
-    }
-
-private:
-    std::map<std::string, double> nanoseconds_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
+    dapplix::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::printf("\nRatios to the baselines of this run:\n");
     reporter.PrintRatio("ScanRom, bank 0 without free room", "BM_ScanRomNoRoom", "BM_PlainPassOverBank", 10);

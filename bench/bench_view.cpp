@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <map>
 #include <memory>
 #include <random>
 #include <string>
@@ -25,6 +24,7 @@
 #include "view/Messages.h"
 #include "view/TilePainter.h"
 #include "view/frmMain.h"
+#include "RatioReporter.h"
 
 namespace {
 
@@ -151,34 +151,13 @@ void BM_RefreshTilesWithYield(benchmark::State& state) {
 }
 BENCHMARK(BM_RefreshTilesWithYield);
 
-// Keeps every run's time per iteration so that the ratios can be printed at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (run.run_type == Run::RT_Iteration) nanoseconds_[run.benchmark_name()] = run.GetAdjustedCPUTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-    void PrintRatio(const char* what, const char* measured, const char* baseline, double target) const {
-        const auto m = nanoseconds_.find(measured), b = nanoseconds_.find(baseline);
-        if (m == nanoseconds_.end() || b == nanoseconds_.end() || b->second <= 0) return;
-        const double ratio = m->second / b->second;
-        std::printf("%-40s %8.2f x %-22s", what, ratio, baseline);
-        if (target > 0) std::printf(" target <= %-4g %s", target, ratio <= target ? "met" : "MISSED");
-        std::printf("\n");
-    }
-
-private:
-    std::map<std::string, double> nanoseconds_;
-};
-
 }  // namespace
 
 int main(int argc, char** argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    dapplix::RatioReporter reporter(40, 22);
     benchmark::RunSpecifiedBenchmarks(&reporter);
     std::printf("\nRatios to the baseline of this run:\n");
     reporter.PrintRatio("Drawing of a full page alone", "BM_PaintPageOnly", "BM_FillViewImageOnce", 5);
