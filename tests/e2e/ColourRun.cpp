@@ -1,86 +1,130 @@
 #include "ColourRun.h"
 
+#include <cstdarg>
 #include <stdexcept>
+
+// mgba/flags.h must come first: struct mCore has members that exist only under its build flags.
+#include <mgba/flags.h>
+#include <mgba/core/core.h>
+#include <mgba/core/log.h>
+#include <mgba/core/timing.h>
+#include <mgba/gb/core.h>
+#include <mgba/internal/gb/gb.h>
+#include <mgba/internal/sm83/sm83.h>
+#include <mgba-util/vfs.h>
 
 #include "engine/Rom.h"
 #include "engine/Writer.h"
 
 namespace dapplix::e2e {
+namespace {
 
-std::string RomsDir() { return DAPPLIX_ROMS_DIR; }
-std::string SideFileDir() { return DAPPLIX_SIDEFILE_DIR; }
+// The core logs to stdout without a logger (an MBC1 cartridge without RAM on every bank switch).
+void Quiet(struct mLogger*, int, enum mLogLevel, const char*, va_list) {}
+struct mLogger quietLogger = {Quiet, nullptr};
 
-GameLayout LoadGameLayout(const std::string& name) {
-    const Symbols symbols = Symbols::Load(RomsDir() + "/" + name + ".noi");
-    GameLayout layout;
-    layout.name = name;
-    layout.bankA = static_cast<int>(symbols["BANK_A"]);
-    layout.bankB = static_cast<int>(symbols["BANK_B"]);
-    layout.gfxOffset = static_cast<int>(symbols["GFX_OFFSET"]);
-    layout.tilesA = static_cast<int>((symbols["TilesAEnd"] - symbols["TilesA"]) / kTileBytes);
-    layout.tilesB = static_cast<int>((symbols["TilesBEnd"] - symbols["TilesB"]) / kTileBytes);
-    layout.allSprites = symbols["ALL_SPRITES"] != 0;
-    layout.frameCounter = static_cast<std::uint16_t>(symbols["wFrame"]);
-    layout.registerLog = static_cast<std::uint16_t>(symbols["wRegisterLog"]);
-    layout.registerLogSize = static_cast<int>(symbols["REGISTER_LOG_SIZE"]);
-    layout.bankError = static_cast<std::uint16_t>(symbols["wBankError"]);
-    layout.timerTicks = static_cast<std::uint16_t>(symbols["wTimerTicks"]);
-    layout.starX = static_cast<int>(symbols["STAR_X"]);
-    layout.starY = static_cast<int>(symbols["STAR_Y"]);
-    const std::vector<std::uint8_t> rom = ReadBinaryFile(RomsDir() + "/" + name + ".gb");
-    layout.mbc1 = MapperClass(rom.at(kCartridgeType)) != 3;  // MBC2 runs as MBC1 in colour
-    return layout;
+GB* Board(mCore* core) { return static_cast<GB*>(core->board); }
+
+}  // namespace
+
+Emulator::Emulator(std::vector<std::uint8_t> rom) : rom_(std::move(rom)), frame_(256 * 256, 0) {
+    mLogSetDefaultLogger(&quietLogger);
+    core_ = GBCoreCreate();
+    if (!core_ || !core_->init(core_)) throw std::runtime_error("mGBA core could not start");
+    mCoreInitConfig(core_, nullptr);             // the core crashes without a config
+    core_->setVideoBuffer(core_, frame_.data(), 256);  // before reset, or frames stay blank
+    VFile* file = VFileFromMemory(rom_.data(), rom_.size());
+    if (!file || !core_->loadROM(core_, file)) throw std::runtime_error("mGBA refused the ROM");
+    core_->reset(core_);
 }
 
-void ApplyTestProject(Model& model, const GameLayout& layout) {
-    SetDistinctPalettes(model);
-    model.TileOffset[layout.bankB] = static_cast<std::int16_t>(layout.gfxOffset);
-    for (int t = 0; t < layout.tilesA; ++t) model.TilePal[layout.bankA][t] = static_cast<std::int16_t>(t % 7 + 1);
-    for (int t = 0; t < layout.tilesB; ++t) model.TilePal[layout.bankB][t] = static_cast<std::int16_t>(t % 8);
+Emulator::~Emulator() {
+    mCoreConfigDeinit(&core_->config);
+    core_->deinit(core_);
 }
 
-int ExpectedPalette(const Model& model, const GameLayout& layout, int mapNumber) {
-    if (!layout.mbc1) return 0;
+bool Emulator::IsColourModel() const { return Board(core_)->model >= GB_MODEL_CGB; }
+void Emulator::RunFrame(std::uint32_t keys) { core_->setKeys(core_, keys); core_->runFrame(core_); }
+void Emulator::Step() { core_->step(core_); }
+std::uint8_t Emulator::Read(std::uint16_t address, int segment) const { return std::uint8_t(core_->rawRead8(core_, address, segment)); }
+std::uint16_t Emulator::Read16(std::uint16_t address) const { return std::uint16_t(Read(address) | Read(address + 1) << 8); }
+std::uint16_t Emulator::PaletteRam(int set, int palette, int colour) const {
+    return Board(core_)->video.palette[(set == kSpriteSet ? 32 : 0) + palette * 4 + colour];
+}
+std::uint8_t Emulator::Oam(int offset) const { return Board(core_)->video.oam.raw[offset]; }
+std::uint16_t Emulator::Pc() const { return Board(core_)->cpu->pc; }
+std::uint16_t Emulator::Sp() const { return Board(core_)->cpu->sp; }
+std::uint16_t Emulator::De() const { return Board(core_)->cpu->de; }
+double Emulator::Cycles() const { return mTimingGlobalTime(core_->timing) / 8.0; }  // the clock counts half dots
+
+std::uint32_t ScreenColour(std::uint16_t word) {
+    auto expand = [](unsigned c) { return (c << 3) | (c >> 2); };
+    return expand(word & 0x1F) | (expand((word >> 5) & 0x1F) << 8) | (expand((word >> 10) & 0x1F) << 16);
+}
+
+const std::vector<std::string> kTestRomNames = {"demo", "mbc1_256k", "mbc1_full_bank0", "mbc3_128k", "mbc2_128k"};
+
+TestRom LoadTestRom(const std::string& name) {
+    const std::string base = std::string(DAPPLIX_ROMS_DIR) + "/" + name;
+    return {name, Symbols::Load(base + ".noi"), ReadBinaryFile(base + ".gb")};
+}
+
+bool TestRom::TablesReachable() const { return MapperClass(image.at(kCartridgeType)) != 3; }  // MBC2 runs as MBC1
+
+void ApplyTestProject(Model& model, const TestRom& rom) {
+    for (int set = 0; set < kPaletteSets; ++set) {
+        for (int p = 0; p < kPalettes; ++p) {
+            for (int c = 0; c < kColours; ++c) {
+                const int level = 30 - c * 9, hue = set * 8 + p;  // hue 0..15 keeps every entry apart
+                model.Pals[set][p][c] = {static_cast<std::int16_t>(level - (hue & 3)),
+                                         static_cast<std::int16_t>(level - ((hue >> 2) & 3)),
+                                         static_cast<std::int16_t>(level - ((hue & 1) ? 2 : 0) - (hue >> 3))};
+            }
+        }
+    }
+    model.TileOffset[rom.At("BANK_B")] = static_cast<std::int16_t>(rom.At("GFX_OFFSET"));
+    for (int t = 0; t < rom.Tiles("TilesA"); ++t) model.TilePal[rom.At("BANK_A")][t] = static_cast<std::int16_t>(t % 7 + 1);
+    for (int t = 0; t < rom.Tiles("TilesB"); ++t) model.TilePal[rom.At("BANK_B")][t] = static_cast<std::int16_t>(t % 8);
+}
+
+int ExpectedPalette(const Model& model, const TestRom& rom, int mapNumber) {
+    if (!rom.TablesReachable()) return 0;
     // Map numbers 0-127 name block A (at 0x8000, or its copy at 0x9000); 128- block B.
-    if (mapNumber < 128) return model.TilePal[layout.bankA][mapNumber];
-    return model.TilePal[layout.bankB][mapNumber - 128];
+    return mapNumber < 128 ? model.TilePal[rom.At("BANK_A")][mapNumber] : model.TilePal[rom.At("BANK_B")][mapNumber - 128];
 }
 
-int RunToGameFrame(Emulator& emulator, const GameLayout& layout, int gameFrame, const std::vector<KeyHold>& keys,
-                   int limit) {
+std::uint16_t ModelColourWord(const Model& model, int set, int palette, int colour) {
+    const auto& rgb = model.Pals[set][palette][colour];
+    return static_cast<std::uint16_t>((rgb[2] & 0x1F) << 10 | (rgb[1] & 0x1F) << 5 | (rgb[0] & 0x1F));
+}
+
+std::unique_ptr<ColourRun> StartColourAndMono(TestRom rom, const std::function<void(Model&, const TestRom&)>& project) {
+    auto run = std::make_unique<ColourRun>();
+    run->model = PrepareModel(rom.image, DAPPLIX_SIDEFILE_DIR);
+    project(*run->model, rom);
+    run->colourRom = BuildColorRom(*run->model);
+    run->mono = std::make_unique<Emulator>(rom.image);
+    run->colour = std::make_unique<Emulator>(run->colourRom);
+    run->rom = std::move(rom);
+    return run;
+}
+
+void RunToGameFrame(Emulator& emulator, const TestRom& rom, int gameFrame, const std::vector<KeyHold>& keys) {
     // WRAM holds whatever it held at power-on until the game clears its counter; a value at or
     // past gameFrame only counts once a value before it has been seen.
     bool started = false;
-    for (int frames = 0; frames < limit; ++frames) {
-        const int now = emulator.Read16(layout.frameCounter);
-        if (now < gameFrame) started = true;
-        if (started && now >= gameFrame) return now == gameFrame ? frames : -1;
-        std::uint32_t held = 0;
-        for (const KeyHold& k : keys) {
-            if (now >= k.from && now < k.to) held |= k.keys;
+    for (int frames = 0; frames < 2000; ++frames) {
+        const int now = emulator.Read16(rom.At("wFrame"));
+        started = started || now < gameFrame;
+        if (started && now >= gameFrame) {
+            if (now == gameFrame) return;
+            break;
         }
+        std::uint32_t held = 0;
+        for (const KeyHold& k : keys) held |= (now >= k.from && now < k.to) ? k.keys : 0;
         emulator.RunFrame(held);
     }
-    return -1;
-}
-
-std::unique_ptr<ColourRun> RunColourAndMono(const std::string& name, int gameFrame, const std::vector<KeyHold>& keys,
-                                            const std::function<void(Model&, const GameLayout&)>& project) {
-    auto run = std::make_unique<ColourRun>();
-    run->layout = LoadGameLayout(name);
-    run->monoRom = ReadBinaryFile(RomsDir() + "/" + name + ".gb");
-    run->model = PrepareModel(run->monoRom, SideFileDir());
-    project(*run->model, run->layout);
-    run->colourRom = BuildColorRom(*run->model);
-
-    run->mono = std::make_unique<Emulator>(run->monoRom);
-    run->colour = std::make_unique<Emulator>(run->colourRom);
-    run->monoFrames = RunToGameFrame(*run->mono, run->layout, gameFrame, keys);
-    run->colourFrames = RunToGameFrame(*run->colour, run->layout, gameFrame, keys);
-    if (run->monoFrames < 0 || run->colourFrames < 0) {
-        throw std::runtime_error(name + ": the game did not reach frame " + std::to_string(gameFrame));
-    }
-    return run;
+    throw std::runtime_error(rom.name + ": the game did not reach frame " + std::to_string(gameFrame));
 }
 
 }  // namespace dapplix::e2e

@@ -1,81 +1,96 @@
-// One test ROM run twice on the mGBA core: as built (monochrome) and coloured through the
-// engine with a project, both brought to the same frame of the game.
+// The mGBA core as the end-to-end tests and the measuring tools need it, and one test ROM run
+// twice on it: as built (monochrome) and coloured through the engine with a project.
 #pragma once
 
-#include <cstdint>
 #include <functional>
-#include <memory>
-#include <string>
-#include <vector>
 
-#include "Emulator.h"
 #include "Support.h"
-#include "engine/Binary.h"
+
+struct mCore;
 
 namespace dapplix::e2e {
 
-// Where the build put the test ROMs and the side files (set by CMake).
-std::string RomsDir();
-std::string SideFileDir();
+constexpr int kScreenWidth = 160;
+constexpr int kScreenHeight = 144;
+constexpr int kMachineCyclesPerFrame = 17556;  // 154 lines of 114 machine cycles
+constexpr std::uint32_t kKeyA = 1 << 0;        // joypad bits as the core takes them
+constexpr std::uint32_t kKeyRight = 1 << 4;
 
-// What the test game's settings say about one of its builds (read from its symbol file).
-struct GameLayout {
-    std::string name;
-    int bankA = 0;         // block A: tiles 0-10 at offset 0, copied to 0x8000 (and 0x9000)
-    int bankB = 0;         // block B: tiles 128- at offset gfxOffset, copied to 0x8800
-    int gfxOffset = 0;
-    int tilesA = 0;        // number of tiles in each block
-    int tilesB = 0;
-    bool mbc1 = false;     // palette tables reachable
-    bool allSprites = false;
-    std::uint16_t frameCounter = 0;
-    std::uint16_t registerLog = 0;
-    std::uint16_t bankError = 0;    // set by the game's timer handler on a foreign WRAM bank
-    std::uint16_t timerTicks = 0;   // timer interrupts during start-up
-    int registerLogSize = 0;
-    int starX = 0, starY = 0;
+class Emulator {
+public:
+    // Loads the ROM image and resets. The core picks the colour model only when bit 7 of
+    // 0x143 is set.
+    explicit Emulator(std::vector<std::uint8_t> rom);
+    ~Emulator();
+    Emulator(const Emulator&) = delete;
+    Emulator& operator=(const Emulator&) = delete;
+
+    bool IsColourModel() const;
+    void RunFrame(std::uint32_t keys = 0);  // to the start of the next vertical blank
+    void Step();                            // one instruction
+    // Memory as the CPU sees it now (segment -1), or in a given bank of VRAM / WRAM / ROM.
+    std::uint8_t Read(std::uint16_t address, int segment = -1) const;
+    std::uint16_t Read16(std::uint16_t address) const;
+    std::uint16_t PaletteRam(int set, int palette, int colour) const;  // set as in the model
+    std::uint8_t Oam(int offset) const;
+    std::uint32_t Pixel(int x, int y) const { return frame_[y * 256 + x] & 0xFFFFFF; }  // 0x00BBGGRR
+    std::uint16_t Pc() const;
+    std::uint16_t Sp() const;
+    std::uint16_t De() const;
+    double Cycles() const;  // machine cycles since power-on
+
+private:
+    std::vector<std::uint8_t> rom_;
+    std::vector<std::uint32_t> frame_;
+    mCore* core_ = nullptr;
 };
 
-GameLayout LoadGameLayout(const std::string& name);
+// The RGB mGBA shows for a 15-bit colour word: each 5-bit component c becomes (c << 3) | (c >> 2).
+std::uint32_t ScreenColour(std::uint16_t word);
 
-// The project every end-to-end run uses: 64 distinct colours (a screen colour names its
-// palette entry); block A tiles get palettes 1-7 in turn, block B tiles 0-7 in turn, so
-// both palette 0 and tiles of the offset block are covered.
-void ApplyTestProject(Model& model, const GameLayout& layout);
+// One build of the test game (gbcode/testroms), its symbols and the monochrome image. Its
+// graphics: block A, tiles at offset 0 of bank BANK_A, goes to 0x8000; block B, at offset
+// GFX_OFFSET of bank BANK_B, to 0x8800.
+struct TestRom {
+    std::string name;
+    Symbols symbols;
+    std::vector<std::uint8_t> image;
+    std::uint16_t At(const char* symbol) const { return static_cast<std::uint16_t>(symbols[symbol]); }
+    int Tiles(const char* block) const { return (symbols[std::string(block) + "End"] - symbols[block]) / 16; }
+    bool TablesReachable() const;  // the colour ROM's mapper lets the runtime read the palette tables
+};
 
-// The palette a tile shows: its project palette where the ROM's mapper lets the runtime read
-// the tables, else 0.
-int ExpectedPalette(const Model& model, const GameLayout& layout, int mapNumber);
+extern const std::vector<std::string> kTestRomNames;
+TestRom LoadTestRom(const std::string& name);
 
-// Keys held while the game's frame counter is in [from, to).
-struct KeyHold {
-    int from;
-    int to;
+// The project of the end-to-end runs: 64 distinct colours, so that a screen colour names its
+// palette entry (colour 0 of each palette light, colour 3 dark, like the monochrome shades);
+// block A tiles get palettes 1-7 in turn, block B tiles 0-7.
+void ApplyTestProject(Model& model, const TestRom& rom);
+// The palette the tile of a map number shows: its project palette, or 0 where the runtime
+// cannot read the tables.
+int ExpectedPalette(const Model& model, const TestRom& rom, int mapNumber);
+// Palette p colour c of a set of the model as the 15-bit word the hardware holds.
+std::uint16_t ModelColourWord(const Model& model, int set, int palette, int colour);
+
+struct ColourRun {
+    TestRom rom;
+    std::unique_ptr<Model> model;  // after the scan and the project
+    std::vector<std::uint8_t> colourRom;
+    std::unique_ptr<Emulator> mono, colour;
+};
+
+// Colours the ROM with the project and powers both images on.
+std::unique_ptr<ColourRun> StartColourAndMono(TestRom rom, const std::function<void(Model&, const TestRom&)>& project =
+                                                               ApplyTestProject);
+
+struct KeyHold {  // keys held while the game's frame counter is in [from, to)
+    int from, to;
     std::uint32_t keys;
 };
 
-struct ColourRun {
-    GameLayout layout;
-    std::unique_ptr<Model> model;  // after the scan and the project
-    std::vector<std::uint8_t> monoRom;
-    std::vector<std::uint8_t> colourRom;
-    std::unique_ptr<Emulator> mono;
-    std::unique_ptr<Emulator> colour;
-    int monoFrames = 0;    // frames the core ran to reach the game frame
-    int colourFrames = 0;
-};
-
-// Colours the ROM with the test project and runs both images until the game's frame counter
-// reaches gameFrame, holding keys by the game's own frame counter so that both runs see the
-// same input at the same point of the game.
-std::unique_ptr<ColourRun> RunColourAndMono(const std::string& name, int gameFrame,
-                                            const std::vector<KeyHold>& keys,
-                                            const std::function<void(Model&, const GameLayout&)>& project =
-                                                ApplyTestProject);
-
-// Runs one emulator until the game's frame counter reaches gameFrame (at most limit frames);
-// returns the frames run, or -1.
-int RunToGameFrame(Emulator& emulator, const GameLayout& layout, int gameFrame, const std::vector<KeyHold>& keys,
-                   int limit = 2000);
+// Runs until the game's frame counter reaches gameFrame, holding keys by that counter so that
+// every run sees the same input at the same point of the game; throws if it never gets there.
+void RunToGameFrame(Emulator& emulator, const TestRom& rom, int gameFrame, const std::vector<KeyHold>& keys = {});
 
 }  // namespace dapplix::e2e

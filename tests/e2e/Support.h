@@ -1,5 +1,5 @@
-// Shared by the end-to-end tests and tools: test-ROM symbols, colouring a ROM through the
-// engine, PNG output of a frame.
+// Shared by the end-to-end tests and tools, without the emulator: test-ROM symbols, files,
+// colouring a ROM through the engine, and checking the header sums of a written ROM.
 #pragma once
 
 #include <cstdint>
@@ -12,13 +12,11 @@
 
 namespace dapplix::e2e {
 
-// Symbols of a linked Game Boy program, read from the linker's NoICE file (.noi):
-// "DEF name 0xVALUE" lines.
+// Symbols of a linked Game Boy program, from the linker's NoICE file ("DEF name 0xVALUE").
+// A missing name throws std::out_of_range naming it.
 class Symbols {
 public:
     static Symbols Load(const std::string& path);
-    bool Has(const std::string& name) const { return values_.count(name) != 0; }
-    // Throws std::out_of_range naming the symbol when it is missing.
     std::uint32_t operator[](const std::string& name) const;
 
 private:
@@ -28,19 +26,12 @@ private:
 std::vector<std::uint8_t> ReadBinaryFile(const std::string& path);
 
 // A model with the side files from sideFileDir and the ROM loaded and scanned, ready for a
-// project. Throws with the engine's messages when something is refused.
-std::unique_ptr<Model> PrepareModel(const std::vector<std::uint8_t>& rom, const std::string& sideFileDir);
+// project; the load's warnings go to warnings when given. Throws when something is refused.
+std::unique_ptr<Model> PrepareModel(const std::vector<std::uint8_t>& rom, const std::string& sideFileDir,
+                                    std::vector<std::string>* warnings = nullptr);
 
-// 64 colours that differ from each other, so that a screen colour tells which palette entry
-// drew it. Colour 0 of every background palette stays light and colour 3 dark, like a shade.
-void SetDistinctPalettes(Model& model);
-
-// Background / sprite palette p colour c of the model as the 15-bit word the hardware holds.
-std::uint16_t ModelColourWord(const Model& model, int set, int palette, int colour);
-
-// Writes an 8-bit RGB PNG of a width x height frame held as 0x00BBGGRR pixels with
-// the given row stride (in pixels), scaled up by an integer factor.
-bool WritePng(const std::string& path, const std::vector<std::uint32_t>& pixels, int width, int height,
-              int stride, int scale, std::string& error);
+// Both header sums of a ROM image, computed here byte by byte as the boot ROM and the tools
+// that check the global sum do: 0x14D over 0x134-0x14C, 0x14E-0x14F over all other bytes.
+bool ChecksumsValid(const std::vector<std::uint8_t>& rom);
 
 }  // namespace dapplix::e2e
