@@ -23,9 +23,9 @@ TableMarker = RUNTIME_IN_ROM + 0x1A      ; CALL (0xCD) in bank 33; a palette num
 ; instruction. A and F are kept by EntryHook; BC, DE and HL are the game's to set.
 ColourInit::
 ; --- Palette RAM and VRAM refuse writes while a line is drawn: wait for vertical blank and
-;     switch the LCD off (D keeps LCDC to switch it back on).
+;     switch the LCD off (the game's LCDC stays on the stack for the tail).
         ldh a,(rLCDC)
-        ld d,a
+        push af
         rla
         jr nc,2$
 1$:     ldh a,(rLY)
@@ -288,7 +288,7 @@ RuntimeSize = RuntimeEnd - DmaRuntime
         .org RUNTIME_IN_ROM + RuntimeSize
 ColourInitTail:
 ; --- LCD back as the game had it, then vertical blank again, where the boot ROM leaves a game.
-        ld a,d
+        pop af
         ldh (rLCDC),a
         rla
         jr nc,8$

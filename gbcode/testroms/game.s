@@ -62,7 +62,7 @@ BANK_SELECT = MBC_ROM_BANK
 ; =============================================================================================
         .area _CODE
 ; --- Start-up: LCD off in vertical blank, then graphics, maps and sprites.
-Start:
+Start::
         di
         ld sp,#STACK_TOP
 1$:     ldh a,(rLY)

@@ -116,6 +116,17 @@ TEST_P(ColourRuntime, SpritesShowTheirTilesPalettes) {
     EXPECT_GT(drawn, 10);
 }
 
+// The colour set-up switches the LCD off and on again: the game must find it as the boot ROM
+// left it (checked from a fresh power-on, at the game's first instruction).
+TEST_P(ColourRuntime, GameStartsWithTheLcdAsTheBootRomLeftIt) {
+    const auto fresh = StartColourAndMono(LoadTestRom(GetParam()));
+    for (Emulator* e : {fresh->mono.get(), fresh->colour.get()}) {
+        for (int i = 0; i < 1000000 && e->Pc() != fresh->rom.At("Start"); ++i) e->Step();
+        ASSERT_EQ(e->Pc(), fresh->rom.At("Start"));
+    }
+    EXPECT_EQ(fresh->colour->Read(0xFF40), fresh->mono->Read(0xFF40));
+}
+
 // The game logs AF, BC, DE and HL after the copy sequence, run with all 16 flag combinations
 // towards WRAM, a tile's first and second byte and a map entry, and after one DMA call: the
 // hooks must leave what the original instructions leave.
