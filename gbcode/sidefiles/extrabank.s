@@ -51,6 +51,14 @@ ColourInit::
         bit 7,l
         jr z,3$
 
+; --- The runtime into WRAM bank 2, which stays in view until the tail leaves.
+        ld a,#2
+        ldh (rSVBK),a
+        ld hl,#RUNTIME_IN_ROM
+        ld de,#RUNTIME
+        ld b,#RuntimeSize
+        call CopyBytes
+
 ; --- VRAM bank 1 cleared: no tile has a palette yet and every map attribute is 0. Then the
 ;     code that runs from there, in vertical blank only: the DMA call for OAM buffers at
 ;     0xD000-0xDFFF (see DmaCallTemplate), followed by the sprite colouring, SpriteStep
@@ -70,33 +78,26 @@ ColourInit::
         ld b,#DmaCallTemplateEnd - DmaCallTemplate
         call CopyBytes
         .iif ne, DmaStubVram + DmaCallTemplateEnd - DmaCallTemplate - ColourSpritesVram, .error 1
-        ld c,#OAM_SIZE / 4
-5$:     ld hl,#SpriteStep
+; Only MBC1 (types 1-3) reaches the palette tables. With another mapper every record stays 0,
+; so the sprite colouring and the refresh would change nothing: both become a bare RET, and
+; the DMA hook leaves the game nearly all of vertical blank.
+        ld a,(CART_TYPE)
+        cp #4
+        jr c,5$
+        ld a,#0xC9              ; RET
+        ld (RefreshAttributes),a
+        jr 7$
+5$:     ld c,#OAM_SIZE / 4
+6$:     ld hl,#SpriteStep
         ld b,#SpriteStepEnd - SpriteStep
         call CopyBytes
         dec c
-        jr nz,5$
-        ld a,#0xC9              ; RET
+        jr nz,6$
+7$:     ld a,#0xC9              ; RET
         ld (de),a
         xor a
         ldh (rVBK),a
-
-; --- The runtime into WRAM bank 2.
-        ld a,#2
-        ldh (rSVBK),a
-        ld hl,#RUNTIME_IN_ROM
-        ld de,#RUNTIME
-        ld b,#RuntimeSize
-        call CopyBytes
         jp ColourInitTail
-
-CopyBytes:
-        ld a,(hl+)
-        ld (de),a
-        inc de
-        dec b
-        jr nz,CopyBytes
-        ret
 
 ; One sprite of the sprite colouring: HL at its tile in OAM, D the page of the records.
 ; A monochrome game leaves attribute bits 0-3 clear (the monochrome hardware ignores them),
@@ -135,9 +136,8 @@ DmaPageLoad::                   ; LD A,page found in the ROM, or LD H,A / NOP (w
         ld a,b
         sub #0xD0
         cp #0x10                ; carry: the OAM buffer is at 0xD000-0xDFFF
-        jr DmaChoosePath
-        nop
-        nop
+        jr nc,DmaFromWram
+        jr DmaThroughVram
         nop
 
 ; --- The call of the game's DMA routine with WRAM bank 1 in view (A for the routine comes
@@ -156,8 +156,7 @@ DmaCallGame::                   ; CALL $FFxx, xx written by the program
         ret
 DmaCallTemplateEnd:
 
-DmaChoosePath:
-        jr nc,2$
+DmaThroughVram:
         ldh a,(rLCDC)           ; the VRAM copy must stay readable until the routine returns
         rla
         jr nc,1$
@@ -168,9 +167,11 @@ DmaChoosePath:
 1$:     ld a,#1
         ldh (rVBK),a
         call DmaStubVram
-        jr 3$
-2$:     call DmaCallFromWram
-3$:     ldh a,(rSTAT)           ; sprites and attributes only in vertical blank
+        jr DmaColour
+DmaFromWram:
+        call DmaCallFromWram
+DmaColour:
+        ldh a,(rSTAT)           ; sprites and attributes only in vertical blank
         and #3
         dec a
         jr nz,4$
@@ -254,8 +255,7 @@ RecordTilePalette::
         cp #0x40
         jr nc,2$                ; not from the switchable ROM window
         ld a,(CART_TYPE)
-        dec a
-        cp #3
+        cp #4
         jr nc,2$                ; tables are reached through MBC1's bank bit 5 (types 1-3)
         ld a,#1
         ld (MBC_HIGH_BITS),a    ; bank b+32 is bank b's palette table
@@ -303,6 +303,14 @@ ColourInitTail:
         ld b,#LeaveTemplateEnd - LeaveTemplate
         call CopyBytes
         jp 0xC000
+
+CopyBytes:
+        ld a,(hl+)
+        ld (de),a
+        inc de
+        dec b
+        jr nz,CopyBytes
+        ret
 
 ; Run at 0xC000: ROM bank 1 and WRAM bank 1, as the game expects them at its entry.
 LeaveTemplate:
