@@ -39,12 +39,22 @@ double TimeStartUp(Emulator& emulator, const TestRom& rom, CopyCosts& copies) {
     return emulator.Cycles();
 }
 
-// Steps to the next DMA call in the vertical-blank handler; its cycles and the line after it.
-std::pair<double, int> TimeDmaCall(Emulator& emulator, std::uint16_t callSite) {
+struct DmaCall {
+    double cycles = 0;
+    int line = 0;            // the line it returns on
+    double vblankLeft = 0;   // cycles of vertical blank left after it
+};
+
+// Steps to the next DMA call in the vertical-blank handler and times it. Vertical blank starts
+// when the interrupt reaches its vector at 0x40 (the game waits in HALT, so within a few cycles)
+// and lasts 1140 cycles.
+DmaCall TimeDmaCall(Emulator& emulator, std::uint16_t callSite) {
+    while (emulator.Pc() != 0x40) emulator.Step();
+    const double vblankStart = emulator.Cycles();
     while (emulator.Pc() != callSite) emulator.Step();
     const double start = emulator.Cycles();
     while (emulator.Pc() != callSite + 3) emulator.Step();
-    return {emulator.Cycles() - start, emulator.Read(0xFF44)};
+    return {emulator.Cycles() - start, emulator.Read(0xFF44), 1140 - (emulator.Cycles() - vblankStart)};
 }
 
 // Refresh entries a frame (from the position the runtime keeps at 0xD000 in WRAM bank 2) and
@@ -77,7 +87,7 @@ std::pair<double, int> MeasureRefresh(const ColourRun& run) {
 int main(int argc, char** argv) {
     const std::vector<std::string> names = argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : kTestRomNames;
     std::string copyRows, startRows;
-    std::printf("| ROM | sprites shown | DMA call, monochrome | DMA call, coloured | DMA hook's own work | returns on line (mono / colour) |\n|---|---|---|---|---|---|\n");
+    std::printf("| ROM | sprites shown | DMA call, monochrome | DMA call, coloured | DMA hook's own work | returns on line (mono / colour) | vertical blank left (mono / colour) |\n|---|---|---|---|---|---|---|\n");
     for (const auto& name : names) {
         // The start-up timer interrupt (there for the end-to-end test of interrupt masking)
         // is switched off so that it does not count: the operand of LD A,n written to TAC.
@@ -87,13 +97,14 @@ int main(int argc, char** argv) {
         CopyCosts plain, hooked;
         const double monoStart = TimeStartUp(*run->mono, run->rom, plain), colourStart = TimeStartUp(*run->colour, run->rom, hooked);
         const auto [perFrame, sunFrame] = MeasureRefresh(*run);
-        std::pair<double, int> mono, colour;  // the third call of each run, past any start-up effect
+        DmaCall mono, colour;  // the third call of each run, past any start-up effect
         for (int i = 0; i < 3; ++i) {
             mono = TimeDmaCall(*run->mono, run->rom.At("DmaCallSite"));
             colour = TimeDmaCall(*run->colour, run->rom.At("DmaCallSite"));
         }
-        std::printf("| %s | %d | %.0f | %.0f | %.0f | %d / %d |\n", name.c_str(), run->rom.At("ALL_SPRITES") ? 40 : 1,
-                    mono.first, colour.first, colour.first - mono.first, mono.second, colour.second);
+        std::printf("| %s | %d | %.0f | %.0f | %.0f | %d / %d | %.0f / %.0f |\n", name.c_str(), run->rom.At("ALL_SPRITES") ? 40 : 1,
+                    mono.cycles, colour.cycles, colour.cycles - mono.cycles, mono.line, colour.line, mono.vblankLeft,
+                    colour.vblankLeft);
         char row[200];
         for (const auto& [kind, cost] : plain) {
             const double plainRate = cost.first / cost.second, hookedRate = hooked[kind].first / hooked[kind].second;
