@@ -15,7 +15,7 @@
 namespace dapplix::e2e {
 namespace {
 
-constexpr int kGameFrame = 300;  // the refresh has passed every map entry; the bee is on screen
+constexpr int kGameFrame = 300;  // the refresh has passed every map entry on screen; the bee is on screen
 
 class ColourRuntime : public ::testing::TestWithParam<std::string> {
 protected:
