@@ -27,28 +27,26 @@ void TilePainter::SetPalette(int palette, const std::array<QRgb, kColours>& colo
     if (table.built && table.colours == opaque) return;
     table.colours = opaque;
     table.built = true;
-    for (int index = 0; index < 256; ++index)
-        for (int pixel = 0; pixel < 4; ++pixel) {
-            const QRgb colour = opaque[(index >> (6 - 2 * pixel)) & 3];
-            table.runs[index][2 * pixel] = colour;
-            table.runs[index][2 * pixel + 1] = colour;
-        }
+    for (int index = 0; index < 16; ++index)
+        table.runs[index] = {opaque[index >> 2], opaque[index >> 2], opaque[index & 3], opaque[index & 3]};
 }
 
 void TilePainter::Paint(QRgb* origin, std::ptrdiff_t stride, const TileImage& tile, int palette, bool grid,
                         bool lastColumn, bool lastRow) const {
     const auto& runs = tables_[std::clamp(palette, 0, kPalettes - 1)].runs;
-    constexpr std::size_t kRunBytes = sizeof(Run);
     for (int y = 0; y < 8; ++y) {
         const unsigned pixels = kSpread[tile[2 * y]] | (kSpread[tile[2 * y + 1]] << 1);
-        const Run& left = runs[pixels >> 8];
-        const Run& right = runs[pixels & 0xFF];
+        // The row's four runs are read before any of them is stored, so the stores need
+        // not wait for the table to be read again.
+        const Run first = runs[pixels >> 12], second = runs[(pixels >> 8) & 0xF];
+        const Run third = runs[(pixels >> 4) & 0xF], fourth = runs[pixels & 0xF];
         QRgb* const upper = origin + 2 * y * stride;
-        QRgb* const lower = upper + stride;  // each tile pixel is two screen rows high
-        std::memcpy(upper, left.data(), kRunBytes);
-        std::memcpy(upper + 8, right.data(), kRunBytes);
-        std::memcpy(lower, left.data(), kRunBytes);
-        std::memcpy(lower + 8, right.data(), kRunBytes);
+        for (QRgb* line : {upper, upper + stride}) {  // each tile pixel is two screen rows high
+            std::memcpy(line, first.data(), sizeof(Run));
+            std::memcpy(line + 4, second.data(), sizeof(Run));
+            std::memcpy(line + 8, third.data(), sizeof(Run));
+            std::memcpy(line + 12, fourth.data(), sizeof(Run));
+        }
     }
     // The lines only separate tiles; each covers the right or bottom screen pixel of
     // the tile's outermost pixels.

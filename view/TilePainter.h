@@ -1,7 +1,9 @@
 // Draws 8 x 8 tiles at twice their size into a 32-bit image, fast enough that a whole page
 // of 256 tiles costs a few times what filling the image once does. Each palette's four
-// screen colours are expanded into a table of all 256 runs of four pixels, already
-// doubled in width, so a tile row is two table copies written to both of its screen rows.
+// screen colours are expanded into a table of all 16 runs of two pixels, already doubled
+// in width, so a tile row is four table copies written to both of its screen rows. The
+// tables of all eight palettes together take 2 KiB, so they stay in the first-level cache
+// while a page mixes palettes (runs of four pixels would take 64 KiB).
 #pragma once
 
 #include <QRgb>
@@ -30,11 +32,11 @@ public:
                bool lastRow) const;
 
 private:
-    using Run = std::array<QRgb, 8>;  // four tile pixels, two screen pixels each
+    using Run = std::array<QRgb, 4>;  // two tile pixels, two screen pixels each
     struct Table {
         std::array<QRgb, kColours> colours{};
         bool built = false;
-        std::array<Run, 256> runs{};  // indexed by four 2-bit pixel values, leftmost highest
+        std::array<Run, 16> runs{};  // indexed by two 2-bit pixel values, the left one higher
     };
     std::array<Table, kPalettes> tables_{};
 };
