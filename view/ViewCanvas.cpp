@@ -60,6 +60,7 @@ void ViewCanvas::DrawOutline(int x1, int y1, int x2, int y2, QRgb colour) {
         if (x1 >= 0) line[x1] = pixel;
         if (x2 < image_.width()) line[x2] = pixel;
     }
+    if (wholeImagePending_) return;
     // One request for the four sides.
     QRegion sides;
     sides += QRect(outline.left(), outline.top(), outline.width(), 1);
@@ -76,9 +77,14 @@ ViewCanvas* AddCanvas(QWidget* parent, const char* name, int x, int y, int image
     return canvas;
 }
 
-void ViewCanvas::ImageChanged(const QRect& imageRect) { update(imageRect.translated(ImageOrigin())); }
+void ViewCanvas::ImageChanged(const QRect& imageRect) {
+    if (wholeImagePending_) return;
+    wholeImagePending_ = imageRect.contains(image_.rect());
+    update(imageRect.translated(ImageOrigin()));
+}
 
 void ViewCanvas::paintEvent(QPaintEvent* event) {
+    wholeImagePending_ = false;
     QFrame::paintEvent(event);
     QPainter painter(this);
     painter.setClipRegion(event->region() & contentsRect());

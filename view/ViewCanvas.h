@@ -30,6 +30,8 @@ public:
     void DrawLine(int x1, int y1, int x2, int y2, QRgb colour);
 
     // Asks for the given part of the image to be shown again (after drawing into image()).
+    // While the whole image waits to be shown again, further requests add nothing and are
+    // not made.
     void ImageChanged(const QRect& imageRect);
 
     // Where image pixel (0, 0) sits in widget coordinates.
@@ -55,6 +57,7 @@ private:
     QPoint ToImage(const QMouseEvent* event) const;
 
     QImage image_;
+    bool wholeImagePending_ = false;  // asked for since the last paint
 };
 
 // A drawing area of the given picture size, named and placed in its parent.

@@ -258,7 +258,7 @@ int frmMain::CurrentPage() const { return sldPage->value(); }
 void frmMain::DrawTile(const TileImage& image, int column, int row, int palette) {
     if (column < 0 || column >= kGridCells || row < 0 || row >= kGridCells) return;
     LoadPalette(palette);
-    PaintTile(image, column, row, palette);
+    PaintTile(Canvas(), image, column, row, palette);
     picTiles->ImageChanged(QRect(kCell * column, kCell * row, kCell, kCell));
 }
 
@@ -268,12 +268,15 @@ void frmMain::LoadPalette(int palette) {
     painter_.SetPalette(palette, colours);
 }
 
-void frmMain::PaintTile(const TileImage& image, int column, int row, int palette) {
+frmMain::PageCanvas frmMain::Canvas() {
     QImage& view = picTiles->image();
-    const std::ptrdiff_t stride = view.bytesPerLine() / std::ptrdiff_t(sizeof(QRgb));
-    QRgb* const origin = reinterpret_cast<QRgb*>(view.bits()) + kCell * row * stride + kCell * column;
-    painter_.Paint(origin, stride, image, palette, mnuOptGrid->isChecked(), column == kGridCells - 1,
-                   row == kGridCells - 1);
+    return {reinterpret_cast<QRgb*>(view.bits()), view.bytesPerLine() / std::ptrdiff_t(sizeof(QRgb)),
+            mnuOptGrid->isChecked()};
+}
+
+void frmMain::PaintTile(const PageCanvas& canvas, const TileImage& image, int column, int row, int palette) const {
+    painter_.Paint(canvas.origin + kCell * row * canvas.stride + kCell * column, canvas.stride, image, palette,
+                   canvas.grid, column == kGridCells - 1, row == kGridCells - 1);
 }
 
 void frmMain::SetLockSet(bool enabled) {
@@ -333,9 +336,16 @@ void frmMain::RefreshTiles() {
     Refreshing = true;
     PreSetCurrent();
     DrawTileNum = sldPage->value() * kTilesPerPage;
-    // Colours are read once here and again after every turn of the event loop, the only
-    // place where they can change during the redraw.
-    for (int palette = 0; palette < kPalettes; ++palette) LoadPalette(palette);
+    // The colours, the grid setting and the bank are read here and again after every turn
+    // of the event loop, the only place where they can change during the redraw.
+    PageCanvas canvas{};
+    int bank = 0;
+    auto readSettings = [&] {
+        for (int palette = 0; palette < kPalettes; ++palette) LoadPalette(palette);
+        canvas = Canvas();
+        bank = sldBank->value();
+    };
+    readSettings();
     // The rows of cells drawn since the window last had a chance to repaint.
     int firstDrawnRow = kGridCells, lastDrawnRow = -1;
     auto showDrawn = [&] {
@@ -351,13 +361,12 @@ void frmMain::RefreshTiles() {
             if (yielding) {
                 showDrawn();
                 QCoreApplication::processEvents();
-                for (int palette = 0; palette < kPalettes; ++palette) LoadPalette(palette);
+                readSettings();
             }
-            const int bank = sldBank->value();
             DrawPal = model_.TilePal[bank][DrawTileNum];
             if (RedrawPal >= 8 || DrawPal == RedrawPal) {
                 DrawTileData = DisplayTile(model_, bank, DrawTileNum);
-                PaintTile(DrawTileData, DrawCol, DrawRow, DrawPal);
+                PaintTile(canvas, DrawTileData, DrawCol, DrawRow, DrawPal);
                 firstDrawnRow = std::min(firstDrawnRow, DrawRow);
                 lastDrawnRow = std::max(lastDrawnRow, DrawRow);
             }
@@ -489,8 +498,14 @@ void frmMain::ShowCurrent() {
     CurPal = model_.TilePal[bank][CurTile];
     AutoSetPal();
 
-    QRgb colours[kColours];
+    std::array<QRgb, kColours> colours{};
     for (int value = 0; value < kColours; ++value) colours[value] = ScreenColour(model_, value, CurPal);
+    // picCurrent keeps what it shows; a page redraw, a palette assignment or a colour
+    // edit that leaves the current tile as it was has nothing to draw there.
+    if (currentShown_ && shownCurrentData_ == CurTileData && shownCurrentColours_ == colours) return;
+    currentShown_ = true;
+    shownCurrentData_ = CurTileData;
+    shownCurrentColours_ = colours;
     QImage& image = picCurrent->image();
     const std::ptrdiff_t stride = image.bytesPerLine() / std::ptrdiff_t(sizeof(QRgb));
     QRgb* const origin = reinterpret_cast<QRgb*>(image.bits());

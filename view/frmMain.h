@@ -164,9 +164,17 @@ private:
     bool OfferSaveBeforeQuit(bool* cancelled);
     void EndProgram();
 
+    // Where tiles are painted: the first pixel of the image of picTiles, its line stride,
+    // and whether grid lines go with the tiles.
+    struct PageCanvas {
+        QRgb* origin;
+        std::ptrdiff_t stride;
+        bool grid;
+    };
+    PageCanvas Canvas();
     // Draws a tile into the image of picTiles without asking for a repaint, with the
     // colours last loaded for its palette.
-    void PaintTile(const TileImage& image, int column, int row, int palette);
+    void PaintTile(const PageCanvas& canvas, const TileImage& image, int column, int row, int palette) const;
     void LoadPalette(int palette);
     void RedrawCell(int column, int row);  // with its own palette, for the frame routines
     static std::array<int, 2> CellUnder(QPoint pos);
@@ -217,6 +225,9 @@ private:
     frmPixelSwitch* pixelSwitch_ = nullptr;
 
     TilePainter painter_;
+    bool currentShown_ = false;  // what picCurrent shows: the image in these colours
+    TileImage shownCurrentData_{};
+    std::array<QRgb, kColours> shownCurrentColours_{};
     bool romLoaded_ = false;
     bool locked_ = false;          // between DisableAll and EnableAll
     bool closePending_ = false;    // the window was closed while locked
