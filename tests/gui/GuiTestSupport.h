@@ -217,7 +217,9 @@ inline void DoubleClickCell(QWidget* picTiles, QPoint cell) {
 }
 
 // Screen colour of colour c of palette p in the shown set.
-inline QRgb ScreenOf(const Model& model, int colour, int palette) { return PalToRgb(model, colour, palette) & 0xFFFFFFu; }
+inline QRgb ScreenOf(const Model& model, int colour, int palette) {
+    return PalToRgb(model, colour, palette) & 0xFFFFFFu;
+}
 
 // Every colour of every palette in both sets distinct, so a pixel tells which painted it.
 inline void SetDistinctPalettes(Model& model) {
@@ -239,8 +241,12 @@ inline void CheckCell(const QImage& view, const Model& model, int column, int ro
             const QRgb want = ScreenOf(model, TilePixel(image, x, y), palette);
             if (Shown(view, sx, sy) != want)
                 QFAIL(qPrintable(QString("cell (%1, %2), tile pixel (%3, %4) shows %5, expected %6")
-                                     .arg(column).arg(row).arg(x).arg(y)
-                                     .arg(Shown(view, sx, sy), 6, 16, QChar('0')).arg(want, 6, 16, QChar('0'))));
+                                     .arg(column)
+                                     .arg(row)
+                                     .arg(x)
+                                     .arg(y)
+                                     .arg(Shown(view, sx, sy), 6, 16, QChar('0'))
+                                     .arg(want, 6, 16, QChar('0'))));
         }
 }
 
@@ -273,7 +279,8 @@ struct Fixture {
     // How many controls of the lock set are enabled (15 when none is locked).
     int LockSetEnabled() const {
         int enabled = 0;
-        for (const char* name : {"picTiles", "fraPals", "fraPalSet", "sldBank", "sldPage", "sldTileOffset", "cmdPixelSwitch"})
+        for (const char* name :
+             {"picTiles", "fraPals", "fraPalSet", "sldBank", "sldPage", "sldTileOffset", "cmdPixelSwitch"})
             enabled += Find(name)->isEnabled();
         for (const char* name : {"mnuFileLoadrom", "mnuFileWriterom", "mnuFileLoadgbp", "mnuFileSavegbp", "mnuFileExit",
                                  "mnuOptGrid", "mnuOptDim", "mnuOptReset"})

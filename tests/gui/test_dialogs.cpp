@@ -27,7 +27,8 @@ QPoint Centre(int x, int y) { return QPoint(24 * x + 12, 24 * y + 12); }
 // A tile drawn as eight rows of pixel values, '.' for 0.
 TileImage Picture(const char* const rows[8]) {
     TileImage tile{};
-    for (int i = 0; i < 64; ++i) SetTilePixel(tile, i % 8, i / 8, rows[i / 8][i % 8] == '.' ? 0 : rows[i / 8][i % 8] - '0');
+    for (int i = 0; i < 64; ++i)
+        SetTilePixel(tile, i % 8, i / 8, rows[i / 8][i % 8] == '.' ? 0 : rows[i / 8][i % 8] - '0');
     return tile;
 }
 TileImage Filled(int value) {
@@ -50,8 +51,10 @@ TileImage Exchanged(const TileImage& image, int a, int b) {
 void CheckEnlarged(QWidget* picTileEdit, const Model& model, const TileImage& image, int palette) {
     const QImage shown = Grab(picTileEdit);
     for (int i = 0; i < 64; ++i)
-        QCOMPARE(Shown(shown, 24 * (i % 8) + 5, 24 * (i / 8) + 20), ScreenOf(model, TilePixel(image, i % 8, i / 8), palette));
-    for (int k = 1; k < 8; ++k) QCOMPARE(QList<QRgb>({Shown(shown, 24 * k, 7), Shown(shown, 150, 24 * k)}), QList<QRgb>(2, 0x280A0A));
+        QCOMPARE(Shown(shown, 24 * (i % 8) + 5, 24 * (i / 8) + 20),
+                 ScreenOf(model, TilePixel(image, i % 8, i / 8), palette));
+    for (int k = 1; k < 8; ++k)
+        QCOMPARE(QList<QRgb>({Shown(shown, 24 * k, 7), Shown(shown, 150, 24 * k)}), QList<QRgb>(2, 0x280A0A));
 }
 
 // Saves the project and writes the colour ROM through the menus and checks that each
@@ -144,14 +147,16 @@ private slots:
                 for (int i = 0; i < 29 * 21; ++i) QCOMPARE(Shown(shown, i % 29, i / 29), colour);
             };
             QCOMPARE(dialog.findChild<QLabel*>("lblCol")->text(), QString(label));
-            QCOMPARE(QList<int>({red->value(), dialog.findChild<QSlider*>("sldGreen")->value(), blue->value()}), QList<int>(rgb, rgb + 3));
+            QCOMPARE(QList<int>({red->value(), dialog.findChild<QSlider*>("sldGreen")->value(), blue->value()}),
+                     QList<int>(rgb, rgb + 3));
             checkSwatch(swatch);
             const PaletteTable before = model.Pals;
             QCOMPARE(dialog.focusWidget(), red);  // the keys work at once
             QTest::keyClick(red, Qt::Key_Left);   // a small step
             blue->setFocus();
             QTest::keyClick(blue, Qt::Key_PageUp);  // a large step, held at 31
-            const std::array<std::int16_t, 3> edited{std::int16_t(rgb[0] - 1), std::int16_t(rgb[1]), std::int16_t(std::min(rgb[2] + 8, 31))};
+            const std::array<std::int16_t, 3> edited{std::int16_t(rgb[0] - 1), std::int16_t(rgb[1]),
+                                                     std::int16_t(std::min(rgb[2] + 8, 31))};
             checkSwatch(qRgb(edited[0] * scale, edited[1] * scale, edited[2] * scale) & 0xFFFFFFu);
             QVERIFY(model.Pals == before);
             if (okay)
@@ -196,7 +201,9 @@ private slots:
             auto* current = dialog.findChild<QWidget*>("picCurCols");
             return QList<QRgb>({Shown(current, 16, 16), Shown(current, 48, 16)});
         };
-        auto colours = [&](int left, int right) { return QList<QRgb>({ScreenOf(*f.model, left, 5), ScreenOf(*f.model, right, 5)}); };
+        auto colours = [&](int left, int right) {
+            return QList<QRgb>({ScreenOf(*f.model, left, 5), ScreenOf(*f.model, right, 5)});
+        };
         CheckEnlarged(area, *f.model, f.model->EditTileData, 5);
         for (int i = 0; i < 4; ++i) QCOMPARE(Shown(cols, 16, 32 * i + 16), ScreenOf(*f.model, i, 5));
         QCOMPARE(onButtons(), colours(0, 1));
@@ -279,7 +286,8 @@ private slots:
         std::vector<std::array<int, 3>> strokes;  // pixel x, y painted value, each by a click
         if (action == "diagonal")
             for (int i = 0; i < 8; ++i) strokes.push_back({i, i, (TilePixel(opened, i, i) + 1) % 4});
-        if (action == "change and back") strokes = {{3, 3, (TilePixel(opened, 3, 3) + 3) % 4}, {3, 3, TilePixel(opened, 3, 3)}};
+        if (action == "change and back")
+            strokes = {{3, 3, (TilePixel(opened, 3, 3) + 3) % 4}, {3, 3, TilePixel(opened, 3, 3)}};
         if (action == "restore rom") strokes = {{0, 0, TilePixel(rom, 0, 0)}, {7, 7, TilePixel(rom, 7, 7)}};
         TileImage result = opened;
         for (const auto& s : strokes) SetTilePixel(result, s[0], s[1], s[2]);
@@ -309,7 +317,9 @@ private slots:
         CheckCell(view, *f.model, column, row, result, 6);
         QCOMPARE(Shown(view, 16 * column, 16 * row), kYellow);
         const QImage current = Grab(f.Find("picCurrent"));
-        for (int i = 0; i < 64; ++i) QCOMPARE(Shown(current, 8 * (i % 8) + 4, 8 * (i / 8) + 4), ScreenOf(*f.model, TilePixel(result, i % 8, i / 8), 6));
+        for (int i = 0; i < 64; ++i)
+            QCOMPARE(Shown(current, 8 * (i % 8) + 4, 8 * (i / 8) + 4),
+                     ScreenOf(*f.model, TilePixel(result, i % 8, i / 8), 6));
         CheckEditsSurvive(f, 3, 1, {tile});
     }
 
@@ -365,7 +375,8 @@ private slots:
         QFETCH(int, right);
         Fixture f(true);
         std::vector<int> tiles;
-        for (int cell : {6 * 16 + 5, 6 * 16 + 6, 6 * 16 + 7, 7 * 16 + 5, 7 * 16 + 6, 7 * 16 + 7}) tiles.push_back(512 + cell);
+        for (int cell : {6 * 16 + 5, 6 * 16 + 6, 6 * 16 + 7, 7 * 16 + 5, 7 * 16 + 6, 7 * 16 + 7})
+            tiles.push_back(512 + cell);
         QByteArray rom = MakeRom();
         const TileImage neither = Filled(left == 0 || left == 3 ? 1 : 3);
         rom.replace(2 * kBankSize + tiles[2] * 16, 16, reinterpret_cast<const char*>(neither.data()), 16);
@@ -391,21 +402,24 @@ private slots:
             QList<QRgb> opened;  // the four colours, then the choice: 0 and 1 on every opening
             WhenShown<frmPixelSwitch> dialog([&](frmPixelSwitch* shown) {
                 for (int i = 0; i < 4; ++i) opened << Shown(shown->findChild<QWidget*>("picCols"), 24 * i + 12, 12);
-                opened << Shown(shown->findChild<QWidget*>("picLeft"), 8, 8) << Shown(shown->findChild<QWidget*>("picRight"), 8, 8);
+                opened << Shown(shown->findChild<QWidget*>("picLeft"), 8, 8)
+                       << Shown(shown->findChild<QWidget*>("picRight"), 8, 8);
                 Click(shown->findChild<QWidget*>("picCols"), {24 * left + 12, 12});
                 Click(shown->findChild<QWidget*>("picCols"), {24 * right + 12, 12}, Qt::RightButton);
                 const auto turns = EveryTurn([&] {
                     states << f.Status() + QString(" %1").arg(f.LockSetEnabled());
                     int done = 0;
-                    for (std::size_t i = 0; i < tiles.size(); ++i) done += DisplayTile(*f.model, 2, tiles[i]) != before[i];
+                    for (std::size_t i = 0; i < tiles.size(); ++i)
+                        done += DisplayTile(*f.model, 2, tiles[i]) != before[i];
                     partly += done > 0 && done < 5;
                 });
                 ClickButton(shown, "cmdOkay");
             });
             QTest::mouseClick(f.Find<QPushButton>("cmdPixelSwitch"), Qt::LeftButton);
             QVERIFY(dialog.ran());
-            QCOMPARE(opened, QList<QRgb>({ScreenOf(*f.model, 0, 3), ScreenOf(*f.model, 1, 3), ScreenOf(*f.model, 2, 3),
-                                          ScreenOf(*f.model, 3, 3), ScreenOf(*f.model, 0, 3), ScreenOf(*f.model, 1, 3)}));
+            QCOMPARE(opened,
+                     QList<QRgb>({ScreenOf(*f.model, 0, 3), ScreenOf(*f.model, 1, 3), ScreenOf(*f.model, 2, 3),
+                                  ScreenOf(*f.model, 3, 3), ScreenOf(*f.model, 0, 3), ScreenOf(*f.model, 1, 3)}));
         };
         runSwitch();
         QVERIFY(!states.isEmpty());
@@ -421,8 +435,10 @@ private slots:
             CheckCell(view, *f.model, tiles[i] % 16, tiles[i] / 16 % 16, expected, i == 5 ? 5 : 3);
         }
         QVERIFY(!f.model->TileEdited[2][tiles[2]]);
-        QCOMPARE(QList<QRgb>({Shown(view, 16 * 5, 16 * 6), Shown(view, 16 * 7 + 15, 16 * 7 + 15)}), QList<QRgb>(2, kYellow));
-        QCOMPARE(Shown(f.Find("picCurrent"), 4, 4), ScreenOf(*f.model, TilePixel(DisplayTile(*f.model, 2, tiles[0]), 0, 0), 3));
+        QCOMPARE(QList<QRgb>({Shown(view, 16 * 5, 16 * 6), Shown(view, 16 * 7 + 15, 16 * 7 + 15)}),
+                 QList<QRgb>(2, kYellow));
+        QCOMPARE(Shown(f.Find("picCurrent"), 4, 4),
+                 ScreenOf(*f.model, TilePixel(DisplayTile(*f.model, 2, tiles[0]), 0, 0), 3));
         CheckEditsSurvive(f, 2, 2, tiles);
         if (QTest::currentTestFailed()) return;
 
@@ -447,7 +463,8 @@ private slots:
             f.model->TileEdited[2][kLastTile] = markedBefore;  // by an old project
             f.model->EditedTile[2][kLastTile] = Filled(3);
             DragCells(f.View(), {14, 15}, {15, 15});
-            const TileImage neighbour = DisplayTile(*f.model, 2, kLastTile - 1), last = DisplayTile(*f.model, 2, kLastTile);
+            const TileImage neighbour = DisplayTile(*f.model, 2, kLastTile - 1),
+                            last = DisplayTile(*f.model, 2, kLastTile);
             WhenShown<frmPixelSwitch> dialog([](frmPixelSwitch* shown) {
                 Click(shown->findChild<QWidget*>("picCols"), {2 * 24 + 12, 12}, Qt::RightButton);
                 ClickButton(shown, "cmdOkay");
@@ -499,7 +516,8 @@ private slots:
         if (dialog == "frmPixelSwitch") QTest::mouseClick(f.Find<QPushButton>("cmdPixelSwitch"), Qt::LeftButton);
         QVERIFY(leave.ran());
         QCOMPARE(seen, dialog);
-        QVERIFY(f.model->Pals == before.Pals && f.model->TileEdited == before.TileEdited && f.model->EditedTile == before.EditedTile);
+        QVERIFY(f.model->Pals == before.Pals && f.model->TileEdited == before.TileEdited &&
+                f.model->EditedTile == before.EditedTile);
         QCOMPARE(redraws.count(), 0);
         QCOMPARE(Grab(f.View()), viewBefore);
         QCOMPARE(f.Status(), statusBefore);
@@ -520,12 +538,12 @@ private slots:
         f.window->move(40, 40);
         Capture("main-before-rom.png");
 
-    #ifdef DAPPLIX_DEMO_ROM
+#ifdef DAPPLIX_DEMO_ROM
         const QString romPath = DAPPLIX_DEMO_ROM;
-    #else
+#else
         QSKIP("the demo ROM is built with the Game Boy code");
         const QString romPath;
-    #endif
+#endif
         WhenShown<frmFile> chooser([&](frmFile* shown) {
             shown->OpenDirectory(QFileInfo(romPath).absolutePath());
             QTest::keyClicks(shown->findChild<QLineEdit*>("txtFileName"), QFileInfo(romPath).fileName());
@@ -544,9 +562,9 @@ private slots:
         const struct {
             QPoint from, to;
             int palette;
-        } blocks[] = {{{0, 0}, {15, 0}, 1}, {{0, 0}, {3, 0}, 4}, {{4, 0}, {7, 0}, 2}, {{8, 0}, {11, 0}, 3},
-                      {{12, 0}, {15, 0}, 7}, {{0, 1}, {7, 1}, 5}, {{8, 1}, {15, 1}, 6}, {{0, 2}, {15, 2}, 3},
-                      {{0, 4}, {5, 9}, 2}};
+        } blocks[] = {{{0, 0}, {15, 0}, 1}, {{0, 0}, {3, 0}, 4},   {{4, 0}, {7, 0}, 2},
+                      {{8, 0}, {11, 0}, 3}, {{12, 0}, {15, 0}, 7}, {{0, 1}, {7, 1}, 5},
+                      {{8, 1}, {15, 1}, 6}, {{0, 2}, {15, 2}, 3},  {{0, 4}, {5, 9}, 2}};
         for (const auto& b : blocks) {
             if (b.palette == 4) QTest::keyClick(f.Find<QSlider>("sldBank"), Qt::Key_Right);  // on to bank 3
             DragCells(f.View(), b.from, b.to);

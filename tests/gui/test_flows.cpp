@@ -70,32 +70,62 @@ private slots:
     // empty name.
     void chooser_data() {
         QTest::addColumn<bool>("saveMode");
-        QTest::addColumn<QString>("dir");      // below the base directory, or "/"
+        QTest::addColumn<QString>("dir");  // below the base directory, or "/"
         QTest::addColumn<QString>("pattern");
-        QTest::addColumn<QString>("how");      // a name to type, or how the chooser is left
-        QTest::addColumn<int>("answer");       // to the overwrite question
-        QTest::addColumn<QString>("chosen");   // the name in dir the caller gets ("" = cancelled)
+        QTest::addColumn<QString>("how");     // a name to type, or how the chooser is left
+        QTest::addColumn<int>("answer");      // to the overwrite question
+        QTest::addColumn<QString>("chosen");  // the name in dir the caller gets ("" = cancelled)
         QTest::addColumn<QStringList>("messages");
         const int none = -1, yes = int(MessageAnswer::Yes), no = int(MessageAnswer::No);
         const QStringList overwrite{"Query: File Already Exists! Overwrite?"};
-        QTest::newRow("no dot gets .gb") << true << "plain" << "*.gb" << "game" << none << "game.gb" << QStringList{};
-        QTest::newRow("no dot gets .gbc") << true << "plain" << "*.gbc" << "colour" << none << "colour.gbc" << QStringList{};
-        QTest::newRow("own extension kept") << true << "plain" << "*.gb" << "game.bin" << none << "game.bin" << QStringList{};
-        QTest::newRow("trailing dot kept") << true << "plain" << "*.gb" << "game." << none << "game." << QStringList{};
-        QTest::newRow("dot in the directory") << true << "with.dot" << "*.gb" << "game" << none << "game" << QStringList{};
-        QTest::newRow("root keeps both separators") << true << "/" << "*.gbp" << "dapplix_none" << none << "dapplix_none.gbp"
-                                                    << QStringList{};
-        QTest::newRow("read, present") << false << "plain" << "*.gb" << "present.gb" << none << "present.gb" << QStringList{};
-        QTest::newRow("read, missing") << false << "plain" << "*.gb" << "missing.gb" << none << ""
-                                       << QStringList{"Error: File Doesn't Exist!!!"};
-        QTest::newRow("write, new name, Enter") << true << "plain" << "*.gb" << "new.gb" << none << "new.gb" << QStringList{};
-        QTest::newRow("write, present, Yes") << true << "plain" << "*.gb" << "present.gb" << yes << "present.gb" << overwrite;
-        QTest::newRow("write, present, No") << true << "plain" << "*.gb" << "present.gb" << no << "" << overwrite;
-        QTest::newRow("list double click") << false << "plain" << "*.gb" << "double click" << none << "present.gb" << QStringList{};
-        QTest::newRow("Cancel") << true << "plain" << "*.gb" << "cancel" << none << "" << QStringList{};
-        QTest::newRow("Escape") << false << "plain" << "*.gb" << "escape" << none << "" << QStringList{};
-        QTest::newRow("Okay, no name") << true << "plain" << "*.gb" << "" << none << "" << QStringList{};
-        QTest::newRow("window closed") << false << "plain" << "*.gb" << "close" << none << "" << QStringList{};
+        QTest::newRow("no dot gets .gb") << true << "plain"
+                                         << "*.gb"
+                                         << "game" << none << "game.gb" << QStringList{};
+        QTest::newRow("no dot gets .gbc") << true << "plain"
+                                          << "*.gbc"
+                                          << "colour" << none << "colour.gbc" << QStringList{};
+        QTest::newRow("own extension kept") << true << "plain"
+                                            << "*.gb"
+                                            << "game.bin" << none << "game.bin" << QStringList{};
+        QTest::newRow("trailing dot kept") << true << "plain"
+                                           << "*.gb"
+                                           << "game." << none << "game." << QStringList{};
+        QTest::newRow("dot in the directory") << true << "with.dot"
+                                              << "*.gb"
+                                              << "game" << none << "game" << QStringList{};
+        QTest::newRow("root keeps both separators") << true << "/"
+                                                    << "*.gbp"
+                                                    << "dapplix_none" << none << "dapplix_none.gbp" << QStringList{};
+        QTest::newRow("read, present") << false << "plain"
+                                       << "*.gb"
+                                       << "present.gb" << none << "present.gb" << QStringList{};
+        QTest::newRow("read, missing") << false << "plain"
+                                       << "*.gb"
+                                       << "missing.gb" << none << "" << QStringList{"Error: File Doesn't Exist!!!"};
+        QTest::newRow("write, new name, Enter") << true << "plain"
+                                                << "*.gb"
+                                                << "new.gb" << none << "new.gb" << QStringList{};
+        QTest::newRow("write, present, Yes") << true << "plain"
+                                             << "*.gb"
+                                             << "present.gb" << yes << "present.gb" << overwrite;
+        QTest::newRow("write, present, No") << true << "plain"
+                                            << "*.gb"
+                                            << "present.gb" << no << "" << overwrite;
+        QTest::newRow("list double click") << false << "plain"
+                                           << "*.gb"
+                                           << "double click" << none << "present.gb" << QStringList{};
+        QTest::newRow("Cancel") << true << "plain"
+                                << "*.gb"
+                                << "cancel" << none << "" << QStringList{};
+        QTest::newRow("Escape") << false << "plain"
+                                << "*.gb"
+                                << "escape" << none << "" << QStringList{};
+        QTest::newRow("Okay, no name") << true << "plain"
+                                       << "*.gb"
+                                       << "" << none << "" << QStringList{};
+        QTest::newRow("window closed") << false << "plain"
+                                       << "*.gb"
+                                       << "close" << none << "" << QStringList{};
     }
 
     void chooser() {
@@ -151,7 +181,8 @@ private slots:
     // not press Okay; a directory that cannot be opened is refused and the lists stay.
     void chooserLists() {
         const QString dir = base_ + "/list";
-        for (const char* name : {"a.gb", "B.GB", "c.gbc", "d.gbp", "e.gb.bak", ".hidden.gb"}) WriteBytes(dir + "/" + name, "");
+        for (const char* name : {"a.gb", "B.GB", "c.gbc", "d.gbp", "e.gb.bak", ".hidden.gb"})
+            WriteBytes(dir + "/" + name, "");
         ScriptedMessages messages;
         Model model;
         frmFile chooser(model);
@@ -159,7 +190,8 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&chooser));
         QVERIFY(chooser.OpenDirectory(dir));
         auto* list = chooser.findChild<QListWidget*>("filFile");
-        for (const auto& [pattern, names] : {std::pair{"*.gb", QStringList{"a.gb", "B.GB"}}, {"*.gbp", QStringList{"d.gbp"}}}) {
+        for (const auto& [pattern, names] :
+             {std::pair{"*.gb", QStringList{"a.gb", "B.GB"}}, {"*.gbp", QStringList{"d.gbp"}}}) {
             chooser.SetPattern(pattern);
             QStringList shown;
             for (int i = 0; i < list->count(); ++i) shown << list->item(i)->text();
@@ -193,7 +225,8 @@ private slots:
         Fixture f;
         WriteBytes(f.Path("game.gb"), MakeRom({.title = "ROUND TRIP"}));
         QString scanText;
-        WhenShown<frmScanROM> scan([&](frmScanROM* window) { scanText = window->findChild<QLabel*>("lblScanning")->text(); });
+        WhenShown<frmScanROM> scan(
+            [&](frmScanROM* window) { scanText = window->findChild<QLabel*>("lblScanning")->text(); });
         QCOMPARE(f.Menu("mnuFileLoadrom", "game.gb"), QString("Load ROM *.gb read"));
         QVERIFY(scan.ran());
         QCOMPARE(scanText, QString("Scanning ROM.. This may take a minute"));
@@ -222,14 +255,15 @@ private slots:
         QCOMPARE(colourRom.size(), qsizetype(1048576));
         QCOMPARE(std::uint8_t(colourRom[(2 + 32) * 16384 + 17 * 16]), 5);     // the table of bank 2
         QCOMPARE(std::uint8_t(colourRom[(3 + 32) * 16384 + 0 * 16 + 2]), 7);  // bank 3, offset 2
-        QCOMPARE(std::uint8_t(colourRom[2 * 16384 + 20 * 16]), 0x3C);          // the redrawn tile
+        QCOMPARE(std::uint8_t(colourRom[2 * 16384 + 20 * 16]), 0x3C);         // the redrawn tile
         QCOMPARE(std::uint8_t(colourRom[0x143]), 0xC0);
 
         // Reset: no palette numbers or edit marks; colours, offsets and stored images stay.
         f.messages.log.clear();
         f.messages.answers = {MessageAnswer::Yes};
         f.Find<QAction>("mnuOptReset")->trigger();
-        QCOMPARE(f.messages.log, QStringList{"Query: Are you sure you want to remove all palette asignments and edited tiles?"});
+        QCOMPARE(f.messages.log,
+                 QStringList{"Query: Are you sure you want to remove all palette asignments and edited tiles?"});
         QCOMPARE(f.messages.buttons.back(), MessageButtons::YesNo);
         QVERIFY(Work(*f.model).pals == decltype(Model::TilePal){});
         QVERIFY(Work(*f.model).images.empty());
@@ -260,9 +294,12 @@ private slots:
     void failedWrites_data() {
         QTest::addColumn<QString>("menu");
         QTest::addColumn<QString>("name");
-        QTest::newRow("Write ROM onto a folder") << "mnuFileWriterom" << "taken.out";
-        QTest::newRow("Save GBP onto a folder") << "mnuFileSavegbp" << "taken.out";
-        QTest::newRow("Write ROM over a file, disk full") << "mnuFileWriterom" << "precious.gbc";
+        QTest::newRow("Write ROM onto a folder") << "mnuFileWriterom"
+                                                 << "taken.out";
+        QTest::newRow("Save GBP onto a folder") << "mnuFileSavegbp"
+                                                << "taken.out";
+        QTest::newRow("Write ROM over a file, disk full") << "mnuFileWriterom"
+                                                          << "precious.gbc";
     }
 
     void failedWrites() {
@@ -287,7 +324,8 @@ private slots:
         QVERIFY2(log.last().startsWith("Error: ") && log.last().contains(name), qPrintable(log.last()));
         QVERIFY(QFileInfo(f.Path("taken.out")).isDir());
         QCOMPARE(ReadBytes(f.Path("precious.gbc")), QByteArray(1000, 0x77));
-        QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files | QDir::Hidden).filter("precious").size(), 1);  // no temporary left
+        QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files | QDir::Hidden).filter("precious").size(),
+                 1);  // no temporary left
         QCOMPARE(f.LockSetEnabled(), 15);
     }
 
@@ -327,7 +365,9 @@ private slots:
         QVERIFY(!f.Menu("mnuFileLoadgbp", "damaged.gbp").isEmpty());
         const QStringList& log = f.messages.log;
         QCOMPARE(log.size(), leading.size() + 1);
-        for (int i = 0; i < leading.size(); ++i) QVERIFY2(log[i] == "Error: " + leading[i] || (leading[i].isEmpty() && log[i].startsWith("Error: ")), qPrintable(log[i]));
+        for (int i = 0; i < leading.size(); ++i)
+            QVERIFY2(log[i] == "Error: " + leading[i] || (leading[i].isEmpty() && log[i].startsWith("Error: ")),
+                     qPrintable(log[i]));
         QCOMPARE(log.last(), QString("Error: Couldn't Load Gbp File!"));
         QVERIFY(Work(*f.model) == before);
         QCOMPARE(redraws.count(), 0);
@@ -336,9 +376,9 @@ private slots:
     void quitQuestions_data() {
         QTest::addColumn<bool>("byClosing");  // closing the window instead of File > Exit
         QTest::addColumn<bool>("romLoaded");
-        QTest::addColumn<int>("answer");      // to "Save palette and tile data?"
-        QTest::addColumn<QString>("name");    // typed into the chooser ("" = Cancel)
-        QTest::addColumn<int>("overwrite");   // answer to the overwrite question, if asked
+        QTest::addColumn<int>("answer");     // to "Save palette and tile data?"
+        QTest::addColumn<QString>("name");   // typed into the chooser ("" = Cancel)
+        QTest::addColumn<int>("overwrite");  // answer to the overwrite question, if asked
         QTest::addColumn<bool>("ends");
         const int yes = int(MessageAnswer::Yes), no = int(MessageAnswer::No), cancel = int(MessageAnswer::Cancel);
         for (bool closing : {false, true}) {
@@ -347,11 +387,13 @@ private slots:
             QTest::newRow(qPrintable(how + "Cancel")) << closing << true << cancel << "" << -1 << false;
             QTest::newRow(qPrintable(how + "No")) << closing << true << no << "" << -1 << true;
             QTest::newRow(qPrintable(how + "Yes, saved")) << closing << true << yes << "quit.gbp" << -1 << true;
-            QTest::newRow(qPrintable(how + "Yes, overwrite agreed")) << closing << true << yes << "old.gbp" << yes << true;
+            QTest::newRow(qPrintable(how + "Yes, overwrite agreed"))
+                << closing << true << yes << "old.gbp" << yes << true;
             // Leaving the chooser without a file, or a save that fails, keeps the program
             // running, for both ways out.
             QTest::newRow(qPrintable(how + "Yes, chooser cancelled")) << closing << true << yes << "" << -1 << false;
-            QTest::newRow(qPrintable(how + "Yes, overwrite declined")) << closing << true << yes << "old.gbp" << no << false;
+            QTest::newRow(qPrintable(how + "Yes, overwrite declined"))
+                << closing << true << yes << "old.gbp" << no << false;
             QTest::newRow(qPrintable(how + "Yes, save fails")) << closing << true << yes << "folder.gbp" << -1 << false;
         }
     }
@@ -372,7 +414,8 @@ private slots:
         if (overwrite >= 0) f.messages.answers.push_back(MessageAnswer(overwrite));
         QSignalSpy ended(f.window.get(), &frmMain::programEnded);
         std::unique_ptr<ChooseInChooser> chooser;
-        if (answer == int(MessageAnswer::Yes)) chooser = std::make_unique<ChooseInChooser>(f.dir.path(), name, *f.model);
+        if (answer == int(MessageAnswer::Yes))
+            chooser = std::make_unique<ChooseInChooser>(f.dir.path(), name, *f.model);
         if (byClosing)
             f.window->close();
         else

@@ -54,7 +54,8 @@ int CheckedPalette(const Fixture& f) {
 }
 
 QStringList Labels(const Fixture& f) {
-    return {f.Find<QLabel>("lblBank")->text(), f.Find<QLabel>("lblPage")->text(), f.Find<QLabel>("lblTileOffset")->text()};
+    return {f.Find<QLabel>("lblBank")->text(), f.Find<QLabel>("lblPage")->text(),
+            f.Find<QLabel>("lblTileOffset")->text()};
 }
 
 }  // namespace
@@ -76,7 +77,8 @@ private slots:
             QRect place;
             QString text;
         };
-        std::vector<Control> main{{"picTiles", {0, 0, 260, 260}, ""}, {"picCurrent", {288, 0, 68, 68}, ""},
+        std::vector<Control> main{
+            {"picTiles", {0, 0, 260, 260}, ""}, {"picCurrent", {288, 0, 68, 68}, ""},
             {"cmdPixelSwitch", {272, 72, 97, 25}, "&Pixel Switch"}, {"fraPals", {264, 104, 115, 153}, "Palettes"},
             {"picPals", {40, 14, 68, 132}, ""}, {"fraPalSet", {272, 264, 97, 57}, "Palette Set"},
             {"optSprite", {8, 16, 49, 17}, "&Sprite"}, {"optBG", {8, 32, 81, 17}, "&Background"},
@@ -84,12 +86,14 @@ private slots:
             {"lblStatus", {176, 264, 81, 17}, ""}, {"lblBank", {0, 288, 73, 17}, "Bank: 2"},
             {"sldBank", {80, 288, 177, 17}, ""}, {"lblTileOffset", {0, 312, 73, 17}, "Tile Offset: 0"},
             {"sldTileOffset", {80, 312, 177, 17}, ""}};
-        for (int n = 0; n < 8; ++n) main.push_back({QString("optPal%1").arg(n), {8, 16 + 16 * n, 25, 17}, QString::number(n)});
+        for (int n = 0; n < 8; ++n)
+            main.push_back({QString("optPal%1").arg(n), {8, 16 + 16 * n, 25, 17}, QString::number(n)});
         const struct {
             QWidget* window;
             QSize client;
             std::vector<Control> controls;
-        } windows[] = {{f.window->centralWidget(), {385, 337}, main},
+        } windows[] = {
+            {f.window->centralWidget(), {385, 337}, main},
             {&chooser, {337, 228}, {{"drvFile", {0, 0, 161, 21}, ""}, {"dirFile", {0, 24, 161, 126}, ""},
                 {"filFile", {168, 0, 169, 149}, ""}, {"Label1", {0, 160, 57, 17}, "File Name:"},
                 {"txtFileName", {64, 160, 265, 19}, ""}, {"cmdOkay", {72, 192, 81, 25}, "&Okay"},
@@ -123,12 +127,16 @@ private slots:
             QWidget* window;
             const char* name;
             QList<int> range;  // minimum, maximum, small step, large step
-        } sliders[] = {{f.window.get(), "sldPage", {0, 3, 1, 1}}, {f.window.get(), "sldBank", {2, 2, 1, 1}},
-                       {f.window.get(), "sldTileOffset", {0, 15, 1, 5}}, {&editCol, "sldRed", {0, 31, 1, 8}},
-                       {&editCol, "sldGreen", {0, 31, 1, 8}}, {&editCol, "sldBlue", {0, 31, 1, 8}}};
+        } sliders[] = {{f.window.get(), "sldPage", {0, 3, 1, 1}},
+                       {f.window.get(), "sldBank", {2, 2, 1, 1}},
+                       {f.window.get(), "sldTileOffset", {0, 15, 1, 5}},
+                       {&editCol, "sldRed", {0, 31, 1, 8}},
+                       {&editCol, "sldGreen", {0, 31, 1, 8}},
+                       {&editCol, "sldBlue", {0, 31, 1, 8}}};
         for (const auto& s : sliders) {
             auto* slider = s.window->findChild<QSlider*>(s.name);
-            QCOMPARE(QList<int>({slider->minimum(), slider->maximum(), slider->singleStep(), slider->pageStep()}), s.range);
+            QCOMPARE(QList<int>({slider->minimum(), slider->maximum(), slider->singleStep(), slider->pageStep()}),
+                     s.range);
         }
     }
 
@@ -152,7 +160,8 @@ private slots:
         QCOMPARE(f.window->windowTitle(), QString("Dapplix"));
         const QList<QAction*> bar = f.window->menuBar()->actions();
         QCOMPARE(bar.size(), 3);
-        QCOMPARE(QStringList({bar[0]->text(), bar[1]->text(), bar[2]->text()}), QStringList({"&File", "&Options", "&About"}));
+        QCOMPARE(QStringList({bar[0]->text(), bar[1]->text(), bar[2]->text()}),
+                 QStringList({"&File", "&Options", "&About"}));
         QVERIFY(bar[2]->objectName() == "mnuAbout" && !bar[2]->menu());  // a top-level item of its own
         auto check = [&](bool loaded, bool locked) {
             QMap<QString, int> position;
@@ -165,7 +174,8 @@ private slots:
             }
             QCOMPARE(position, (QMap<QString, int>{{"mnuFile", 6}, {"mnuOpt", 3}}));
             QCOMPARE(f.LockSetEnabled(), loaded && !locked ? 15 : locked ? 0 : 2);
-            for (const char* name : {"mnuFile", "mnuOpt", "picCurrent", "lblPage", "lblBank", "lblTileOffset", "lblStatus"})
+            for (const char* name :
+                 {"mnuFile", "mnuOpt", "picCurrent", "lblPage", "lblBank", "lblTileOffset", "lblStatus"})
                 QVERIFY2(f.Find(name)->isEnabled(), name);
             QVERIFY(f.Find<QAction>("mnuAbout")->isEnabled());
         };
@@ -196,7 +206,9 @@ private slots:
         QTest::addColumn<RomSpec>("spec");          // banks 0: no file at all
         QTest::addColumn<QStringList>("messages");  // in order ("" = an error naming the file)
         auto spec = [](int banks, int type, int sizeCode, int colorFlag = 0, int entry = 0xC3) {
-            return RomSpec{banks, std::uint8_t(type), std::uint8_t(sizeCode), std::uint8_t(colorFlag), std::uint8_t(entry), "NEW", 2};
+            return RomSpec{
+                banks, std::uint8_t(type), std::uint8_t(sizeCode), std::uint8_t(colorFlag), std::uint8_t(entry), "NEW",
+                2};
         };
         auto errors = [](QStringList texts) {
             texts << "Couldn't load ROM";
@@ -207,11 +219,13 @@ private slots:
         QTest::newRow("MBC2") << spec(4, 0x05, 1) << QStringList{};
         QTest::newRow("MBC2 with battery") << spec(4, 0x06, 1) << QStringList{QString("Warning: ") + kMsgMbc2Saves};
         QTest::newRow("MBC3") << spec(4, 0x13, 1) << QStringList{QString("Warning: ") + kMsgMbc3PaletteZero};
-        QTest::newRow("colour, no mapper") << spec(4, 0x00, 1, 0x80) << errors({kMsgAlreadyColor, kMsgUnsupportedMapper});
+        QTest::newRow("colour, no mapper")
+            << spec(4, 0x00, 1, 0x80) << errors({kMsgAlreadyColor, kMsgUnsupportedMapper});
         QTest::newRow("no jump") << spec(4, 0x01, 1, 0, 0x00) << errors({kMsgNoEntryJump});
         QTest::newRow("MBC2 of 256 KiB") << spec(4, 0x05, 3) << errors({kMsgCannotExpand});
         QTest::newRow("all four") << spec(4, 0x00, 5, 0x80, 0x00)
-                                  << errors({kMsgAlreadyColor, kMsgNoEntryJump, kMsgUnsupportedMapper, kMsgCannotExpand});
+                                  << errors(
+                                         {kMsgAlreadyColor, kMsgNoEntryJump, kMsgUnsupportedMapper, kMsgCannotExpand});
         // Banks 0 and 1 are never shown or coloured: a 32 KiB ROM has nothing to work on.
         QTest::newRow("two banks") << spec(2, 0x01, 0) << errors({kMsgRomTooSmall});
         QTest::newRow("one bank") << spec(1, 0x01, 0) << errors({kMsgRomTooSmall});
@@ -242,8 +256,9 @@ private slots:
         QCOMPARE(f.window->LoadRomFile(f.Path("second.gb")), loads);
         QCOMPARE(f.messages.log.size(), messages.size());
         for (int i = 0; i < messages.size(); ++i)
-            QVERIFY2(messages[i].isEmpty() ? f.messages.log[i].startsWith("Error: ") && f.messages.log[i].contains("second.gb")
-                                           : f.messages.log[i] == messages[i],
+            QVERIFY2(messages[i].isEmpty()
+                         ? f.messages.log[i].startsWith("Error: ") && f.messages.log[i].contains("second.gb")
+                         : f.messages.log[i] == messages[i],
                      qPrintable(f.messages.log[i]));
         QCOMPARE(redraws.count(), loads ? 1 : 0);
         if (!loads) {
@@ -267,7 +282,9 @@ private slots:
         const struct {
             const char* fileName;
             bool locked, loads;
-        } cases[] = {{"dropped.gb", false, true}, {"DROPPED.GB", false, true}, {"dropped.gbp", false, false},
+        } cases[] = {{"dropped.gb", false, true},
+                     {"DROPPED.GB", false, true},
+                     {"dropped.gbp", false, false},
                      {"dropped.gb", true, false}};
         for (const auto& c : cases) {
             Fixture f;
@@ -321,7 +338,8 @@ private slots:
         QImage view = Grab(f.View());
         for (int i = 0; i < 256; ++i) {
             const int x = i % 16, y = i / 16;
-            QCOMPARE(Shown(view, 96 + x, 144 + y), x == 15 || y == 15 ? kGrid : ScreenOf(*f.model, rows[y / 2].values[x / 2], 5));
+            QCOMPARE(Shown(view, 96 + x, 144 + y),
+                     x == 15 || y == 15 ? kGrid : ScreenOf(*f.model, rows[y / 2].values[x / 2], 5));
         }
         DragCells(f.View(), {7, 7}, {7, 7});  // the frame away from the pixels looked at
         QSignalSpy redraws(f.window.get(), &frmMain::pageRedrawn);
@@ -330,9 +348,11 @@ private slots:
             view = Grab(f.View());
             for (QPoint p : {QPoint(15, 0), QPoint(0, 15), QPoint(15, 15), QPoint(239, 100), QPoint(100, 239)}) {
                 const TileImage shown = DisplayTile(*f.model, 2, p.y() / 16 * 16 + p.x() / 16);
-                QCOMPARE(Shown(view, p.x(), p.y()), on ? kGrid : ScreenOf(*f.model, TilePixel(shown, p.x() % 16 / 2, p.y() % 16 / 2), 0));
+                QCOMPARE(Shown(view, p.x(), p.y()),
+                         on ? kGrid : ScreenOf(*f.model, TilePixel(shown, p.x() % 16 / 2, p.y() % 16 / 2), 0));
             }
-            for (QPoint p : {QPoint(255, 0), QPoint(0, 255), QPoint(255, 255), QPoint(14, 14)}) QVERIFY(Shown(view, p.x(), p.y()) != kGrid);
+            for (QPoint p : {QPoint(255, 0), QPoint(0, 255), QPoint(255, 255), QPoint(14, 14)})
+                QVERIFY(Shown(view, p.x(), p.y()) != kGrid);
         }
         QCOMPARE(redraws.count(), 2);
     }
@@ -344,7 +364,8 @@ private slots:
         const struct {
             bool background, dim;
             QRgb colour0;
-        } cases[] = {{false, true, 0x8A8ABA}, {true, true, 0xBABABA}, {false, false, 0xB8B8F8}, {true, false, 0xF8F8F8}};
+        } cases[] = {
+            {false, true, 0x8A8ABA}, {true, true, 0xBABABA}, {false, false, 0xB8B8F8}, {true, false, 0xF8F8F8}};
         for (const auto& c : cases) {
             Fixture f;
             QByteArray rom = MakeRom();
@@ -479,7 +500,8 @@ private slots:
         QTest::newRow("click on (4, 7)") << QPoint(68, 116) << QPoint(70, 120) << QRect(QPoint(4, 7), QPoint(4, 7));
         QTest::newRow("(5, 5) to (2, 3)") << QPoint(84, 84) << QPoint(36, 52) << QRect(QPoint(2, 3), QPoint(5, 5));
         QTest::newRow("past the right edge") << QPoint(97, 97) << QPoint(300, 60) << QRect(QPoint(6, 3), QPoint(15, 6));
-        QTest::newRow("past the bottom edge") << QPoint(97, 97) << QPoint(60, 400) << QRect(QPoint(3, 6), QPoint(6, 15));
+        QTest::newRow("past the bottom edge")
+            << QPoint(97, 97) << QPoint(60, 400) << QRect(QPoint(3, 6), QPoint(6, 15));
         QTest::newRow("past the left edge") << QPoint(97, 97) << QPoint(-30, 60) << QRect(QPoint(0, 3), QPoint(6, 6));
         QTest::newRow("past the top edge") << QPoint(97, 97) << QPoint(60, -1) << QRect(QPoint(3, 0), QPoint(6, 6));
     }
@@ -502,7 +524,8 @@ private slots:
             for (int i = 0; i < 256 * 256; ++i) {
                 const int x = i % 256, y = i / 256;
                 const bool onFrame = frame.contains(x, y) && !frame.adjusted(1, 1, -1, -1).contains(x, y);
-                if (onFrame != (Shown(view, x, y) == kYellow)) QFAIL(qPrintable(QString("pixel (%1, %2)").arg(x).arg(y)));
+                if (onFrame != (Shown(view, x, y) == kYellow))
+                    QFAIL(qPrintable(QString("pixel (%1, %2)").arg(x).arg(y)));
             }
         }
         QCOMPARE(QRect(QPoint(f.model->SelX1, f.model->SelY1), QPoint(f.model->SelX2, f.model->SelY2)), cells);
@@ -511,7 +534,8 @@ private slots:
         QCOMPARE(redraws.count(), 0);
         const QImage current = Grab(f.Find("picCurrent"));  // eight times enlarged, in its palette
         for (int i = 0; i < 64; ++i)
-            QCOMPARE(Shown(current, i % 8 * 8 + 3, i / 8 * 8 + 5), ScreenOf(*f.model, TilePixel(DisplayTile(*f.model, 2, topLeft), i % 8, i / 8), 6));
+            QCOMPARE(Shown(current, i % 8 * 8 + 3, i / 8 * 8 + 5),
+                     ScreenOf(*f.model, TilePixel(DisplayTile(*f.model, 2, topLeft), i % 8, i / 8), 6));
     }
 
     // The option buttons show the selection's common palette, or none; setting them never
@@ -520,14 +544,17 @@ private slots:
         const struct {
             QRect cells;
             int common, odd, checked;  // palettes of the tiles, of the bottom-right one (-1: the same); the button
-        } cases[] = {{QRect(QPoint(1, 1), QPoint(4, 3)), 2, -1, 2}, {QRect(QPoint(1, 1), QPoint(4, 3)), 2, 5, -1},
-                     {QRect(QPoint(9, 9), QPoint(9, 9)), 6, -1, 6}, {QRect(QPoint(0, 10), QPoint(15, 15)), 0, -1, 0},
+        } cases[] = {{QRect(QPoint(1, 1), QPoint(4, 3)), 2, -1, 2},
+                     {QRect(QPoint(1, 1), QPoint(4, 3)), 2, 5, -1},
+                     {QRect(QPoint(9, 9), QPoint(9, 9)), 6, -1, 6},
+                     {QRect(QPoint(0, 10), QPoint(15, 15)), 0, -1, 0},
                      {QRect(QPoint(0, 0), QPoint(15, 15)), 7, 1, -1}};
         for (const auto& c : cases) {
             Fixture f;
             QVERIFY(f.LoadRom());
             for (int r = c.cells.top(); r <= c.cells.bottom(); ++r)
-                for (int col = c.cells.left(); col <= c.cells.right(); ++col) f.model->TilePal[2][r * 16 + col] = std::int16_t(c.common);
+                for (int col = c.cells.left(); col <= c.cells.right(); ++col)
+                    f.model->TilePal[2][r * 16 + col] = std::int16_t(c.common);
             if (c.odd >= 0) f.model->TilePal[2][c.cells.bottom() * 16 + c.cells.right()] = std::int16_t(c.odd);
             QTest::mouseClick(f.Find<QRadioButton>("optPal4"), Qt::LeftButton);  // a button selected beforehand
             const auto before = f.model->TilePal;
@@ -598,7 +625,8 @@ private slots:
             WhenShown<frmEditCol> editor([&](frmEditCol* dialog) {
                 seen << dialog->findChild<QLabel*>("lblCol")->text();
                 seen << QString::number(Shown(dialog->findChild<QWidget*>("picEditCol"), 14, 10), 16);
-                for (int i = 0; i < c.redSteps; ++i) QTest::keyClick(dialog->findChild<QSlider*>("sldRed"), Qt::Key_Left);
+                for (int i = 0; i < c.redSteps; ++i)
+                    QTest::keyClick(dialog->findChild<QSlider*>("sldRed"), Qt::Key_Left);
                 ClickButton(dialog, c.okay ? "cmdOkay" : "cmdCancel");
             });
             QSignalSpy redraws(f.window.get(), &frmMain::pageRedrawn);
