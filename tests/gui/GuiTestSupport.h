@@ -84,7 +84,7 @@ inline void WriteSideFiles(const QString& dir) {
     WriteBytes(dir + "/" + kExtraBankCodeFile, QByteArray(512, char(0xB2)));
 }
 
-struct RomSpec {
+struct RomShape {
     int banks = 4;  // 16 KiB each
     std::uint8_t cartridgeType = 0x01;
     std::uint8_t sizeCode = 0x01;
@@ -97,19 +97,19 @@ struct RomSpec {
 // A cartridge image that passes (or, as described, fails) the header checks. Banks 1 and
 // up hold seeded random bytes so that every tile is different; bank 0 ends in free space
 // so that the scan finds room for its fragments.
-inline QByteArray MakeRom(const RomSpec& spec = {}) {
-    QByteArray rom(qsizetype(spec.banks) * kBankSize, 0);
-    std::mt19937 random(spec.seed);
+inline QByteArray MakeRom(const RomShape& shape = {}) {
+    QByteArray rom(qsizetype(shape.banks) * kBankSize, 0);
+    std::mt19937 random(shape.seed);
     for (qsizetype i = kBankSize; i < rom.size(); ++i) rom[i] = char(random());
     for (qsizetype i = 0x150; i < 0x3000 && i < rom.size(); ++i) rom[i] = char(0x10 + random() % 0x80);
     if (rom.size() >= 0x150) {
-        rom[0x101] = char(spec.entryOpcode);
+        rom[0x101] = char(shape.entryOpcode);
         rom[0x102] = 0x50;
         rom[0x103] = 0x01;
-        for (int i = 0; i < 15; ++i) rom[0x134 + i] = i < spec.title.size() ? spec.title[i] : '\0';
-        rom[0x143] = char(spec.colorFlag);
-        rom[0x147] = char(spec.cartridgeType);
-        rom[0x148] = char(spec.sizeCode);
+        for (int i = 0; i < 15; ++i) rom[0x134 + i] = i < shape.title.size() ? shape.title[i] : '\0';
+        rom[0x143] = char(shape.colorFlag);
+        rom[0x147] = char(shape.cartridgeType);
+        rom[0x148] = char(shape.sizeCode);
     }
     return rom;
 }
@@ -294,8 +294,8 @@ struct Fixture {
     }
 
     // Writes a ROM file and loads it straight (as a file named on the command line).
-    bool LoadRom(const RomSpec& spec = {}, const QString& name = "game.gb") {
-        WriteBytes(Path(name), MakeRom(spec));
+    bool LoadRom(const RomShape& shape = {}, const QString& name = "game.gb") {
+        WriteBytes(Path(name), MakeRom(shape));
         return window->LoadRomFile(Path(name));
     }
     // A menu item whose chooser the user answers with name in directory in (by default
@@ -322,4 +322,4 @@ struct Fixture {
 
 }  // namespace dapplix::guitest
 
-Q_DECLARE_METATYPE(dapplix::guitest::RomSpec)
+Q_DECLARE_METATYPE(dapplix::guitest::RomShape)

@@ -203,10 +203,10 @@ private slots:
     }
 
     void loadRom_data() {
-        QTest::addColumn<RomSpec>("spec");          // banks 0: no file at all
+        QTest::addColumn<RomShape>("shape");          // banks 0: no file at all
         QTest::addColumn<QStringList>("messages");  // in order ("" = an error naming the file)
-        auto spec = [](int banks, int type, int sizeCode, int colorFlag = 0, int entry = 0xC3) {
-            return RomSpec{
+        auto shape = [](int banks, int type, int sizeCode, int colorFlag = 0, int entry = 0xC3) {
+            return RomShape{
                 banks, std::uint8_t(type), std::uint8_t(sizeCode), std::uint8_t(colorFlag), std::uint8_t(entry), "NEW",
                 2};
         };
@@ -215,29 +215,29 @@ private slots:
             for (QString& text : texts) text = text.isEmpty() ? text : "Error: " + text;
             return texts;
         };
-        QTest::newRow("MBC1") << spec(4, 0x01, 1) << QStringList{};
-        QTest::newRow("MBC2") << spec(4, 0x05, 1) << QStringList{};
-        QTest::newRow("MBC2 with battery") << spec(4, 0x06, 1) << QStringList{QString("Warning: ") + kMsgMbc2Saves};
-        QTest::newRow("MBC3") << spec(4, 0x13, 1) << QStringList{QString("Warning: ") + kMsgMbc3PaletteZero};
+        QTest::newRow("MBC1") << shape(4, 0x01, 1) << QStringList{};
+        QTest::newRow("MBC2") << shape(4, 0x05, 1) << QStringList{};
+        QTest::newRow("MBC2 with battery") << shape(4, 0x06, 1) << QStringList{QString("Warning: ") + kMsgMbc2Saves};
+        QTest::newRow("MBC3") << shape(4, 0x13, 1) << QStringList{QString("Warning: ") + kMsgMbc3PaletteZero};
         QTest::newRow("colour, no mapper")
-            << spec(4, 0x00, 1, 0x80) << errors({kMsgAlreadyColor, kMsgUnsupportedMapper});
-        QTest::newRow("no jump") << spec(4, 0x01, 1, 0, 0x00) << errors({kMsgNoEntryJump});
-        QTest::newRow("MBC2 of 256 KiB") << spec(4, 0x05, 3) << errors({kMsgCannotExpand});
-        QTest::newRow("all four") << spec(4, 0x00, 5, 0x80, 0x00)
+            << shape(4, 0x00, 1, 0x80) << errors({kMsgAlreadyColor, kMsgUnsupportedMapper});
+        QTest::newRow("no jump") << shape(4, 0x01, 1, 0, 0x00) << errors({kMsgNoEntryJump});
+        QTest::newRow("MBC2 of 256 KiB") << shape(4, 0x05, 3) << errors({kMsgCannotExpand});
+        QTest::newRow("all four") << shape(4, 0x00, 5, 0x80, 0x00)
                                   << errors(
                                          {kMsgAlreadyColor, kMsgNoEntryJump, kMsgUnsupportedMapper, kMsgCannotExpand});
         // Banks 0 and 1 are never shown or coloured: a 32 KiB ROM has nothing to work on.
-        QTest::newRow("two banks") << spec(2, 0x01, 0) << errors({kMsgRomTooSmall});
-        QTest::newRow("one bank") << spec(1, 0x01, 0) << errors({kMsgRomTooSmall});
-        QTest::newRow("33 banks") << spec(33, 0x01, 4) << errors({kMsgRomTooLarge});
-        QTest::newRow("no such file") << spec(0, 0, 0) << errors({""});
+        QTest::newRow("two banks") << shape(2, 0x01, 0) << errors({kMsgRomTooSmall});
+        QTest::newRow("one bank") << shape(1, 0x01, 0) << errors({kMsgRomTooSmall});
+        QTest::newRow("33 banks") << shape(33, 0x01, 4) << errors({kMsgRomTooLarge});
+        QTest::newRow("no such file") << shape(0, 0, 0) << errors({""});
     }
 
     // A second ROM, named on the command line, over a first one with work on it: a refused
     // one changes nothing; one that loads keeps the offsets and colours, clears the
     // palette numbers and shows its warnings once it is on screen.
     void loadRom() {
-        QFETCH(RomSpec, spec);
+        QFETCH(RomShape, shape);
         QFETCH(QStringList, messages);
         const bool loads = messages.isEmpty() || messages.front().startsWith("Warning");
         Fixture f;
@@ -252,7 +252,7 @@ private slots:
         f.messages.onShow = [&] {
             if (redrawsBeforeFirstBox < 0) redrawsBeforeFirstBox = int(redraws.count());
         };
-        if (spec.banks > 0) WriteBytes(f.Path("second.gb"), MakeRom(spec));
+        if (shape.banks > 0) WriteBytes(f.Path("second.gb"), MakeRom(shape));
         QCOMPARE(f.window->LoadRomFile(f.Path("second.gb")), loads);
         QCOMPARE(f.messages.log.size(), messages.size());
         for (int i = 0; i < messages.size(); ++i)
