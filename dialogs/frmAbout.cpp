@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "view/FixedDialog.h"
+
 namespace dapplix {
 
 namespace {
@@ -23,12 +25,8 @@ QLabel* MakeLine(QWidget* parent, const char* name, const QString& text, int y, 
 }  // namespace
 
 frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
-    setObjectName("frmAbout");
+    SetUpFixedDialog(*this, "frmAbout", 240, 152);
     setWindowTitle("About Dapplix");
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(240, 152);
-    setModal(true);
 
     lblProduct = MakeLine(this, "lblProduct", "Dapplix", 8, 28);
     QFont big = lblProduct->font();

@@ -18,6 +18,7 @@
 #include <algorithm>
 
 #include "engine/Files.h"
+#include "view/FixedDialog.h"
 #include "view/Messages.h"
 
 namespace dapplix {
@@ -51,11 +52,7 @@ bool IsUnder(const QString& directory, const QString& root) {
 }  // namespace
 
 frmFile::frmFile(Model& model, QWidget* parent) : QDialog(parent), model_(model) {
-    setObjectName("frmFile");
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint |
-                   Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(337, 228);
-    setModal(true);
+    SetUpFixedDialog(*this, "frmFile", 337, 228);
 
     drvFile = new QComboBox(this);
     drvFile->setObjectName("drvFile");

@@ -8,6 +8,7 @@
 
 #include "engine/Bits.h"
 #include "project/Palette.h"
+#include "view/FixedDialog.h"
 #include "view/TileViewHost.h"
 #include "view/ViewCanvas.h"
 
@@ -26,12 +27,8 @@ const QColor kBusyText(192, 0, 0);
 
 frmPixelSwitch::frmPixelSwitch(Model& model, TileViewHost& host, QWidget* parent)
     : QDialog(parent), model_(model), host_(host) {
-    setObjectName("frmPixelSwitch");
+    SetUpFixedDialog(*this, "frmPixelSwitch", kClientWidth, kClientHeight);
     setWindowTitle(QString());
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(kClientWidth, kClientHeight);
-    setModal(true);
 
     // The controls read as one sentence: Switch [first colour] and [second colour].
     Label1 = new QLabel("Switch", this);

@@ -7,6 +7,7 @@
 
 #include "engine/Bits.h"
 #include "project/Palette.h"
+#include "view/FixedDialog.h"
 #include "view/TileViewHost.h"
 #include "view/ViewCanvas.h"
 
@@ -35,12 +36,8 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* text, int
 
 frmTileEdit::frmTileEdit(Model& model, TileViewHost& host, QWidget* parent)
     : QDialog(parent), model_(model), host_(host) {
-    setObjectName("frmTileEdit");
+    SetUpFixedDialog(*this, "frmTileEdit", kClientWidth, kClientHeight);
     setWindowTitle(QString());
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(kClientWidth, kClientHeight);
-    setModal(true);
 
     picTileEdit = AddCanvas(this, "picTileEdit", 0, 0, kEditSide, kEditSide);
     picTileEdit->setCursor(Qt::CrossCursor);

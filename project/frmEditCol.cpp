@@ -6,6 +6,7 @@
 #include <QSlider>
 #include <algorithm>
 
+#include "view/FixedDialog.h"
 #include "view/ViewCanvas.h"
 
 namespace dapplix {
@@ -36,12 +37,8 @@ QLabel* MakeCaption(QWidget* parent, const QString& text, int y) {
 }  // namespace
 
 frmEditCol::frmEditCol(Model& model, QWidget* parent) : QDialog(parent), model_(model) {
-    setObjectName("frmEditCol");
+    SetUpFixedDialog(*this, "frmEditCol", kClientWidth, kClientHeight);
     setWindowTitle(QString());
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(kClientWidth, kClientHeight);
-    setModal(true);
 
     picEditCol = AddCanvas(this, "picEditCol", 8, 8, 29, 21);
 

@@ -7,17 +7,15 @@
 #include <QShowEvent>
 #include <QTimer>
 
+#include "view/FixedDialog.h"
 #include "view/Messages.h"
 
 namespace dapplix {
 
 frmScanROM::frmScanROM(Model& model, QWidget* parent) : QDialog(parent), model_(model) {
-    setObjectName("frmScanROM");
-    setWindowTitle(QString());
     // No close button: the window goes away by itself when the scan is done.
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(208, 45);
-    setModal(true);
+    SetUpFixedDialog(*this, "frmScanROM", 208, 45, /*closeButton=*/false);
+    setWindowTitle(QString());
 
     lblScanning = new QLabel(kMsgScanning, this);
     lblScanning->setObjectName("lblScanning");
