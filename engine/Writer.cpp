@@ -83,12 +83,6 @@ static std::uint64_t WritePaletteTable(const Model& model, int bank, std::uint8_
     return sum;
 }
 
-std::vector<std::uint8_t> BuildPaletteTable(const Model& model, int bank) {
-    std::vector<std::uint8_t> table(kBankSize, 0);
-    WritePaletteTable(model, bank, table.data());
-    return table;
-}
-
 std::uint8_t HeaderChecksum(const std::uint8_t* rom) {
     std::uint8_t sum = 0;
     for (std::size_t i = kHeaderChecksumFirst; i <= kHeaderChecksumLast; ++i)
@@ -100,13 +94,6 @@ std::uint16_t GlobalChecksum(const std::uint8_t* rom, std::size_t size) {
     std::uint64_t total = ByteSum(rom, size);
     if (size > kGlobalChecksum + 1) total -= rom[kGlobalChecksum] + rom[kGlobalChecksum + 1];
     return static_cast<std::uint16_t>(total);
-}
-
-void FixChecksums(std::vector<std::uint8_t>& rom) {
-    rom[kHeaderChecksum] = HeaderChecksum(rom.data());
-    const std::uint16_t global = GlobalChecksum(rom.data(), rom.size());
-    rom[kGlobalChecksum] = static_cast<std::uint8_t>(global >> 8);
-    rom[kGlobalChecksum + 1] = static_cast<std::uint8_t>(global & 0xFF);
 }
 
 std::vector<std::uint8_t> BuildColorRom(Model& model) {

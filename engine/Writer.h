@@ -22,17 +22,11 @@ inline constexpr const char* kMsgWriteDoneSuffix = " written successfully!";
 // 16p + 4c, sprite at 16p + 4c + 2, each low byte first.
 void FillPaletteArea(Model& model);
 
-// The palette table of source bank b (2..31) as written to output bank b + 32.
-std::vector<std::uint8_t> BuildPaletteTable(const Model& model, int bank);
-
 // Complement checksum of 0x134..0x14C, as the boot ROM computes it.
 std::uint8_t HeaderChecksum(const std::uint8_t* rom);
 
 // Sum of every byte of the image except the two checksum bytes themselves.
 std::uint16_t GlobalChecksum(const std::uint8_t* rom, std::size_t size);
-
-// Writes both checksums into a ROM image (at least 0x150 bytes).
-void FixChecksums(std::vector<std::uint8_t>& rom);
 
 // The whole colour ROM in memory. Fills the palette area of ExtraBankCode (the only
 // change to the model), declares an MBC2 cartridge as MBC1 in the output's header
