@@ -51,7 +51,7 @@ std::string RomTitle(const Bank& bank0) {
     return title;
 }
 
-RomLoadResult LoadRom(Model& model, const std::string& path) {
+RomLoadResult LoadRom(Model& model, const std::string& path, int lowestLastBank) {
     RomLoadResult result;
     std::vector<std::uint8_t> file;
     std::string error;
@@ -59,16 +59,20 @@ RomLoadResult LoadRom(Model& model, const std::string& path) {
         result.errors.push_back(error);
         return result;
     }
-    return LoadRomBytes(model, file);
+    return LoadRomBytes(model, file, lowestLastBank);
 }
 
-RomLoadResult LoadRomBytes(Model& model, const std::vector<std::uint8_t>& file) {
+RomLoadResult LoadRomBytes(Model& model, const std::vector<std::uint8_t>& file, int lowestLastBank) {
     RomLoadResult result;
     result.errors = CheckRomHeader(file);
     if (!result.errors.empty()) return result;
     const int bankCount = BankCountForLength(file.size());
     if (bankCount >= kMaxBanks) {
         result.errors.emplace_back(kMsgRomTooLarge);
+        return result;
+    }
+    if (bankCount < lowestLastBank) {
+        result.errors.emplace_back(kMsgRomTooSmall);
         return result;
     }
 

@@ -19,6 +19,8 @@ inline constexpr const char* kMsgRomTooShort =
     "The file is too short to be a Game Boy ROM: it ends before the cartridge header.";
 inline constexpr const char* kMsgRomTooLarge =
     "The ROM is larger than 512 KiB (32 banks) and cannot be colorized.";
+inline constexpr const char* kMsgRomTooSmall =
+    "ROM has no bank 2 or above: only the tiles of banks 2 and up can be colored!";
 
 // Cartridge header places (file offsets in bank 0).
 constexpr std::size_t kEntryOpcode = 0x101;  // must hold JP (C3) so the entry can be redirected
@@ -56,9 +58,11 @@ struct RomLoadResult {
 // 0..BankCount and BankCount and clears the tile attributes. Bytes of the last bank
 // that lie past the end of the file read as 0xFF, as unprogrammed ROM does.
 // A refused file leaves the model exactly as it was. The scan is the caller's next step.
-RomLoadResult LoadRom(Model& model, const std::string& path);
+// A caller that can only work with banks up to some number asks for them with
+// lowestLastBank: a shorter ROM is refused with kMsgRomTooSmall, before anything changes.
+RomLoadResult LoadRom(Model& model, const std::string& path, int lowestLastBank = 0);
 
 // The same from bytes already in memory.
-RomLoadResult LoadRomBytes(Model& model, const std::vector<std::uint8_t>& file);
+RomLoadResult LoadRomBytes(Model& model, const std::vector<std::uint8_t>& file, int lowestLastBank = 0);
 
 }  // namespace dapplix

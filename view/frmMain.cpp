@@ -21,7 +21,6 @@
 #include <QUrl>
 
 #include <algorithm>
-#include <memory>
 
 #include "dialogs/frmAbout.h"
 #include "dialogs/frmFile.h"
@@ -698,23 +697,14 @@ void frmMain::mnuFileLoadrom_Click() {
 }
 
 bool frmMain::LoadRomFile(const QString& path) {
-    // The ROM is read into a copy of the model first: a file refused for any reason,
-    // including one too small to have a bank that can be coloured, leaves the loaded
-    // ROM and the work on it exactly as they were.
-    auto trial = std::make_unique<Model>(model_);
-    const RomLoadResult result = LoadRom(*trial, LocalPath(path));
+    // Only banks 2 and up are shown and coloured, so a ROM without them is refused like
+    // any other; a refused file leaves the loaded ROM and the work on it as they were.
+    const RomLoadResult result = LoadRom(model_, LocalPath(path), kFirstShownBank);
     if (!result.ok) {
         for (const std::string& error : result.errors) ShowError(this, QString::fromStdString(error));
         ShowError(this, kMsgCouldNotLoadRom);
         return false;
     }
-    if (trial->BankCount < kFirstShownBank) {
-        ShowError(this, kMsgRomTooSmall);
-        ShowError(this, kMsgCouldNotLoadRom);
-        return false;
-    }
-    model_ = *trial;
-    trial.reset();
 
     sldBank->setEnabled(true);
     {

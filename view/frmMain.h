@@ -34,8 +34,6 @@ class frmPixelSwitch;
 class frmScanROM;
 class frmTileEdit;
 
-inline constexpr const char* kMsgRomTooSmall =
-    "ROM has no bank 2 or above: only the tiles of banks 2 and up can be colored!";
 inline constexpr const char* kMsgSaveQuestion = "Save palette and tile data?";
 inline constexpr const char* kMsgResetQuestion =
     "Are you sure you want to remove all palette asignments and edited tiles?";
