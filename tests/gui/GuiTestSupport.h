@@ -5,7 +5,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -114,32 +113,31 @@ inline QByteArray MakeRom(const RomShape& shape = {}) {
     return rom;
 }
 
-// Runs action once on the first visible modal dialog of type T (polling, since the dialog
-// opens inside a handler that a test cannot return from). Gives up after timeoutMs.
+// Runs action once on the first dialog of type T shown within timeoutMs, from inside the
+// dialog's own event loop (the dialog opens inside a handler that a test cannot return
+// from). The show is caught as it happens, so a dialog that closes by itself a moment later
+// (the scan window) is not missed.
 template <typename T>
-class WhenShown {
+class WhenShown : public QObject {
 public:
     explicit WhenShown(std::function<void(T*)> action, int timeoutMs = 10000) : action_(std::move(action)) {
-        elapsed_.start();
-        timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [this, timeoutMs] {
-            auto* dialog = qobject_cast<T*>(QApplication::activeModalWidget());
-            if (dialog && dialog->isVisible()) {
-                timer_.stop();
-                ran_ = true;
-                action_(dialog);
-            } else if (elapsed_.elapsed() > timeoutMs) {
-                timer_.stop();
-            }
-        });
-        timer_.start();
+        QApplication::instance()->installEventFilter(this);
+        QTimer::singleShot(timeoutMs, this, [this] { QApplication::instance()->removeEventFilter(this); });
+    }
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* dialog = qobject_cast<T*>(watched);
+        if (!ran_ && dialog && event->type() == QEvent::Show) {
+            ran_ = true;
+            QApplication::instance()->removeEventFilter(this);
+            // Queued before the dialog's own show handler queues anything, so it runs first.
+            QTimer::singleShot(0, this, [this, dialog] { action_(dialog); });
+        }
+        return false;
     }
     bool ran() const { return ran_; }
 
 private:
     std::function<void(T*)> action_;
-    QTimer timer_;
-    QElapsedTimer elapsed_;
     bool ran_ = false;
 };
 
