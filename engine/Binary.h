@@ -7,6 +7,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 namespace dapplix {
 
@@ -51,6 +52,9 @@ struct Model {
     std::array<std::uint8_t, kCopyHookLength> CopyHookCode{};
     std::array<std::uint8_t, kCopyTailLength> CopyTailCode{};
     std::array<std::uint8_t, kExtraBankCodeLength> ExtraBankCode{};
+    // The rest of exbnkcod.dat (the runtime and its set-up), placed right after
+    // ExtraBankCode at the start of bank 33.
+    std::vector<std::uint8_t> ExtraBankCodeRest;
     // ExtraBankCode as it came from exbnkcod.dat; each scan starts from it so that a
     // second ROM in one run never inherits the first ROM's patched instruction.
     std::array<std::uint8_t, kExtraBankCodeLength> ExtraBankCodeAsRead{};
@@ -62,6 +66,7 @@ struct Model {
     std::int32_t CopyTailPos = 0;
     std::uint8_t DmaSourceHigh = 0;
     std::uint8_t DmaCallLow = 0;
+    bool ColourCodePlaced = false;  // the last scan prepared bank 0; the writer needs it
 
     // --- palette view state ---------------------------------------------------------------
     std::int16_t CurPalSet = kSpriteSet;

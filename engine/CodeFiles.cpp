@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "Files.h"
+#include "SideFileLayout.h"
 
 namespace dapplix {
 namespace {
@@ -20,6 +21,15 @@ std::vector<std::uint8_t> ReadPrefix(const std::string& path, std::size_t count)
 template <std::size_t N>
 void CopyBlock(std::array<std::uint8_t, N>& block, const std::vector<std::uint8_t>& bytes, std::size_t from) {
     std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(from), N, block.begin());
+}
+
+// Up to limit bytes of a file, as many as it has.
+std::vector<std::uint8_t> ReadWholeFilePrefix(const std::string& path, std::size_t limit) {
+    std::vector<std::uint8_t> bytes(limit, 0);
+    std::ifstream in(path, std::ios::binary);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(limit));
+    bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    return bytes;
 }
 
 }  // namespace
@@ -65,9 +75,15 @@ bool LoadCodeFiles(Model& model, const std::vector<std::string>& dirs, std::stri
     at += kCopyHookLength + 1;
     CopyBlock(model.CopyTailCode, bank0, at);
 
-    const auto extra = ReadPrefix(extraPath, kExtraBankCodeLength);
-    CopyBlock(model.ExtraBankCode, extra, 0);
+    // The first 512 bytes are the block the scan and the writer fill in; the runtime and
+    // its set-up follow, up to the end of the file (at most kColourCodeLimit bytes in all).
+    const std::vector<std::uint8_t> extra = ReadWholeFilePrefix(extraPath, sidefile::kColourCodeLimit);
+    std::vector<std::uint8_t> head(extra.begin(), extra.begin() + std::min<std::size_t>(extra.size(), kExtraBankCodeLength));
+    head.resize(kExtraBankCodeLength, 0);
+    CopyBlock(model.ExtraBankCode, head, 0);
     model.ExtraBankCodeAsRead = model.ExtraBankCode;
+    model.ExtraBankCodeRest.assign(extra.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(extra.size(), kExtraBankCodeLength)),
+                                   extra.end());
     return true;
 }
 

@@ -22,11 +22,35 @@ int MapperClass(std::uint8_t cartridgeType) {
     return 0;
 }
 
+EntryPoint FindEntryPoint(const std::uint8_t* bank0) {
+    constexpr std::uint8_t kNop = 0x00, kJp = 0xC3, kJr = 0x18;
+    const std::uint8_t* at = bank0 + kEntryPoint;
+    const auto relative = [](std::size_t next, std::uint8_t offset) {
+        return static_cast<std::uint16_t>(next + static_cast<std::int8_t>(offset));
+    };
+    if (at[0] == kNop && at[1] == kJp) return {EntryForm::NopJump, static_cast<std::uint16_t>(at[2] | at[3] << 8)};
+    if (at[0] == kJp) return {EntryForm::Jump, static_cast<std::uint16_t>(at[1] | at[2] << 8)};
+    if (at[0] == kJr) return {EntryForm::RelativeJump, relative(kEntryPoint + 2, at[1])};
+    if (at[0] == kNop && at[1] == kJr) return {EntryForm::NopRelativeJump, relative(kEntryPoint + 3, at[2])};
+    return {};
+}
+
+const char* EntryFormName(EntryForm form) {
+    switch (form) {
+    case EntryForm::NopJump: return "NOP, JP";
+    case EntryForm::Jump: return "JP";
+    case EntryForm::RelativeJump: return "JR";
+    case EntryForm::NopRelativeJump: return "NOP, JR";
+    case EntryForm::None: break;
+    }
+    return "none";
+}
+
 std::vector<std::string> CheckRomHeader(const std::vector<std::uint8_t>& file) {
     if (file.size() < kHeaderEnd) return {kMsgRomTooShort};
     std::vector<std::string> errors;
     if (file[kColorFlag] & 0x80) errors.emplace_back(kMsgAlreadyColor);
-    if (file[kEntryOpcode] != 0xC3) errors.emplace_back(kMsgNoEntryJump);
+    if (FindEntryPoint(file.data()).form == EntryForm::None) errors.emplace_back(kMsgNoEntryJump);
     const int mapper = MapperClass(file[kCartridgeType]);
     if (mapper == 0) errors.emplace_back(kMsgUnsupportedMapper);
     const int sizeCode = file[kRomSizeCode];

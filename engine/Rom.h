@@ -23,7 +23,8 @@ inline constexpr const char* kMsgRomTooSmall =
     "ROM has no bank 2 or above: only the tiles of banks 2 and up can be colored!";
 
 // Cartridge header places (file offsets in bank 0).
-constexpr std::size_t kEntryOpcode = 0x101;  // must hold JP (C3) so the entry can be redirected
+constexpr std::size_t kEntryPoint = 0x100;   // four bytes: the jump the colour ROM redirects
+constexpr std::size_t kEntryOpcode = 0x101;  // JP (C3) in the usual NOP / JP form
 constexpr std::size_t kEntryTarget = 0x102;  // two bytes, low byte first
 constexpr std::size_t kTitle = 0x134;
 constexpr std::size_t kTitleLength = 15;
@@ -36,6 +37,17 @@ constexpr std::size_t kHeaderEnd = 0x150;       // a file shorter than this has 
 
 // 1 = MBC1 family, 2 = MBC2, 3 = MBC3 family, 0 = not supported.
 int MapperClass(std::uint8_t cartridgeType);
+
+// How a cartridge starts at 0x100: NOP then JP (the usual form), JP at 0x100, or a relative
+// jump JR at 0x100 or after a NOP (what current C toolchains write). The colour ROM always
+// enters through NOP / JP to its set-up, which then continues at the game's target.
+enum class EntryForm { None, NopJump, Jump, RelativeJump, NopRelativeJump };
+struct EntryPoint {
+    EntryForm form = EntryForm::None;
+    std::uint16_t target = 0;
+};
+EntryPoint FindEntryPoint(const std::uint8_t* bank0);
+const char* EntryFormName(EntryForm form);
 
 // The four header checks, all run, in order; each failure adds its message. A file too
 // short to hold a header gets the single message kMsgRomTooShort. Empty = accepted.

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "Rom.h"
+#include "SideFileLayout.h"
 
 namespace dapplix {
 namespace {
@@ -20,15 +21,18 @@ constexpr int kLastPatternPosition = kBankSize - 2;
 constexpr int kProgressAfterDmaSearch = 71;
 constexpr int kProgressAfterDmaRedirect = 85;
 
-// ExtraBankCode places the scan fills in (see the colour code bank's layout).
-constexpr std::size_t kDmaPageInstruction = 0x103;  // LD A,nn with nn = the OAM buffer page
-constexpr std::size_t kDmaPageOperand = 0x104;
-constexpr std::size_t kDmaRoutineLow = 0x11B;      // low byte of the game's CALL $FFxx
-constexpr std::uint8_t kOpLdHA = 0x67;              // keeps the page the game passed in A
-constexpr std::size_t kCopyTailAddressInHook = 26;  // two bytes in CopyHookCode
-constexpr std::size_t kOldEntryInHook = 16;         // two bytes in EntryHookCode
+using namespace sidefile;
+constexpr std::uint8_t kOpLdHA = 0x67;  // keeps the page the game passed in A
+constexpr std::uint8_t kOpNop = 0x00;
+constexpr std::uint8_t kOpJp = 0xC3;
 
 bool IsFreeByte(std::uint8_t b) { return b == 0x00 || b == 0xFE || b == 0xFF; }
+
+void PutAddress(std::uint8_t* at, int position) {
+    const auto address = PositionAddress(position);
+    at[0] = address[0];
+    at[1] = address[1];
+}
 
 struct Placed {
     int position;
@@ -79,16 +83,25 @@ std::array<std::uint8_t, 2> PositionAddress(int position) {
     return {static_cast<std::uint8_t>(address & 0xFF), static_cast<std::uint8_t>((address >> 8) & 0xFF)};
 }
 
-int FindFreeSpace(Model& model, int length, ScanProgress& progress) {
+int TrailingFill(const Bank& bank0) {
+    const std::uint8_t fill = bank0[kBankSize - 1];
+    if (!IsFreeByte(fill)) return 0;
+    int count = 0;
+    while (count < kBankSize && bank0[kBankSize - 1 - count] == fill) ++count;
+    return count;
+}
+
+int FindFreeSpace(Model& model, int length, ScanProgress& progress, int lowest) {
     progress.beginCall();
     Bank& bank0 = model.RomBank[0];
     if (length <= 0 || length > kBankSize - 1) return 0;
     const int first = kBankSize - length;
+    lowest = std::max(lowest, 1);
     // Candidates go from the top down. A used byte at q rules out every block that holds
     // it, so the next candidate lies wholly below q; most of the bank is never looked at.
     int position = first;
     int found = 0;
-    while (position >= 1 && found == 0) {
+    while (position >= lowest && found == 0) {
         int used = 0;
         for (int at = position; at < position + length; ++at) {
             if (!IsFreeByte(bank0[at - 1])) {
@@ -105,9 +118,10 @@ int FindFreeSpace(Model& model, int length, ScanProgress& progress) {
     return found;
 }
 
-void ReplaceCode(Model& model, const std::vector<std::uint8_t>& pattern,
-                 const std::vector<std::uint8_t>& replacement, ScanProgress& progress) {
+int ReplaceCode(Model& model, const std::vector<std::uint8_t>& pattern,
+                const std::vector<std::uint8_t>& replacement, ScanProgress& progress) {
     progress.beginCall();
+    int replaced = 0;
     Bank& bank0 = model.RomBank[0];
     const int patternLength = static_cast<int>(pattern.size());
     const int replacementLength = static_cast<int>(replacement.size());
@@ -121,12 +135,15 @@ void ReplaceCode(Model& model, const std::vector<std::uint8_t>& pattern,
             if (hit == nullptr) break;
             position = static_cast<int>(static_cast<const std::uint8_t*>(hit) - bank0.data()) + 1;
             const bool outsideHeader = position < kProtectedFirst || position > kProtectedLast;
-            if (outsideHeader && std::equal(pattern.begin(), pattern.end(), bank0.begin() + (position - 1)))
+            if (outsideHeader && std::equal(pattern.begin(), pattern.end(), bank0.begin() + (position - 1))) {
                 std::copy(replacement.begin(), replacement.end(), bank0.begin() + (position - 1));
+                ++replaced;
+            }
             ++position;
         }
     }
     progress.advance(kLastPatternPosition);
+    return replaced;
 }
 
 void FindDmaCall(Model& model, ScanProgress& progress) {
@@ -160,10 +177,24 @@ void FindDmaCall(Model& model, ScanProgress& progress) {
     progress.advance((firstDmaStart && firstHighCall) ? stop - 1 : kLastPatternPosition);
 }
 
-ScanResult ScanRom(Model& model, const ScanProgressFn& report) {
+ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRomCode) {
     ScanProgress progress(report);
     ScanResult result;
     Bank& bank0 = model.RomBank[0];
+    model.ColourCodePlaced = false;
+    result.trailingFill = TrailingFill(bank0);
+    result.entry = FindEntryPoint(bank0.data());
+
+    // Room first: without it nothing of the ROM changes (unless the caller asked for it).
+    // The four fragments go side by side from the top of the trailing fill down, the last
+    // byte of the bank kept as the free-byte search always kept it.
+    const int kCodeLength = kCopyTailLength + kCopyHookLength + kEntryHookLength + kDmaHookLength;
+    const int safeLowest = kBankSize - result.trailingFill + kPlacementMargin + 1;  // 1-based
+    if (kBankSize - kCodeLength < safeLowest) {
+        result.notEnoughRoom = true;
+        if (!overwriteRomCode) return result;
+        result.forced = true;
+    }
 
     // A Game Boy Color-only cartridge of 64 banks.
     bank0[kColorFlag] = 0xC0;
@@ -183,12 +214,9 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report) {
     };
     std::vector<Placed> placed;
     for (Fragment& fragment : fragments) {
-        int position = FindFreeSpace(model, fragment.length, progress);
+        int position = FindFreeSpace(model, fragment.length, progress, result.forced ? 1 : safeLowest);
         progress.set(fragment.progressAfter);
-        if (position == 0) {
-            position = FallbackPosition(fragment.length, placed);
-            result.notEnoughRoom = true;
-        }
+        if (position == 0) position = FallbackPosition(fragment.length, placed);  // only when forced
         fragment.position = position;
         placed.push_back({position, fragment.length});
     }
@@ -196,8 +224,9 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report) {
     FindDmaCall(model, progress);
     progress.set(kProgressAfterDmaSearch);
 
-    // Each scan starts from the instruction the side file holds, so a ROM without an OAM
-    // page found never leaves its replacement to the next ROM of the run.
+    // The scan's findings, kept where the colour code bank has always kept them. Each scan
+    // starts from the instruction the side file holds, so a ROM without an OAM page found
+    // never leaves its replacement to the next ROM of the run.
     model.ExtraBankCode[kDmaPageInstruction] = model.ExtraBankCodeAsRead[kDmaPageInstruction];
     if (model.DmaSourceHigh != 0) {
         model.ExtraBankCode[kDmaPageOperand] = model.DmaSourceHigh;
@@ -207,31 +236,70 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report) {
     }
     model.ExtraBankCode[kDmaRoutineLow] = model.DmaCallLow;
 
-    const auto dmaHook = PositionAddress(model.DmaHookPos);
-    ReplaceCode(model, {0xCD, model.DmaCallLow, 0xFF}, {0xCD, dmaHook[0], dmaHook[1]}, progress);
+    // The DMA hook calls the game's routine itself, then goes on through CopyTail.
+    model.DmaHookCode[kDmaCallLow] = model.DmaCallLow;
+    PutAddress(model.DmaHookCode.data() + kDmaSharedOperand, model.CopyTailPos);
+    if (model.DmaCallLow != 0) {
+        // (CALL $FF00 would be the joypad register: no DMA call was found.)
+        const auto dmaHook = PositionAddress(model.DmaHookPos);
+        result.dmaCalls = ReplaceCode(model, {0xCD, model.DmaCallLow, 0xFF}, {0xCD, dmaHook[0], dmaHook[1]}, progress);
+    }
     progress.set(kProgressAfterDmaRedirect);
 
     const auto copyHook = PositionAddress(model.CopyHookPos);
-    ReplaceCode(model, {0x2A, 0x12, 0x13}, {0xCD, copyHook[0], copyHook[1]}, progress);
+    result.copyLoops = ReplaceCode(model, {0x2A, 0x12, 0x13}, {0xCD, copyHook[0], copyHook[1]}, progress);
     progress.set(kProgressEnd);
 
-    const auto copyTail = PositionAddress(model.CopyTailPos);
-    model.CopyHookCode[kCopyTailAddressInHook] = copyTail[0];
-    model.CopyHookCode[kCopyTailAddressInHook + 1] = copyTail[1];
+    PutAddress(model.CopyHookCode.data() + kCopyTailOperand, model.CopyTailPos);
+
+    // The entry hook ends by jumping where the cartridge used to go; the cartridge now enters
+    // through NOP / JP to the entry hook, whatever form its jump had.
+    model.EntryHookCode[kEntryJumpOperand] = static_cast<std::uint8_t>(result.entry.target & 0xFF);
+    model.EntryHookCode[kEntryJumpOperand + 1] = static_cast<std::uint8_t>(result.entry.target >> 8);
 
     PlaceFragment(bank0, model.EntryHookPos, model.EntryHookCode);
     PlaceFragment(bank0, model.CopyHookPos, model.CopyHookCode);
     PlaceFragment(bank0, model.CopyTailPos, model.CopyTailCode);
     PlaceFragment(bank0, model.DmaHookPos, model.DmaHookCode);
 
-    // The entry hook ends by jumping where the cartridge used to enter.
-    const int oldEntryAt = model.EntryHookPos - 1 + static_cast<int>(kOldEntryInHook);
-    bank0[oldEntryAt] = bank0[kEntryTarget];
-    bank0[oldEntryAt + 1] = bank0[kEntryTarget + 1];
-    const auto entryHook = PositionAddress(model.EntryHookPos);
-    bank0[kEntryTarget] = entryHook[0];
-    bank0[kEntryTarget + 1] = entryHook[1];
+    bank0[kEntryPoint] = kOpNop;
+    bank0[kEntryPoint + 1] = kOpJp;
+    PutAddress(bank0.data() + kEntryTarget, model.EntryHookPos);
+    model.ColourCodePlaced = true;
+    result.placed = true;
     return result;
+}
+
+std::vector<std::string> DescribeScan(const Model& model, const ScanResult& scan) {
+    std::vector<std::string> lines;
+    const auto hex = [](int value, int digits) {
+        static const char* kDigits = "0123456789ABCDEF";
+        std::string text(std::size_t(digits), '0');
+        for (int i = digits - 1; i >= 0; --i, value >>= 4) text[std::size_t(i)] = kDigits[value & 15];
+        return "$" + text;
+    };
+    const int codeLength = kCopyTailLength + kCopyHookLength + kEntryHookLength + kDmaHookLength;
+    if (!scan.placed) {
+        lines.push_back("Color code: not placed. Bank 0 ends in " + std::to_string(scan.trailingFill) +
+                        " unused bytes; the color code needs " + std::to_string(codeLength + kPlacementMargin + 1) + ".");
+        return lines;
+    }
+    const int low = std::min({model.DmaHookPos, model.EntryHookPos, model.CopyHookPos, model.CopyTailPos}) - 1;
+    const int high = std::max({model.DmaHookPos + kDmaHookLength, model.EntryHookPos + kEntryHookLength,
+                               model.CopyHookPos + kCopyHookLength, model.CopyTailPos + kCopyTailLength}) - 2;
+    lines.push_back("Color code: " + hex(low, 4) + "-" + hex(high, 4) + " of bank 0" +
+                    (scan.forced ? ", over ROM code (forced)" : ", in its unused end (" + std::to_string(scan.trailingFill) + " bytes)"));
+    lines.push_back(std::string("Entry: ") + EntryFormName(scan.entry.form) + " at $0100 to " + hex(scan.entry.target, 4) +
+                    ", reached after the color set-up");
+    if (model.DmaCallLow != 0)
+        lines.push_back("OAM DMA call: CALL " + hex(0xFF00 | model.DmaCallLow, 4) + ", " + std::to_string(scan.dmaCalls) +
+                        " in bank 0: sprites, map attributes, fades and the tile sweep follow each frame");
+    else
+        lines.push_back("OAM DMA call: none found in bank 0: sprites keep palette 0, map attributes and "
+                        "fades are not followed; tiles copied with the LCD off still get their palettes");
+    lines.push_back("Copy loops: " + std::to_string(scan.copyLoops) +
+                    " (LD A,(HL+) / LD (DE),A / INC DE): tiles and map entries they store with the LCD off get their palettes at once");
+    return lines;
 }
 
 }  // namespace dapplix

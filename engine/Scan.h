@@ -6,16 +6,31 @@
 #include <cstdint>
 #include <array>
 #include <functional>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "Binary.h"
+#include "Rom.h"
 
 namespace dapplix {
 
 inline constexpr const char* kMsgNotEnoughRoom =
     "Not enough room for color code: must overwrite ROM code\r\n"
     "ROM may not function correctly when colorized!";
+// Said instead when the colour code is not placed: nothing of the ROM is overwritten unless
+// the user asks for it.
+inline constexpr const char* kMsgNoSafeRoom =
+    "Not enough room for color code: bank 0 does not end in enough unused bytes. The color "
+    "code would have to overwrite ROM code, and the colorized ROM would most likely crash.";
+inline constexpr const char* kMsgForceQuestion =
+    "Overwrite ROM code at the end of bank 0 with the color code anyway? The colorized ROM "
+    "may not work.";
+
+// The colour code goes into the unused bytes at the end of bank 0 only: one value (0x00,
+// 0xFE or 0xFF) repeated up to the last byte. The fragments keep this many bytes away from
+// the last byte the game uses, in case its data ends in bytes of the fill value.
+constexpr int kPlacementMargin = 16;
 
 constexpr int kProgressStart = 1;
 constexpr int kProgressEnd = 100;
@@ -50,23 +65,40 @@ private:
 // 0x00, 0xFE and 0xFF are taken as unused ROM.
 bool IsFreeBlock(const std::uint8_t* bytes, std::size_t length);
 
-// Highest 1-based position P <= 16384 - length whose run is free, or 0. A found run is
-// filled with 0x01 so that later searches and replacements pass over it.
-int FindFreeSpace(Model& model, int length, ScanProgress& progress);
+// Highest 1-based position P <= 16384 - length whose run is free and starts at lowest or
+// above, or 0. A found run is filled with 0x01 so that later searches and replacements pass
+// over it.
+int FindFreeSpace(Model& model, int length, ScanProgress& progress, int lowest = 1);
 
-// Replaces every occurrence of pattern in bank 0 that starts outside 0xFE..0x14F.
-void ReplaceCode(Model& model, const std::vector<std::uint8_t>& pattern,
-                 const std::vector<std::uint8_t>& replacement, ScanProgress& progress);
+// Bytes at the end of bank 0 that repeat its last byte, when that is 0x00, 0xFE or 0xFF.
+int TrailingFill(const Bank& bank0);
+
+// Replaces every occurrence of pattern in bank 0 that starts outside 0xFE..0x14F; returns
+// how many it replaced.
+int ReplaceCode(Model& model, const std::vector<std::uint8_t>& pattern,
+                const std::vector<std::uint8_t>& replacement, ScanProgress& progress);
 
 // Sets DmaSourceHigh (nn of LD A,nn before LDH ($46),A) and DmaCallLow (xx of CALL $FFxx).
 void FindDmaCall(Model& model, ScanProgress& progress);
 
 struct ScanResult {
-    bool notEnoughRoom = false;  // some fragment went to a fallback place over ROM code
+    bool placed = false;         // bank 0 is ready for the colour code
+    bool notEnoughRoom = false;  // no safe room; unless forced, bank 0 was left as it was
+    bool forced = false;         // placed over ROM code because the caller asked for it
+    int trailingFill = 0;        // unused bytes at the end of bank 0
+    int copyLoops = 0;           // copy sequences redirected to CopyHook
+    int dmaCalls = 0;            // calls of the game's DMA routine redirected to DmaHook
+    EntryPoint entry;            // how the cartridge started before the scan
 };
 
-// The whole preparation of bank 0, reporting progress through report.
-ScanResult ScanRom(Model& model, const ScanProgressFn& report = {});
+// The whole preparation of bank 0, reporting progress through report. Without room at the
+// end of bank 0 it changes nothing and says so, unless overwriteRomCode asks for the
+// fragments to go wherever the free-byte search or the fallback places put them.
+ScanResult ScanRom(Model& model, const ScanProgressFn& report = {}, bool overwriteRomCode = false);
+
+// One line a finding, for the user: where the code goes (or why it cannot), the entry form,
+// the DMA call and the copy loops found, and what the colour ROM can colour as a result.
+std::vector<std::string> DescribeScan(const Model& model, const ScanResult& scan);
 
 // The Game Boy address of a 1-based bank-0 position, as the two bytes code holds
 // (low byte first).

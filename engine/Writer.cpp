@@ -11,6 +11,8 @@
 #include "Files.h"
 #include "Mapper.h"
 #include "Rom.h"
+#include "SideFileLayout.h"
+#include "TileDictionary.h"
 
 namespace dapplix {
 namespace {
@@ -70,6 +72,15 @@ void FillPaletteArea(Model& model) {
     }
 }
 
+void FillColourSettings(Model& model, int dictionaryParts) {
+    int used = 1;  // palette 0 is always on screen somewhere
+    for (int bank = 0; bank <= model.BankCount && bank < kMaxBanks; ++bank)
+        for (int tile = 0; tile < kTilesPerBank; ++tile) used |= 1 << (model.TilePal[bank][tile] & 7);
+    model.ExtraBankCode[sidefile::kSettingPalettesUsed] = static_cast<std::uint8_t>(used);
+    model.ExtraBankCode[sidefile::kSettingDictionaryParts] = static_cast<std::uint8_t>(dictionaryParts);
+    model.ExtraBankCode[sidefile::kSettingFlags] = 0;
+}
+
 // Writes the palette numbers of a bank's tiles into a zeroed 16 KiB table and returns
 // the sum of the bytes written.
 static std::uint64_t WritePaletteTable(const Model& model, int bank, std::uint8_t* table) {
@@ -119,10 +130,18 @@ std::vector<std::uint8_t> BuildColorRom(Model& model) {
         }
         sum += ByteSum(out, kBankSize);
     }
-    // Banks BankCount+1..32 stay zero.
+    // Banks BankCount+1..31 stay zero. Bank 32 holds the tile dictionary, bank 33 starts with
+    // the colour code (the rest of it zero: the set-up clears VRAM from there).
+    const TileDictionary dictionary = BuildTileDictionary(model);
+    std::copy(dictionary.image.begin(), dictionary.image.end(), bankStart(kDictionaryBank));
+    sum += ByteSum(dictionary.image.data(), dictionary.image.size());
     FillPaletteArea(model);
-    std::copy(model.ExtraBankCode.begin(), model.ExtraBankCode.end(), bankStart(kColorCodeBank));
-    sum += ByteSum(model.ExtraBankCode.data(), model.ExtraBankCode.size());
+    FillColourSettings(model, dictionary.parts);
+    std::uint8_t* colourBank = bankStart(kColorCodeBank);
+    std::copy(model.ExtraBankCode.begin(), model.ExtraBankCode.end(), colourBank);
+    const std::size_t rest = std::min(model.ExtraBankCodeRest.size(), sidefile::kColourCodeLimit - model.ExtraBankCode.size());
+    std::copy_n(model.ExtraBankCodeRest.begin(), rest, colourBank + model.ExtraBankCode.size());
+    sum += ByteSum(colourBank, model.ExtraBankCode.size() + rest);
     for (int bank = kFirstShownBank; bank < kMaxBanks; ++bank)
         sum += WritePaletteTable(model, bank, bankStart(bank + kPaletteTableBankBase));
 
@@ -132,6 +151,10 @@ std::vector<std::uint8_t> BuildColorRom(Model& model) {
 }
 
 bool WriteColorRom(Model& model, const std::string& path, std::string& error) {
+    if (!model.ColourCodePlaced) {
+        error = kMsgCodeNotPlaced;
+        return false;
+    }
     const auto rom = BuildColorRom(model);
     return WriteFileAtomically(path, rom, error);
 }

@@ -3,9 +3,11 @@
 namespace dapplix {
 
 void SetDefaultPals(Model& model) {
-    // Light to dark; sprites start on a bluish white so they stand out from the background.
-    constexpr std::int16_t kSprite[kColours][kComponents] = {{23, 23, 31}, {27, 27, 27}, {21, 21, 21}, {0, 0, 0}};
-    constexpr std::int16_t kBackground[kColours][kComponents] = {{31, 31, 31}, {20, 20, 20}, {9, 9, 9}, {0, 0, 0}};
+    // Light to dark, the same four greys for sprites and background: a sprite meant to blend
+    // with the background in monochrome still does in colour before the user picks colours.
+    constexpr std::int16_t kGreys[kColours][kComponents] = {{31, 31, 31}, {20, 20, 20}, {9, 9, 9}, {0, 0, 0}};
+    const auto& kSprite = kGreys;
+    const auto& kBackground = kGreys;
     for (int palette = 0; palette < kPalettes; ++palette) {
         for (int colour = 0; colour < kColours; ++colour) {
             for (int component = 0; component < kComponents; ++component) {

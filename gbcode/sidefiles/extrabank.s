@@ -1,20 +1,29 @@
-; exbnkcod.dat: the first 512 bytes of ROM bank 33 of the colour ROM (0x4000-0x41FF while
-; bank 33 is selected).
+; exbnkcod.dat: the start of ROM bank 33 of the colour ROM (0x4000- while bank 33 is selected).
 ;   0x000-0x07F  the 64 colour words, written by the program
-;   0x080-0x0FF  ColourInit, run once from ROM before the game starts, and the sprite code
-;                it copies into VRAM bank 1
-;   0x100-       the runtime, copied to WRAM bank 2 at 0xD100 and run there; it holds the
-;                two places the program patches: 0x103-0x104 (LD A,page) and 0x11B (the
-;                game's DMA routine in CALL $FFxx at 0x11A)
-;   after it     the rest of ColourInit
+;   0x080-0x0FF  ColourInit, run once from ROM before the game starts
+;   0x100-0x11F  the places the scan writes (0x103-0x104: LD A,page; 0x11A-0x11C: CALL $FFxx):
+;                kept as a record of what the scan found, not run
+;   0x120-0x12F  the settings the program writes (layout.inc, SETTING_*)
+;   0x130-0x3FF  the rest of ColourInit
+;   0x400-0x43F  the dictionary probe, copied to 0xD000 of WRAM banks 2-6
+;   0x440-       the runtime, copied to 0xD100 of WRAM bank 2
+; The program places the whole file at the start of bank 33; the rest of the bank is zero.
         .module extrabank
         .include "hardware.inc"
         .include "layout.inc"
-        .globl ColourInit, DmaRuntime, ColourMapEntry, RecordTilePalette
+        .globl ColourInit, RuntimeImageSize, ProbeStubSize
 
-RUNTIME_IN_ROM = 0x4100                  ; where the runtime's bytes lie in bank 33
-REFRESH_LAST_LINE = 152                  ; the refresh leaves the last two lines of vertical blank
-TableMarker = RUNTIME_IN_ROM + 0x1A      ; CALL (0xCD) in bank 33; a palette number 0-7 in a table bank
+PROBE_IN_ROM   = 0x4400
+RUNTIME_IN_ROM = 0x4440
+ZERO_SOURCE    = 0x5000          ; bank 33 from 0x1000 on holds nothing but zeros
+rHDMA1 = 0xFF51
+rHDMA2 = 0xFF52
+rHDMA3 = 0xFF53
+rHDMA4 = 0xFF54
+rHDMA5 = 0xFF55
+rMBC1_MODE = 0x6000
+rOPRI = 0xFF6C
+SAVED_SP = 0xC0F0                ; WRAM bank 0 before the game starts: free
 
 ; =============================================================================================
         .area _COLOUR_INIT (ABS)
@@ -23,7 +32,7 @@ TableMarker = RUNTIME_IN_ROM + 0x1A      ; CALL (0xCD) in bank 33; a palette num
 ; instruction. A and F are kept by EntryHook; BC, DE and HL are the game's to set.
 ColourInit::
 ; --- Palette RAM and VRAM refuse writes while a line is drawn: wait for vertical blank and
-;     switch the LCD off (the game's LCDC stays on the stack for the tail).
+;     switch the LCD off (the game's LCDC stays on the stack for the end).
         ldh a,(rLCDC)
         push af
         rla
@@ -34,8 +43,8 @@ ColourInit::
         xor a
         ldh (rLCDC),a
 2$:
-
-; --- The 64 colours into palette RAM; the words alternate background, sprite.
+; --- The 64 colours into palette RAM, as the shade registers' usual 0xE4 shows them; the
+;     words alternate background, sprite.
         ld hl,#PALETTE_WORDS
         ld a,#PAL_AUTO_INCREMENT
         ldh (rBCPS),a
@@ -50,243 +59,138 @@ ColourInit::
         ldh (rOCPD),a
         bit 7,l
         jr z,3$
+; --- VRAM bank 1 cleared (no tile has a record, every attribute 0) by general DMA from the
+;     zeros of bank 33, 2 KiB at a time.
+        ld a,#1
+        ldh (rVBK),a
+        ld a,#>ZERO_SOURCE
+        ldh (rHDMA1),a
+        xor a
+        ldh (rHDMA2),a
+        ldh (rHDMA4),a
+        ld b,#0x80
+4$:     ld a,b
+        ldh (rHDMA3),a
+        ld a,#0x7F              ; 128 blocks of 16 bytes
+        ldh (rHDMA5),a
+        ld a,b
+        add a,#0x08
+        ld b,a
+        cp #0xA0
+        jr nz,4$
+        xor a
+        ldh (rVBK),a
+        jp ColourInitTail
+InitHeadEnd:
+        .iif gt, InitHeadEnd - ColourInit - 0x80, .error 1
 
-; --- The runtime into WRAM bank 2, which stays in view until the tail leaves.
+; =============================================================================================
+; What the scan writes, where it has always written it. Not run: the DMA hook in bank 0 calls
+; the game's routine itself.
+        .area _SCAN_FIELDS (ABS)
+        .org 0x4100
+ScanFields:
+        .db 0x00, 0x00, 0x00
+ScanDmaPage::
+        ld a,#0x00              ; 0x103: the OAM buffer page, or LD H,A / NOP
+        .db 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00
+        .db 0x00, 0x00, 0x00, 0x00, 0x00, 0x00
+ScanDmaCall::
+        call 0xFF80             ; 0x11A: the game's DMA routine
+        .db 0x00, 0x00, 0x00
+ColourSettings::
+        .db 0x01                ; palettes in use (the program writes them)
+        .db 0x00                ; dictionary parts
+        .db 0x00                ; flags
+        .iif ne, ScanDmaPage - ScanFields - 0x03, .error 1
+        .iif ne, ScanDmaCall - ScanFields - 0x1A, .error 1
+        .iif ne, ColourSettings - ScanFields - 0x20, .error 1
+
+; =============================================================================================
+        .area _COLOUR_INIT_TAIL (ABS)
+        .org 0x4130
+ColourInitTail:
+; --- WRAM bank 2: the runtime, the probe, variables and the project's colours. Bank 2 stays
+;     in view until the end.
         ld a,#2
         ldh (rSVBK),a
         ld hl,#RUNTIME_IN_ROM
         ld de,#RUNTIME
-        ld b,#RuntimeSize
+        ld bc,#RuntimeImageSize
         call CopyBytes
-
-; --- VRAM bank 1 cleared: no tile has a palette yet and every map attribute is 0. Then the
-;     code that runs from there, in vertical blank only: the DMA call for OAM buffers at
-;     0xD000-0xDFFF (see DmaCallTemplate), followed by the sprite colouring, SpriteStep
-;     once per sprite.
-        ld a,#1
-        ldh (rVBK),a
-        ld hl,#VRAM_TILES
+        call CopyProbe
+        ld hl,#RUNTIME_VARS
+        ld b,#RUNTIME_VARS_SIZE
         xor a
-4$:     ld (hl+),a
-        ld (hl+),a
-        ld (hl+),a
-        ld (hl+),a
-        bit 5,h                 ; up to 0xA000
-        jr z,4$
-        ld hl,#DmaCallTemplate - RUNTIME + RUNTIME_IN_ROM
-        ld de,#DmaStubVram
-        ld b,#DmaCallTemplateEnd - DmaCallTemplate
-        call CopyBytes
-        .iif ne, DmaStubVram + DmaCallTemplateEnd - DmaCallTemplate - ColourSpritesVram, .error 1
-; Only MBC1 (types 1-3) reaches the palette tables. With another mapper every record stays 0,
-; so the sprite colouring and the refresh would change nothing: both become a bare RET, and
-; the DMA hook leaves the game nearly all of vertical blank.
-        ld a,(CART_TYPE)
-        cp #4
-        jr c,5$
-        ld a,#0xC9              ; RET
-        ld (RefreshAttributes),a
-        jr 7$
-5$:     ld c,#OAM_SIZE / 4
-6$:     ld hl,#SpriteStep
-        ld b,#SpriteStepEnd - SpriteStep
-        call CopyBytes
-        dec c
-        jr nz,6$
-7$:     ld a,#0xC9              ; RET
-        ld (de),a
-        xor a
-        ldh (rVBK),a
-        jp ColourInitTail
-
-; One sprite of the sprite colouring: HL at its tile in OAM, D the page of the records.
-; A monochrome game leaves attribute bits 0-3 clear (the monochrome hardware ignores them),
-; so OR puts in the palette; the DMA has just written the attribute afresh.
-SpriteStep:
-        ld e,(hl)
-        inc l
-        ld a,(de)               ; the record of the sprite's tile
-        or (hl)
-        ld (hl+),a
-        inc l
-        inc l                   ; the next sprite's tile
-SpriteStepEnd:
-InitHeadEnd:
-InitHeadSize = InitHeadEnd - ColourInit
-        .iif gt, InitHeadSize - 0x80, .error 1
-
-; =============================================================================================
-        .area _RUNTIME (ABS)
-        .org RUNTIME
-
-; --- OAM DMA (from DmaHook; WRAM bank 2 in view, the game's A in H; HL is DmaHook's to
-;     restore). Calls the game's routine, then gives every sprite its tile's palette and
-;     refreshes a slice of attributes.
-DmaRuntime::
-        ld a,h                  ; the page, when the game passes it in A
-        push de
-        push bc
-DmaPageLoad::                   ; LD A,page found in the ROM, or LD H,A / NOP (written by the program)
-        ld a,#0xC0
-        ld b,a
-        ldh a,(rIE)
-        push af
-        xor a
-        ldh (rIE),a             ; no interrupt while WRAM bank 2 or VRAM bank 1 is in view
-        ld a,b
-        sub #0xD0
-        cp #0x10                ; carry: the OAM buffer is at 0xD000-0xDFFF
-        jr nc,DmaFromWram
-        jr DmaThroughVram
-        nop
-
-; --- The call of the game's DMA routine with WRAM bank 1 in view (A for the routine comes
-;     from H). Code in WRAM bank 2 cannot switch to bank 1 under itself, so for a buffer at
-;     0xD000-0xDFFF ColourInit copies these bytes to VRAM bank 1 and the runtime calls that
-;     copy; for other buffers it enters here at DmaCallFromWram.
-DmaCallTemplate:
-        xor a
-        ldh (rSVBK),a
-DmaCallFromWram:
-        ld a,h
-DmaCallGame::                   ; CALL $FFxx, xx written by the program
-        call 0xFF80
-        ld a,#2
-        ldh (rSVBK),a
-        ret
-DmaCallTemplateEnd:
-
-DmaThroughVram:
-        ldh a,(rLCDC)           ; the VRAM copy must stay readable until the routine returns
-        rla
-        jr nc,1$
-0$:     ldh a,(rLY)
-        sub #VBLANK_FIRST_LINE
-        cp #8                   ; lines 144-151 leave more than the transfer takes
-        jr nc,0$
-1$:     ld a,#1
-        ldh (rVBK),a
-        call DmaStubVram
-        jr DmaColour
-DmaFromWram:
-        call DmaCallFromWram
-DmaColour:
-        ldh a,(rSTAT)           ; sprites and attributes only in vertical blank
-        and #3
-        dec a
-        jr nz,4$
-        inc a
-        ldh (rVBK),a            ; VRAM bank 1: the records, and the sprite code
-        ld hl,#OAM + 2
-        ld d,#>RECORDS_LOW
-        call ColourSpritesVram
-        call RefreshAttributes
-4$:     xor a
-        ldh (rVBK),a
-        pop af
-        ldh (rIE),a
-        pop bc
-        pop de
-        ret
-
-; --- The refresh: up to 16 attribute-map entries a frame, walking 0x9800-0x9FFF, so that
-;     map entries the game writes without the copy loop get their attribute. It stops at
-;     line REFRESH_LAST_LINE, leaving the rest of vertical blank to the game.
-RefreshAttributes:
-        ldh a,(rLCDC)           ; B = record page of map numbers 0-127 under the addressing in use
-        and #LCDC_TILES8000
-        ld b,#>RECORDS_HIGH
-        jr z,0$
+1$:     ld (hl+),a
         dec b
-0$:     ld hl,#RefreshPos
-        ld e,(hl)
-        inc l
-        ld a,(hl)
-        and #0x07
-        or #>VRAM_MAP0
-        ld d,a                  ; DE within 0x9800-0x9FFF whatever the variable held
-1$:     ldh a,(rLY)
-        cp #REFRESH_LAST_LINE
-        jr nc,3$
-        xor a
-        ldh (rVBK),a
-        ld a,(de)               ; the tile number, from VRAM bank 0
-        ld l,a
-        ld h,#>RECORDS_LOW
-        rla
-        jr c,2$
-        ld h,b
-2$:     ld a,#1
-        ldh (rVBK),a
-        ld a,(hl)
-        ld (de),a               ; its attribute, in VRAM bank 1
-        inc de
-        ld a,e
-        and #0x0F
         jr nz,1$
-3$:     ld hl,#RefreshPos+1
-        ld (hl),d
-        dec l
-        ld (hl),e
-        ret
-
-; --- A copied byte (from CopyTail; interrupts masked, WRAM bank 2 and VRAM bank 1 in view).
-;     HL and DE are its source and destination; BC and HL are free to use, DE must stay.
-; A tile-map entry takes the record of the tile it names.
-ColourMapEntry::
-        ld l,(hl)
-        ld h,#>RECORDS_LOW
-        bit 7,l
-        jr nz,1$                ; tiles 128-255 lie at 0x8800-0x8FFF in both addressing modes
-        ldh a,(rLCDC)
-        and #LCDC_TILES8000
-        jr nz,1$
-        inc h                   ; tiles 0-127 at 0x9000-0x97FF
-1$:     ld a,(hl)
+        ld hl,#PALETTE_WORDS    ; background p colour c at 16p+4c, sprite at +2
+        ld de,#USER_COLOURS     ; background at +8p+2c, sprite at +0x40+8p+2c
+        ld b,#32
+2$:     ld a,(hl+)
         ld (de),a
-        ret
+        inc e
+        ld a,(hl+)
+        ld (de),a
+        dec e
+        set 6,e
+        ld a,(hl+)
+        ld (de),a
+        inc e
+        ld a,(hl+)
+        ld (de),a
+        inc e
+        res 6,e
+        dec b
+        jr nz,2$
+        ld a,(COLOUR_SETTINGS + SETTING_PALETTES_USED)
+        or #1
+        ld (vPalettesUsed),a
+        ld a,(COLOUR_SETTINGS + SETTING_DICT_BANKS)
+        ld (vDictBanks),a
+        ld hl,#vBgp                     ; palette RAM shows the shades of 0xE4 now
+        ld (hl),#0xE4
+        inc l
+        ld (hl),#8
+        ld hl,#vObp0
+        ld (hl),#0xE4
+        inc l
+        ld (hl),#8
+        ld a,#>VRAM_MAP0
+        ld (vRefreshPos + 1),a
+        ld a,#>VRAM_TILES
+        ld (vSweepTile + 1),a
 
-; The first byte of a tile records the tile's palette: from the table of the bank it comes
-; from, palette 0 for a tile from anywhere else.
-RecordTilePalette::
-        ld c,#0
-        ld a,h
-        sub #0x40
-        cp #0x40
-        jr nc,2$                ; not from the switchable ROM window
+; --- The dictionary: parts of 4 KiB from ROM bank 32 into WRAM banks 3-6.
+        ld a,(COLOUR_SETTINGS + SETTING_DICT_BANKS)
+        and a
+        jr z,DictDone
+        ld c,a
         ld a,(CART_TYPE)
         cp #4
-        jr nc,2$                ; tables are reached through MBC1's bank bit 5 (types 1-3)
+        jr nc,DictMbc3
+; MBC1: in its mode 1 the 0x0000-0x3FFF window shows bank 32 (bit 5 is already set), while
+; 0x4000-0x7FFF keeps bank 33. Interrupts are still off.
         ld a,#1
-        ld (MBC_HIGH_BITS),a    ; bank b+32 is bank b's palette table
-        ld a,(TableMarker)
-        cp #8
-        jr nc,1$                ; bank 33 stands where bank 1's table would be: bank 1 has none
-        ld c,(hl)
-1$:     xor a
-        ld (MBC_HIGH_BITS),a
-2$:     ld a,d                  ; record of VRAM tile (DE - 0x8000) / 16
-        and #0x0F
-        or e
-        swap a
-        ld l,a
-        ld h,#>RECORDS_LOW
-        bit 4,d
-        jr z,3$
-        inc h                   ; tiles at 0x9000-0x97FF: RECORDS_HIGH
-3$:     ld (hl),c
-        ret
-RuntimeEnd:
-RuntimeSize = RuntimeEnd - DmaRuntime
+        ld (rMBC1_MODE),a
+        ld hl,#0x0000
+        call CopyDictionary
+        xor a
+        ld (rMBC1_MODE),a
+        jr DictDone
+; MBC3: bank 32 is selected directly, at 0x4000, so the copy runs from WRAM bank 0.
+DictMbc3:
+        push bc
+        ld hl,#DictCopyTemplate
+        ld de,#0xC000
+        ld bc,#DictCopyTemplateEnd - DictCopyTemplate
+        call CopyBytes
+        pop bc
+        ld hl,#0x4000
+        call 0xC000
+DictDone:
 
-        .iif ne, DmaPageLoad - DmaRuntime - 0x03, .error 1
-        .iif ne, DmaCallGame - DmaRuntime - 0x1A, .error 1
-
-; =============================================================================================
-; The rest of ColourInit, stored in bank 33 after the runtime's bytes.
-        .area _COLOUR_INIT_TAIL (ABS)
-        .org RUNTIME_IN_ROM + RuntimeSize
-ColourInitTail:
 ; --- LCD back as the game had it, then vertical blank again, where the boot ROM leaves a game.
         pop af
         ldh (rLCDC),a
@@ -297,30 +201,166 @@ ColourInitTail:
         jr nz,7$
 8$:
 
+; --- Sprites drawn over each other as on a monochrome Game Boy (by X coordinate, not by OAM
+;     index); a game that reads the register to tell the hardware apart also sees this.
+        ld a,#1
+        ldh (rOPRI),a
+; --- The boot ROM's A and F of a monochrome Game Boy for EntryHook to pop (A = 0x01, flags
+;     Z, H and C set), below this routine's return address.
+        ld hl,#2
+        add hl,sp
+        ld (hl),#0xB0
+        inc hl
+        ld (hl),#0x01
 ; --- Leave through WRAM 0xC000: code in bank 33 cannot bring back ROM bank 1 under itself.
         ld hl,#LeaveTemplate
         ld de,#0xC000
-        ld b,#LeaveTemplateEnd - LeaveTemplate
+        ld bc,#LeaveTemplateEnd - LeaveTemplate
         call CopyBytes
         jp 0xC000
 
+; BC bytes from HL to DE.
 CopyBytes:
         ld a,(hl+)
         ld (de),a
         inc de
-        dec b
+        dec bc
+        ld a,b
+        or c
         jr nz,CopyBytes
         ret
 
-; Run at 0xC000: ROM bank 1 and WRAM bank 1, as the game expects them at its entry.
+; The probe into 0xD000 of the WRAM bank in view.
+CopyProbe:
+        ld hl,#PROBE_IN_ROM
+        ld de,#PROBE_STUB
+        ld bc,#ProbeStubSize
+        jr CopyBytes
+
+; C parts of 4 KiB from HL (bank 32 in view) into WRAM banks 3, 4...; WRAM bank 2 again at
+; the end. Pops two bytes at a time: 4.7 cycles a byte.
+CopyDictionary:
+        ld a,#DICT_FIRST_BANK
+1$:     ldh (rSVBK),a
+        push af
+        push bc
+        ld (SAVED_SP),sp
+        ld sp,hl
+        ld hl,#DICT_SLOT_BASE
+2$:     .rept 8
+        pop de
+        ld (hl),e
+        inc l
+        ld (hl),d
+        inc l
+        .endm
+        jr nz,2$
+        inc h
+        ld a,h
+        cp #>(DICT_SLOT_BASE + 0x1000)
+        jr nz,2$
+        ld hl,#0
+        add hl,sp               ; where the next part starts
+        ld a,(SAVED_SP)
+        ld e,a
+        ld a,(SAVED_SP + 1)
+        ld d,a
+        ld b,h
+        ld c,l
+        ld h,d
+        ld l,e
+        ld sp,hl
+        ld h,b
+        ld l,c
+        pop bc
+        push hl
+        push bc
+        call CopyProbe
+        pop bc
+        pop hl
+        pop af
+        inc a
+        dec c
+        jr nz,1$
+        ld a,#2
+        ldh (rSVBK),a
+        ret
+
+; Run at 0xC000 for MBC3: bank 32 at 0x4000 during the copy, then bank 33 again. CopyProbe
+; reads bank 33, so the probe is put in place afterwards, from bank 33.
+DictCopyTemplate:
+        push bc
+        ld a,#DICT_ROM_BANK
+        ld (MBC_ROM_BANK),a
+        ld a,#DICT_FIRST_BANK
+1$:     ldh (rSVBK),a
+        push af
+        push bc
+        ld (SAVED_SP),sp
+        ld sp,hl
+        ld hl,#DICT_SLOT_BASE
+2$:     .rept 8
+        pop de
+        ld (hl),e
+        inc l
+        ld (hl),d
+        inc l
+        .endm
+        jr nz,2$
+        inc h
+        ld a,h
+        cp #>(DICT_SLOT_BASE + 0x1000)
+        jr nz,2$
+        ld hl,#0
+        add hl,sp
+        ld a,(SAVED_SP)
+        ld e,a
+        ld a,(SAVED_SP + 1)
+        ld d,a
+        ld b,h
+        ld c,l
+        ld h,d
+        ld l,e
+        ld sp,hl
+        ld h,b
+        ld l,c
+        pop bc
+        pop af
+        inc a
+        dec c
+        jr nz,1$
+        ld a,#COLOUR_BANK_LOW
+        ld (MBC_ROM_BANK),a
+        pop bc
+        ld a,#DICT_FIRST_BANK   ; the probe into each part, now that bank 33 is back
+3$:     ldh (rSVBK),a
+        push af
+        push bc
+        call CopyProbe
+        pop bc
+        pop af
+        inc a
+        dec c
+        jr nz,3$
+        ld a,#2
+        ldh (rSVBK),a
+        ret
+DictCopyTemplateEnd:
+
+; Run at 0xC000: ROM bank 1 and WRAM bank 1, and the registers the monochrome Game Boy's
+; boot ROM leaves (EntryHook pops AF = 0x01B0 from the stack ColourInit prepared): the game
+; must take the paths it takes on a monochrome Game Boy, not ones it keeps for colour
+; hardware, which would fight the colour code.
 LeaveTemplate:
         ld a,#1
         ld (MBC_ROM_BANK),a
         xor a
         ld (MBC_HIGH_BITS),a
         ldh (rSVBK),a
+        ld bc,#0x0013
+        ld de,#0x00D8
+        ld hl,#0x014D
         ret
 LeaveTemplateEnd:
 ColourInitTailEnd:
-BytesAfterRuntimeStart = RuntimeSize + ColourInitTailEnd - ColourInitTail
-        .iif gt, BytesAfterRuntimeStart - 0x100, .error 1
+        .iif gt, ColourInitTailEnd - ColourInitTail - (PROBE_IN_ROM - 0x4130), .error 1

@@ -1,0 +1,33 @@
+// Places in the side files' code that the scan and the writer fill in. The assembly in
+// gbcode/sidefiles checks each place against its own labels, and the layout test checks
+// the built side files against these numbers, so the three cannot drift apart.
+#pragma once
+
+#include <cstddef>
+
+namespace dapplix::sidefile {
+
+// EntryHookCode: JP to the game's own entry, operand at 16-17.
+constexpr std::size_t kEntryJumpOperand = 16;
+// DmaHookCode: CALL $FFxx of the game's DMA routine (xx at 1), then JP to Shared (CopyTail),
+// operand at 6-7.
+constexpr std::size_t kDmaCallLow = 1;
+constexpr std::size_t kDmaSharedOperand = 6;
+// CopyHookCode: JP to CopyTail, operand at 26-27.
+constexpr std::size_t kCopyTailOperand = 26;
+
+// ExtraBankCode (bank 33 from 0x4000): what the scan found, kept as a record.
+constexpr std::size_t kDmaPageInstruction = 0x103;  // LD A,nn with nn = the OAM buffer page
+constexpr std::size_t kDmaPageOperand = 0x104;
+constexpr std::size_t kDmaRoutineLow = 0x11B;       // CALL $FFxx at 0x11A
+// Settings the writer fills in for the runtime.
+constexpr std::size_t kSettings = 0x120;
+constexpr std::size_t kSettingPalettesUsed = kSettings + 0;  // bit p: some tile has palette p
+constexpr std::size_t kSettingDictionaryParts = kSettings + 1;  // 0, 1, 2 or 4 parts of 4 KiB
+constexpr std::size_t kSettingFlags = kSettings + 2;
+
+// The colour code in bank 33 ends before this offset; the writer leaves the rest of the bank
+// zero, and the set-up clears VRAM bank 1 from there.
+constexpr std::size_t kColourCodeLimit = 0x1000;
+
+}  // namespace dapplix::sidefile

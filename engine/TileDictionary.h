@@ -1,0 +1,59 @@
+// The colour ROM recognises a tile by its 16 bytes, however the game gets it into VRAM: the
+// writer records every tile that has a palette in a dictionary (a hash table the runtime
+// copies into WRAM banks 3-6), and the runtime hashes VRAM tiles the same way and looks them
+// up. This is the program's half: the hash, the table and the rule for tiles whose bytes
+// were given more than one palette.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "Binary.h"
+
+namespace dapplix {
+
+// The runtime's hash of a tile's 16 bytes (gbcode/sidefiles/runtime.s, IdentifyTile), a row
+// at a time: b = rlc(b + low), c = rlc((c ^ high) + b), d = rlc(d + c), e = e + (d ^ b).
+struct TileHash {
+    std::uint8_t b = 0, c = 0, d = 0, e = 0;
+};
+TileHash HashTile(const std::uint8_t* bytes);
+
+constexpr int kDictionaryPartBytes = 4096;       // one WRAM bank
+constexpr int kDictionarySlotsPerPart = 2048;    // two bytes a slot
+constexpr int kDictionaryReservedSlots = 32;     // 0xD000-0xD03F hold the probe code
+constexpr int kDictionaryMaxParts = 4;           // WRAM banks 3-6
+// A part is filled to three quarters at most, so that a lookup finds an empty slot soon.
+constexpr int kDictionaryEntriesPerPart = (kDictionarySlotsPerPart - kDictionaryReservedSlots) * 3 / 4;
+
+// One distinct tile image that tiles with a palette show, and the palette it gets.
+struct DictionaryTile {
+    TileImage image{};
+    std::uint8_t palette = 0;     // the palette given most often; a tie goes to the lower number
+    int tiles = 0;                // tiles of the ROM with these bytes and a palette
+    bool ambiguous = false;       // some of them were given another palette
+    int firstBank = 0, firstTile = 0;
+};
+
+// Every distinct image of a tile with palette 1-7 (the edited image where the tile is
+// edited), in order of first appearance (bank, then tile). Tiles without a palette do not
+// count: palette 0 is what every tile has until it is given one.
+std::vector<DictionaryTile> CollectDictionaryTiles(const Model& model);
+
+struct TileDictionary {
+    std::vector<std::uint8_t> image;  // parts x 4096 bytes, as ROM bank 32 holds it
+    int parts = 0;                    // 0 when no tile has a palette
+    int entries = 0;                  // distinct images recorded
+    int ambiguous = 0;                // of those, images given more than one palette
+    int leftOut = 0;                  // images that did not fit (the rarest are left out)
+};
+
+// The hash table for the runtime. Part k of the image goes to WRAM bank 3 + k at 0xD000.
+TileDictionary BuildTileDictionary(const Model& model);
+
+// The palette the table gives a tile image: what the runtime's lookup finds (0 = none).
+int LookUpTile(const TileDictionary& dictionary, const std::uint8_t* bytes);
+
+}  // namespace dapplix
