@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "TestRoms.h"
 
 #include <fstream>
 #include <random>
@@ -6,13 +6,16 @@
 
 #include "engine/CodeFiles.h"
 #include "engine/Rom.h"
-#include "project/Palette.h"
+#include "engine/Palette.h"
 
 namespace dapplix::testing {
 
 std::vector<std::uint8_t> MakeRom(const RomShape& shape) {
     std::vector<std::uint8_t> rom(std::size_t(shape.banks) * kBankSize, shape.fill);
+    std::mt19937 random(7);
+    for (std::size_t i = kBankSize; i < rom.size(); ++i) rom[i] = static_cast<std::uint8_t>(random());
     for (int bank = 0; bank < shape.banks; ++bank) rom[std::size_t(bank) * kBankSize] = static_cast<std::uint8_t>(bank);
+    std::fill_n(rom.begin() + kBankSize - shape.freeTail, shape.freeTail, 0xFF);
     // Entry: NOP; JP $0150 — the usual first bytes of a cartridge.
     rom[0x100] = 0x00;
     rom[kEntryOpcode] = shape.entryOpcode;
@@ -64,14 +67,24 @@ std::vector<std::uint8_t> MakeExtraBankCodeFile() {
     return file;
 }
 
-std::unique_ptr<Model> MakeModel() {
-    ScratchDir dir;
+void WriteSideFiles(const std::filesystem::path& dir) {
     WriteFile(dir / kBank0CodeFile, MakeBank0CodeFile());
     WriteFile(dir / kExtraBankCodeFile, MakeExtraBankCodeFile());
+}
+
+std::unique_ptr<Model> MakeModel() {
+    ScratchDir dir;
+    WriteSideFiles(dir.path());
     auto model = std::make_unique<Model>();
     std::string fatal;
     if (!LoadCodeFiles(*model, {dir.path().string()}, fatal)) throw std::runtime_error(fatal);
     SetDefaultPals(*model);
+    return model;
+}
+
+std::unique_ptr<Model> LoadedModel(const RomShape& shape) {
+    auto model = MakeModel();
+    if (!LoadRomBytes(*model, MakeRom(shape)).ok) throw std::runtime_error("test ROM refused");
     return model;
 }
 

@@ -1,4 +1,4 @@
-// ROM images, side files and scratch folders for the engine tests.
+// ROM images, side files and scratch folders, for the engine and the widget tests alike.
 #pragma once
 
 #include <cstdint>
@@ -19,11 +19,12 @@ struct RomShape {
     std::uint8_t colorFlag = 0x00;
     std::uint8_t entryOpcode = 0xC3;
     const char* title = "TESTROM";
-    std::uint8_t fill = 0x11;    // bank bytes other than the header: "used", never free
+    std::uint8_t fill = 0x11;    // bank 0's bytes other than the header: "used", never free
+    int freeTail = 0;            // bytes at the end of bank 0 left free (0xFF) for the scan
 };
 
-// A ROM image as a file would hold it. Bank b's bytes (outside bank 0's header) hold
-// fill, except that each bank's first byte is its number, so banks can be told apart.
+// A ROM image as a file would hold it. Banks 1 and up hold seeded random bytes, so every
+// tile differs; each bank's first byte is its number, so banks can be told apart.
 std::vector<std::uint8_t> MakeRom(const RomShape& shape = {});
 
 // Writes bytes to a file, creating folders as needed.
@@ -36,8 +37,14 @@ std::vector<std::uint8_t> ReadFile(const std::filesystem::path& path);
 std::vector<std::uint8_t> MakeBank0CodeFile();
 std::vector<std::uint8_t> MakeExtraBankCodeFile();
 
+// Writes the two side files into dir.
+void WriteSideFiles(const std::filesystem::path& dir);
+
 // A model with the recognisable side files loaded and the default palettes set.
 std::unique_ptr<Model> MakeModel();
+
+// MakeModel with a ROM of this shape loaded (the scan not run).
+std::unique_ptr<Model> LoadedModel(const RomShape& shape = {});
 
 // A fresh folder under the system's temporary folder, removed when the object goes.
 class ScratchDir {
