@@ -1,7 +1,5 @@
-// The 64-bank colour ROM: layout, palette area, tables, redrawn tiles, checksums, writing.
+// The 64-bank colour ROM: layout, palette area, tables, redrawn tiles and checksums.
 #include <gtest/gtest.h>
-
-#include <filesystem>
 
 #include "TestRoms.h"
 #include "engine/Rom.h"
@@ -12,7 +10,6 @@ namespace dapplix {
 namespace {
 
 using namespace dapplix::testing;
-using Bytes = std::vector<std::uint8_t>;
 
 std::size_t NonZero(const Bytes& rom, int firstBank, std::size_t length) {
     const auto from = rom.begin() + std::ptrdiff_t(firstBank) * kBankSize;
@@ -62,23 +59,6 @@ TEST(BuildColorRom, LaysOutBanksPalettesTablesRedrawnTilesAndChecksums) {
     for (std::size_t i = 0; i < rom.size(); ++i) total += (i == kGlobalChecksum || i == kGlobalChecksum + 1) ? 0 : rom[i];
     EXPECT_EQ(rom[kGlobalChecksum] * 256 + rom[kGlobalChecksum + 1], total & 0xFFFF);
     EXPECT_EQ(BuildColorRom(*model), rom);  // writing twice gives the same file
-}
-
-TEST(WriteColorRom, ReplacesAnOldFileWholeOrLeavesEverythingAsItWas) {
-    auto model = LoadedModel();
-    ScratchDir dir;
-    WriteFile(dir / "out.gbc", Bytes(3 * kColorRomSize, 0xEE));  // longer than the new file
-    std::string error;
-    ASSERT_TRUE(WriteColorRom(*model, (dir / "out.gbc").string(), error)) << error;
-    EXPECT_EQ(ReadFile(dir / "out.gbc"), BuildColorRom(*model));
-    WriteFile(dir / "plain-file", {1, 2, 3});
-    std::filesystem::create_directory(dir / "folder.gbc");
-    for (const auto& path : {dir / "no-such-folder" / "out.gbc", dir / "folder.gbc", dir / "plain-file" / "out.gbc"}) {
-        EXPECT_FALSE(WriteColorRom(*model, path.string(), error)) << path;
-        EXPECT_NE(error.find(path.string()), std::string::npos) << error;
-    }
-    EXPECT_EQ(ReadFile(dir / "plain-file"), (Bytes{1, 2, 3}));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3);  // no temporary file left
 }
 
 }  // namespace

@@ -11,8 +11,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <functional>
-
 #include "TestRoms.h"
 #include "dialogs/frmFile.h"
 #include "editing/frmPixelSwitch.h"
@@ -20,7 +18,6 @@
 #include "engine/Bits.h"
 #include "engine/Mapper.h"
 #include "engine/ProjectFile.h"
-#include "engine/Rom.h"
 #include "project/frmEditCol.h"
 #include "view/frmMain.h"
 #include "widgets/Messages.h"
@@ -54,8 +51,7 @@ void WhenShown(std::function<void(T*)> act) {
             if (auto* dialog = qobject_cast<T*>(widget); dialog && dialog->isVisible()) {
                 timer->deleteLater();
                 timer->stop();
-                act(dialog);
-                return;
+                return act(dialog);
             }
     });
     timer->start(10);
@@ -69,6 +65,9 @@ void Mouse(ViewCanvas* area, QEvent::Type type, QPoint pos, Qt::MouseButton butt
     QApplication::sendEvent(area, &event);
 }
 
+template <typename T>
+T* Child(QWidget* parent, const char* name) { return parent->findChild<T*>(name); }
+
 class WindowTests : public QObject {
     Q_OBJECT
     ScratchDir dir;
@@ -77,25 +76,22 @@ class WindowTests : public QObject {
     ScriptedMessages messages;
     ViewCanvas* picTiles = nullptr;
 
-    template <typename T>
-    T* Child(const char* name) const { return window->findChild<T*>(name); }
-
-    // The screen pixel of tile pixel (x, y) of a cell is what its palette makes of its value.
-    void ExpectCellShows(int column, int row, int bank = 2) const {
-        const int tile = PageTile(0, column, row);
-        const TileImage image = DisplayTile(*model, bank, tile);
-        // The second screen pixel each way: the selection frame and the grid lines lie on
-        // the cell's outer pixels.
-        for (int y = 0; y < 7; ++y)
-            for (int x = 0; x < 7; ++x)
-                QCOMPARE(picTiles->image().pixel(16 * column + 2 * x + 1, 16 * row + 2 * y + 1),
-                         QRgb(ScreenColour(*model, window->View(), TilePixel(image, x, y), model->TilePal[bank][tile])));
+    bool Open(const RomShape& shape, const char* name = "game.gb") {
+        WriteFile(dir / name, MakeRom(shape));
+        messages.log.clear();
+        return window->LoadRomFile(QString::fromStdString((dir / name).string()));
     }
 
-    void Select(QPoint from, QPoint to) {
-        Mouse(picTiles, QEvent::MouseButtonPress, from * 16);
-        Mouse(picTiles, QEvent::MouseMove, to * 16);
-        Mouse(picTiles, QEvent::MouseButtonRelease, to * 16);
+    // Each tile pixel of the cell shows its value in the tile's palette (read at the second
+    // screen pixel each way: the selection frame and the grid lines lie on the outer ones).
+    void ExpectCellShows(int column, int row) const {
+        const int tile = PageTile(0, column, row);
+        const TileImage image = DisplayTile(*model, 2, tile);
+        for (int pixel = 0; pixel < 49; ++pixel) {
+            const int x = pixel % 7, y = pixel / 7;
+            QCOMPARE(picTiles->image().pixel(16 * column + 2 * x + 1, 16 * row + 2 * y + 1),
+                     QRgb(ScreenColour(*model, window->View(), TilePixel(image, x, y), model->TilePal[2][tile])));
+        }
     }
 
 private slots:
@@ -104,104 +100,91 @@ private slots:
             model->Pals[kSpriteSet][3][colour] = {std::int16_t(colour * 8), 31, std::int16_t(31 - colour * 8)};
         window = std::make_unique<frmMain>(*model);
         window->show();
-        picTiles = Child<ViewCanvas>("picTiles");
-        messages.log.clear();
+        picTiles = Child<ViewCanvas>(window.get(), "picTiles");
     }
 
     void openingARomShowsItsFirstPageOrWhyNot() {
-        WriteFile(dir / "small.gb", MakeRom({.banks = 2}));
-        QVERIFY(!window->LoadRomFile(QString::fromStdString((dir / "small.gb").string())));
+        QVERIFY(!Open({.banks = 2}));
         QCOMPARE(messages.log, QStringList({QString("Error: ") + kMsgRomTooSmall, "Error: Couldn't load ROM"}));
-        QVERIFY(!Child<QSlider>("sldBank")->isEnabled());
-
-        WriteFile(dir / "game.gb", MakeRom({.cartridgeType = 0x11, .freeTail = 300}));
-        messages.log.clear();
-        QVERIFY(window->LoadRomFile(QString::fromStdString((dir / "game.gb").string())));
-        QCOMPARE(window->windowTitle(), QString("Dapplix - TESTROM"));
+        QVERIFY(!Child<QSlider>(window.get(), "sldBank")->isEnabled());
+        QVERIFY(Open({.cartridgeType = 0x11, .freeTail = 300}));
         QCOMPARE(messages.log, QStringList({QString("Warning: ") + kMsgMbc3PaletteZero}));
-        QCOMPARE(Child<QSlider>("sldBank")->value(), 2);
-        QVERIFY(Child<QSlider>("sldBank")->isEnabled());
+        QCOMPARE(window->windowTitle(), QString("Dapplix - TESTROM"));
+        QCOMPARE(Child<QSlider>(window.get(), "sldBank")->value(), 2);
         QCOMPARE(model->RomBank[0][kColorFlag], 0xC0);  // scanned
         ExpectCellShows(0, 0);
         ExpectCellShows(15, 15);
     }
 
-    void paletteButtonAndPixelSwitchWorkOnTheSelection() {
-        QVERIFY(window->LoadRomFile(QString::fromStdString((dir / "game.gb").string())));
-        Select({2, 3}, {1, 1});
-        Child<QRadioButton>("optPal3")->click();
-        for (int row = 0; row < 4; ++row)
-            for (int column = 0; column < 4; ++column) {
-                const bool inside = column >= 1 && column <= 2 && row >= 1 && row <= 3;
-                QCOMPARE(model->TilePal[2][PageTile(0, column, row)], std::int16_t(inside ? 3 : 0));
-                ExpectCellShows(column, row);
-            }
-        QCOMPARE(Child<QLabel>("lblStatus")->text(), QString());
-        QVERIFY(Child<QRadioButton>("optPal3")->isChecked());
+    void theSelectionsToolsChangeTheWorkAndTheScreen() {
+        QVERIFY(Open({.freeTail = 300}));
+        Mouse(picTiles, QEvent::MouseButtonPress, {32, 48});
+        Mouse(picTiles, QEvent::MouseMove, {16, 16});
+        Mouse(picTiles, QEvent::MouseButtonRelease, {16, 16});
+        Child<QRadioButton>(window.get(), "optPal3")->click();
+        for (int cell = 0; cell < 16; ++cell) {
+            const int column = cell % 4, row = cell / 4, inside = column >= 1 && column <= 2 && row >= 1 && row <= 3;
+            QCOMPARE(model->TilePal[2][PageTile(0, column, row)], std::int16_t(inside ? 3 : 0));
+            ExpectCellShows(column, row);
+        }
+        QCOMPARE(Child<QLabel>(window.get(), "lblStatus")->text(), QString());
 
-        const TileImage before = DisplayTile(*model, 2, PageTile(0, 1, 1));
-        WhenShown<frmPixelSwitch>([](frmPixelSwitch* dialog) {
-            Mouse(dialog->findChild<ViewCanvas*>("picCols"), QEvent::MouseButtonRelease, {3 * 24 + 5, 5}, Qt::RightButton);
-            dialog->findChild<QPushButton*>("cmdOkay")->click();
-        });
-        Child<QPushButton>("cmdPixelSwitch")->click();
-        TileImage expected = before;
+        TileImage expected = DisplayTile(*model, 2, PageTile(0, 2, 3));
         SwitchTilePixels(expected, 0, 3);
-        QCOMPARE(DisplayTile(*model, 2, PageTile(0, 1, 1)), expected);
-        ExpectCellShows(1, 1);
+        WhenShown<frmPixelSwitch>([](frmPixelSwitch* dialog) {
+            Mouse(Child<ViewCanvas>(dialog, "picCols"), QEvent::MouseButtonRelease, {3 * 24 + 5, 5}, Qt::RightButton);
+            Child<QPushButton>(dialog, "cmdOkay")->click();
+        });
+        Child<QPushButton>(window.get(), "cmdPixelSwitch")->click();
+        QCOMPARE(DisplayTile(*model, 2, PageTile(0, 2, 3)), expected);
         ExpectCellShows(2, 3);
-    }
 
-    void tileAndColourEditorsStoreTheirResultAndRedraw() {
-        QVERIFY(window->LoadRomFile(QString::fromStdString((dir / "game.gb").string())));
-        Select({4, 5}, {4, 5});
-        const int colour = (TilePixel(DisplayTile(*model, 2, PageTile(0, 4, 5)), 6, 7) + 1) % kColours;
+        const int tile = PageTile(0, 4, 5), colour = (TilePixel(DisplayTile(*model, 2, tile), 6, 7) + 1) % kColours;
+        Mouse(picTiles, QEvent::MouseButtonPress, {4 * 16, 5 * 16});
+        Mouse(picTiles, QEvent::MouseButtonRelease, {4 * 16, 5 * 16});
         WhenShown<frmTileEdit>([colour](frmTileEdit* dialog) {
-            Mouse(dialog->findChild<ViewCanvas*>("picCols"), QEvent::MouseButtonRelease, {5, colour * 32 + 5});
-            Mouse(dialog->findChild<ViewCanvas*>("picTileEdit"), QEvent::MouseButtonPress, {24 * 6 + 3, 24 * 7 + 3});
-            dialog->findChild<QPushButton*>("cmdOkay")->click();
+            Mouse(Child<ViewCanvas>(dialog, "picCols"), QEvent::MouseButtonRelease, {5, colour * 32 + 5});
+            Mouse(Child<ViewCanvas>(dialog, "picTileEdit"), QEvent::MouseButtonPress, {24 * 6 + 3, 24 * 7 + 3});
+            Child<QPushButton>(dialog, "cmdOkay")->click();
         });
         Mouse(picTiles, QEvent::MouseButtonDblClick, {4 * 16 + 3, 5 * 16 + 3});
-        QCOMPARE(TilePixel(DisplayTile(*model, 2, PageTile(0, 4, 5)), 6, 7), colour);
-        QVERIFY(model->TileEdited[2][PageTile(0, 4, 5)]);
+        QCOMPARE(TilePixel(DisplayTile(*model, 2, tile), 6, 7), colour);
+        QVERIFY(model->TileEdited[2][tile]);
         ExpectCellShows(4, 5);
 
         WhenShown<frmEditCol>([](frmEditCol* dialog) {
-            dialog->findChild<QSlider*>("sldRed")->setValue(31);
-            dialog->findChild<QPushButton*>("cmdOkay")->click();
+            Child<QSlider>(dialog, "sldRed")->setValue(31);
+            Child<QPushButton>(dialog, "cmdOkay")->click();
         });
-        Mouse(Child<ViewCanvas>("picPals"), QEvent::MouseButtonRelease, {16 * 2 + 3, 16 * 0 + 3});
+        Mouse(Child<ViewCanvas>(window.get(), "picPals"), QEvent::MouseButtonRelease, {16 * 2 + 3, 3});
         QCOMPARE(model->Pals[kSpriteSet][0][2][0], std::int16_t(31));
-        QCOMPARE(Child<ViewCanvas>("picPals")->image().pixel(16 * 2 + 3, 3), QRgb(ScreenColour(*model, window->View(), 2, 0)));
+        QCOMPARE(Child<ViewCanvas>(window.get(), "picPals")->image().pixel(16 * 2 + 3, 3),
+                 QRgb(ScreenColour(*model, window->View(), 2, 0)));
         ExpectCellShows(0, 0);
     }
 
     void projectsGoThroughTheChooserAndRefusalsAreShownInOrder() {
-        QVERIFY(window->LoadRomFile(QString::fromStdString((dir / "game.gb").string())));
+        QVERIFY(Open({.freeTail = 300}));
         model->TilePal[2][7] = 5;
-        auto choose = [this](const char* name) {
+        auto choose = [this](const char* name, const char* menu) {
             WhenShown<frmFile>([this, name](frmFile* chooser) {
                 chooser->OpenDirectory(QString::fromStdString(dir.path().string()));
-                chooser->findChild<QLineEdit*>("txtFileName")->setText(name);
-                chooser->findChild<QPushButton*>("cmdOkay")->click();
+                Child<QLineEdit>(chooser, "txtFileName")->setText(name);
+                Child<QPushButton>(chooser, "cmdOkay")->click();
             });
+            Child<QAction>(window.get(), menu)->trigger();
         };
-        choose("work");
-        Child<QAction>("mnuFileSavegbp")->trigger();
-        std::vector<std::uint8_t> expected;
+        choose("work", "mnuFileSavegbp");
+        Bytes expected;
         std::string error;
-        QVERIFY(EncodeGbp(*model, expected, error));
-        QVERIFY(ReadFile(dir / "work.gbp") == expected);
+        QVERIFY(EncodeGbp(*model, expected, error) && ReadFile(dir / "work.gbp") == expected);
 
         WriteFile(dir / "bad.gbp", {'D', 'A', 'P', 'P', 'L', 'E', 'X', 'P', 'R', 'J', 2, 0});
-        messages.log.clear();
-        choose("bad.gbp");
-        Child<QAction>("mnuFileLoadgbp")->trigger();
+        choose("bad.gbp", "mnuFileLoadgbp");
         QCOMPARE(messages.log, QStringList({"Error: Not a valid Gbp file!", "Error: Unsupported Gbp version!",
                                             "Error: Couldn't Load Gbp File!"}));
         model->TilePal[2][7] = 0;
-        choose("work.gbp");
-        Child<QAction>("mnuFileLoadgbp")->trigger();
+        choose("work.gbp", "mnuFileLoadgbp");
         QCOMPARE(model->TilePal[2][7], std::int16_t(5));
         ExpectCellShows(7, 0);
 
