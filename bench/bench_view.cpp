@@ -94,7 +94,8 @@ void BM_PaintPageOnly(benchmark::State& state) {
     TilePainter painter;
     for (int palette = 0; palette < kPalettes; ++palette) {
         std::array<QRgb, kColours> colours{};
-        for (int value = 0; value < kColours; ++value) colours[value] = PalToRgb(*page.model, kSpriteSet, kDimScale, value, palette);
+        for (int value = 0; value < kColours; ++value)
+            colours[value] = PalToRgb(*page.model, kSpriteSet, kDimScale, value, palette);
         painter.SetPalette(palette, colours);
     }
     QImage image(256, 256, QImage::Format_RGB32);
