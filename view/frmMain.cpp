@@ -599,7 +599,9 @@ void frmMain::ChangePal(int ChangeNewPal) {
 }
 
 void frmMain::SwitchPixels(int a, int b) {
-    WorkOverSelection([&](const TileRect& rect, const CellSteps& steps) { dapplix::SwitchPixels(model_, rect, a, b, steps); });
+    WorkOverSelection([&](const TileRect& rect, const CellSteps& steps) {
+        dapplix::SwitchPixels(model_, rect, a, b, steps);
+    });
 }
 
 void frmMain::WorkOverSelection(const std::function<void(const TileRect&, const CellSteps&)>& work) {
