@@ -1,6 +1,7 @@
 // dapplix-cli: the engine of the window program for scripts and batch work.
 //   dapplix-cli check ROM.gb
 //   dapplix-cli colorize ROM.gb -o OUT.gbc [--project P.gbp]
+//   dapplix-cli palette|switch ROM.gb BANK PAGE X1 Y1 X2 Y2 ... -o OUT.gbp [--project P.gbp]
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -10,11 +11,10 @@
 
 #include "engine/Binary.h"
 #include "engine/CodeFiles.h"
+#include "engine/Flows.h"
+#include "engine/Palette.h"
 #include "engine/Rom.h"
-#include "engine/Scan.h"
 #include "engine/Writer.h"
-#include "project/Palette.h"
-#include "project/ProjectFile.h"
 
 namespace {
 
@@ -32,15 +32,27 @@ void PrintUsage(std::ostream& out) {
            "  dapplix-cli colorize ROM.gb -o OUT.gbc [--project PROJECT.gbp]\n"
            "      Prepares the ROM, applies the project's palettes and redrawn tiles if one is\n"
            "      given, and writes the 1 MiB Game Boy Color ROM.\n"
+           "  dapplix-cli palette ROM.gb BANK PAGE X1 Y1 X2 Y2 N -o OUT.gbp [--project PROJECT.gbp]\n"
+           "  dapplix-cli switch ROM.gb BANK PAGE X1 Y1 X2 Y2 A B -o OUT.gbp [--project PROJECT.gbp]\n"
+           "      Gives the tiles of grid cells X1,Y1 to X2,Y2 (0..15) of a page (0..3) of a bank\n"
+           "      palette N, or swaps their pixel values A and B (0..3), as the window program\n"
+           "      does with a selection, and saves the work as a project.\n"
            "  dapplix-cli --help | --version\n"
            "\n"
            "The Game Boy code files bnk0cod.dat and exbnkcod.dat are looked for in the\n"
            "current directory, then beside this program.\n";
 }
 
+// Messages of a failed flow, one a line, then its summary.
+int Failed(const FlowResult& result) {
+    for (const auto& message : result.errors) std::cerr << message << '\n';
+    if (!result.summary.empty()) std::cerr << result.summary << '\n';
+    return kExitFailed;
+}
+
 int Check(const std::string& romPath) {
     auto model = std::make_unique<Model>();
-    const RomLoadResult result = LoadRom(*model, romPath);
+    const RomOpenResult result = LoadRomForColouring(*model, romPath);
     for (const auto& message : result.errors) std::cout << message << '\n';
     if (!result.ok) return kExitFailed;
     std::cout << "\"" << RomTitle(model->RomBank[0]) << "\": " << (model->BankCount + 1)
@@ -49,42 +61,74 @@ int Check(const std::string& romPath) {
     return kExitOk;
 }
 
-int Colorize(const std::string& romPath, const std::string& outPath, const std::string& projectPath) {
-    Model& model = Binary();
+// The side files, the ROM opened for colouring and, when one is named, the project: what
+// every command that works on a ROM starts from.
+int OpenWork(Model& model, const std::string& romPath, const std::string& projectPath) {
     std::string fatal;
     if (!LoadCodeFiles(model, CodeFileSearchDirs(), fatal)) {
         std::cerr << fatal << '\n';
         return kExitFailed;
     }
     SetDefaultPals(model);
-
-    const RomLoadResult loaded = LoadRom(model, romPath);
-    if (!loaded.ok) {
-        for (const auto& message : loaded.errors) std::cerr << message << '\n';
-        std::cerr << kMsgCouldNotLoadRom << '\n';
-        return kExitFailed;
-    }
-    for (const auto& warning : loaded.warnings) std::cerr << "Warning: " << warning << '\n';
-    const ScanResult scan = ScanRom(model);
-    if (scan.notEnoughRoom) std::cerr << kMsgNotEnoughRoom << '\n';
-
+    const RomOpenResult opened = OpenRomForColouring(model, romPath);
+    if (!opened.ok) return Failed(opened);
+    if (opened.notEnoughRoom) std::cerr << kMsgNotEnoughRoom << '\n';
+    for (const auto& warning : opened.warnings) std::cerr << "Warning: " << warning << '\n';
     if (!projectPath.empty()) {
-        const auto headerErrors = CheckGbpHeader(projectPath);
-        std::string error;
-        if (!headerErrors.empty() || !LoadGbp(model, projectPath, error)) {
-            for (const auto& message : headerErrors) std::cerr << message << '\n';
-            if (headerErrors.empty()) std::cerr << error << '\n';
-            std::cerr << kMsgCouldNotLoadGbp << '\n';
-            return kExitFailed;
-        }
+        const FlowResult project = OpenProject(model, projectPath);
+        if (!project.ok) return Failed(project);
     }
+    return kExitOk;
+}
 
+int Colorize(const std::string& romPath, const std::string& outPath, const std::string& projectPath) {
+    Model& model = Binary();
+    if (const int status = OpenWork(model, romPath, projectPath); status != kExitOk) return status;
     std::string error;
     if (!WriteColorRom(model, outPath, error)) {
         std::cerr << error << '\n';
         return kExitFailed;
     }
     std::cout << outPath << kMsgWriteDoneSuffix << '\n';
+    return kExitOk;
+}
+
+// A whole number from its text, or false.
+bool ParseNumber(const std::string& text, int low, int high, int& value) {
+    if (text.empty() || text.size() > 4 || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    value = std::stoi(text);
+    return value >= low && value <= high;
+}
+
+// palette ROM BANK PAGE X1 Y1 X2 Y2 N, or switch ROM BANK PAGE X1 Y1 X2 Y2 A B: the
+// rectangle as the window selects it, the work saved as a project.
+int EditTiles(const std::string& command, const std::vector<std::string>& args, const std::string& outPath,
+              const std::string& projectPath) {
+    const bool isSwitch = command == "switch";
+    const int last = kGridCells - 1;
+    struct Field { int low, high; } fields[] = {{kFirstShownBank, kMaxBanks - 1}, {0, 3}, {0, last}, {0, last},
+                                                 {0, last}, {0, last}, {0, isSwitch ? kColours - 1 : kPalettes - 1},
+                                                 {0, kColours - 1}};
+    std::vector<int> n(args.size() - 1);
+    for (std::size_t i = 0; i < n.size(); ++i) {
+        if (!ParseNumber(args[i + 1], fields[i].low, fields[i].high, n[i])) {
+            std::cerr << "dapplix-cli: " << args[i + 1] << " is not a number from " << fields[i].low << " to "
+                      << fields[i].high << "\n";
+            return kExitUsage;
+        }
+    }
+    Model& model = Binary();
+    if (const int status = OpenWork(model, args[0], projectPath); status != kExitOk) return status;
+    if (n[0] > model.BankCount) {
+        std::cerr << "dapplix-cli: the ROM has no bank " << n[0] << "\n";
+        return kExitFailed;
+    }
+    const TileRect rect = SelectionRect(n[0], n[1], n[2], n[3], n[4], n[5]);
+    if (isSwitch) SwitchPixels(model, rect, n[6], n[7]);
+    else AssignPalette(model, rect, n[6]);
+    const FlowResult saved = SaveProject(model, outPath);
+    if (!saved.ok) return Failed(saved);
+    std::cout << outPath << " saved\n";
     return kExitOk;
 }
 
@@ -131,10 +175,13 @@ int main(int argc, char** argv) {
         return Check(positional[0]);
     if (command == "colorize" && positional.size() == 1 && !outPath.empty())
         return Colorize(positional[0], outPath, projectPath);
+    if ((command == "palette" && positional.size() == 8) || (command == "switch" && positional.size() == 9))
+        if (!outPath.empty()) return EditTiles(command, positional, outPath, projectPath);
 
     std::cerr << "dapplix-cli: ";
-    if (command != "check" && command != "colorize") std::cerr << "unknown command " << command;
-    else if (command == "colorize" && outPath.empty()) std::cerr << "colorize needs -o OUT.gbc";
+    if (command != "check" && command != "colorize" && command != "palette" && command != "switch")
+        std::cerr << "unknown command " << command;
+    else if (command != "check" && outPath.empty()) std::cerr << command << " needs -o OUT";
     else std::cerr << "wrong arguments for " << command;
     std::cerr << "\n\n";
     PrintUsage(std::cerr);

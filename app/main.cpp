@@ -6,7 +6,7 @@
 
 #include "engine/Binary.h"
 #include "engine/CodeFiles.h"
-#include "view/AppFont.h"
+#include "widgets/AppFont.h"
 #include "view/frmMain.h"
 
 int main(int argc, char* argv[]) {

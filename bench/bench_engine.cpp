@@ -15,8 +15,8 @@
 #include "engine/Files.h"
 #include "engine/Scan.h"
 #include "engine/Writer.h"
-#include "project/Palette.h"
-#include "project/ProjectFile.h"
+#include "engine/Palette.h"
+#include "engine/ProjectFile.h"
 #include "RatioReporter.h"
 
 namespace {

@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "engine/Binary.h"
-#include "project/Palette.h"
-#include "view/Messages.h"
-#include "view/TilePainter.h"
+#include "engine/Palette.h"
+#include "widgets/Messages.h"
+#include "widgets/TilePainter.h"
 #include "view/frmMain.h"
 #include "RatioReporter.h"
 
@@ -94,7 +94,8 @@ void BM_PaintPageOnly(benchmark::State& state) {
     TilePainter painter;
     for (int palette = 0; palette < kPalettes; ++palette) {
         std::array<QRgb, kColours> colours{};
-        for (int value = 0; value < kColours; ++value) colours[value] = PalToRgb(*page.model, value, palette);
+        for (int value = 0; value < kColours; ++value)
+            colours[value] = PalToRgb(*page.model, kSpriteSet, kDimScale, value, palette);
         painter.SetPalette(palette, colours);
     }
     QImage image(256, 256, QImage::Format_RGB32);
@@ -113,7 +114,7 @@ BENCHMARK(BM_PaintPageOnly);
 
 void BM_RefreshTiles(benchmark::State& state) {
     ShownPage& page = Page();
-    page.window->YieldPerTile = false;
+    page.window->SetYieldPerTile(false);
     for (auto _ : state) {
         page.window->RefreshTiles();
         // The repaints the redraw asked for happen when the event loop next runs; they are
@@ -122,13 +123,13 @@ void BM_RefreshTiles(benchmark::State& state) {
         QCoreApplication::processEvents();
         state.ResumeTiming();
     }
-    page.window->YieldPerTile = true;
+    page.window->SetYieldPerTile(true);
 }
 BENCHMARK(BM_RefreshTiles);
 
 void BM_RefreshTilesWithYield(benchmark::State& state) {
     ShownPage& page = Page();
-    page.window->YieldPerTile = true;
+    page.window->SetYieldPerTile(true);
     // A zero-interval timer fires at every turn of the event loop; the longest time
     // between two firings is the longest the window goes without handling events.
     QElapsedTimer clock;

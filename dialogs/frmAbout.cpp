@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "view/FixedDialog.h"
 
 namespace dapplix {
 
@@ -24,8 +23,7 @@ QLabel* MakeLine(QWidget* parent, const char* name, const QString& text, int y, 
 }
 }  // namespace
 
-frmAbout::frmAbout(QWidget* parent) : QDialog(parent) {
-    SetUpFixedDialog(*this, "frmAbout", 240, 152);
+frmAbout::frmAbout(QWidget* parent) : FixedDialog(parent, "frmAbout", 240, 152) {
     setWindowTitle("About Dapplix");
 
     lblProduct = MakeLine(this, "lblProduct", "Dapplix", 8, 28);

@@ -1,14 +1,14 @@
 // The About box: product name, version, author and contact, and one button to close it.
 #pragma once
 
-#include <QDialog>
+#include "widgets/FixedDialog.h"
 
 class QLabel;
 class QPushButton;
 
 namespace dapplix {
 
-class frmAbout : public QDialog {
+class frmAbout : public FixedDialog {
     Q_OBJECT
 public:
     explicit frmAbout(QWidget* parent = nullptr);

@@ -10,7 +10,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QStorageInfo>
 #include <QStyle>
 #include <QTreeWidget>
@@ -18,8 +17,7 @@
 #include <algorithm>
 
 #include "engine/Files.h"
-#include "view/FixedDialog.h"
-#include "view/Messages.h"
+#include "widgets/Messages.h"
 
 namespace dapplix {
 
@@ -51,8 +49,7 @@ bool IsUnder(const QString& directory, const QString& root) {
 
 }  // namespace
 
-frmFile::frmFile(Model& model, QWidget* parent) : QDialog(parent), model_(model) {
-    SetUpFixedDialog(*this, "frmFile", 337, 228);
+frmFile::frmFile(QWidget* parent) : FixedDialog(parent, "frmFile", 337, 228) {
 
     drvFile = new QComboBox(this);
     drvFile->setObjectName("drvFile");
@@ -125,9 +122,9 @@ frmFile::frmFile(Model& model, QWidget* parent) : QDialog(parent), model_(model)
 bool frmFile::Choose(const QString& title, const QString& pattern, bool saveMode) {
     setWindowTitle(title);
     SetPattern(pattern);
-    model_.FileSaveMode = saveMode;
+    FileSaveMode = saveMode;
     exec();
-    return !model_.FileCancelled;
+    return !FileCancelled;
 }
 
 QString frmFile::FileName() const { return txtFileName->text(); }
@@ -137,13 +134,8 @@ void frmFile::SetPattern(const QString& pattern) {
     FillFiles();
 }
 
-void frmFile::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!event->spontaneous()) Form_Activate();
-}
-
 void frmFile::Form_Activate() {
-    model_.FileCancelled = true;
+    FileCancelled = true;
     txtFileName->clear();
     // The lists stay where they were last time, but show what is there now: a file
     // written since then appears, and a folder that has gone gives way to its parent.
@@ -286,22 +278,22 @@ void frmFile::cmdOkay_Click() {
 
 void frmFile::frmFileReturn() {
     const bool exists = FileExist(QFile::encodeName(txtFileName->text()).toStdString());
-    if (model_.FileSaveMode) {
+    if (FileSaveMode) {
         if (exists) {
             // The old file stays where it is: the write that follows replaces it only
             // once the new file is complete, and leaves it intact when the write fails.
             if (AskQuery(this, kMsgOverwrite, MessageButtons::YesNo) == MessageAnswer::Yes)
-                model_.FileCancelled = false;
+                FileCancelled = false;
         } else {
-            model_.FileCancelled = false;
+            FileCancelled = false;
         }
     } else {
         if (exists)
-            model_.FileCancelled = false;
+            FileCancelled = false;
         else
             ShowError(this, kMsgFileMissing);
     }
-    if (model_.FileCancelled)
+    if (FileCancelled)
         reject();
     else
         accept();

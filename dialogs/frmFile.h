@@ -1,16 +1,15 @@
 // The program's own file chooser: a drive list, a directory list, a file list filtered by
 // one pattern, and a name box. It picks an existing file to read, or a file to write
-// (asking before an existing one is replaced). The caller reads FileCancelled from the
-// model and, when it is false, the chosen full path from the name box.
+// (asking before an existing one is replaced). The caller reads FileCancelled and, when
+// it is false, the chosen full path from the name box.
 //
 // It never deletes anything: the program's writers replace a file only once the new
 // one is complete, so an old file survives a write that fails.
 #pragma once
 
-#include <QDialog>
 #include <QString>
 
-#include "engine/Binary.h"
+#include "widgets/FixedDialog.h"
 
 class QComboBox;
 class QLabel;
@@ -26,10 +25,10 @@ namespace dapplix {
 inline constexpr const char* kMsgOverwrite = "File Already Exists! Overwrite?";
 inline constexpr const char* kMsgFileMissing = "File Doesn't Exist!!!";
 
-class frmFile : public QDialog {
+class frmFile : public FixedDialog {
     Q_OBJECT
 public:
-    explicit frmFile(Model& model, QWidget* parent = nullptr);
+    explicit frmFile(QWidget* parent = nullptr);
 
     // The whole use by a caller: title, pattern ("*.gb"), mode, shown modally. Returns
     // true when a file was chosen; its full path is then FileName().
@@ -50,12 +49,15 @@ public:
     // The entries of the drive list: file-system roots and mount points.
     QStringList DriveRoots() const;
 
+    // Hand-over values: the mode the opener asked for, and whether the user left without a file.
+    bool FileSaveMode = false;
+    bool FileCancelled = true;
+
 protected:
-    void showEvent(QShowEvent* event) override;
+    void Form_Activate() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void Form_Activate();
     void drvFile_Change(int index);
     void dirFile_Change();
     void filFile_Click();
@@ -68,7 +70,6 @@ private:
     void FillFiles();
     QString JoinShownPath(const QString& directory, const QString& name) const;
 
-    Model& model_;
     QString dirPath_;   // dirFile's Path
     QString filePath_;  // filFile's Path
     QString pattern_ = QStringLiteral("*.*");

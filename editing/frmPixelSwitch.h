@@ -1,12 +1,14 @@
 // The pixel switch: "Switch [colour] and [colour]" over every tile of the selection.
-// The opener sets SwitchPal (the palette the choice is shown in) and runs exec(); the
-// dialog's "Okay" does all the work, including locking and refreshing the main
-// window, so the opener has nothing to do afterwards.
+// The opener sets SwitchPal (the palette the choice is shown in) and runs exec(); "Okay"
+// hands the two colours to the main window, which switches them tile by tile.
 #pragma once
 
-#include <QDialog>
+#include <memory>
 
 #include "engine/Binary.h"
+#include "widgets/ColourPicker.h"
+#include "widgets/FixedDialog.h"
+#include "widgets/ViewState.h"
 
 class QLabel;
 class QPushButton;
@@ -16,36 +18,30 @@ namespace dapplix {
 class TileViewHost;
 class ViewCanvas;
 
-class frmPixelSwitch : public QDialog {
+class frmPixelSwitch : public FixedDialog {
     Q_OBJECT
 public:
-    frmPixelSwitch(Model& model, TileViewHost& host, QWidget* parent = nullptr);
+    frmPixelSwitch(Model& model, ViewState& view, TileViewHost& host, QWidget* parent = nullptr);
 
-    void DoCols();
     void UpdateCols();
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    void Form_Activate() override;
 
 private:
-    void Form_Activate();
-    void picCols_MouseUp(QPoint pos, Qt::MouseButton button);
     void cmdOkay_Click();
-    void SwitchOneTile(int column, int row);
     QRgb Colour(int index) const;
 
     Model& model_;
+    ViewState& view_;
     TileViewHost& host_;
-
-    int LeftCol = 0;   // chosen with the left button
-    int RightCol = 1;  // chosen with any other button
-    TileImage WorkTile{};
 
     QLabel* Label1 = nullptr;
     ViewCanvas* picLeft = nullptr;
     QLabel* Label2 = nullptr;
     ViewCanvas* picRight = nullptr;
     ViewCanvas* picCols = nullptr;
+    std::unique_ptr<ColourPicker> picker_;
     QPushButton* cmdOkay = nullptr;
     QPushButton* cmdCancel = nullptr;
 };

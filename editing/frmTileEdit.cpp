@@ -1,15 +1,12 @@
 #include "editing/frmTileEdit.h"
 
 #include <QPushButton>
-#include <QShowEvent>
 #include <algorithm>
 #include <cstdlib>
 
 #include "engine/Bits.h"
-#include "project/Palette.h"
-#include "view/FixedDialog.h"
-#include "view/TileViewHost.h"
-#include "view/ViewCanvas.h"
+#include "widgets/TileViewHost.h"
+#include "widgets/ViewCanvas.h"
 
 namespace dapplix {
 
@@ -34,10 +31,8 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* text, int
 
 }  // namespace
 
-frmTileEdit::frmTileEdit(Model& model, TileViewHost& host, QWidget* parent)
-    : QDialog(parent), model_(model), host_(host) {
-    SetUpFixedDialog(*this, "frmTileEdit", kClientWidth, kClientHeight);
-    setWindowTitle(QString());
+frmTileEdit::frmTileEdit(Model& model, ViewState& view, TileViewHost& host, QWidget* parent)
+    : FixedDialog(parent, "frmTileEdit", kClientWidth, kClientHeight), model_(model), view_(view), host_(host) {
 
     picTileEdit = AddCanvas(this, "picTileEdit", 0, 0, kEditSide, kEditSide);
     picTileEdit->setCursor(Qt::CrossCursor);
@@ -48,17 +43,16 @@ frmTileEdit::frmTileEdit(Model& model, TileViewHost& host, QWidget* parent)
 
     picCurCols = AddCanvas(this, "picCurCols", 200, 32, 2 * kColourCell, kColourCell);
     picCols = AddCanvas(this, "picCols", 216, 72, kColourCell, 4 * kColourCell);
-    picCols->setCursor(Qt::PointingHandCursor);
     picCols->setToolTip("Click with the left button to paint this colour with the left button, "
                         "with another button to paint it with that one");
     picCurCols->setToolTip("The colours of the left and the right mouse button");
+    picker_ = std::make_unique<ColourPicker>(picCols, /*horizontal=*/false, kColourCell, [this] { UpdateCurCols(); });
 
     cmdPixSw = MakeButton(this, "cmdPixSw", "&Pixel Switch", 200, 4);
 
     setTabOrder(cmdOkay, cmdCancel);
     setTabOrder(cmdCancel, cmdPixSw);
 
-    connect(picCols, &ViewCanvas::mouseReleased, this, &frmTileEdit::picCols_MouseUp);
     connect(picTileEdit, &ViewCanvas::mousePressed, this, &frmTileEdit::picTileEdit_MouseDown);
     // Two quick clicks are two paints, although the second arrives as a double click.
     connect(picTileEdit, &ViewCanvas::doubleClicked, this, &frmTileEdit::picTileEdit_MouseDown);
@@ -69,7 +63,7 @@ frmTileEdit::frmTileEdit(Model& model, TileViewHost& host, QWidget* parent)
 }
 
 bool frmTileEdit::TileRefused() const {
-    const int tile = model_.EditTileNum;
+    const int tile = view_.EditTileNum;
     return tile < 0 || tile >= kTilesPerBank || TileAbsent(model_, host_.CurrentBank(), tile);
 }
 
@@ -81,36 +75,25 @@ int frmTileEdit::exec() {
     return QDialog::exec();
 }
 
-int frmTileEdit::Palette() const { return std::clamp<int>(model_.EditTilePal, 0, kPalettes - 1); }
-
-QRgb frmTileEdit::Colour(int index) const { return PalToRgb(model_, index, Palette()); }
-
-void frmTileEdit::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    // Restoring a minimised window is not a new opening: keep the chosen colours.
-    if (!event->spontaneous()) Form_Activate();
-}
+QRgb frmTileEdit::Colour(int index) const { return ScreenColour(model_, view_, index, view_.EditTilePal); }
 
 void frmTileEdit::Form_Activate() {
-    for (int i = 0; i < 4; ++i)
-        picCols->FillRect(0, kColourCell * i, kColourCell - 1, kColourCell * i + kColourCell - 1, Colour(i));
-    LeftCol = 0;
-    RightCol = 1;
+    picker_->Reset([this](int i) { return Colour(i); });
     UpdateCurCols();
     UpdateEditTile();
     cmdOkay->setFocus();
 }
 
 void frmTileEdit::UpdateCurCols() {
-    picCurCols->FillRect(0, 0, kColourCell - 1, kColourCell - 1, Colour(LeftCol));
-    picCurCols->FillRect(kColourCell, 0, 2 * kColourCell - 1, kColourCell - 1, Colour(RightCol));
+    picCurCols->FillRect(0, 0, kColourCell - 1, kColourCell - 1, Colour(picker_->LeftCol));
+    picCurCols->FillRect(kColourCell, 0, 2 * kColourCell - 1, kColourCell - 1, Colour(picker_->RightCol));
 }
 
 void frmTileEdit::UpdateEditTile() {
     for (int y = 0; y < kTileSide; ++y)
         for (int x = 0; x < kTileSide; ++x)
             picTileEdit->FillRect(kZoom * x, kZoom * y, kZoom * x + kZoom - 1, kZoom * y + kZoom - 1,
-                                  Colour(TilePixel(model_.EditTileData, x, y)));
+                                  Colour(TilePixel(view_.EditTileData, x, y)));
     // The grid is always drawn here, whatever the tile view's grid setting.
     for (int k = 1; k < kTileSide; ++k) {
         picTileEdit->DrawLine(kZoom * k, 0, kZoom * k, kEditSide - 1, kEditGrid);
@@ -118,17 +101,7 @@ void frmTileEdit::UpdateEditTile() {
     }
 }
 
-void frmTileEdit::picCols_MouseUp(QPoint pos, Qt::MouseButton button) {
-    if (button == Qt::NoButton) return;
-    const int index = std::clamp(CellOf(pos.y(), kColourCell), 0, 3);
-    if (button == Qt::LeftButton)
-        LeftCol = index;
-    else
-        RightCol = index;
-    UpdateCurCols();
-}
-
-void frmTileEdit::PaintPixel(int x, int y, int colour) { SetTilePixel(model_.EditTileData, x, y, colour); }
+void frmTileEdit::PaintPixel(int x, int y, int colour) { SetTilePixel(view_.EditTileData, x, y, colour); }
 
 void frmTileEdit::picTileEdit_MouseDown(QPoint pos, Qt::MouseButton button) {
     if (button == Qt::NoButton) return;
@@ -136,7 +109,7 @@ void frmTileEdit::picTileEdit_MouseDown(QPoint pos, Qt::MouseButton button) {
     PixY = PixelUnder(pos.y());
     LastX = PixX;
     LastY = PixY;
-    PaintPixel(PixX, PixY, button == Qt::LeftButton ? LeftCol : RightCol);
+    PaintPixel(PixX, PixY, button == Qt::LeftButton ? picker_->LeftCol : picker_->RightCol);
     UpdateEditTile();
 }
 
@@ -146,7 +119,7 @@ void frmTileEdit::picTileEdit_MouseMove(QPoint pos, Qt::MouseButtons buttons) {
     if (buttons == Qt::NoButton || (PixX == LastX && PixY == LastY)) return;
     // Only the left button alone paints the left colour; any other button, or the left
     // one together with another, paints the right colour.
-    const int colour = buttons == Qt::LeftButton ? LeftCol : RightCol;
+    const int colour = buttons == Qt::LeftButton ? picker_->LeftCol : picker_->RightCol;
     // Mouse moves arrive only now and then; a quick stroke jumps pixels. Paint the
     // pixels on the straight way from the last painted one as well, so the stroke has
     // no gaps; the last painted pixel itself is not painted again.
@@ -166,18 +139,18 @@ void frmTileEdit::picTileEdit_MouseMove(QPoint pos, Qt::MouseButtons buttons) {
 }
 
 void frmTileEdit::cmdPixSw_Click() {
-    SwitchTilePixels(model_.EditTileData, LeftCol, RightCol);
+    SwitchTilePixels(view_.EditTileData, picker_->LeftCol, picker_->RightCol);
     UpdateEditTile();
 }
 
 void frmTileEdit::cmdOkay_Click() {
     const int bank = host_.CurrentBank();
-    const int tile = model_.EditTileNum;
-    if (TileRefused() || !CommitTileImage(model_, bank, tile, model_.EditTileData)) {
+    const int tile = view_.EditTileNum;
+    if (TileRefused() || !CommitTileImage(model_, bank, tile, view_.EditTileData)) {
         reject();
         return;
     }
-    host_.DrawTile(model_.EditTileData, model_.SelX1, model_.SelY1, model_.EditTilePal);
+    host_.DrawTile(view_.EditTileData, view_.SelX1, view_.SelY1, view_.EditTilePal);
     accept();
 }
 

@@ -5,9 +5,12 @@
 // and redraws its cell, "Cancel" leaves the data model alone.
 #pragma once
 
-#include <QDialog>
+#include <memory>
 
 #include "engine/Binary.h"
+#include "widgets/ColourPicker.h"
+#include "widgets/FixedDialog.h"
+#include "widgets/ViewState.h"
 
 class QPushButton;
 
@@ -16,10 +19,10 @@ namespace dapplix {
 class TileViewHost;
 class ViewCanvas;
 
-class frmTileEdit : public QDialog {
+class frmTileEdit : public FixedDialog {
     Q_OBJECT
 public:
-    frmTileEdit(Model& model, TileViewHost& host, QWidget* parent = nullptr);
+    frmTileEdit(Model& model, ViewState& view, TileViewHost& host, QWidget* parent = nullptr);
 
     // Refuses (returns Rejected without showing) a tile that reaches past the end of
     // its bank: its bytes could not be stored back.
@@ -29,32 +32,29 @@ public:
     void UpdateEditTile();
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    void Form_Activate() override;
 
 private:
-    void Form_Activate();
-    void picCols_MouseUp(QPoint pos, Qt::MouseButton button);
     void picTileEdit_MouseDown(QPoint pos, Qt::MouseButton button);
     void picTileEdit_MouseMove(QPoint pos, Qt::MouseButtons buttons);
     void cmdPixSw_Click();
     void cmdOkay_Click();
 
     bool TileRefused() const;
-    int Palette() const;
     QRgb Colour(int index) const;
     void PaintPixel(int x, int y, int colour);
 
     Model& model_;
+    ViewState& view_;
     TileViewHost& host_;
 
-    int LeftCol = 0;   // painted by the left button
-    int RightCol = 1;  // painted by any other button
     int PixX = 0, PixY = 0;
     int LastX = 0, LastY = 0;
 
     ViewCanvas* picTileEdit = nullptr;
     ViewCanvas* picCurCols = nullptr;
     ViewCanvas* picCols = nullptr;
+    std::unique_ptr<ColourPicker> picker_;  // LeftCol painted by the left button, RightCol by others
     QPushButton* cmdOkay = nullptr;
     QPushButton* cmdCancel = nullptr;
     QPushButton* cmdPixSw = nullptr;

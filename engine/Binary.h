@@ -1,7 +1,9 @@
-// The shared data model: everything the running program knows about the loaded ROM,
-// the user's work on it, and the Game Boy code that goes into the colour ROM.
-// One instance (Binary()) is seen by every window, the command-line front end and
-// the engine routines; tests and benchmarks may make their own.
+// The shared data model: the loaded ROM, the user's work on it, and the Game Boy code
+// that goes into the colour ROM. One instance (Binary()) is seen by every window, the
+// command-line front end and the engine routines; tests and benchmarks may make their own.
+// What only the windows care about (the selection, the shown palette set, the dimming,
+// the dialogs' hand-over values) lives in the windows' ViewState, never here: the scan,
+// the writer and the project file see the work and nothing else.
 #pragma once
 
 #include <array>
@@ -67,23 +69,6 @@ struct Model {
     std::uint8_t DmaSourceHigh = 0;
     std::uint8_t DmaCallLow = 0;
     bool ColourCodePlaced = false;  // the last scan prepared bank 0; the writer needs it
-
-    // --- palette view state ---------------------------------------------------------------
-    std::int16_t CurPalSet = kSpriteSet;
-    std::int16_t ColorScale = 6;  // 6 while "Dim Colors" is checked, else 8
-    std::int16_t EditPal = 0;
-    std::int16_t EditCol = 0;
-
-    // --- selection on the shown page (grid cells 0..15) ---------------------------------
-    std::int16_t SelX1 = 0, SelY1 = 0, SelX2 = 0, SelY2 = 0;
-
-    // --- hand-over variables of the dialogs -------------------------------------------------
-    std::int16_t EditTileNum = 0;
-    TileImage EditTileData{};
-    std::int16_t EditTilePal = 0;
-    std::int16_t SwitchPal = 0;
-    bool FileCancelled = true;
-    bool FileSaveMode = false;
 };
 
 // The process-wide model that the window program and the command-line front end share.

@@ -2,33 +2,6 @@
 
 namespace dapplix {
 
-std::string GetBits(int value, int first, int count) {
-    std::string digits(count > 0 ? count : 0, '0');
-    if (value < 0) return digits;
-    for (int i = 0; i < count; ++i) {
-        const int bit = first + count - 1 - i;
-        if (bit < 31 && ((value >> bit) & 1)) digits[i] = '1';
-    }
-    return digits;
-}
-
-std::int32_t BinToInt(std::string_view digits) {
-    std::uint32_t value = 0;
-    for (char c : digits) value = (value << 1) | (c == '1' ? 1u : 0u);
-    return static_cast<std::int32_t>(value);
-}
-
-std::vector<std::uint8_t> IntToBytes(std::int32_t value, int width) {
-    auto bits = static_cast<std::uint32_t>(value);
-    std::vector<std::uint8_t> bytes;
-    do {
-        bytes.insert(bytes.begin(), static_cast<std::uint8_t>(bits & 0xFF));
-        bits >>= 8;
-    } while (bits != 0);
-    while (static_cast<int>(bytes.size()) < width) bytes.insert(bytes.begin(), 0);
-    return bytes;
-}
-
 std::uint16_t ColorWord(int red, int green, int blue) {
     return static_cast<std::uint16_t>(((blue & 31) << 10) | ((green & 31) << 5) | (red & 31));
 }
@@ -36,11 +9,6 @@ std::uint16_t ColorWord(int red, int green, int blue) {
 std::array<std::uint8_t, 2> PackColor(int red, int green, int blue) {
     const std::uint16_t word = ColorWord(red, green, blue);
     return {static_cast<std::uint8_t>(word >> 8), static_cast<std::uint8_t>(word & 0xFF)};
-}
-
-int TilePixel(const TileImage& tile, int x, int y) {
-    const int mask = 0x80 >> x;
-    return ((tile[2 * y] & mask) ? 1 : 0) + ((tile[2 * y + 1] & mask) ? 2 : 0);
 }
 
 void SetTilePixel(TileImage& tile, int x, int y, int value) {

@@ -74,10 +74,6 @@ void ScanProgress::set(int value) {
     if (report_) report_(value_);
 }
 
-bool IsFreeBlock(const std::uint8_t* bytes, std::size_t length) {
-    return std::all_of(bytes, bytes + length, IsFreeByte);
-}
-
 std::array<std::uint8_t, 2> PositionAddress(int position) {
     const int address = position - 1;
     return {static_cast<std::uint8_t>(address & 0xFF), static_cast<std::uint8_t>((address >> 8) & 0xFF)};

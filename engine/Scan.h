@@ -62,9 +62,6 @@ private:
     int counter_ = 0;
 };
 
-// 0x00, 0xFE and 0xFF are taken as unused ROM.
-bool IsFreeBlock(const std::uint8_t* bytes, std::size_t length);
-
 // Highest 1-based position P <= 16384 - length whose run is free and starts at lowest or
 // above, or 0. A found run is filled with 0x01 so that later searches and replacements pass
 // over it.

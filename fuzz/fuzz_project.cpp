@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "engine/Binary.h"
-#include "project/Palette.h"
-#include "project/ProjectFile.h"
+#include "engine/Palette.h"
+#include "engine/ProjectFile.h"
 
 using namespace dapplix;
 

@@ -10,7 +10,7 @@
 #include "engine/Rom.h"
 #include "engine/Scan.h"
 #include "engine/Writer.h"
-#include "project/Palette.h"
+#include "engine/Palette.h"
 
 using namespace dapplix;
 

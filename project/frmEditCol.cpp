@@ -2,12 +2,10 @@
 
 #include <QLabel>
 #include <QPushButton>
-#include <QShowEvent>
 #include <QSlider>
 #include <algorithm>
 
-#include "view/FixedDialog.h"
-#include "view/ViewCanvas.h"
+#include "widgets/ViewCanvas.h"
 
 namespace dapplix {
 
@@ -36,9 +34,8 @@ QLabel* MakeCaption(QWidget* parent, const QString& text, int y) {
 
 }  // namespace
 
-frmEditCol::frmEditCol(Model& model, QWidget* parent) : QDialog(parent), model_(model) {
-    SetUpFixedDialog(*this, "frmEditCol", kClientWidth, kClientHeight);
-    setWindowTitle(QString());
+frmEditCol::frmEditCol(Model& model, ViewState& view, QWidget* parent)
+    : FixedDialog(parent, "frmEditCol", kClientWidth, kClientHeight), model_(model), view_(view) {
 
     picEditCol = AddCanvas(this, "picEditCol", 8, 8, 29, 21);
 
@@ -69,17 +66,10 @@ frmEditCol::frmEditCol(Model& model, QWidget* parent) : QDialog(parent), model_(
     connect(cmdCancel, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void frmEditCol::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    // A window-system show (restoring a minimised window) is not a new opening and must
-    // not throw away the sliders' positions.
-    if (!event->spontaneous()) Form_Activate();
-}
-
 void frmEditCol::Form_Activate() {
-    EditSet = model_.CurPalSet == kSpriteSet ? kSpriteSet : kBackgroundSet;
-    EditPalette = std::clamp<int>(model_.EditPal, 0, kPalettes - 1);
-    EditColour = std::clamp<int>(model_.EditCol, 0, kColours - 1);
+    EditSet = view_.CurPalSet == kSpriteSet ? kSpriteSet : kBackgroundSet;
+    EditPalette = std::clamp<int>(view_.EditPal, 0, kPalettes - 1);
+    EditColour = std::clamp<int>(view_.EditCol, 0, kColours - 1);
 
     lblCol->setText(QString("%1 Palette %2, Color %3")
                         .arg(EditSet == kSpriteSet ? "Sprite" : "Background")
@@ -96,7 +86,7 @@ void frmEditCol::Form_Activate() {
 }
 
 void frmEditCol::RefreshEditCol() {
-    const int scale = model_.ColorScale;
+    const int scale = view_.ColorScale;
     PreviewCol = qRgb(sldRed->value() * scale, sldGreen->value() * scale, sldBlue->value() * scale);
     const QImage& picture = picEditCol->image();
     picEditCol->FillRect(0, 0, picture.width() - 1, picture.height() - 1, PreviewCol);

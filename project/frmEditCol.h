@@ -4,10 +4,11 @@
 // closing the window) leaves Pals alone.
 #pragma once
 
-#include <QDialog>
 #include <QRgb>
 
 #include "engine/Binary.h"
+#include "widgets/FixedDialog.h"
+#include "widgets/ViewState.h"
 
 class QLabel;
 class QPushButton;
@@ -17,10 +18,10 @@ namespace dapplix {
 
 class ViewCanvas;
 
-class frmEditCol : public QDialog {
+class frmEditCol : public FixedDialog {
     Q_OBJECT
 public:
-    explicit frmEditCol(Model& model, QWidget* parent = nullptr);
+    frmEditCol(Model& model, ViewState& view, QWidget* parent = nullptr);
 
     // Repaints the swatch from the three sliders with the current ColorScale.
     void RefreshEditCol();
@@ -29,13 +30,13 @@ public:
     QRgb PreviewColour() const { return PreviewCol; }
 
 protected:
-    void showEvent(QShowEvent* event) override;
+    void Form_Activate() override;
 
 private:
-    void Form_Activate();
     void cmdOkay_Click();
 
     Model& model_;
+    ViewState& view_;
     // The colour this showing edits, fixed when it opens.
     int EditSet = 0;
     int EditPalette = 0;

@@ -2,7 +2,7 @@
 # Installs what is needed, builds everything and runs every test:
 #   1. the whole suite (engine, widgets, Game Boy end-to-end) in an optimised build;
 #   2. the same suite built with AddressSanitizer and UndefinedBehaviorSanitizer;
-#   3. the libFuzzer targets, for about a minute in all, from the seeds the tests wrote.
+#   3. the libFuzzer targets, for about a minute in all, from seeds made by dapplix-cli.
 # Stops at the first failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -28,12 +28,22 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo 
   -DDAPPLIX_GUI=OFF -DDAPPLIX_GBCODE=OFF -DDAPPLIX_TESTS=OFF -DDAPPLIX_BENCH=OFF
 cmake --build build-fuzz -j"$jobs" --target fuzz_project fuzz_rom
 seconds=${DAPPLIX_FUZZ_SECONDS:-30}
+# Seeds the readers accept: the test ROMs, and projects that dapplix-cli makes for them.
+seeds=build/fuzz-seeds
+rm -rf "$seeds" && mkdir -p "$seeds/rom" "$seeds/project"
+cp build/roms/*.gb "$seeds/rom/"
+for rom in build/roms/*.gb; do
+  name=$(basename "$rom" .gb)
+  build/bin/dapplix-cli palette "$rom" 2 0 0 0 15 7 3 -o "$seeds/project/$name.gbp" >/dev/null 2>&1
+  build/bin/dapplix-cli switch "$rom" 2 1 2 2 9 9 1 2 -o "$seeds/project/$name-switched.gbp" \
+    --project "$seeds/project/$name.gbp" >/dev/null 2>&1
+done
 for target in project rom; do
   corpus=$(mktemp -d)
-  # The seeds stay as the tests wrote them; new inputs go to a scratch corpus.
+  # The seeds stay as they were made; new inputs go to a scratch corpus.
   build-fuzz/bin/fuzz_$target -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
     -max_len=$([ $target = rom ] && echo 70000 || echo 20000) -print_final_stats=1 \
-    -artifact_prefix="$root/build-fuzz/crash-$target-" "$corpus" "build/fuzz-seeds/$target"
+    -artifact_prefix="$root/build-fuzz/crash-$target-" "$corpus" "$seeds/$target"
   rm -rf "$corpus"
 done
 

@@ -26,14 +26,15 @@
 #include "dialogs/frmFile.h"
 #include "editing/frmPixelSwitch.h"
 #include "editing/frmTileEdit.h"
+#include "engine/Bits.h"
 #include "engine/CodeFiles.h"
+#include "engine/Palette.h"
+#include "engine/ProjectFile.h"
 #include "engine/Rom.h"
 #include "engine/Writer.h"
-#include "project/Palette.h"
-#include "project/ProjectFile.h"
 #include "project/frmEditCol.h"
-#include "view/Messages.h"
-#include "view/ViewCanvas.h"
+#include "widgets/Messages.h"
+#include "widgets/ViewCanvas.h"
 #include "view/frmScanROM.h"
 
 namespace dapplix {
@@ -43,7 +44,6 @@ namespace {
 constexpr int kClientWidth = 385;
 constexpr int kClientHeight = 337;
 constexpr int kCell = 16;             // a tile is drawn at twice its size
-constexpr int kGridCells = 16;        // 16 x 16 tiles per page
 constexpr int kViewSide = kCell * kGridCells;  // 256
 constexpr int kCurrentZoom = 8;       // the current tile at eight times its size
 constexpr int kPalCell = 16;          // one colour of the palette strip
@@ -56,10 +56,6 @@ const QColor kBusyColour(192, 0, 0);   // status text of the palette assignment
 const QColor kRedrawColour(0, 0, 0);   // status text of the page redraw
 
 const char* const kRefreshing = "Refreshing...";
-
-QRgb ScreenColour(const Model& model, int colour, int palette) {
-    return 0xFF000000u | PalToRgb(model, colour, std::clamp(palette, 0, kPalettes - 1));
-}
 
 std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
@@ -232,9 +228,9 @@ void frmMain::BuildMenus() {
 
 void frmMain::SetUpStartState() {
     RedrawPal = 8;
-    model_.ColorScale = 6;
-    model_.CurPalSet = kSpriteSet;
-    model_.SelX1 = model_.SelY1 = model_.SelX2 = model_.SelY2 = 0;
+    view_.ColorScale = kDimScale;
+    view_.CurPalSet = kSpriteSet;
+    view_.SelX1 = view_.SelY1 = view_.SelX2 = view_.SelY2 = 0;
     SelDirX = SelDirY = 1;
     SetDefaultPals(model_);
     Refreshing = false;
@@ -263,7 +259,7 @@ void frmMain::DrawTile(const TileImage& image, int column, int row, int palette)
 
 void frmMain::LoadPalette(int palette) {
     std::array<QRgb, kColours> colours{};
-    for (int value = 0; value < kColours; ++value) colours[value] = ScreenColour(model_, value, palette);
+    for (int value = 0; value < kColours; ++value) colours[value] = ScreenColour(model_, view_, value, palette);
     painter_.SetPalette(palette, colours);
 }
 
@@ -408,15 +404,13 @@ void frmMain::RefreshPals() {
     for (int p = 0; p < kPalettes; ++p)
         for (int c = 0; c < kColours; ++c)
             picPals->FillRect(kPalCell * c, kPalCell * p, kPalCell * c + kPalCell - 1, kPalCell * p + kPalCell - 1,
-                              ScreenColour(model_, c, p));
+                              ScreenColour(model_, view_, c, p));
     const int width = 4 * kPalCell, height = kPalettes * kPalCell;
     for (int k = 1; k < kPalettes; ++k) picPals->DrawLine(0, kPalCell * k, width - 1, kPalCell * k, kStripGridColour);
     for (int k = 1; k < kColours; ++k) picPals->DrawLine(kPalCell * k, 0, kPalCell * k, height - 1, kStripGridColour);
 }
 
-int frmMain::TileAt(int column, int row) const {
-    return sldPage->value() * kTilesPerPage + row * kGridCells + column;
-}
+int frmMain::TileAt(int column, int row) const { return PageTile(sldPage->value(), column, row); }
 
 void frmMain::SetSliderQuietly(QSlider* slider, int value) {
     // Positions set by the program are not the user's moves: the handlers stay silent,
@@ -471,34 +465,34 @@ void frmMain::PreSetCurrent() {
         drawn[row][column] = true;
         RedrawCell(column, row);
     };
-    CountedLoop(model_.SelX1, model_.SelX2, SelDirX, [&](int i) {
-        redraw(i, model_.SelY1);
-        redraw(i, model_.SelY2);
+    CountedLoop(view_.SelX1, view_.SelX2, SelDirX, [&](int i) {
+        redraw(i, view_.SelY1);
+        redraw(i, view_.SelY2);
     });
-    CountedLoop(model_.SelY1, model_.SelY2, SelDirY, [&](int j) {
-        redraw(model_.SelX1, j);
-        redraw(model_.SelX2, j);
+    CountedLoop(view_.SelY1, view_.SelY2, SelDirY, [&](int j) {
+        redraw(view_.SelX1, j);
+        redraw(view_.SelX2, j);
     });
 }
 
 void frmMain::SetCurrent() {
-    const int left = SelDirX == 1 ? model_.SelX1 : model_.SelX2;
-    const int right = SelDirX == 1 ? model_.SelX2 : model_.SelX1;
-    const int top = SelDirY == 1 ? model_.SelY1 : model_.SelY2;
-    const int bottom = SelDirY == 1 ? model_.SelY2 : model_.SelY1;
+    const int left = SelDirX == 1 ? view_.SelX1 : view_.SelX2;
+    const int right = SelDirX == 1 ? view_.SelX2 : view_.SelX1;
+    const int top = SelDirY == 1 ? view_.SelY1 : view_.SelY2;
+    const int bottom = SelDirY == 1 ? view_.SelY2 : view_.SelY1;
     picTiles->DrawOutline(kCell * left, kCell * top, kCell * right + kCell - 1, kCell * bottom + kCell - 1,
                           kFrameColour);
 }
 
 void frmMain::ShowCurrent() {
     const int bank = sldBank->value();
-    CurTile = TileAt(model_.SelX1, model_.SelY1);
+    CurTile = TileAt(view_.SelX1, view_.SelY1);
     CurTileData = DisplayTile(model_, bank, CurTile);
     CurPal = model_.TilePal[bank][CurTile];
     AutoSetPal();
 
     std::array<QRgb, kColours> colours{};
-    for (int value = 0; value < kColours; ++value) colours[value] = ScreenColour(model_, value, CurPal);
+    for (int value = 0; value < kColours; ++value) colours[value] = ScreenColour(model_, view_, value, CurPal);
     // picCurrent keeps what it shows; a page redraw, a palette assignment or a colour
     // edit that leaves the current tile as it was has nothing to draw there.
     if (currentShown_ && shownCurrentData_ == CurTileData && shownCurrentColours_ == colours) return;
@@ -511,12 +505,7 @@ void frmMain::ShowCurrent() {
     for (int y = 0; y < 8; ++y) {
         // One screen row of the tile row, then copied to the other seven.
         QRgb* const first = origin + kCurrentZoom * y * stride;
-        for (int x = 0; x < 8; ++x) {
-            const int mask = 0x80 >> x;
-            const QRgb colour =
-                colours[((CurTileData[2 * y] & mask) ? 1 : 0) + ((CurTileData[2 * y + 1] & mask) ? 2 : 0)];
-            std::fill_n(first + kCurrentZoom * x, kCurrentZoom, colour);
-        }
+        for (int x = 0; x < 8; ++x) std::fill_n(first + kCurrentZoom * x, kCurrentZoom, colours[TilePixel(CurTileData, x, y)]);
         for (int row = 1; row < kCurrentZoom; ++row) std::copy_n(first, 8 * kCurrentZoom, first + row * stride);
     }
     picCurrent->ImageChanged(image.rect());
@@ -525,7 +514,7 @@ void frmMain::ShowCurrent() {
 void frmMain::AutoSetPal() {
     AllowPalChange = false;
     const bool same = AllCurPalSame();
-    const bool oneTile = model_.SelX1 == model_.SelX2 && model_.SelY1 == model_.SelY2;
+    const bool oneTile = view_.SelX1 == view_.SelX2 && view_.SelY1 == view_.SelY2;
     if (!same && !oneTile) {
         // An exclusive group always keeps one button checked; showing "no common palette"
         // needs the group opened for a moment.
@@ -541,8 +530,8 @@ void frmMain::AutoSetPal() {
 bool frmMain::AllCurPalSame() const {
     const int bank = sldBank->value();
     bool result = true;
-    for (int i = model_.SelX1; i <= model_.SelX2; ++i)
-        for (int j = model_.SelY1; j <= model_.SelY2; ++j)
+    for (int i = view_.SelX1; i <= view_.SelX2; ++i)
+        for (int j = view_.SelY1; j <= view_.SelY2; ++j)
             if (model_.TilePal[bank][TileAt(i, j)] != CurPal) result = false;
     return result;
 }
@@ -550,26 +539,26 @@ bool frmMain::AllCurPalSame() const {
 void frmMain::picTiles_MouseDown(QPoint pos) {
     PreSetCurrent();
     const auto [column, row] = CellUnder(pos);
-    model_.SelX1 = model_.SelX2 = static_cast<std::int16_t>(column);
-    model_.SelY1 = model_.SelY2 = static_cast<std::int16_t>(row);
+    view_.SelX1 = view_.SelX2 = static_cast<std::int16_t>(column);
+    view_.SelY1 = view_.SelY2 = static_cast<std::int16_t>(row);
     SelDragging = true;
     SetCurrent();
 }
 
 void frmMain::picTiles_MouseMove(QPoint pos) {
     const auto [column, row] = CellUnder(pos);
-    if (!SelDragging || (column == model_.SelX2 && row == model_.SelY2)) return;
+    if (!SelDragging || (column == view_.SelX2 && row == view_.SelY2)) return;
     PreSetCurrent();
-    model_.SelX2 = static_cast<std::int16_t>(column);
-    model_.SelY2 = static_cast<std::int16_t>(row);
-    SelDirX = model_.SelX1 <= model_.SelX2 ? 1 : -1;
-    SelDirY = model_.SelY1 <= model_.SelY2 ? 1 : -1;
+    view_.SelX2 = static_cast<std::int16_t>(column);
+    view_.SelY2 = static_cast<std::int16_t>(row);
+    SelDirX = view_.SelX1 <= view_.SelX2 ? 1 : -1;
+    SelDirY = view_.SelY1 <= view_.SelY2 ? 1 : -1;
     SetCurrent();
 }
 
 void frmMain::picTiles_MouseUp() {
-    if (model_.SelX1 > model_.SelX2) std::swap(model_.SelX1, model_.SelX2);
-    if (model_.SelY1 > model_.SelY2) std::swap(model_.SelY1, model_.SelY2);
+    if (view_.SelX1 > view_.SelX2) std::swap(view_.SelX1, view_.SelX2);
+    if (view_.SelY1 > view_.SelY2) std::swap(view_.SelY1, view_.SelY2);
     SelDirX = 1;
     SelDirY = 1;
     ShowCurrent();
@@ -580,18 +569,18 @@ void frmMain::picTiles_DblClick() {
     if (openingEditor_) return;  // a second double click during the pause
     const int bank = sldBank->value();
     const int page = sldPage->value();
-    if (page == kLastPage && model_.TileOffset[bank] > 0 && model_.SelX1 == 15 && model_.SelY1 == 15) return;
+    if (page == kLastPage && model_.TileOffset[bank] > 0 && view_.SelX1 == 15 && view_.SelY1 == 15) return;
 
-    model_.EditTileNum = static_cast<std::int16_t>(TileAt(model_.SelX1, model_.SelY1));
-    model_.EditTileData = DisplayTile(model_, bank, model_.EditTileNum);
-    model_.EditTilePal = model_.TilePal[bank][model_.EditTileNum];
+    view_.EditTileNum = static_cast<std::int16_t>(TileAt(view_.SelX1, view_.SelY1));
+    view_.EditTileData = DisplayTile(model_, bank, view_.EditTileNum);
+    view_.EditTilePal = model_.TilePal[bank][view_.EditTileNum];
 
     openingEditor_ = true;
     Pause(0.4);
     openingEditor_ = false;
     if (programEnded_) return;
 
-    if (!tileEdit_) tileEdit_ = new frmTileEdit(model_, *this, this);
+    if (!tileEdit_) tileEdit_ = new frmTileEdit(model_, view_, *this, this);
     tileEdit_->exec();
     SetCurrent();
     ShowCurrent();
@@ -604,48 +593,59 @@ void frmMain::optPal_Click(int palette) {
 }
 
 void frmMain::ChangePal(int ChangeNewPal) {
+    WorkOverSelection([&](const TileRect& rect, const CellSteps& steps) {
+        AssignPalette(model_, rect, ChangeNewPal, steps);
+    });
+}
+
+void frmMain::SwitchPixels(int a, int b) {
+    WorkOverSelection([&](const TileRect& rect, const CellSteps& steps) {
+        dapplix::SwitchPixels(model_, rect, a, b, steps);
+    });
+}
+
+void frmMain::WorkOverSelection(const std::function<void(const TileRect&, const CellSteps&)>& work) {
     DisableAll();
     SetStatus(kRefreshing, kBusyColour);
-    const int firstRow = std::min(model_.SelY1, model_.SelY2), lastRow = std::max(model_.SelY1, model_.SelY2);
-    const int firstCol = std::min(model_.SelX1, model_.SelX2), lastCol = std::max(model_.SelX1, model_.SelX2);
-    for (int r = firstRow; r <= lastRow; ++r) {
-        for (int c = firstCol; c <= lastCol; ++c) {
-            QCoreApplication::processEvents();
-            const int bank = sldBank->value();
-            const int tile = TileAt(c, r);
-            CurTile = tile;
-            CurTileData = DisplayTile(model_, bank, tile);
-            model_.TilePal[bank][tile] = static_cast<std::int16_t>(ChangeNewPal);
-            DrawTile(CurTileData, c, r, ChangeNewPal);
-        }
-    }
-    SetCurrent();
-    ShowCurrent();
+    CellSteps steps;
+    // The lock set keeps the user from changing the selection, bank or page meanwhile.
+    steps.beforeCell = [] { QCoreApplication::processEvents(); };
+    steps.cellDone = [this](int column, int row, const TileImage& shown, int palette) {
+        DrawTile(shown, column, row, palette);
+    };
+    work(SelectionRect(sldBank->value(), sldPage->value(), view_.SelX1, view_.SelY1, view_.SelX2, view_.SelY2), steps);
     SetStatusText(QString());
     EnableAll();
+    SetCurrent();
+    ShowCurrent();
+}
+
+void frmMain::ShowFailure(const FlowResult& result) {
+    for (const std::string& error : result.errors) ShowError(this, QString::fromStdString(error));
+    if (!result.summary.empty()) ShowError(this, QString::fromStdString(result.summary));
 }
 
 void frmMain::optBG_Click() {
-    model_.CurPalSet = kBackgroundSet;
+    view_.CurPalSet = kBackgroundSet;
     DoRefresh();
 }
 
 void frmMain::optSprite_Click() {
-    model_.CurPalSet = kSpriteSet;
+    view_.CurPalSet = kSpriteSet;
     DoRefresh();
 }
 
 void frmMain::picPals_MouseUp(QPoint pos) {
     if (pos.x() < 0 || pos.y() < 0 || pos.x() >= 4 * kPalCell || pos.y() >= kPalettes * kPalCell) return;
-    model_.EditPal = static_cast<std::int16_t>(pos.y() / kPalCell);
-    model_.EditCol = static_cast<std::int16_t>(pos.x() / kPalCell);
-    const auto before = model_.Pals[model_.CurPalSet][model_.EditPal][model_.EditCol];
+    view_.EditPal = static_cast<std::int16_t>(pos.y() / kPalCell);
+    view_.EditCol = static_cast<std::int16_t>(pos.x() / kPalCell);
+    const auto before = model_.Pals[view_.CurPalSet][view_.EditPal][view_.EditCol];
 
-    if (!editCol_) editCol_ = new frmEditCol(model_, this);
+    if (!editCol_) editCol_ = new frmEditCol(model_, view_, this);
     editCol_->exec();
 
-    if (model_.Pals[model_.CurPalSet][model_.EditPal][model_.EditCol] != before) {
-        RedrawPal = model_.EditPal;
+    if (model_.Pals[view_.CurPalSet][view_.EditPal][view_.EditCol] != before) {
+        RedrawPal = view_.EditPal;
         DoRefresh();
         RedrawPal = 8;
     }
@@ -653,7 +653,7 @@ void frmMain::picPals_MouseUp(QPoint pos) {
 
 void frmMain::mnuOptDim_Click() {
     // The action has already turned its check mark over.
-    model_.ColorScale = mnuOptDim->isChecked() ? 6 : 8;
+    view_.ColorScale = static_cast<std::int16_t>(mnuOptDim->isChecked() ? kDimScale : kFullScale);
     DoRefresh();
 }
 
@@ -666,9 +666,9 @@ void frmMain::mnuOptReset_Click() {
 }
 
 void frmMain::cmdPixelSwitch_Click() {
-    CurTile = TileAt(model_.SelX1, model_.SelY1);
-    model_.SwitchPal = model_.TilePal[sldBank->value()][CurTile];
-    if (!pixelSwitch_) pixelSwitch_ = new frmPixelSwitch(model_, *this, this);
+    CurTile = TileAt(view_.SelX1, view_.SelY1);
+    view_.SwitchPal = model_.TilePal[sldBank->value()][CurTile];
+    if (!pixelSwitch_) pixelSwitch_ = new frmPixelSwitch(model_, view_, *this, this);
     pixelSwitch_->exec();
 }
 
@@ -680,7 +680,7 @@ void frmMain::mnuAbout_Click() {
 // --- files -------------------------------------------------------------------------------------
 
 frmFile& frmMain::FileChooser() {
-    if (!fileChooser_) fileChooser_ = new frmFile(model_, this);
+    if (!fileChooser_) fileChooser_ = new frmFile(this);
     return *fileChooser_;
 }
 
@@ -697,15 +697,31 @@ void frmMain::mnuFileLoadrom_Click() {
 }
 
 bool frmMain::LoadRomFile(const QString& path) {
-    // Only banks 2 and up are shown and coloured, so a ROM without them is refused like
-    // any other; a refused file leaves the loaded ROM and the work on it as they were.
-    const RomLoadResult result = LoadRom(model_, LocalPath(path), kFirstShownBank);
+    if (!scan_) scan_ = new frmScanROM(this);
+    RomOpenSteps steps;
+    steps.loaded = [this] { ShowLoadedRom(); };
+    steps.progress = [this](int value) { scan_->SetProgress(value); };
+    // A refused file leaves the loaded ROM and the work on it as they were.
+    const RomOpenResult result = OpenRomForColouring(model_, LocalPath(path), steps);
     if (!result.ok) {
-        for (const std::string& error : result.errors) ShowError(this, QString::fromStdString(error));
-        ShowError(this, kMsgCouldNotLoadRom);
+        ShowFailure(result);
         return false;
     }
+    if (result.notEnoughRoom)
+        Messages().Show(scan_, MessageKind::Error, QString::fromLatin1(kTitleError), QString::fromLatin1(kMsgNotEnoughRoom),
+                        MessageButtons::Ok);
+    scan_->Finish();
 
+    EnableAll();
+    DoRefresh();
+    // What the colour ROM of this cartridge will not be able to do, once the ROM is on
+    // screen: the user learns it before the colouring work, not after.
+    for (const std::string& warning : result.warnings)
+        Messages().Show(this, MessageKind::Error, kTitleWarning, QString::fromStdString(warning), MessageButtons::Ok);
+    return true;
+}
+
+void frmMain::ShowLoadedRom() {
     sldBank->setEnabled(true);
     {
         const QSignalBlocker blocker(sldBank);
@@ -717,17 +733,7 @@ bool frmMain::LoadRomFile(const QString& path) {
     LastPage = 0;
     setWindowTitle("Dapplix - " + QString::fromLatin1(RomTitle(model_.RomBank[0])));
     romLoaded_ = true;
-
-    if (!scan_) scan_ = new frmScanROM(model_, this);
-    scan_->exec();
-
-    EnableAll();
-    DoRefresh();
-    // What the colour ROM of this cartridge will not be able to do, once the ROM is on
-    // screen: the user learns it before the colouring work, not after.
-    for (const std::string& warning : result.warnings)
-        Messages().Show(this, MessageKind::Error, kTitleWarning, QString::fromStdString(warning), MessageButtons::Ok);
-    return true;
+    scan_->Begin();
 }
 
 void frmMain::mnuFileWriterom_Click() {
@@ -747,11 +753,10 @@ void frmMain::mnuFileWriterom_Click() {
 
 bool frmMain::SaveProject(const QString& path) {
     DisableAll();
-    std::string error;
-    const bool saved = SaveGbp(model_, LocalPath(path), error);
+    const FlowResult saved = dapplix::SaveProject(model_, LocalPath(path));
     EnableAll();
-    if (!saved) ShowError(this, QString::fromStdString(error));
-    return saved;
+    ShowFailure(saved);
+    return saved.ok;
 }
 
 void frmMain::mnuFileSavegbp_Click() {
@@ -763,16 +768,9 @@ void frmMain::mnuFileSavegbp_Click() {
 void frmMain::mnuFileLoadgbp_Click() {
     QString path;
     if (!ChooseFile("Load Gbp", "*.gbp", false, path)) return;
-    const std::vector<std::string> headerErrors = CheckGbpHeader(LocalPath(path));
-    if (!headerErrors.empty()) {
-        for (const std::string& error : headerErrors) ShowError(this, QString::fromStdString(error));
-        ShowError(this, kMsgCouldNotLoadGbp);
-        return;
-    }
-    std::string error;
-    if (!LoadGbp(model_, LocalPath(path), error)) {
-        ShowError(this, QString::fromStdString(error));
-        ShowError(this, kMsgCouldNotLoadGbp);
+    const FlowResult opened = OpenProject(model_, LocalPath(path));
+    if (!opened.ok) {
+        ShowFailure(opened);
         return;
     }
     DoRefresh();

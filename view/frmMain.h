@@ -8,12 +8,15 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "engine/Binary.h"
-#include "view/TilePainter.h"
-#include "view/TileViewHost.h"
+#include "engine/Flows.h"
+#include "widgets/TilePainter.h"
+#include "widgets/TileViewHost.h"
+#include "widgets/ViewState.h"
 
 class QAction;
 class QButtonGroup;
@@ -53,14 +56,16 @@ public:
 
     // --- TileViewHost, used by the editing dialogs -----------------------------------
     int CurrentBank() const override;
-    int CurrentPage() const override;
     void DrawTile(const TileImage& image, int column, int row, int palette) override;
-    void DisableAll() override;
-    void EnableAll() override;
-    void SetCurrent() override;
-    void ShowCurrent() override;
-    void SetStatus(const QString& text, const QColor& colour) override;
-    void SetStatusText(const QString& text) override;
+    void SwitchPixels(int a, int b) override;
+
+    int CurrentPage() const;
+    void DisableAll();
+    void EnableAll();
+    void SetCurrent();   // draws the selection frame
+    void ShowCurrent();  // current tile, option buttons, picCurrent
+    void SetStatus(const QString& text, const QColor& colour);
+    void SetStatusText(const QString& text);  // keeps the colour
 
     // --- drawing and navigation ---------------------------------------------------------
     void RefreshTiles();
@@ -85,34 +90,14 @@ public:
     // The file chooser, created on first use.
     frmFile& FileChooser();
 
-    // --- state of the view, named as the rest of the program speaks of it -----------------
-    // Page redraw: the loop members are members so that DoRefresh can rewind a running
-    // redraw from an event handler that the redraw let through.
-    bool Refreshing = false;
-    int DrawTileNum = 0;
-    int DrawRow = 0;
-    int DrawCol = 0;
-    int DrawPal = 0;
-    TileImage DrawTileData{};
-    int RedrawPal = 8;  // 8 = redraw every tile; 0..7 = only tiles of that palette
-
-    int LastBank = 0;
-    int LastPage = 0;
-    int LastTileOffset = 0;
-
-    bool SelDragging = false;
-    int SelDirX = 1;
-    int SelDirY = 1;
-    int CurTile = 0;
-    TileImage CurTileData{};
-    int CurPal = 0;
-    bool AllowPalChange = true;
+    // The window's own state: selection, shown set, dimming and the dialogs' hand-over values.
+    ViewState& View() { return view_; }
 
     // Lets window events run once per tile during a page redraw, so that the user sees
     // the page build up and can move a slider meanwhile. Off only for measurements of the
     // drawing itself: a redraw that does not yield draws the same page, but nothing can
     // see its busy state, so it does not set one.
-    bool YieldPerTile = true;
+    void SetYieldPerTile(bool yield) { YieldPerTile = yield; }
 
 signals:
     // A page redraw ran to its end (a rewound redraw counts once).
@@ -153,11 +138,19 @@ private:
     void picTiles_DblClick();
     void picPals_MouseUp(QPoint pos);
 
+    // Locks the window and runs a flow over the selection with the busy status, drawing
+    // each tile as it is done and letting window events run between tiles.
+    void WorkOverSelection(const std::function<void(const TileRect&, const CellSteps&)>& work);
+    // Shows the messages of a flow that failed, then its summary.
+    void ShowFailure(const FlowResult& result);
+
     // Shows the chooser with a title, pattern and mode; true (and path set) when the user
     // chose a file.
     bool ChooseFile(const QString& title, const QString& pattern, bool saveMode, QString& path);
     // Saves the project with the window locked; shows why when it fails.
     bool SaveProject(const QString& path);
+    // A ROM has loaded: the sliders, the caption, and the scan window over the window.
+    void ShowLoadedRom();
     // The save question of Exit and of closing the window. True when the program may end.
     bool OfferSaveBeforeQuit(bool* cancelled);
     void EndProgram();
@@ -182,7 +175,34 @@ private:
     // stay disabled while a page redraw runs).
     void SetLockSet(bool enabled);
 
+    // --- state of the view, named as the rest of the program speaks of it -----------------
+    // Page redraw: the loop members are members so that DoRefresh can rewind a running
+    // redraw from an event handler that the redraw let through.
+    bool Refreshing = false;
+    int DrawTileNum = 0;
+    int DrawRow = 0;
+    int DrawCol = 0;
+    int DrawPal = 0;
+    TileImage DrawTileData{};
+    int RedrawPal = 8;  // 8 = redraw every tile; 0..7 = only tiles of that palette
+
+    int LastBank = 0;
+    int LastPage = 0;
+    int LastTileOffset = 0;
+
+    bool SelDragging = false;
+    int SelDirX = 1;
+    int SelDirY = 1;
+    int CurTile = 0;
+    TileImage CurTileData{};
+    int CurPal = 0;
+    bool AllowPalChange = true;
+
+    bool YieldPerTile = true;
+
+
     Model& model_;
+    ViewState view_;
 
     ViewCanvas* picTiles = nullptr;
     ViewCanvas* picCurrent = nullptr;

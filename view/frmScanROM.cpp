@@ -4,19 +4,14 @@
 #include <QCoreApplication>
 #include <QLabel>
 #include <QProgressBar>
-#include <QShowEvent>
-#include <QTimer>
 
-#include "view/FixedDialog.h"
-#include "view/Messages.h"
+#include "engine/Scan.h"
 
 namespace dapplix {
 
-frmScanROM::frmScanROM(Model& model, QWidget* parent) : QDialog(parent), model_(model) {
+frmScanROM::frmScanROM(QWidget* parent)
     // No close button: the window goes away by itself when the scan is done.
-    SetUpFixedDialog(*this, "frmScanROM", 208, 45, /*closeButton=*/false);
-    setWindowTitle(QString());
-
+    : FixedDialog(parent, "frmScanROM", 208, 45, /*closeButton=*/false) {
     lblScanning = new QLabel(kMsgScanning, this);
     lblScanning->setObjectName("lblScanning");
     lblScanning->setGeometry(0, 4, 209, 17);
@@ -30,24 +25,19 @@ frmScanROM::frmScanROM(Model& model, QWidget* parent) : QDialog(parent), model_(
     prbScan->setTextVisible(false);
 }
 
-void frmScanROM::showEvent(QShowEvent* event) {
-    QDialog::showEvent(event);
-    if (!scanning_) {
-        scanning_ = true;
-        // Started from the dialog's own event loop, so the window is on screen first.
-        QTimer::singleShot(0, this, [this] { RunScan(); });
-    }
+void frmScanROM::Begin() {
+    scanning_ = true;
+    prbScan->setValue(kProgressStart);
+    open();
+    QCoreApplication::processEvents();  // on screen before the first step
 }
 
-void frmScanROM::RunScan() {
-    prbScan->setValue(kProgressStart);
-    result_ = ScanRom(model_, [this](int value) {
-        prbScan->setValue(value);
-        QCoreApplication::processEvents();
-    });
-    if (result_.notEnoughRoom)
-        Messages().Show(this, MessageKind::Error, QString::fromLatin1(kTitleError), QString::fromLatin1(kMsgNotEnoughRoom),
-                        MessageButtons::Ok);
+void frmScanROM::SetProgress(int value) {
+    prbScan->setValue(value);
+    QCoreApplication::processEvents();
+}
+
+void frmScanROM::Finish() {
     scanning_ = false;
     accept();
 }

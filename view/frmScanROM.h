@@ -1,12 +1,9 @@
-// The small modal window that shows the ROM scan's progress. Showing it runs the scan;
-// it closes itself when the scan is done. The scan cannot be cancelled: it patches
-// bank 0 in place, and half a patch would leave a ROM that cannot be written.
+// The small modal window that shows the ROM scan's progress while a ROM opens. The scan
+// cannot be cancelled: it patches bank 0 in place, and half a patch would leave a ROM
+// that cannot be written, so the window ignores Esc and its frame until it is finished.
 #pragma once
 
-#include <QDialog>
-
-#include "engine/Binary.h"
-#include "engine/Scan.h"
+#include "widgets/FixedDialog.h"
 
 class QLabel;
 class QProgressBar;
@@ -15,27 +12,23 @@ namespace dapplix {
 
 inline constexpr const char* kMsgScanning = "Scanning ROM.. This may take a minute";
 
-class frmScanROM : public QDialog {
+class frmScanROM : public FixedDialog {
     Q_OBJECT
 public:
-    explicit frmScanROM(Model& model, QWidget* parent = nullptr);
+    explicit frmScanROM(QWidget* parent = nullptr);
 
-    // What the last scan found.
-    const ScanResult& LastResult() const { return result_; }
+    void Begin();                 // shows the window with an empty bar
+    void SetProgress(int value);  // moves the bar and lets the window repaint
+    void Finish();                // closes the window
 
 public slots:
     void reject() override;  // Esc does nothing while the scan runs
 
 protected:
-    void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    void RunScan();
-
-    Model& model_;
     bool scanning_ = false;
-    ScanResult result_;
     QLabel* lblScanning = nullptr;
     QProgressBar* prbScan = nullptr;
 };

@@ -8,7 +8,7 @@
 #include "engine/Files.h"
 #include "engine/Rom.h"
 #include "engine/Scan.h"
-#include "project/Palette.h"
+#include "engine/Palette.h"
 
 namespace dapplix::e2e {
 

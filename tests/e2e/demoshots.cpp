@@ -7,7 +7,7 @@
 
 #include "ColourRun.h"
 #include "engine/Writer.h"
-#include "project/ProjectFile.h"
+#include "engine/ProjectFile.h"
 
 using namespace dapplix;
 using namespace dapplix::e2e;

@@ -1,4 +1,4 @@
-// dapplix-cli run as a user or a build script would run it.
+// dapplix-cli run as a user or a build script would run it: the same flows as the window.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -8,9 +8,12 @@
 #include <fstream>
 #include <sstream>
 
-#include "TestSupport.h"
+#include "TestRoms.h"
 #include "engine/CodeFiles.h"
-#include "project/ProjectFile.h"
+#include "engine/Flows.h"
+#include "engine/ProjectFile.h"
+#include "engine/Rom.h"
+#include "engine/Writer.h"
 
 namespace dapplix {
 namespace {
@@ -20,130 +23,89 @@ namespace fs = std::filesystem;
 
 struct CliRun {
     int exitCode;
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
-
-std::string Slurp(const fs::path& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // Runs the program in folder; arguments are passed to the shell as they are.
 CliRun RunCli(const fs::path& folder, const std::string& arguments, const std::string& program = DAPPLIX_CLI_PATH) {
-    const fs::path out = folder / ".stdout", err = folder / ".stderr";
-    const std::string command = "cd '" + folder.string() + "' && '" + program + "' " + arguments + " >'" + out.string() +
-                                "' 2>'" + err.string() + "'";
+    const std::string command = "cd '" + folder.string() + "' && '" + program + "' " + arguments + " >.out 2>.err";
     const int status = std::system(command.c_str());
-    CliRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
-    fs::remove(out);
-    fs::remove(err);
-    return run;
+    auto text = [&](const char* name) {
+        std::stringstream buffer;
+        buffer << std::ifstream(folder / name).rdbuf();
+        return buffer.str();
+    };
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text(".out"), text(".err")};
 }
 
-class CliTest : public ::testing::Test {
-protected:
+struct CliTest : ::testing::Test {
     void SetUp() override {
-        WriteFile(dir / kBank0CodeFile, MakeBank0CodeFile());
-        WriteFile(dir / kExtraBankCodeFile, MakeExtraBankCodeFile());
-        auto rom = MakeRom({.banks = 4, .title = "CLITEST"});
-        std::fill(rom.begin() + kBankSize - 300, rom.begin() + kBankSize, 0xFF);
-        WriteFile(dir / "game.gb", rom);
+        WriteSideFiles(dir.path());
+        WriteFile(dir / "game.gb", MakeRom({.title = "CLITEST", .freeTail = 300}));
+        WriteFile(dir / "small.gb", MakeRom({.banks = 2}));
+        WriteFile(dir / "colour.gb", MakeRom({.cartridgeType = 0x00, .colorFlag = 0x80}));
+    }
+    // What the engine's flows make of game.gb and a project, in this process.
+    std::unique_ptr<Model> Opened(const char* project) const {
+        auto model = MakeModel();
+        EXPECT_TRUE(OpenRomForColouring(*model, (dir / "game.gb").string()).ok);
+        if (project) {
+            EXPECT_TRUE(OpenProject(*model, (dir / project).string()).ok);
+        }
+        return model;
     }
     ScratchDir dir;
 };
 
-TEST_F(CliTest, CheckPrintsTheHeaderMessagesInOrderAndUsageErrorsExitTwo) {
-    EXPECT_EQ(RunCli(dir.path(), "--version").out, std::string("dapplix-cli ") + DAPPLIX_VERSION + "\n");
-    EXPECT_EQ(RunCli(dir.path(), "--help").exitCode, 0);
-    const CliRun good = RunCli(dir.path(), "check game.gb");
-    EXPECT_EQ(good.exitCode, 0);
-    EXPECT_NE(good.out.find("CLITEST"), std::string::npos);
+TEST_F(CliTest, CommandsRunTheEnginesFlowsAndWriteWhatTheyWrite) {
+    EXPECT_EQ(RunCli(dir.path(), "check game.gb").out, "\"CLITEST\": 4 banks, can be colorized\n");
+    ASSERT_EQ(RunCli(dir.path(), "palette game.gb 2 0 3 1 0 0 5 -o p.gbp").exitCode, 0);
+    ASSERT_EQ(RunCli(dir.path(), "switch game.gb 3 1 0 0 15 2 0 3 -o q.gbp --project p.gbp").exitCode, 0);
+    WriteFile(dir / "out.gbc", Bytes(3 * kColorRomSize, 0xEE));  // replaced whole, not written over
+    ASSERT_EQ(RunCli(dir.path(), "colorize game.gb -o out.gbc --project q.gbp").out, "out.gbc written successfully!\n");
 
-    WriteFile(dir / "colour.gb", MakeRom({.cartridgeType = 0x00, .colorFlag = 0x80}));
-    const CliRun bad = RunCli(dir.path(), "check colour.gb");
-    EXPECT_EQ(bad.exitCode, 1);
-    EXPECT_EQ(bad.out, "ROM already has color support!\nROM uses unsupported Memory Mapper!\n");
-
-    WriteFile(dir / "mbc3.gb", MakeRom({.cartridgeType = 0x13}));  // accepted, with a warning
-    const CliRun mbc3 = RunCli(dir.path(), "check mbc3.gb");
-    EXPECT_EQ(mbc3.exitCode, 0);
-    EXPECT_NE(mbc3.out.find("Warning: This ROM uses the MBC3"), std::string::npos) << mbc3.out;
-
-    for (const char* arguments : {"", "paint game.gb", "colorize game.gb", "check a.gb b.gb", "colorize game.gb -o",
-                                  "colorize game.gb -o x.gbc --frobnicate"}) {
-        const CliRun run = RunCli(dir.path(), arguments);
-        EXPECT_EQ(run.exitCode, 2) << arguments;
-        EXPECT_NE(run.err.find("dapplix-cli"), std::string::npos) << arguments;
-    }
-}
-
-TEST_F(CliTest, ColorizeWritesTheColourRomWithTheProject) {
-    auto model = MakeModel();
-    model->BankCount = 3;
-    model->TilePal[2][3] = 5;
-    model->Pals[kBackgroundSet][5][1] = {31, 0, 0};
+    auto model = Opened(nullptr);
+    AssignPalette(*model, SelectionRect(2, 0, 0, 0, 3, 1), 5);
+    SwitchPixels(*model, SelectionRect(3, 1, 0, 0, 15, 2), 0, 3);
+    Bytes project;
     std::string error;
-    ASSERT_TRUE(SaveGbp(*model, (dir / "work.gbp").string(), error)) << error;
-
-    const CliRun run = RunCli(dir.path(), "colorize game.gb -o out.gbc --project work.gbp");
-    ASSERT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_EQ(run.out, "out.gbc written successfully!\n");
-    EXPECT_EQ(run.err, "");
-    const auto rom = ReadFile(dir / "out.gbc");
-    ASSERT_EQ(rom.size(), 1048576u);
-    EXPECT_EQ(rom[34 * 16384 + 3 * 16], 5);
-    EXPECT_EQ(rom[33 * 16384 + 16 * 5 + 4 * 1], 0x1F);  // red, low byte first
-    EXPECT_EQ(rom[0x143], 0xC0);
-    EXPECT_EQ(rom[0x148], 0x05);
-    unsigned headerSum = rom[0x14D];
-    for (std::size_t i = 0x134; i < 0x14D; ++i) headerSum += rom[i] + 1u;
-    EXPECT_EQ(headerSum % 256, 0u);
+    ASSERT_TRUE(EncodeGbp(*model, project, error));
+    EXPECT_EQ(ReadFile(dir / "q.gbp"), project);
+    EXPECT_EQ(ReadFile(dir / "out.gbc"), BuildColorRom(*Opened("q.gbp")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 10);  // no temporary file left behind
 }
 
-TEST_F(CliTest, ColorizeFailuresGoToStandardErrorAndWriteNothing) {
+TEST_F(CliTest, RefusalsGoToTheirStreamInOrderAndWriteNothing) {
     WriteFile(dir / "bad.gbp", {'N', 'O', 'P', 'E', 'L', 'I', 'X', 'P', 'R', 'J', 3, 0});
-    WriteFile(dir / "colour.gb", MakeRom({.colorFlag = 0x80}));
-    struct Case {
+    const struct Case {
         const char* arguments;
-        const char* err;
+        int exitCode;
+        std::string out, err;  // err: how standard error starts
     } cases[] = {
-        {"colorize game.gb -o out.gbc --project bad.gbp", "Not a valid Gbp file!\nCouldn't Load Gbp File!\n"},
-        {"colorize colour.gb -o out.gbc", "ROM already has color support!\nCouldn't load ROM\n"},
-        {"colorize game.gb -o no-such-folder/out.gbc", "Couldn't write no-such-folder/out.gbc"},
+        {"check small.gb", 1, std::string(kMsgRomTooSmall) + "\n", ""},
+        {"check colour.gb", 1, "ROM already has color support!\nROM uses unsupported Memory Mapper!\n", ""},
+        {"colorize small.gb -o out.gbc", 1, "", std::string(kMsgRomTooSmall) + "\nCouldn't load ROM\n"},
+        {"colorize game.gb -o out.gbc --project bad.gbp", 1, "", "Not a valid Gbp file!\nCouldn't Load Gbp File!\n"},
+        {"colorize game.gb -o no-such-folder/out.gbc", 1, "", "Couldn't write no-such-folder/out.gbc"},
+        {"palette game.gb 1 0 0 0 0 0 5 -o out.gbc", 2, "", "dapplix-cli: 1 is not a number from 2 to 31"},
+        {"palette game.gb 9 0 0 0 0 0 5 -o out.gbc", 1, "", "dapplix-cli: the ROM has no bank 9"},
+        {"switch game.gb 2 0 0 0 0 0 5 0 -o out.gbc", 2, "", "dapplix-cli: 5 is not a number from 0 to 3"},
+        {"", 2, "", "Usage"},
+        {"colorize game.gb", 2, "", "dapplix-cli: colorize needs -o OUT"},
+        {"colorize game.gb -o x.gbc --frobnicate", 2, "", "dapplix-cli: unknown option --frobnicate"},
     };
     for (const Case& c : cases) {
         const CliRun run = RunCli(dir.path(), c.arguments);
-        EXPECT_EQ(run.exitCode, 1) << c.arguments;
-        EXPECT_EQ(run.err.rfind(c.err, 0), 0u) << run.err;
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments;
+        EXPECT_EQ(run.out, c.out) << c.arguments;
+        EXPECT_EQ(run.err.rfind(c.err, 0), 0u) << c.arguments << ": " << run.err;
         EXPECT_FALSE(fs::exists(dir / "out.gbc")) << c.arguments;
     }
-
-    WriteFile(dir / "full.gb", MakeRom({.banks = 4}));  // no free byte in bank 0: a warning, not a failure
-    const CliRun full = RunCli(dir.path(), "colorize full.gb -o out.gbc");
-    EXPECT_EQ(full.exitCode, 0);
-    EXPECT_NE(full.err.find("Not enough room for color code: must overwrite ROM code\r\nROM may not function correctly when colorized!"),
-              std::string::npos);
-    EXPECT_EQ(ReadFile(dir / "out.gbc").size(), 1048576u);
-}
-
-TEST_F(CliTest, SideFilesAreFoundBesideTheProgramOrTheirAbsenceIsFatal) {
-    // A copy of the program in a folder of its own, started from a folder without side files.
+    // The side files are looked for here, then beside the program; without them nothing runs.
     ScratchDir programDir, elsewhere;
-    const fs::path program = programDir / "dapplix-cli";
-    fs::copy_file(DAPPLIX_CLI_PATH, program);
-    fs::copy_file(dir / "game.gb", elsewhere / "game.gb");
-    CliRun run = RunCli(elsewhere.path(), "colorize game.gb -o out.gbc", program.string());
-    EXPECT_EQ(run.exitCode, 1);
+    fs::copy_file(DAPPLIX_CLI_PATH, programDir / "dapplix-cli");
+    const CliRun run = RunCli(elsewhere.path(), "colorize x.gb -o out.gbc", (programDir / "dapplix-cli").string());
     EXPECT_EQ(run.err, "Required file bnk0cod.dat missing!\n");
-
-    fs::copy_file(dir / kBank0CodeFile, programDir / kBank0CodeFile);
-    fs::copy_file(dir / kExtraBankCodeFile, programDir / kExtraBankCodeFile);
-    run = RunCli(elsewhere.path(), "colorize game.gb -o out.gbc", program.string());
-    EXPECT_EQ(run.exitCode, 0) << run.err;
-    EXPECT_TRUE(fs::exists(elsewhere / "out.gbc"));
 }
 
 }  // namespace

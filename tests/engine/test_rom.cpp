@@ -1,171 +1,68 @@
-// Start-up's side files, the header checks and the load of the banks.
+// The header checks, the bank count and the load of the banks.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
-#include "TestSupport.h"
-#include "engine/CodeFiles.h"
+#include "TestRoms.h"
 #include "engine/Rom.h"
 
 namespace dapplix {
 namespace {
 
 using namespace dapplix::testing;
-
-TEST(LoadCodeFiles, FillsTheBlocksFromTheirOffsetsAndZerosPastAShortFile) {
-    ScratchDir dir;
-    auto bank0 = MakeBank0CodeFile();
-    bank0.resize(200, 0x99);  // bytes after the fourth fragment are not used
-    WriteFile(dir / kBank0CodeFile, bank0);
-    WriteFile(dir / kExtraBankCodeFile, MakeExtraBankCodeFile());
-    Model model;
-    std::string fatal;
-    ASSERT_TRUE(LoadCodeFiles(model, {dir.path().string()}, fatal)) << fatal;
-    EXPECT_EQ(model.EntryHookCode[0], 0xE1);
-    EXPECT_EQ(model.EntryHookCode[17], bank0[18]);
-    EXPECT_EQ(model.DmaHookCode[0], 0xD1);
-    EXPECT_EQ(model.DmaHookCode[13], bank0[33]);
-    EXPECT_EQ(model.CopyHookCode[0], 0xC1);
-    EXPECT_EQ(model.CopyHookCode[31], bank0[66]);
-    EXPECT_EQ(model.CopyTailCode[0], 0x71);
-    EXPECT_EQ(model.CopyTailCode[37], bank0[105]);
-    EXPECT_EQ(model.ExtraBankCode[0x1FF], 0xFF);
-    EXPECT_EQ(model.ExtraBankCodeAsRead, model.ExtraBankCode);
-
-    WriteFile(dir / kBank0CodeFile, {0x00, 0x55});
-    WriteFile(dir / kExtraBankCodeFile, {0x12});
-    ASSERT_TRUE(LoadCodeFiles(model, {dir.path().string()}, fatal));
-    EXPECT_EQ(model.EntryHookCode[0], 0x55);
-    EXPECT_EQ(model.EntryHookCode[1], 0x00);
-    EXPECT_EQ(model.CopyTailCode[37], 0x00);
-    EXPECT_EQ(model.ExtraBankCode[1], 0x00);
-}
-
-TEST(LoadCodeFiles, NamesTheFirstMissingFileAndLooksInEachFolderInTurn) {
-    ScratchDir first, second;
-    const std::vector<std::string> dirs{first.path().string(), second.path().string()};
-    Model model;
-    std::string fatal;
-    EXPECT_FALSE(LoadCodeFiles(model, dirs, fatal));
-    EXPECT_EQ(fatal, "Required file bnk0cod.dat missing!");
-    WriteFile(second / kBank0CodeFile, MakeBank0CodeFile());
-    EXPECT_FALSE(LoadCodeFiles(model, dirs, fatal));
-    EXPECT_EQ(fatal, "Required file exbnkcod.dat missing!");
-    std::filesystem::create_directory(first / kExtraBankCodeFile);  // a folder is not the file
-    WriteFile(second / kExtraBankCodeFile, MakeExtraBankCodeFile());
-    EXPECT_TRUE(LoadCodeFiles(model, dirs, fatal)) << fatal;
-
-    const auto searched = CodeFileSearchDirs();  // here first, then beside the program
-    ASSERT_EQ(searched.size(), 2u);
-    EXPECT_EQ(searched[0], ".");
-    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(searched[1]) / "engine_tests"));
-}
+using Messages = std::vector<std::string>;
 
 TEST(CheckRomHeader, ReportsEveryFailedCheckInOrder) {
-    using Messages = std::vector<std::string>;
-    struct Case {
-        const char* name;
+    const struct Case {
         RomShape shape;
-        Messages messages;
+        Messages errors;
     } cases[] = {
-        {"plain MBC1 64 KiB", {.banks = 4}, {}},
-        {"colour and no mapper", {.cartridgeType = 0x00, .colorFlag = 0x80}, {kMsgAlreadyColor, kMsgUnsupportedMapper}},
-        {"flag 0x40 is not colour", {.colorFlag = 0x40}, {}},
-        {"no jump", {.entryOpcode = 0x18}, {kMsgNoEntryJump}},
-        {"MBC2 of 256 KiB", {.banks = 16, .cartridgeType = 0x05, .sizeCode = 3}, {kMsgCannotExpand}},
-        {"MBC2 of 128 KiB", {.banks = 8, .cartridgeType = 0x06, .sizeCode = 2}, {}},
-        {"MBC3 of 512 KiB", {.cartridgeType = 0x13, .sizeCode = 4}, {}},
-        {"size code 5", {.cartridgeType = 0x11, .sizeCode = 5}, {kMsgCannotExpand}},
-        {"everything wrong",
-         {.cartridgeType = 0x20, .sizeCode = 6, .colorFlag = 0x80, .entryOpcode = 0x00},
+        {{}, {}},
+        {{.cartridgeType = 0x06, .sizeCode = 2}, {}},  // MBC2 leaves room for 64 banks up to 128 KiB
+        {{.cartridgeType = 0x05, .sizeCode = 3}, {kMsgCannotExpand}},
+        {{.cartridgeType = 0x13, .sizeCode = 4}, {}},
+        {{.sizeCode = 5}, {kMsgCannotExpand}},
+        {{.cartridgeType = 0x00, .colorFlag = 0x80}, {kMsgAlreadyColor, kMsgUnsupportedMapper}},
+        {{.cartridgeType = 0x04, .sizeCode = 5, .colorFlag = 0xC0, .entryOpcode = 0x18},
          {kMsgAlreadyColor, kMsgNoEntryJump, kMsgUnsupportedMapper, kMsgCannotExpand}},
     };
-    for (const Case& c : cases) EXPECT_EQ(CheckRomHeader(MakeRom(c.shape)), c.messages) << c.name;
-
-    // The edges of the three mapper ranges.
-    for (int type : {0x00, 0x04, 0x07, 0x0E, 0x14, 0x19, 0xFF})
-        EXPECT_EQ(CheckRomHeader(MakeRom({.cartridgeType = static_cast<std::uint8_t>(type)})), Messages{kMsgUnsupportedMapper}) << type;
-    for (int type : {0x01, 0x03, 0x05, 0x0F, 0x13})
-        EXPECT_TRUE(CheckRomHeader(MakeRom({.cartridgeType = static_cast<std::uint8_t>(type)})).empty()) << type;
-
-    for (std::size_t length : {std::size_t(0), kHeaderEnd - 1}) {  // no complete header: one message
-        auto rom = MakeRom();
-        rom.resize(length);
-        EXPECT_EQ(CheckRomHeader(rom), Messages{kMsgRomTooShort}) << length;
+    for (const Case& c : cases) EXPECT_EQ(CheckRomHeader(MakeRom(c.shape)), c.errors) << int(c.shape.cartridgeType);
+    EXPECT_EQ(CheckRomHeader(std::vector<std::uint8_t>(kHeaderEnd - 1, 0xC3)), Messages{kMsgRomTooShort});
+    for (int type = 0; type < 256; ++type) {
+        const int expected = type >= 1 && type <= 3 ? 1 : type == 5 || type == 6 ? 2 : type >= 0x0F && type <= 0x13 ? 3 : 0;
+        EXPECT_EQ(MapperClass(std::uint8_t(type)), expected) << type;
     }
 }
 
-TEST(BankCountForLength, RoundsHalvesToEven) {
-    struct Case {
-        std::size_t length;
-        int bankCount;
-    } cases[] = {{65536, 3}, {16384, 0}, {40960, 2}, {24576, 0}, {57344, 2}, {57345, 3}, {336, 0}, {33 * 16384, 32}};
-    for (const Case& c : cases) EXPECT_EQ(BankCountForLength(c.length), c.bankCount) << c.length;
-}
-
-TEST(LoadRom, LoadsEveryBankAndClearsTheAssignments) {
-    ScratchDir dir;
-    WriteFile(dir / "game.gb", MakeRom({.banks = 4, .title = "ELEVENCHARS"}));
+TEST(LoadRom, LoadsTheBanksPadsTheLastWithFFAndRefusesWithoutChangingAnything) {
+    const std::pair<std::size_t, int> lengths[] = {{100, 0}, {16384, 0}, {3 * 8192, 0}, {32768, 1},
+                                                   {5 * 8192, 2}, {7 * 8192, 2}, {9 * 8192, 4}};
+    for (const auto& [length, last] : lengths) EXPECT_EQ(BankCountForLength(length), last) << length;  // halves to even
     auto model = MakeModel();
-    model->TilePal[2][5] = 4;
-    model->TileEdited[3][6] = true;
-    model->TileOffset[2] = 7;
-    ASSERT_TRUE(LoadRom(*model, (dir / "game.gb").string()).ok);
-    EXPECT_EQ(model->BankCount, 3);
-    for (int bank = 0; bank <= 3; ++bank) EXPECT_EQ(model->RomBank[bank][0], bank);
-    EXPECT_EQ(RomTitle(model->RomBank[0]), "ELEVENCHARS");
-    EXPECT_EQ(model->TilePal[2][5], 0);
-    EXPECT_FALSE(model->TileEdited[3][6]);
-    EXPECT_EQ(model->TileOffset[2], 7);  // offsets carry over to the next ROM
-}
-
-TEST(LoadRom, TheLastBankOfAnUnevenFileIsFilledWithFF) {
-    auto rom = MakeRom({.banks = 3});
-    rom.resize(40960);  // two and a half banks: the view still gets bank 2
-    auto model = MakeModel();
+    auto rom = MakeRom({.banks = 4});
+    model->TilePal[1][5] = 3;
+    model->TileEdited[2][7] = true;
+    rom.resize(3 * kBankSize + 9000);  // four banks, the last one short
     ASSERT_TRUE(LoadRomBytes(*model, rom).ok);
-    EXPECT_EQ(model->BankCount, 2);
-    EXPECT_EQ(model->RomBank[2][8191], 0x11);
-    EXPECT_EQ(model->RomBank[2][8192], 0xFF);
-    EXPECT_EQ(model->RomBank[2][16383], 0xFF);
-}
+    EXPECT_EQ(model->TilePal[1][5], 0);
+    EXPECT_FALSE(model->TileEdited[2][7]);
+    EXPECT_EQ(model->BankCount, 3);
+    EXPECT_EQ(model->RomBank[3][8999], rom[3 * kBankSize + 8999]);
+    EXPECT_EQ(model->RomBank[3][9000], 0xFF);
 
-TEST(LoadRom, RefusedFilesLeaveThePreviousRomAndWorkAlone) {
-    auto model = MakeModel();
-    ASSERT_TRUE(LoadRomBytes(*model, MakeRom({.banks = 4, .title = "FIRST"})).ok);
-    model->TilePal[2][9] = 6;
-    model->TileEdited[2][9] = true;
-    const auto before = std::make_unique<Model>(*model);
-
-    ScratchDir dir;
-    std::filesystem::create_directory(dir / "folder.gb");
-    struct Case {
-        const char* name;
-        std::vector<std::uint8_t> file;  // empty: the path is not written
-        std::vector<std::string> errors;
-        const char* path = "bad.gb";
-    } cases[] = {
-        {"already colour", MakeRom({.colorFlag = 0x80}), {kMsgAlreadyColor}},
-        {"too short", std::vector<std::uint8_t>(0x120, 0xC3), {kMsgRomTooShort}},
-        {"33 banks", MakeRom({.banks = 33, .sizeCode = 4}), {kMsgRomTooLarge}},
-        {"missing", {}, {}, "nothing-here.gb"},
-        {"a folder", {}, {}, "folder.gb"},
+    model->TilePal[2][1] = 4;
+    const auto before = model->RomBank;
+    const std::pair<std::vector<std::uint8_t>, Messages> refused[] = {
+        {MakeRom({.banks = 33, .sizeCode = 4}), {kMsgRomTooLarge}},
+        {MakeRom({.banks = 2, .colorFlag = 0x80}), {kMsgAlreadyColor}},
+        {MakeRom({.banks = 2}), {kMsgRomTooSmall}},
     };
-    for (const Case& c : cases) {
-        if (!c.file.empty()) WriteFile(dir / c.path, c.file);
-        const RomLoadResult result = LoadRom(*model, (dir / c.path).string());
-        EXPECT_FALSE(result.ok) << c.name;
-        if (c.file.empty()) {  // one message naming the file
-            ASSERT_EQ(result.errors.size(), 1u) << c.name;
-            EXPECT_NE(result.errors[0].find(c.path), std::string::npos) << c.name;
-        } else {
-            EXPECT_EQ(result.errors, c.errors) << c.name;
-        }
-        EXPECT_EQ(model->BankCount, before->BankCount) << c.name;
-        EXPECT_EQ(model->RomBank, before->RomBank) << c.name;
-        EXPECT_EQ(model->TilePal, before->TilePal) << c.name;
-        EXPECT_EQ(model->TileEdited, before->TileEdited) << c.name;
+    for (const auto& [file, errors] : refused) {
+        const RomLoadResult result = LoadRomBytes(*model, file, kFirstShownBank);
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.errors, errors);
     }
+    EXPECT_EQ(model->BankCount, 3);
+    EXPECT_EQ(model->TilePal[2][1], 4);
+    EXPECT_TRUE(model->RomBank == before);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "view/ViewCanvas.h"
+#include "widgets/ViewCanvas.h"
 
 #include <QMouseEvent>
 #include <QPainter>

@@ -18,10 +18,10 @@ void SetDefaultPals(Model& model) {
     }
 }
 
-std::uint32_t PalToRgb(const Model& model, int colour, int palette) {
-    const auto& c = model.Pals[model.CurPalSet][palette][colour];
+std::uint32_t PalToRgb(const Model& model, int set, int scale, int colour, int palette) {
+    const auto& c = model.Pals[set][palette][colour];
     // Components are 0..31 and the scale 6 or 8, so a channel never passes 248.
-    const auto channel = [&](int component) { return static_cast<std::uint32_t>(c[component] * model.ColorScale); };
+    const auto channel = [&](int component) { return static_cast<std::uint32_t>(c[component] * scale); };
     return (channel(0) << 16) | (channel(1) << 8) | channel(2);
 }
 

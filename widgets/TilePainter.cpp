@@ -1,24 +1,11 @@
-#include "view/TilePainter.h"
+#include "widgets/TilePainter.h"
 
 #include <algorithm>
 #include <cstring>
 
+#include "engine/Bits.h"
+
 namespace dapplix {
-
-namespace {
-
-// Bit i of a byte moved to bit 2i, so that a tile row's two bit planes interleave into
-// eight 2-bit pixel values, the leftmost pixel in the top two bits.
-constexpr std::array<std::uint16_t, 256> MakeSpread() {
-    std::array<std::uint16_t, 256> spread{};
-    for (int b = 0; b < 256; ++b)
-        for (int i = 0; i < 8; ++i)
-            if (b & (1 << i)) spread[b] = std::uint16_t(spread[b] | (1u << (2 * i)));
-    return spread;
-}
-constexpr std::array<std::uint16_t, 256> kSpread = MakeSpread();
-
-}  // namespace
 
 void TilePainter::SetPalette(int palette, const std::array<QRgb, kColours>& colours) {
     Table& table = tables_[std::clamp(palette, 0, kPalettes - 1)];
@@ -35,7 +22,7 @@ void TilePainter::Paint(QRgb* origin, std::ptrdiff_t stride, const TileImage& ti
                         bool lastColumn, bool lastRow) const {
     const auto& runs = tables_[std::clamp(palette, 0, kPalettes - 1)].runs;
     for (int y = 0; y < 8; ++y) {
-        const unsigned pixels = kSpread[tile[2 * y]] | (kSpread[tile[2 * y + 1]] << 1);
+        const unsigned pixels = TileRowPixels(tile, y);
         // The row's four runs are read before any of them is stored, so the stores need
         // not wait for the table to be read again.
         const Run first = runs[pixels >> 12], second = runs[(pixels >> 8) & 0xF];

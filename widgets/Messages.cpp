@@ -1,4 +1,4 @@
-#include "view/Messages.h"
+#include "widgets/Messages.h"
 
 #include <QMessageBox>
 

@@ -1,4 +1,4 @@
-#include "view/AppFont.h"
+#include "widgets/AppFont.h"
 
 #include <QApplication>
 #include <QFont>

@@ -1,0 +1,132 @@
+// The user's flows as both front ends run them, and the tile rules under them.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "TestRoms.h"
+#include "engine/Bits.h"
+#include "engine/Flows.h"
+#include "engine/Mapper.h"
+#include "engine/ProjectFile.h"
+#include "engine/Rom.h"
+
+namespace dapplix {
+namespace {
+
+using namespace dapplix::testing;
+using Messages = std::vector<std::string>;
+
+TEST(OpenRomForColouring, RefusesWithoutBankTwoLoadsBeforeScanningAndSaysWhatTheColourRomCannotDo) {
+    ScratchDir dir;
+    auto model = LoadedModel();
+    model->TilePal[2][3] = 5;
+    const struct Case {
+        RomShape shape;
+        Messages errors;
+    } refused[] = {{{.banks = 2}, {kMsgRomTooSmall}}, {{.banks = 1, .entryOpcode = 0}, {kMsgNoEntryJump}}};
+    for (const Case& c : refused) {
+        WriteFile(dir / "refused.gb", MakeRom(c.shape));
+        const RomOpenResult result = OpenRomForColouring(*model, (dir / "refused.gb").string());
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.errors, c.errors);
+        EXPECT_EQ(result.summary, kMsgCouldNotLoadRom);
+    }
+    EXPECT_EQ(model->TilePal[2][3], 5);
+
+    WriteFile(dir / "mbc3.gb", MakeRom({.banks = 3, .cartridgeType = 0x11}));
+    std::vector<std::string> steps;
+    const RomOpenResult opened = OpenRomForColouring(*model, (dir / "mbc3.gb").string(),
+                                                     {[&] { steps.push_back("loaded " + std::to_string(model->BankCount)); },
+                                                      [&](int value) { steps.push_back(std::to_string(value)); }});
+    EXPECT_TRUE(opened.ok && opened.errors.empty() && opened.summary.empty());
+    EXPECT_TRUE(opened.notEnoughRoom);  // the test ROM's bank 0 has no free space
+    EXPECT_EQ(opened.warnings, Messages{kMsgMbc3PaletteZero});
+    ASSERT_GE(steps.size(), 3u);
+    EXPECT_EQ(steps.front(), "loaded 2");
+    EXPECT_EQ(steps.back(), "100");
+    EXPECT_EQ(model->TilePal[2][3], 0);
+    EXPECT_EQ(model->RomBank[0][kColorFlag], 0xC0);  // scanned
+}
+
+TEST(OpenProject, ShowsTheHeaderMessagesOrTheReadersRefusalThenTheSummary) {
+    ScratchDir dir;
+    auto model = LoadedModel();
+    model->TilePal[2][8] = 4;
+    const struct Case {
+        std::vector<std::uint8_t> bytes;
+        Messages errors;
+    } cases[] = {
+        {{'x', 'A', 'P', 'P', 'L', 'I', 'X', 'P', 'R', 'J', 4, 0}, {kMsgNotGbp, kMsgGbpVersion}},
+        {{'D', 'A', 'P', 'P', 'L', 'I', 'X', 'P', 'R', 'J', 3}, {kMsgNotGbp}},
+        {{'D', 'A', 'P', 'P', 'L', 'I', 'X', 'P', 'R', 'J', 3, 0}, {"The project file is damaged: it ends inside the records of bank 0."}},
+    };
+    for (const Case& c : cases) {
+        WriteFile(dir / "p.gbp", c.bytes);
+        const FlowResult result = OpenProject(*model, (dir / "p.gbp").string());
+        EXPECT_FALSE(result.ok);
+        EXPECT_EQ(result.errors, c.errors);
+        EXPECT_EQ(result.summary, kMsgCouldNotLoadGbp);
+    }
+    EXPECT_EQ(model->TilePal[2][8], 4);
+    EXPECT_EQ(OpenProject(*model, (dir / "gone.gbp").string()).errors, Messages{"Couldn't open " + (dir / "gone.gbp").string() + "."});
+
+    const FlowResult failed = SaveProject(*model, (dir / "missing" / "p.gbp").string());
+    EXPECT_EQ(failed.errors.size(), 1u);
+    EXPECT_TRUE(!failed.ok && failed.summary.empty());
+}
+
+TEST(Selection, PaletteAndPixelSwitchVisitTheRectangleRowByRowAndKeepTheTileRules) {
+    EXPECT_EQ(PageTile(3, 15, 15), 1023);
+    const TileRect rect = SelectionRect(2, 1, 5, 9, -3, 20);  // corners in any order, held to the grid
+    EXPECT_EQ((std::array{rect.bank, rect.page, rect.left, rect.top, rect.right, rect.bottom}), (std::array{2, 1, 0, 9, 5, 15}));
+
+    auto model = LoadedModel();
+    std::vector<std::pair<int, int>> visited;
+    int yields = 0;
+    CellSteps steps{[&] { ++yields; }, [&](int column, int row, const TileImage& shown, int palette) {
+                        visited.emplace_back(column, row);
+                        EXPECT_EQ(shown, DisplayTile(*model, 2, PageTile(1, column, row)));
+                        EXPECT_EQ(palette, 6);
+                    }};
+    AssignPalette(*model, SelectionRect(2, 1, 2, 1, 0, 0), 6, steps);
+    EXPECT_EQ(visited, (std::vector<std::pair<int, int>>{{0, 0}, {1, 0}, {2, 0}, {0, 1}, {1, 1}, {2, 1}}));
+    EXPECT_EQ(yields, 6);
+    EXPECT_EQ(std::count(model->TilePal[2].begin(), model->TilePal[2].end(), 6), 6);
+
+    // Switching 0 and 3: every pixel of value 0 or 3 changes, 1 and 2 stay; twice is the ROM again.
+    model->TileOffset[3] = 4;
+    const int first = PageTile(3, 0, 0);
+    const TileImage rom = RomTileBytes(*model, 3, first);
+    SwitchPixels(*model, SelectionRect(3, 3, 0, 0, 15, 15), 0, 3);
+    const TileImage switched = DisplayTile(*model, 3, first);
+    for (int pixel = 0; pixel < 64; ++pixel) {
+        const int before = TilePixel(rom, pixel % 8, pixel / 8);
+        EXPECT_EQ(TilePixel(switched, pixel % 8, pixel / 8), before == 0 ? 3 : before == 3 ? 0 : before);
+    }
+    EXPECT_TRUE(model->TileEdited[3][first]);
+    EXPECT_FALSE(model->TileEdited[3][1023]);  // absent with the offset: left alone, shown blank
+    EXPECT_EQ(DisplayTile(*model, 3, 1023), TileImage{});
+    SwitchPixels(*model, SelectionRect(3, 3, 0, 0, 15, 15), 3, 0);
+    EXPECT_FALSE(model->TileEdited[3][first]);  // the ROM's bytes again: no longer edited
+    EXPECT_EQ(CountBankRecords(*model, 3), 0);
+}
+
+TEST(TileCodec, PixelsReadAndWriteOnlyTheirOwnBits) {
+    std::mt19937 random(11);
+    for (int round = 0; round < 200; ++round) {
+        TileImage tile;
+        for (auto& b : tile) b = std::uint8_t(random());
+        const int x = int(random() % 8), y = int(random() % 8), value = int(random() % 4);
+        const int expected = ((tile[2 * y] >> (7 - x)) & 1) | (((tile[2 * y + 1] >> (7 - x)) & 1) << 1);
+        ASSERT_EQ(TilePixel(tile, x, y), expected);
+        TileImage changed = tile;
+        SetTilePixel(changed, x, y, value);
+        for (int j = 0; j < 64; ++j)
+            ASSERT_EQ(TilePixel(changed, j % 8, j / 8), j == y * 8 + x ? value : TilePixel(tile, j % 8, j / 8));
+    }
+    EXPECT_EQ(PackColor(31, 0, 0), (std::array<std::uint8_t, 2>{0x00, 0x1F}));
+    EXPECT_EQ(ColorWord(1, 2, 3), 3 * 1024 + 2 * 32 + 1);
+}
+
+}  // namespace
+}  // namespace dapplix

@@ -1,0 +1,203 @@
+// The windows' wiring: a click reaches the engine's flow, and the flow's result reaches
+// the screen. What the flows themselves do is checked by the engine tests.
+#include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+
+#include "TestRoms.h"
+#include "dialogs/frmFile.h"
+#include "editing/frmPixelSwitch.h"
+#include "editing/frmTileEdit.h"
+#include "engine/Bits.h"
+#include "engine/Mapper.h"
+#include "engine/ProjectFile.h"
+#include "project/frmEditCol.h"
+#include "view/frmMain.h"
+#include "widgets/Messages.h"
+#include "widgets/ViewCanvas.h"
+
+namespace dapplix {
+namespace {
+
+using namespace dapplix::testing;
+
+// Records every box as "Title: text"; questions are answered from a list, else No/Cancel.
+struct ScriptedMessages final : MessageBoxes {
+    ScriptedMessages() : previous(SetMessages(this)) {}
+    ~ScriptedMessages() override { SetMessages(previous); }
+    MessageAnswer Show(QWidget*, MessageKind, const QString& title, const QString& text, MessageButtons b) override {
+        log << title + ": " + text;
+        if (!answers.isEmpty()) return answers.takeFirst();
+        return b == MessageButtons::Ok ? MessageAnswer::Ok : b == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel;
+    }
+    MessageBoxes* previous;
+    QStringList log;
+    QList<MessageAnswer> answers;
+};
+
+// Runs act on the dialog of type T once it is up, from inside its own event loop.
+template <typename T>
+void WhenShown(std::function<void(T*)> act) {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* dialog = qobject_cast<T*>(widget); dialog && dialog->isVisible()) {
+                timer->deleteLater();
+                timer->stop();
+                return act(dialog);
+            }
+    });
+    timer->start(10);
+}
+
+// A mouse event at a picture position of a drawing area.
+void Mouse(ViewCanvas* area, QEvent::Type type, QPoint pos, Qt::MouseButton button = Qt::LeftButton) {
+    const QPointF at = QPointF(pos + area->ImageOrigin());
+    QMouseEvent event(type, at, area->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : button,
+                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button), Qt::NoModifier);
+    QApplication::sendEvent(area, &event);
+}
+
+template <typename T>
+T* Child(QWidget* parent, const char* name) { return parent->findChild<T*>(name); }
+
+class WindowTests : public QObject {
+    Q_OBJECT
+    ScratchDir dir;
+    std::unique_ptr<Model> model = MakeModel();
+    std::unique_ptr<frmMain> window;
+    ScriptedMessages messages;
+    ViewCanvas* picTiles = nullptr;
+
+    bool Open(const RomShape& shape, const char* name = "game.gb") {
+        WriteFile(dir / name, MakeRom(shape));
+        messages.log.clear();
+        return window->LoadRomFile(QString::fromStdString((dir / name).string()));
+    }
+
+    // Each tile pixel of the cell shows its value in the tile's palette (read at the second
+    // screen pixel each way: the selection frame and the grid lines lie on the outer ones).
+    void ExpectCellShows(int column, int row) const {
+        const int tile = PageTile(0, column, row);
+        const TileImage image = DisplayTile(*model, 2, tile);
+        for (int pixel = 0; pixel < 49; ++pixel) {
+            const int x = pixel % 7, y = pixel / 7;
+            QCOMPARE(picTiles->image().pixel(16 * column + 2 * x + 1, 16 * row + 2 * y + 1),
+                     QRgb(ScreenColour(*model, window->View(), TilePixel(image, x, y), model->TilePal[2][tile])));
+        }
+    }
+
+private slots:
+    void init() {
+        for (int colour = 0; colour < kColours; ++colour)  // palette 3 unlike the others on screen
+            model->Pals[kSpriteSet][3][colour] = {std::int16_t(colour * 8), 31, std::int16_t(31 - colour * 8)};
+        window = std::make_unique<frmMain>(*model);
+        window->show();
+        picTiles = Child<ViewCanvas>(window.get(), "picTiles");
+    }
+
+    void openingARomShowsItsFirstPageOrWhyNot() {
+        QVERIFY(!Open({.banks = 2}));
+        QCOMPARE(messages.log, QStringList({QString("Error: ") + kMsgRomTooSmall, "Error: Couldn't load ROM"}));
+        QVERIFY(!Child<QSlider>(window.get(), "sldBank")->isEnabled());
+        QVERIFY(Open({.cartridgeType = 0x11, .freeTail = 300}));
+        QCOMPARE(messages.log, QStringList({QString("Warning: ") + kMsgMbc3PaletteZero}));
+        QCOMPARE(window->windowTitle(), QString("Dapplix - TESTROM"));
+        QCOMPARE(Child<QSlider>(window.get(), "sldBank")->value(), 2);
+        QCOMPARE(model->RomBank[0][kColorFlag], 0xC0);  // scanned
+        ExpectCellShows(0, 0);
+        ExpectCellShows(15, 15);
+    }
+
+    void theSelectionsToolsChangeTheWorkAndTheScreen() {
+        QVERIFY(Open({.freeTail = 300}));
+        Mouse(picTiles, QEvent::MouseButtonPress, {32, 48});
+        Mouse(picTiles, QEvent::MouseMove, {16, 16});
+        Mouse(picTiles, QEvent::MouseButtonRelease, {16, 16});
+        Child<QRadioButton>(window.get(), "optPal3")->click();
+        for (int cell = 0; cell < 16; ++cell) {
+            const int column = cell % 4, row = cell / 4, inside = column >= 1 && column <= 2 && row >= 1 && row <= 3;
+            QCOMPARE(model->TilePal[2][PageTile(0, column, row)], std::int16_t(inside ? 3 : 0));
+            ExpectCellShows(column, row);
+        }
+        QCOMPARE(Child<QLabel>(window.get(), "lblStatus")->text(), QString());
+
+        TileImage expected = DisplayTile(*model, 2, PageTile(0, 2, 3));
+        SwitchTilePixels(expected, 0, 3);
+        WhenShown<frmPixelSwitch>([](frmPixelSwitch* dialog) {
+            Mouse(Child<ViewCanvas>(dialog, "picCols"), QEvent::MouseButtonRelease, {3 * 24 + 5, 5}, Qt::RightButton);
+            Child<QPushButton>(dialog, "cmdOkay")->click();
+        });
+        Child<QPushButton>(window.get(), "cmdPixelSwitch")->click();
+        QCOMPARE(DisplayTile(*model, 2, PageTile(0, 2, 3)), expected);
+        ExpectCellShows(2, 3);
+
+        const int tile = PageTile(0, 4, 5), colour = (TilePixel(DisplayTile(*model, 2, tile), 6, 7) + 1) % kColours;
+        Mouse(picTiles, QEvent::MouseButtonPress, {4 * 16, 5 * 16});
+        Mouse(picTiles, QEvent::MouseButtonRelease, {4 * 16, 5 * 16});
+        WhenShown<frmTileEdit>([colour](frmTileEdit* dialog) {
+            Mouse(Child<ViewCanvas>(dialog, "picCols"), QEvent::MouseButtonRelease, {5, colour * 32 + 5});
+            Mouse(Child<ViewCanvas>(dialog, "picTileEdit"), QEvent::MouseButtonPress, {24 * 6 + 3, 24 * 7 + 3});
+            Child<QPushButton>(dialog, "cmdOkay")->click();
+        });
+        Mouse(picTiles, QEvent::MouseButtonDblClick, {4 * 16 + 3, 5 * 16 + 3});
+        QCOMPARE(TilePixel(DisplayTile(*model, 2, tile), 6, 7), colour);
+        QVERIFY(model->TileEdited[2][tile]);
+        ExpectCellShows(4, 5);
+
+        WhenShown<frmEditCol>([](frmEditCol* dialog) {
+            Child<QSlider>(dialog, "sldRed")->setValue(31);
+            Child<QPushButton>(dialog, "cmdOkay")->click();
+        });
+        Mouse(Child<ViewCanvas>(window.get(), "picPals"), QEvent::MouseButtonRelease, {16 * 2 + 3, 3});
+        QCOMPARE(model->Pals[kSpriteSet][0][2][0], std::int16_t(31));
+        QCOMPARE(Child<ViewCanvas>(window.get(), "picPals")->image().pixel(16 * 2 + 3, 3),
+                 QRgb(ScreenColour(*model, window->View(), 2, 0)));
+        ExpectCellShows(0, 0);
+    }
+
+    void projectsGoThroughTheChooserAndRefusalsAreShownInOrder() {
+        QVERIFY(Open({.freeTail = 300}));
+        model->TilePal[2][7] = 5;
+        auto choose = [this](const char* name, const char* menu) {
+            WhenShown<frmFile>([this, name](frmFile* chooser) {
+                chooser->OpenDirectory(QString::fromStdString(dir.path().string()));
+                Child<QLineEdit>(chooser, "txtFileName")->setText(name);
+                Child<QPushButton>(chooser, "cmdOkay")->click();
+            });
+            Child<QAction>(window.get(), menu)->trigger();
+        };
+        choose("work", "mnuFileSavegbp");
+        Bytes expected;
+        std::string error;
+        QVERIFY(EncodeGbp(*model, expected, error) && ReadFile(dir / "work.gbp") == expected);
+
+        WriteFile(dir / "bad.gbp", {'D', 'A', 'P', 'P', 'L', 'E', 'X', 'P', 'R', 'J', 2, 0});
+        choose("bad.gbp", "mnuFileLoadgbp");
+        QCOMPARE(messages.log, QStringList({"Error: Not a valid Gbp file!", "Error: Unsupported Gbp version!",
+                                            "Error: Couldn't Load Gbp File!"}));
+        model->TilePal[2][7] = 0;
+        choose("work.gbp", "mnuFileLoadgbp");
+        QCOMPARE(model->TilePal[2][7], std::int16_t(5));
+        ExpectCellShows(7, 0);
+
+        messages.log.clear();
+        messages.answers = {MessageAnswer::No};
+        window->close();
+        QCOMPARE(messages.log, QStringList({"Query: Save palette and tile data?"}));
+        QVERIFY(window->ProgramEnded());
+    }
+};
+
+}  // namespace
+}  // namespace dapplix
+
+QTEST_MAIN(dapplix::WindowTests)
+#include "test_windows.moc"

@@ -1,0 +1,97 @@
+// ROM images, side files and scratch folders, for the engine and the widget tests alike.
+#pragma once
+
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <stdexcept>
+#include <vector>
+
+#include "engine/CodeFiles.h"
+#include "engine/Palette.h"
+#include "engine/Rom.h"
+
+namespace dapplix::testing {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// A header that passes every check: MBC1, size code from the bank count, JP $0150.
+struct RomShape {
+    int banks = 4;
+    std::uint8_t cartridgeType = 0x01;
+    int sizeCode = -1;  // -1: derived from banks
+    std::uint8_t colorFlag = 0x00;
+    std::uint8_t entryOpcode = 0xC3;
+    const char* title = "TESTROM";
+    int freeTail = 0;  // bytes at the end of bank 0 left free (0xFF); the rest of it is used code
+};
+
+// Banks 1 and up hold seeded random bytes, so every tile differs; each bank's first byte
+// is its number, so banks can be told apart.
+inline Bytes MakeRom(const RomShape& shape = {}) {
+    Bytes rom(std::size_t(shape.banks) * kBankSize, 0x11);
+    std::mt19937 random(7);
+    for (std::size_t i = kBankSize; i < rom.size(); ++i) rom[i] = std::uint8_t(random());
+    for (int bank = 0; bank < shape.banks; ++bank) rom[std::size_t(bank) * kBankSize] = std::uint8_t(bank);
+    std::fill_n(rom.begin() + kBankSize - shape.freeTail, shape.freeTail, 0xFF);
+    const std::uint8_t entry[] = {0x00, shape.entryOpcode, 0x50, 0x01};  // NOP; JP $0150
+    std::copy(std::begin(entry), std::end(entry), rom.begin() + 0x100);
+    std::fill_n(rom.begin() + kTitle, kTitleLength, 0);
+    for (std::size_t i = 0; shape.title[i] && i < kTitleLength; ++i) rom[kTitle + i] = std::uint8_t(shape.title[i]);
+    rom[kColorFlag] = shape.colorFlag;
+    rom[kCartridgeType] = shape.cartridgeType;
+    int sizeCode = shape.sizeCode;
+    for (sizeCode = std::max(sizeCode, 0); shape.sizeCode < 0 && (2 << sizeCode) < shape.banks;) ++sizeCode;
+    rom[kRomSizeCode] = std::uint8_t(sizeCode);
+    rom[kHeaderChecksum] = 0x5A;
+    return rom;
+}
+
+inline void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+inline Bytes ReadFile(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Side files whose fragments start with markers E1, D1, C1, 71 (entry, DMA, copy, tail)
+// and whose extra bank byte i is i & 0xFF, with LD A,nn (3E) at 0x103.
+inline void WriteSideFiles(const std::filesystem::path& dir) {
+    Bytes bank0(106, 0x80), extra(512);
+    for (auto [at, marker] : {std::pair{1, 0xE1}, {20, 0xD1}, {35, 0xC1}, {68, 0x71}}) bank0[at] = std::uint8_t(marker);
+    for (std::size_t i = 0; i < extra.size(); ++i) extra[i] = std::uint8_t(i);
+    extra[0x103] = 0x3E;
+    WriteFile(dir / kBank0CodeFile, bank0);
+    WriteFile(dir / kExtraBankCodeFile, extra);
+}
+
+// A fresh folder under the system's temporary folder, removed when the object goes.
+struct ScratchDir {
+    ScratchDir() { std::filesystem::create_directories(path_); }
+    ~ScratchDir() { std::filesystem::remove_all(path_); }
+    const std::filesystem::path& path() const { return path_; }
+    std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+    std::filesystem::path path_ = std::filesystem::temp_directory_path() /
+                                  ("dapplix-test-" + std::to_string(std::random_device{}()));
+};
+
+// A model with those side files and the default palettes, and a ROM of this shape
+// loaded when one is given (the scan not run).
+inline std::unique_ptr<Model> MakeModel(const RomShape* shape = nullptr) {
+    ScratchDir dir;
+    WriteSideFiles(dir.path());
+    auto model = std::make_unique<Model>();
+    std::string fatal;
+    if (!LoadCodeFiles(*model, {dir.path().string()}, fatal)) throw std::runtime_error(fatal);
+    SetDefaultPals(*model);
+    if (shape && !LoadRomBytes(*model, MakeRom(*shape)).ok) throw std::runtime_error("test ROM refused");
+    return model;
+}
+inline std::unique_ptr<Model> LoadedModel(const RomShape& shape = {}) { return MakeModel(&shape); }
+
+}  // namespace dapplix::testing
