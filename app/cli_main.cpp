@@ -1,6 +1,6 @@
 // dapplix-cli: the engine of the window program for scripts and batch work.
 //   dapplix-cli check ROM.gb
-//   dapplix-cli colorize ROM.gb -o OUT.gbc [--project P.gbp]
+//   dapplix-cli colorize ROM.gb -o OUT.gbc [--project P.gbp] [--force]
 //   dapplix-cli palette|switch ROM.gb BANK PAGE X1 Y1 X2 Y2 ... -o OUT.gbp [--project P.gbp]
 #include <cstdio>
 #include <cstring>
@@ -27,11 +27,14 @@ constexpr int kExitUsage = 2;
 void PrintUsage(std::ostream& out) {
     out << "Usage:\n"
            "  dapplix-cli check ROM.gb\n"
-           "      Prints why the ROM cannot be colorized, one message a line; exits 1 if it\n"
-           "      cannot, 0 if it can.\n"
-           "  dapplix-cli colorize ROM.gb -o OUT.gbc [--project PROJECT.gbp]\n"
+           "      Prints why the ROM cannot be colorized, or where the color code would go and\n"
+           "      what the color ROM can follow (entry, OAM DMA call, copy loops); exits 1 if\n"
+           "      it cannot be colorized, 0 if it can.\n"
+           "  dapplix-cli colorize ROM.gb -o OUT.gbc [--project PROJECT.gbp] [--force]\n"
            "      Prepares the ROM, applies the project's palettes and redrawn tiles if one is\n"
-           "      given, and writes the 1 MiB Game Boy Color ROM.\n"
+           "      given, and writes the 1 MiB Game Boy Color ROM. When bank 0 has no unused end\n"
+           "      for the color code nothing is written, unless --force puts the code over ROM\n"
+           "      code (the color ROM may then crash).\n"
            "  dapplix-cli palette ROM.gb BANK PAGE X1 Y1 X2 Y2 N -o OUT.gbp [--project PROJECT.gbp]\n"
            "  dapplix-cli switch ROM.gb BANK PAGE X1 Y1 X2 Y2 A B -o OUT.gbp [--project PROJECT.gbp]\n"
            "      Gives the tiles of grid cells X1,Y1 to X2,Y2 (0..15) of a page (0..3) of a bank\n"
@@ -50,29 +53,40 @@ int Failed(const FlowResult& result) {
     return kExitFailed;
 }
 
+// The side files into model; false (and the reason on standard error) when one is missing.
+bool LoadSideFiles(Model& model) {
+    std::string fatal;
+    if (LoadCodeFiles(model, CodeFileSearchDirs(), fatal)) return true;
+    std::cerr << fatal << '\n';
+    return false;
+}
+
+// The header checks, then the scan on a copy: where the colour code would go and what the
+// colour ROM could follow, or why the ROM cannot be colorized.
 int Check(const std::string& romPath) {
     auto model = std::make_unique<Model>();
-    const RomOpenResult result = LoadRomForColouring(*model, romPath);
+    if (!LoadSideFiles(*model)) return kExitFailed;
+    const RomOpenResult result = OpenRomForColouring(*model, romPath);
     for (const auto& message : result.errors) std::cout << message << '\n';
     if (!result.ok) return kExitFailed;
-    std::cout << "\"" << RomTitle(model->RomBank[0]) << "\": " << (model->BankCount + 1)
-              << " banks, can be colorized\n";
+    for (const auto& line : result.findings) std::cout << line << '\n';
+    std::cout << "\"" << RomTitle(model->RomBank[0]) << "\": " << (model->BankCount + 1) << " banks, "
+              << (result.scan.placed ? "can be colorized" : "cannot be colorized") << '\n';
     for (const auto& warning : result.warnings) std::cout << "Warning: " << warning << '\n';
-    return kExitOk;
+    return result.scan.placed ? kExitOk : kExitFailed;
 }
 
 // The side files, the ROM opened for colouring and, when one is named, the project: what
 // every command that works on a ROM starts from.
-int OpenWork(Model& model, const std::string& romPath, const std::string& projectPath) {
-    std::string fatal;
-    if (!LoadCodeFiles(model, CodeFileSearchDirs(), fatal)) {
-        std::cerr << fatal << '\n';
-        return kExitFailed;
-    }
+int OpenWork(Model& model, const std::string& romPath, const std::string& projectPath, bool force) {
+    if (!LoadSideFiles(model)) return kExitFailed;
     SetDefaultPals(model);
-    const RomOpenResult opened = OpenRomForColouring(model, romPath);
+    RomOpenSteps steps;
+    steps.overwriteRomCode = [force] { return force; };
+    const RomOpenResult opened = OpenRomForColouring(model, romPath, steps);
     if (!opened.ok) return Failed(opened);
-    if (opened.notEnoughRoom) std::cerr << kMsgNotEnoughRoom << '\n';
+    for (const auto& message : opened.errors) std::cerr << message << '\n';
+    if (opened.scan.forced) std::cerr << kMsgNotEnoughRoom << '\n';
     for (const auto& warning : opened.warnings) std::cerr << "Warning: " << warning << '\n';
     if (!projectPath.empty()) {
         const FlowResult project = OpenProject(model, projectPath);
@@ -81,9 +95,9 @@ int OpenWork(Model& model, const std::string& romPath, const std::string& projec
     return kExitOk;
 }
 
-int Colorize(const std::string& romPath, const std::string& outPath, const std::string& projectPath) {
+int Colorize(const std::string& romPath, const std::string& outPath, const std::string& projectPath, bool force) {
     Model& model = Binary();
-    if (const int status = OpenWork(model, romPath, projectPath); status != kExitOk) return status;
+    if (const int status = OpenWork(model, romPath, projectPath, force); status != kExitOk) return status;
     std::string error;
     if (!WriteColorRom(model, outPath, error)) {
         std::cerr << error << '\n';
@@ -118,7 +132,7 @@ int EditTiles(const std::string& command, const std::vector<std::string>& args, 
         }
     }
     Model& model = Binary();
-    if (const int status = OpenWork(model, args[0], projectPath); status != kExitOk) return status;
+    if (const int status = OpenWork(model, args[0], projectPath, false); status != kExitOk) return status;
     if (n[0] > model.BankCount) {
         std::cerr << "dapplix-cli: the ROM has no bank " << n[0] << "\n";
         return kExitFailed;
@@ -153,8 +167,13 @@ int main(int argc, char** argv) {
     std::vector<std::string> positional;
     std::string outPath;
     std::string projectPath;
+    bool force = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        if (arg == "--force" && command == "colorize") {
+            force = true;
+            continue;
+        }
         const bool takesValue = arg == "-o" || arg == "--output" || arg == "--project";
         if (takesValue) {
             if (i + 1 >= args.size()) {
@@ -174,7 +193,7 @@ int main(int argc, char** argv) {
     if (command == "check" && positional.size() == 1 && outPath.empty() && projectPath.empty())
         return Check(positional[0]);
     if (command == "colorize" && positional.size() == 1 && !outPath.empty())
-        return Colorize(positional[0], outPath, projectPath);
+        return Colorize(positional[0], outPath, projectPath, force);
     if ((command == "palette" && positional.size() == 8) || (command == "switch" && positional.size() == 9))
         if (!outPath.empty()) return EditTiles(command, positional, outPath, projectPath);
 

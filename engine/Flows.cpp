@@ -22,7 +22,11 @@ RomOpenResult OpenRomForColouring(Model& model, const std::string& path, const R
     RomOpenResult result = LoadRomForColouring(model, path);
     if (!result.ok) return result;
     if (steps.loaded) steps.loaded();
-    result.notEnoughRoom = ScanRom(model, steps.progress).notEnoughRoom;
+    result.scan = ScanRom(model, steps.progress);  // changes nothing without room
+    if (!result.scan.placed && steps.overwriteRomCode && steps.overwriteRomCode())
+        result.scan = ScanRom(model, steps.progress, true);
+    if (!result.scan.placed) result.errors.emplace_back(kMsgNoSafeRoom);
+    result.findings = DescribeScan(model, result.scan);
     return result;
 }
 

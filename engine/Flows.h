@@ -20,15 +20,20 @@ struct FlowResult {
 };
 
 struct RomOpenResult : FlowResult {
-    bool notEnoughRoom = false;         // the scan had to put code over ROM code (kMsgNotEnoughRoom)
+    ScanResult scan;                    // where the colour code went, what the scan found
+    std::vector<std::string> findings;  // the scan's findings for the user (DescribeScan)
     std::vector<std::string> warnings;  // what the colour ROM of this cartridge cannot do
 };
 
 // What the front end does while a ROM opens: `loaded` runs once the banks are in (before
-// the scan), `progress` receives the scan's progress bar value.
+// the scan), `progress` receives the scan's progress bar value, and `overwriteRomCode` is
+// asked, only when bank 0 has no unused end for the colour code, whether to put it over ROM
+// code all the same (no answer: no). The ROM stays loaded either way; without the colour
+// code no colour ROM can be written.
 struct RomOpenSteps {
     std::function<void()> loaded;
     ScanProgressFn progress;
+    std::function<bool()> overwriteRomCode;
 };
 
 // The header checks and the load, without the scan: only banks 2 and up are shown and
@@ -36,7 +41,8 @@ struct RomOpenSteps {
 // nothing; the summary is kMsgCouldNotLoadRom.
 RomOpenResult LoadRomForColouring(Model& model, const std::string& path);
 
-// LoadRomForColouring, then the scan that prepares bank 0.
+// LoadRomForColouring, then the scan that prepares bank 0. Without room (result.scan.placed
+// false) errors holds kMsgNoSafeRoom; the load itself still succeeded.
 RomOpenResult OpenRomForColouring(Model& model, const std::string& path, const RomOpenSteps& steps = {});
 
 // Header messages (magic, version) or the reader's refusal, then kMsgCouldNotLoadGbp.

@@ -26,9 +26,6 @@ std::vector<std::string> MapperWarnings(const std::vector<std::uint8_t>& file) {
             // battery-backed game meets.
             if (type == kMbc2Battery) warnings.emplace_back(kMsgMbc2Saves);
             break;
-        case 3:
-            warnings.emplace_back(kMsgMbc3PaletteZero);
-            break;
         default:
             break;
     }

@@ -1,8 +1,6 @@
-// What the colour runtime can do with a ROM's memory mapper. The colour ROM reads each tile's
-// palette from bank b+32 while the game's bank b is selected, which needs a way to reach
-// bank b+32 and back without knowing b; only MBC1 offers one (its bank bit 5). Warnings here
-// are shown once a ROM has loaded, so the user knows before colouring what will not work.
-// MBC2 reaches only 16 banks, so its colour ROM is declared as MBC1 (ColourRomMapper).
+// What the colour ROM can do with a ROM's memory mapper. Warnings here are shown once a ROM
+// has loaded, so the user knows before colouring what will not work. MBC2 reaches only 16
+// banks, so its colour ROM is declared as MBC1 (DeclareColourRomMapper).
 #pragma once
 
 #include <cstdint>
@@ -15,10 +13,6 @@ inline constexpr const char* kMsgMbc2Saves =
     "This ROM uses the MBC2 memory mapper with a battery. Its colour ROM is written as MBC1 "
     "with 8 KiB of battery-backed RAM (MBC2 cannot reach the colour code), so a save file of "
     "the monochrome ROM does not work with it.";
-inline constexpr const char* kMsgMbc3PaletteZero =
-    "This ROM uses the MBC3 memory mapper: its colour ROM cannot tell from which bank a tile "
-    "was copied, so every tile shows palette 0. Only the colours of palette 0 (background "
-    "and sprite) take effect.";
 inline constexpr const char* kMsgMbc1RamBanks =
     "This ROM uses MBC1 with 32 KiB of cartridge RAM. It selects its RAM banks with the "
     "register that also selects the upper half of a 1 MiB ROM, so its colour ROM stops "

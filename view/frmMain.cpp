@@ -701,13 +701,20 @@ bool frmMain::LoadRomFile(const QString& path) {
     RomOpenSteps steps;
     steps.loaded = [this] { ShowLoadedRom(); };
     steps.progress = [this](int value) { scan_->SetProgress(value); };
+    // Bank 0 without an unused end: the user is told, and only a Yes puts the colour code
+    // over ROM code; otherwise the ROM stays open for colouring work but no colour ROM is
+    // written from it.
+    steps.overwriteRomCode = [this] {
+        ShowError(scan_, kMsgNoSafeRoom);
+        return AskQuery(scan_, kMsgForceQuestion, MessageButtons::YesNo) == MessageAnswer::Yes;
+    };
     // A refused file leaves the loaded ROM and the work on it as they were.
     const RomOpenResult result = OpenRomForColouring(model_, LocalPath(path), steps);
     if (!result.ok) {
         ShowFailure(result);
         return false;
     }
-    if (result.notEnoughRoom)
+    if (result.scan.forced)
         Messages().Show(scan_, MessageKind::Error, QString::fromLatin1(kTitleError), QString::fromLatin1(kMsgNotEnoughRoom),
                         MessageButtons::Ok);
     scan_->Finish();

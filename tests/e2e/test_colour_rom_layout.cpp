@@ -14,13 +14,13 @@
 #include "engine/CodeFiles.h"
 #include "engine/Mapper.h"
 #include "engine/Rom.h"
+#include "engine/SideFileLayout.h"
 #include "engine/Writer.h"
 
 namespace dapplix::e2e {
 namespace {
 
-constexpr std::uint32_t kRuntimeInWram = 0xD100;     // where exbnkcod.dat 0x100- runs
-constexpr std::uint32_t kColourBankWindow = 0x4000;  // exbnkcod.dat 0x000- as bank 33 shows it
+constexpr std::uint32_t kColourBankWindow = 0x4000;  // exbnkcod.dat as bank 33 shows it
 
 std::vector<std::uint8_t> SideFile(const char* name) { return ReadBinaryFile(std::string(DAPPLIX_SIDEFILE_DIR) + "/" + name); }
 
@@ -34,11 +34,15 @@ struct SideFiles : ::testing::Test {
 };
 
 // Each fragment is linked at its offset in bnk0cod.dat, so its symbol is that offset, and the
-// engine's block is exactly the bytes there.
+// engine's block is exactly the bytes there; exbnkcod.dat comes whole into bank 33.
 TEST_F(SideFiles, FragmentsSitWhereTheProgramReadsThem) {
     const auto bank0Code = SideFile(kBank0CodeFile);
     ASSERT_EQ(bank0Code.size(), 106u);
-    EXPECT_EQ(SideFile(kExtraBankCodeFile).size(), 512u);
+    const auto colourCode = SideFile(kExtraBankCodeFile);
+    ASSERT_LE(colourCode.size(), sidefile::kColourCodeLimit);
+    EXPECT_EQ(model.ExtraBankCode.size() + model.ExtraBankCodeRest.size(), colourCode.size());
+    EXPECT_TRUE(std::equal(model.ExtraBankCodeRest.begin(), model.ExtraBankCodeRest.end(),
+                           colourCode.begin() + kExtraBankCodeLength));
     const auto fragmentAt = [&](const char* symbol, std::uint32_t offset, const auto& block) {
         EXPECT_EQ(symbols[symbol], offset) << symbol;
         EXPECT_TRUE(std::equal(block.begin(), block.end(), bank0Code.begin() + offset)) << symbol;
@@ -49,25 +53,29 @@ TEST_F(SideFiles, FragmentsSitWhereTheProgramReadsThem) {
     fragmentAt("CopyTail", 68, model.CopyTailCode);
 }
 
-// The bytes the program writes are the operands of the instructions around them, and the
-// fragments reach ColourInit in bank 33 and the runtime where it is copied, in WRAM bank 2.
+// The places the scan and the writer fill in (engine/SideFileLayout.h) are the operands of
+// the instructions the assembly put there, and the fragments reach ColourInit in bank 33 and
+// the runtime in WRAM bank 2.
 TEST_F(SideFiles, PatchedPlacesAndCallsMeetTheirCode) {
-    const auto inFile = [](std::uint32_t wramAddress) { return wramAddress - kRuntimeInWram + 0x100; };
-    EXPECT_EQ(symbols["EntryHookJump"] - symbols["EntryHook"], 15u);  // JP, operand at 16-17
-    EXPECT_EQ(model.EntryHookCode[15], 0xC3);
-    EXPECT_EQ(symbols["CopyHookJump"] - symbols["CopyHook"], 25u);    // JP to CopyTail, operand at 26-27
-    EXPECT_EQ(model.CopyHookCode[25], 0xC3);
-    EXPECT_EQ(inFile(symbols["DmaPageLoad"]), 0x103u);                // LD A,page (or LD H,A / NOP)
-    EXPECT_EQ(model.ExtraBankCode[0x103], 0x3E);
-    EXPECT_EQ(inFile(symbols["DmaCallGame"]), 0x11Au);                // CALL $FFxx, xx at 0x11B
-    EXPECT_EQ(model.ExtraBankCode[0x11A], 0xCD);
-    EXPECT_EQ(model.ExtraBankCode[0x11C], 0xFF);
-    EXPECT_EQ(model.EntryHookCode[11], 0xCD);
-    EXPECT_EQ(model.EntryHookCode[12] | model.EntryHookCode[13] << 8, kColourBankWindow + 0x80);  // ColourInit, after the colours
-    EXPECT_EQ(symbols["ColourInit"], kColourBankWindow + 0x80);
-    EXPECT_EQ(model.DmaHookCode[6], 0xCD);
-    EXPECT_EQ(model.DmaHookCode[7] | model.DmaHookCode[8] << 8, kRuntimeInWram);
-    EXPECT_EQ(symbols["DmaRuntime"], kRuntimeInWram);
+    using namespace sidefile;
+    const auto operand = [](const auto& block, std::size_t at) { return block[at] | block[at + 1] << 8; };
+    const auto bank33 = [](const char* name, const Symbols& s) { return s[name] - kColourBankWindow; };
+    EXPECT_EQ(symbols["EntryHookJump"] - symbols["EntryHook"] + 1, kEntryJumpOperand);
+    EXPECT_EQ(model.EntryHookCode[kEntryJumpOperand - 1], 0xC3);  // JP
+    EXPECT_EQ(symbols["DmaHookCall"] - symbols["DmaHook"] + 1, kDmaCallLow);
+    EXPECT_EQ(model.DmaHookCode[kDmaCallLow - 1], 0xCD);  // CALL $FFxx
+    EXPECT_EQ(model.DmaHookCode[kDmaCallLow + 1], 0xFF);
+    EXPECT_EQ(symbols["DmaHookJump"] - symbols["DmaHook"] + 1, kDmaSharedOperand);
+    EXPECT_EQ(model.DmaHookCode[kDmaSharedOperand - 1], 0xC3);
+    EXPECT_EQ(symbols["CopyHookJump"] - symbols["CopyHook"] + 1, kCopyTailOperand);
+    EXPECT_EQ(model.CopyHookCode[kCopyTailOperand - 1], 0xC3);
+    EXPECT_EQ(bank33("ScanDmaPage", symbols) + 1, kDmaPageOperand);
+    EXPECT_EQ(model.ExtraBankCode[kDmaPageInstruction], 0x3E);  // LD A,page
+    EXPECT_EQ(bank33("ScanDmaCall", symbols) + 1, kDmaRoutineLow);
+    EXPECT_EQ(bank33("ColourSettings", symbols), kSettings);
+    EXPECT_EQ(operand(model.EntryHookCode, 12), symbols["ColourInit"]);  // CALL ColourInit in bank 33
+    EXPECT_EQ(operand(model.CopyTailCode, 12), symbols["RuntimeEntry"]);  // CALL into WRAM bank 2
+    EXPECT_EQ(symbols["RuntimeEntry"], 0xD100u);
 }
 
 // --- The cutting tool refuses hex input that would give a wrong side file.
@@ -122,13 +130,14 @@ const MapperCase kMapperCases[] = {
     {"Mbc1With32KiBRam", 0x02, 0x03, kMsgMbc1RamBanks, 0x02, 0x03},
     {"Mbc2", 0x05, 0x00, nullptr, 0x02, 0x02},  // MBC1 + 8 KiB RAM: MBC2 cannot reach bank 33
     {"Mbc2WithBattery", 0x06, 0x00, kMsgMbc2Saves, 0x03, 0x02},
-    {"Mbc3", 0x11, 0x00, kMsgMbc3PaletteZero, 0x11, 0x00},
-    {"Mbc3WithClockAndRam", 0x10, 0x03, kMsgMbc3PaletteZero, 0x10, 0x03},
+    {"Mbc3", 0x11, 0x00, nullptr, 0x11, 0x00},  // tiles are told by their bytes: MBC3 colours as MBC1 does
+    {"Mbc3WithClockAndRam", 0x10, 0x03, nullptr, 0x10, 0x03},
 };
 
 std::vector<std::uint8_t> MapperRom(std::uint8_t type, std::uint8_t ramSize, std::uint8_t sizeCode = 0x01) {
     std::vector<std::uint8_t> rom(4 * kBankSize, 0xFF);  // 64 KiB: within MBC2's reach as well
     rom[kColorFlag] = 0x00;
+    rom[kEntryPoint] = 0x00;
     rom[kEntryOpcode] = 0xC3;
     rom[kCartridgeType] = type;
     rom[kRomSizeCode] = sizeCode;

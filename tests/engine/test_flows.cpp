@@ -23,7 +23,7 @@ TEST(OpenRomForColouring, RefusesWithoutBankTwoLoadsBeforeScanningAndSaysWhatThe
     const struct Case {
         RomShape shape;
         Messages errors;
-    } refused[] = {{{.banks = 2}, {kMsgRomTooSmall}}, {{.banks = 1, .entryOpcode = 0}, {kMsgNoEntryJump}}};
+    } refused[] = {{{.banks = 2}, {kMsgRomTooSmall}}, {{.banks = 1, .entry = {}}, {kMsgNoEntryJump}}};
     for (const Case& c : refused) {
         WriteFile(dir / "refused.gb", MakeRom(c.shape));
         const RomOpenResult result = OpenRomForColouring(*model, (dir / "refused.gb").string());
@@ -38,13 +38,21 @@ TEST(OpenRomForColouring, RefusesWithoutBankTwoLoadsBeforeScanningAndSaysWhatThe
     const RomOpenResult opened = OpenRomForColouring(*model, (dir / "mbc3.gb").string(),
                                                      {[&] { steps.push_back("loaded " + std::to_string(model->BankCount)); },
                                                       [&](int value) { steps.push_back(std::to_string(value)); }});
-    EXPECT_TRUE(opened.ok && opened.errors.empty() && opened.summary.empty());
-    EXPECT_TRUE(opened.notEnoughRoom);  // the test ROM's bank 0 has no free space
-    EXPECT_EQ(opened.warnings, Messages{kMsgMbc3PaletteZero});
-    ASSERT_GE(steps.size(), 3u);
+    // Loaded, but bank 0 has no unused end: nothing of it changes, and no colour ROM can be
+    // written unless the front end's question allows the code over ROM code.
+    EXPECT_TRUE(opened.ok && opened.summary.empty());
+    EXPECT_FALSE(opened.scan.placed);
+    EXPECT_EQ(opened.errors, Messages{kMsgNoSafeRoom});
+    EXPECT_TRUE(opened.warnings.empty());
+    ASSERT_FALSE(steps.empty());
     EXPECT_EQ(steps.front(), "loaded 2");
-    EXPECT_EQ(steps.back(), "100");
     EXPECT_EQ(model->TilePal[2][3], 0);
+    EXPECT_EQ(model->RomBank[0][kColorFlag], 0x00);
+    const RomOpenResult forced = OpenRomForColouring(*model, (dir / "mbc3.gb").string(),
+                                                     {{}, [&](int value) { steps.push_back(std::to_string(value)); },
+                                                      [] { return true; }});
+    EXPECT_TRUE(forced.scan.placed && forced.scan.forced && forced.errors.empty());
+    EXPECT_EQ(steps.back(), "100");
     EXPECT_EQ(model->RomBank[0][kColorFlag], 0xC0);  // scanned
 }
 

@@ -39,7 +39,7 @@ TEST(EncodeGbp, WritesHeaderBankHeadersRecordsAndColours) {
     EXPECT_EQ(Slice(bytes, 0, start.size()), start);
     EXPECT_EQ(Slice(bytes, 36, 2), (Bytes{0xB8, 0x05}));                            // palette 7
     EXPECT_EQ(Slice(bytes, bytes.size() - 128 - 18, 3), (Bytes{0xDA, 0x01, 0x3C}));  // edited, palette 3
-    EXPECT_EQ(Slice(bytes, bytes.size() - 128, 8), (Bytes{0x7E, 0xF7, 0x6F, 0x7B, 0x56, 0xB5, 0x00, 0x00}));
+    EXPECT_EQ(Slice(bytes, bytes.size() - 128, 8), (Bytes{0x7F, 0xFF, 0x52, 0x94, 0x25, 0x29, 0x00, 0x00}));
     EXPECT_EQ(Slice(bytes, bytes.size() - 64, 8), (Bytes{0x7F, 0xFF, 0x52, 0x94, 0x25, 0x29, 0x00, 0x00}));
     model->BankCount = 0;
     model->TileOffset[0] = 6;

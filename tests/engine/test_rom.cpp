@@ -21,7 +21,7 @@ TEST(CheckRomHeader, ReportsEveryFailedCheckInOrder) {
         {{.cartridgeType = 0x13, .sizeCode = 4}, {}},
         {{.sizeCode = 5}, {kMsgCannotExpand}},
         {{.cartridgeType = 0x00, .colorFlag = 0x80}, {kMsgAlreadyColor, kMsgUnsupportedMapper}},
-        {{.cartridgeType = 0x04, .sizeCode = 5, .colorFlag = 0xC0, .entryOpcode = 0x18},
+        {{.cartridgeType = 0x04, .sizeCode = 5, .colorFlag = 0xC0, .entry = {0xF3, 0xC3, 0x50, 0x01}},
          {kMsgAlreadyColor, kMsgNoEntryJump, kMsgUnsupportedMapper, kMsgCannotExpand}},
     };
     for (const Case& c : cases) EXPECT_EQ(CheckRomHeader(MakeRom(c.shape)), c.errors) << int(c.shape.cartridgeType);
@@ -29,6 +29,30 @@ TEST(CheckRomHeader, ReportsEveryFailedCheckInOrder) {
     for (int type = 0; type < 256; ++type) {
         const int expected = type >= 1 && type <= 3 ? 1 : type == 5 || type == 6 ? 2 : type >= 0x0F && type <= 0x13 ? 3 : 0;
         EXPECT_EQ(MapperClass(std::uint8_t(type)), expected) << type;
+    }
+}
+
+// The entry forms a cartridge can start with, and where each one goes.
+TEST(FindEntryPoint, TakesJumpsAndRelativeJumpsWithOrWithoutANop) {
+    const struct Case {
+        std::array<std::uint8_t, 4> bytes;
+        EntryForm form;
+        std::uint16_t target;
+    } cases[] = {
+        {{0x00, 0xC3, 0x50, 0x01}, EntryForm::NopJump, 0x0150},
+        {{0xC3, 0x53, 0x01, 0xCE}, EntryForm::Jump, 0x0153},
+        {{0x18, 0x55, 0xFF, 0xFF}, EntryForm::RelativeJump, 0x0157},
+        {{0x18, 0xFE, 0x00, 0x00}, EntryForm::RelativeJump, 0x0100},  // backwards
+        {{0x00, 0x18, 0x4D, 0x00}, EntryForm::NopRelativeJump, 0x0150},
+        {{0xF3, 0xC3, 0x50, 0x01}, EntryForm::None, 0},  // DI first: not a form the colour ROM knows
+        {{0x00, 0x00, 0xC3, 0x50}, EntryForm::None, 0},
+    };
+    for (const Case& c : cases) {
+        const Bytes rom = MakeRom({.entry = c.bytes});
+        const EntryPoint entry = FindEntryPoint(rom.data());
+        EXPECT_EQ(entry.form, c.form) << int(c.bytes[0]) << " " << int(c.bytes[1]);
+        EXPECT_EQ(entry.target, c.target) << int(c.bytes[0]) << " " << int(c.bytes[1]);
+        EXPECT_EQ(CheckRomHeader(rom).empty(), c.form != EntryForm::None);
     }
 }
 

@@ -1,4 +1,4 @@
-// Preparing bank 0: free space, the DMA values, the redirections and the entry jump.
+// Preparing bank 0: room at its end only, the DMA values, the redirections and the entry.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,6 +6,7 @@
 #include "TestRoms.h"
 #include "engine/Rom.h"
 #include "engine/Scan.h"
+#include "engine/SideFileLayout.h"
 
 namespace dapplix {
 namespace {
@@ -21,35 +22,43 @@ bool HasAt(const Bytes& bank, std::size_t at, std::initializer_list<std::uint8_t
     return std::equal(bytes.begin(), bytes.end(), bank.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
-TEST(ScanRom, AFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) {
+TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) {
     auto model = LoadedModel({.freeTail = 200});
     Bank& bank0 = model->RomBank[0];
-    bank0[kBankSize - 150] = 0xFE;  // a mix of free bytes is one run
-    bank0[kBankSize - 151] = 0x00;
+    std::fill_n(bank0.begin() + 0x2800, 300, 0xFF);  // free bytes inside the bank are never taken
     Put(bank0, 0x0200, {0xCD, 0x80, 0xFF});        // call before the DMA start
     Put(bank0, 0x1000, {0x3E, 0xC1, 0xE0, 0x46});  // LD A,$C1; LDH ($46),A
     Put(bank0, 0x2100, {0xCD, 0x81, 0xFF});        // another high-RAM routine
     Put(bank0, 0x0120, {0xCD, 0x80, 0xFF});        // inside the header: left alone
     for (std::size_t at : {0x0010, 0x00FD, 0x0130, 0x3000}) Put(bank0, at, {0x2A, 0x12, 0x13});
     std::vector<int> progress;
-    EXPECT_FALSE(ScanRom(*model, [&](int value) { progress.push_back(value); }).notEnoughRoom);
+    const ScanResult scan = ScanRom(*model, [&](int value) { progress.push_back(value); });
+    EXPECT_TRUE(scan.placed && !scan.notEnoughRoom && !scan.forced);
+    EXPECT_EQ(scan.trailingFill, 200);
+    EXPECT_EQ(scan.copyLoops, 3);
+    EXPECT_EQ(scan.dmaCalls, 1);
 
+    // Side by side below the last byte of the bank, which is never used.
     const std::pair<int, std::uint8_t> placed[] = {{16346, 0x71}, {16314, 0xC1}, {16296, 0xE1}, {16282, 0xD1}};
     EXPECT_EQ(model->CopyTailPos, placed[0].first);
     EXPECT_EQ(model->CopyHookPos, placed[1].first);
     EXPECT_EQ(model->EntryHookPos, placed[2].first);
     EXPECT_EQ(model->DmaHookPos, placed[3].first);
     for (const auto& [position, marker] : placed) EXPECT_EQ(bank0[position - 1], marker) << position;
-    EXPECT_TRUE(HasAt(bank0, kBankSize - 1, {0xFF}));  // the bank's last byte is never used
+    EXPECT_TRUE(HasAt(bank0, kBankSize - 1, {0xFF}));
+    EXPECT_TRUE(std::all_of(bank0.begin() + 0x2800, bank0.begin() + 0x2800 + 300, [](auto b) { return b == 0xFF; }));
     EXPECT_TRUE(HasAt(bank0, kColorFlag, {0xC0}) && HasAt(bank0, kRomSizeCode, {0x05}));
-    EXPECT_TRUE(HasAt(bank0, 0x101, {0xC3, 0xA7, 0x3F}));     // JP EntryHook (address 16295)
-    EXPECT_TRUE(HasAt(bank0, 16296 - 1 + 16, {0x50, 0x01}));  // ... which goes on to $0150
-    EXPECT_TRUE(HasAt(bank0, 16314 - 1 + 26, {0xD9, 0x3F}));  // the copy hook knows its tail
+    EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0xA7, 0x3F}));  // NOP; JP EntryHook (address 16295)
+    using namespace sidefile;
+    EXPECT_TRUE(HasAt(bank0, 16296 - 1 + kEntryJumpOperand, {0x50, 0x01}));  // ... which goes on to $0150
+    EXPECT_TRUE(HasAt(bank0, 16314 - 1 + kCopyTailOperand, {0xD9, 0x3F}));   // the copy hook knows its tail
+    EXPECT_TRUE(HasAt(bank0, 16282 - 1 + kDmaCallLow, {0x80}));               // the DMA hook calls the game's routine
+    EXPECT_TRUE(HasAt(bank0, 16282 - 1 + kDmaSharedOperand, {0xD9, 0x3F}));   // and goes on through the tail
 
     EXPECT_EQ(model->DmaSourceHigh, 0xC1);
     EXPECT_EQ(model->DmaCallLow, 0x80);
-    EXPECT_TRUE(HasAt(model->ExtraBankCode, 0x103, {0x3E, 0xC1}));  // LD A,$C1
-    EXPECT_EQ(model->ExtraBankCode[0x11B], 0x80);
+    EXPECT_TRUE(HasAt(model->ExtraBankCode, kDmaPageInstruction, {0x3E, 0xC1}));  // LD A,$C1
+    EXPECT_EQ(model->ExtraBankCode[kDmaRoutineLow], 0x80);
     const auto dma = PositionAddress(model->DmaHookPos), copy = PositionAddress(model->CopyHookPos);
     EXPECT_TRUE(HasAt(bank0, 0x0200, {0xCD, dma[0], dma[1]}));
     EXPECT_TRUE(HasAt(bank0, 0x2100, {0xCD, 0x81, 0xFF}));
@@ -61,10 +70,30 @@ TEST(ScanRom, AFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) {
     EXPECT_EQ(progress.front(), kProgressStart);
     EXPECT_EQ(progress.back(), kProgressEnd);
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    const auto lines = DescribeScan(*model, scan);
+    ASSERT_GE(lines.size(), 4u);
+    EXPECT_EQ(lines[0], "Color code: $3F99-$3FFE of bank 0, in its unused end (200 bytes)");
+    EXPECT_EQ(lines[1], "Entry: NOP, JP at $0100 to $0150, reached after the color set-up");
+}
+
+// Whatever jump the cartridge starts with, the colour ROM enters by NOP / JP to its set-up
+// and the set-up goes on where the game's own jump went.
+TEST(ScanRom, EveryEntryFormBecomesNopJumpToTheEntryHook) {
+    const std::pair<std::array<std::uint8_t, 4>, std::uint16_t> forms[] = {
+        {{0xC3, 0x53, 0x01, 0xCE}, 0x0153}, {{0x18, 0x55, 0xFF, 0xFF}, 0x0157}, {{0x00, 0x18, 0x4D, 0x00}, 0x0150}};
+    for (const auto& [entry, target] : forms) {
+        auto model = LoadedModel({.entry = entry, .freeTail = 200});
+        ASSERT_TRUE(ScanRom(*model).placed);
+        const Bank& bank0 = model->RomBank[0];
+        EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0xA7, 0x3F})) << target;
+        EXPECT_TRUE(HasAt(bank0, 16296 - 1 + sidefile::kEntryJumpOperand,
+                          {std::uint8_t(target & 0xFF), std::uint8_t(target >> 8)}))
+            << target;
+    }
 }
 
 TEST(ScanRom, APagePassedInAAndTheNextRomOfTheRunGetsTheSideFilesInstructionBack) {
-    auto model = LoadedModel();
+    auto model = LoadedModel({.freeTail = 200});
     Put(model->RomBank[0], 0x0300, {0xCD, 0x90, 0xFF});
     Put(model->RomBank[0], 0x0400, {0xE0, 0x46});  // no LD A,nn in front
     Put(model->RomBank[0], 0x0500, {0xCD, 0xA0, 0xFF});
@@ -72,26 +101,42 @@ TEST(ScanRom, APagePassedInAAndTheNextRomOfTheRunGetsTheSideFilesInstructionBack
     EXPECT_EQ(model->DmaCallLow, 0x90);  // the last call before both sequences were seen
     EXPECT_TRUE(HasAt(model->ExtraBankCode, 0x103, {0x67, 0x00}));  // LD H,A
 
-    ASSERT_TRUE(LoadRomBytes(*model, MakeRom()).ok);
+    ASSERT_TRUE(LoadRomBytes(*model, MakeRom({.freeTail = 200})).ok);
     Put(model->RomBank[0], 0x0800, {0x3E, 0xC3, 0xE0, 0x46});
-    ScanRom(*model);
+    const ScanResult scan = ScanRom(*model);
     EXPECT_TRUE(HasAt(model->ExtraBankCode, 0x103, {0x3E, 0xC3}));
+    EXPECT_EQ(scan.dmaCalls, 0);  // no CALL $FFxx: nothing redirected, CALL $FF00 least of all
+    EXPECT_EQ(model->DmaCallLow, 0);
 }
 
-TEST(ScanRom, WithoutRoomTheFragmentsGoNearTheEndAndNeverOverlap) {
-    for (const auto& [from, to] : {std::pair{0, 0}, {16320, 16358}, {16000, 16013}}) {
-        auto model = LoadedModel();
-        std::fill(model->RomBank[0].begin() + from, model->RomBank[0].begin() + to, 0xFF);
-        EXPECT_TRUE(ScanRom(*model).notEnoughRoom) << from;
+// An end too short for the fragments and the margin leaves bank 0 exactly as it was; only
+// when asked does the scan put the fragments over ROM code, near the end and never over
+// each other.
+TEST(ScanRom, WithoutRoomNothingChangesUnlessAskedThenTheFragmentsNeverOverlap) {
+    constexpr int kEnough = 102 + kPlacementMargin + 1;
+    for (int tail : {0, kEnough - 1}) {
+        auto model = LoadedModel({.freeTail = tail});
+        std::fill_n(model->RomBank[0].begin() + 0x1000, 500, 0xFF);  // room inside does not count
+        const Bank before = model->RomBank[0];
+        const ScanResult refused = ScanRom(*model);
+        EXPECT_TRUE(refused.notEnoughRoom && !refused.placed) << tail;
+        EXPECT_FALSE(model->ColourCodePlaced);
+        EXPECT_TRUE(model->RomBank[0] == before) << tail;
+        EXPECT_EQ(DescribeScan(*model, refused).front(),
+                  "Color code: not placed. Bank 0 ends in " + std::to_string(tail) + " unused bytes; the color code needs " +
+                      std::to_string(kEnough) + ".");
+
+        const ScanResult forced = ScanRom(*model, {}, true);
+        EXPECT_TRUE(forced.placed && forced.forced) << tail;
         const std::pair<int, int> ranges[] = {{model->CopyTailPos, 38}, {model->CopyHookPos, 32},
                                               {model->EntryHookPos, 18}, {model->DmaHookPos, 14}};
         for (const auto& a : ranges) {
-            EXPECT_GE(a.first, kBankSize - 400) << from;
-            EXPECT_LE(a.first + a.second, kBankSize) << from;  // the last byte stays
+            EXPECT_LE(a.first + a.second, kBankSize) << tail;  // the last byte stays
             for (const auto& b : ranges)
-                EXPECT_TRUE(&a == &b || a.first + a.second <= b.first || b.first + b.second <= a.first) << from;
+                EXPECT_TRUE(&a == &b || a.first + a.second <= b.first || b.first + b.second <= a.first) << tail;
         }
     }
+    EXPECT_TRUE(ScanRom(*LoadedModel({.freeTail = kEnough})).placed);
 }
 
 }  // namespace

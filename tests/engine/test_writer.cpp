@@ -4,6 +4,8 @@
 #include "TestRoms.h"
 #include "engine/Rom.h"
 #include "engine/Scan.h"
+#include "engine/SideFileLayout.h"
+#include "engine/TileDictionary.h"
 #include "engine/Writer.h"
 
 namespace dapplix {
@@ -40,11 +42,20 @@ TEST(BuildColorRom, LaysOutBanksPalettesTablesRedrawnTilesAndChecksums) {
     }
     EXPECT_TRUE(std::equal(image.begin(), image.end(), rom.begin() + 3 * kBankSize + 40 * 16 + 1));
     EXPECT_EQ(rom[4 * kBankSize - 1], model->RomBank[3][16383]);
-    EXPECT_EQ(NonZero(rom, 4, std::size_t(29) * kBankSize), 0u);  // banks 4..32
+    EXPECT_EQ(NonZero(rom, 4, std::size_t(28) * kBankSize), 0u);  // banks 4..31
+    // Bank 32: the dictionary of the tiles with a palette (three images: two in bank 3 share theirs).
+    const TileDictionary dictionary = BuildTileDictionary(*model);
+    EXPECT_EQ(dictionary.entries, 2);
+    EXPECT_TRUE(std::equal(dictionary.image.begin(), dictionary.image.end(), rom.begin() + 32 * kBankSize));
+    EXPECT_EQ(NonZero(rom, 32, kBankSize), NonZero(dictionary.image, 0, dictionary.image.size()));
+    // Bank 33: the colour code, its settings filled in, then zeros.
     EXPECT_TRUE(std::equal(model->ExtraBankCode.begin(), model->ExtraBankCode.end(), rom.begin() + 33 * kBankSize));
+    EXPECT_EQ(model->ExtraBankCode[sidefile::kSettingPalettesUsed], 0b01000011);  // 0, 1, 6 (bank 5 is not loaded)
+    EXPECT_EQ(model->ExtraBankCode[sidefile::kSettingDictionaryParts], 1);
+    EXPECT_EQ(NonZero(rom, 33, kBankSize) - NonZero(rom, 33, sidefile::kColourCodeLimit), 0u);
     // Palette area: background word then sprite word for each colour, low byte first.
     const auto area = rom.begin() + 33 * kBankSize;
-    EXPECT_EQ(Bytes(area, area + 4), (Bytes{0xFF, 0x7F, 0xF7, 0x7E}));
+    EXPECT_EQ(Bytes(area, area + 4), (Bytes{0xFF, 0x7F, 0xFF, 0x7F}));
     EXPECT_EQ(Bytes(area + 88, area + 92), (Bytes{0x1F, 0x00, 0x00, 0x7C}));
     // Tables: a tile's palette at the offset of its first byte, in bank b + 32.
     EXPECT_EQ(rom[34 * kBankSize], 1);
@@ -59,6 +70,62 @@ TEST(BuildColorRom, LaysOutBanksPalettesTablesRedrawnTilesAndChecksums) {
     for (std::size_t i = 0; i < rom.size(); ++i) total += (i == kGlobalChecksum || i == kGlobalChecksum + 1) ? 0 : rom[i];
     EXPECT_EQ(rom[kGlobalChecksum] * 256 + rom[kGlobalChecksum + 1], total & 0xFFFF);
     EXPECT_EQ(BuildColorRom(*model), rom);  // writing twice gives the same file
+}
+
+// Identical tile bytes with several palettes: the palette most of them have, a tie to the
+// lower number; tiles without a palette do not vote. What the table gives back is what the
+// runtime's lookup finds.
+TEST(TileDictionary, RecordsEachImageOnceWithTheMajorityPalette) {
+    auto model = LoadedModel({.freeTail = 200});
+    TileImage blank{}, border{}, other{};
+    border.fill(0x81);
+    other.fill(0x3C);
+    const struct Placed {
+        int bank, tile, palette;
+        const TileImage* image;
+    } placed[] = {{0, 1, 2, &blank}, {2, 7, 2, &blank}, {3, 9, 5, &blank}, {1, 4, 0, &blank},  // 2 wins 2:1
+                  {2, 20, 6, &border}, {3, 30, 4, &border},                                   // a tie: 4
+                  {3, 40, 7, &other}};
+    for (const Placed& p : placed) {
+        CommitTileImage(*model, p.bank, p.tile, *p.image);
+        model->TilePal[p.bank][p.tile] = static_cast<std::int16_t>(p.palette);
+    }
+    const auto tiles = CollectDictionaryTiles(*model);
+    ASSERT_EQ(tiles.size(), 3u);
+    EXPECT_TRUE(tiles[0].ambiguous && tiles[1].ambiguous && !tiles[2].ambiguous);
+    EXPECT_EQ(tiles[0].firstBank, 0);
+    EXPECT_EQ(tiles[0].tiles, 3);
+    const TileDictionary dictionary = BuildTileDictionary(*model);
+    EXPECT_EQ(dictionary.parts, 1);
+    EXPECT_EQ(dictionary.entries, 3);
+    EXPECT_EQ(dictionary.ambiguous, 2);
+    const std::pair<const TileImage*, int> expected[] = {{&blank, 2}, {&border, 4}, {&other, 7}};
+    for (const auto& [image, palette] : expected) EXPECT_EQ(LookUpTile(dictionary, image->data()), palette);
+    TileImage unknown{};
+    unknown[15] = 1;
+    EXPECT_EQ(LookUpTile(dictionary, unknown.data()), 0);
+    EXPECT_EQ(BuildTileDictionary(*LoadedModel()).parts, 0);  // no palettes, no dictionary
+}
+
+// A bigger project takes more parts, and every image in the table is found again; one that
+// needs more than four parts leaves the rest out and says how many.
+TEST(TileDictionary, GrowsByPartsAndFindsEveryImageItHolds) {
+    auto model = LoadedModel({.banks = 16, .freeTail = 200});
+    for (int tile = 0; tile < 2000; ++tile) model->TilePal[2 + tile / kTilesPerBank][tile % kTilesPerBank] = std::int16_t(1 + tile % 7);
+    const TileDictionary two = BuildTileDictionary(*model);
+    EXPECT_EQ(two.parts, 2);
+    EXPECT_EQ(two.entries + two.leftOut, 2000);
+    EXPECT_LE(two.leftOut, 2);  // images whose 25 bits of hash another image already took
+    int wrong = 0;
+    for (const DictionaryTile& tile : CollectDictionaryTiles(*model)) wrong += LookUpTile(two, tile.image.data()) != tile.palette;
+    EXPECT_LE(wrong, two.leftOut);
+
+    for (int bank = 2; bank < 16; ++bank)
+        for (int tile = 0; tile < kTilesPerBank; ++tile) model->TilePal[bank][tile] = std::int16_t(1 + (bank + tile) % 7);
+    const TileDictionary full = BuildTileDictionary(*model);
+    EXPECT_EQ(full.parts, kDictionaryMaxParts);
+    EXPECT_EQ(full.entries + full.leftOut, 14 * kTilesPerBank);
+    EXPECT_LE(full.entries, kDictionaryMaxParts * kDictionaryEntriesPerPart);
 }
 
 }  // namespace

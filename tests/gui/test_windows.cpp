@@ -18,6 +18,7 @@
 #include "engine/Bits.h"
 #include "engine/Mapper.h"
 #include "engine/ProjectFile.h"
+#include "engine/Scan.h"
 #include "project/frmEditCol.h"
 #include "view/frmMain.h"
 #include "widgets/Messages.h"
@@ -107,8 +108,14 @@ private slots:
         QVERIFY(!Open({.banks = 2}));
         QCOMPARE(messages.log, QStringList({QString("Error: ") + kMsgRomTooSmall, "Error: Couldn't load ROM"}));
         QVERIFY(!Child<QSlider>(window.get(), "sldBank")->isEnabled());
-        QVERIFY(Open({.cartridgeType = 0x11, .freeTail = 300}));
-        QCOMPARE(messages.log, QStringList({QString("Warning: ") + kMsgMbc3PaletteZero}));
+        // Bank 0 without an unused end: the reason and the question; No keeps the ROM open, and
+        // no colour ROM is written from it.
+        QVERIFY(Open({.freeTail = 20}));
+        QCOMPARE(messages.log, QStringList({QString("Error: ") + kMsgNoSafeRoom, QString("Query: ") + kMsgForceQuestion}));
+        QCOMPARE(model->RomBank[0][kColorFlag], 0x00);
+        QVERIFY(!model->ColourCodePlaced);
+        QVERIFY(Open({.cartridgeType = 0x06, .freeTail = 300}));
+        QCOMPARE(messages.log, QStringList({QString("Warning: ") + kMsgMbc2Saves}));
         QCOMPARE(window->windowTitle(), QString("Dapplix - TESTROM"));
         QCOMPARE(Child<QSlider>(window.get(), "sldBank")->value(), 2);
         QCOMPARE(model->RomBank[0][kColorFlag], 0xC0);  // scanned

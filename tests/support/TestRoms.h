@@ -1,6 +1,7 @@
 // ROM images, side files and scratch folders, for the engine and the widget tests alike.
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -22,7 +23,7 @@ struct RomShape {
     std::uint8_t cartridgeType = 0x01;
     int sizeCode = -1;  // -1: derived from banks
     std::uint8_t colorFlag = 0x00;
-    std::uint8_t entryOpcode = 0xC3;
+    std::array<std::uint8_t, 4> entry{0x00, 0xC3, 0x50, 0x01};  // NOP; JP $0150
     const char* title = "TESTROM";
     int freeTail = 0;  // bytes at the end of bank 0 left free (0xFF); the rest of it is used code
 };
@@ -35,8 +36,7 @@ inline Bytes MakeRom(const RomShape& shape = {}) {
     for (std::size_t i = kBankSize; i < rom.size(); ++i) rom[i] = std::uint8_t(random());
     for (int bank = 0; bank < shape.banks; ++bank) rom[std::size_t(bank) * kBankSize] = std::uint8_t(bank);
     std::fill_n(rom.begin() + kBankSize - shape.freeTail, shape.freeTail, 0xFF);
-    const std::uint8_t entry[] = {0x00, shape.entryOpcode, 0x50, 0x01};  // NOP; JP $0150
-    std::copy(std::begin(entry), std::end(entry), rom.begin() + 0x100);
+    std::copy(shape.entry.begin(), shape.entry.end(), rom.begin() + 0x100);
     std::fill_n(rom.begin() + kTitle, kTitleLength, 0);
     for (std::size_t i = 0; shape.title[i] && i < kTitleLength; ++i) rom[kTitle + i] = std::uint8_t(shape.title[i]);
     rom[kColorFlag] = shape.colorFlag;
