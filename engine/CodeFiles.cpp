@@ -2,19 +2,28 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 
 #include "Files.h"
 
 namespace dapplix {
 namespace {
 
-// The first count bytes of a file; bytes past its end read as 0x00.
-std::vector<std::uint8_t> ReadPrefix(const std::string& path, std::size_t count) {
-    std::vector<std::uint8_t> bytes(count, 0);
-    std::ifstream in(path, std::ios::binary);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(count));
-    return bytes;
+// The first count bytes of a side file. A shorter file would put bytes that are not
+// code into the colour ROM, which then fails on the Game Boy while the write reports
+// success: it is refused, naming the file.
+bool ReadSideFile(const std::string& path, const char* name, std::size_t count, std::vector<std::uint8_t>& bytes,
+                  std::string& fatalMessage) {
+    std::string error;
+    if (!ReadFileStart(path, count, bytes, error)) {
+        fatalMessage = error;
+        return false;
+    }
+    if (bytes.size() < count) {
+        fatalMessage = std::string("Required file ") + name + " is too short: it holds " + std::to_string(bytes.size()) +
+                       " bytes, the color code needs " + std::to_string(count) + ".";
+        return false;
+    }
+    return true;
 }
 
 template <std::size_t N>
@@ -55,7 +64,11 @@ bool LoadCodeFiles(Model& model, const std::vector<std::string>& dirs, std::stri
         return false;
     }
 
-    const auto bank0 = ReadPrefix(bank0Path, kBank0CodeUsed);
+    std::vector<std::uint8_t> bank0, extra;
+    if (!ReadSideFile(bank0Path, kBank0CodeFile, kBank0CodeUsed, bank0, fatalMessage) ||
+        !ReadSideFile(extraPath, kExtraBankCodeFile, kExtraBankCodeLength, extra, fatalMessage))
+        return false;
+
     std::size_t at = 1;
     CopyBlock(model.EntryHookCode, bank0, at);
     at += kEntryHookLength + 1;
@@ -65,7 +78,6 @@ bool LoadCodeFiles(Model& model, const std::vector<std::string>& dirs, std::stri
     at += kCopyHookLength + 1;
     CopyBlock(model.CopyTailCode, bank0, at);
 
-    const auto extra = ReadPrefix(extraPath, kExtraBankCodeLength);
     CopyBlock(model.ExtraBankCode, extra, 0);
     model.ExtraBankCodeAsRead = model.ExtraBankCode;
     return true;

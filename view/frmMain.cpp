@@ -27,6 +27,7 @@
 #include "editing/frmPixelSwitch.h"
 #include "editing/frmTileEdit.h"
 #include "engine/CodeFiles.h"
+#include "engine/Files.h"
 #include "engine/Rom.h"
 #include "engine/Writer.h"
 #include "project/Palette.h"
@@ -697,9 +698,9 @@ void frmMain::mnuFileLoadrom_Click() {
 }
 
 bool frmMain::LoadRomFile(const QString& path) {
-    // Only banks 2 and up are shown and coloured, so a ROM without them is refused like
-    // any other; a refused file leaves the loaded ROM and the work on it as they were.
-    const RomLoadResult result = LoadRom(model_, LocalPath(path), kFirstShownBank);
+    // A refused file (one without bank 2 included) leaves the loaded ROM and the work on
+    // it as they were.
+    const RomLoadResult result = LoadRom(model_, LocalPath(path));
     if (!result.ok) {
         for (const std::string& error : result.errors) ShowError(this, QString::fromStdString(error));
         ShowError(this, kMsgCouldNotLoadRom);
@@ -717,6 +718,7 @@ bool frmMain::LoadRomFile(const QString& path) {
     LastPage = 0;
     setWindowTitle("Dapplix - " + QString::fromLatin1(RomTitle(model_.RomBank[0])));
     romLoaded_ = true;
+    romPath_ = LocalPath(path);
 
     if (!scan_) scan_ = new frmScanROM(model_, this);
     scan_->exec();
@@ -732,7 +734,7 @@ bool frmMain::LoadRomFile(const QString& path) {
 
 void frmMain::mnuFileWriterom_Click() {
     QString path;
-    if (!ChooseFile("Write Color ROM", "*.gbc", true, path)) return;
+    if (!ChooseFile("Write Color ROM", "*.gbc", true, path) || !OutputAllowed(path)) return;
     DisableAll();
     std::string error;
     const bool written = WriteColorRom(model_, LocalPath(path), error);
@@ -745,7 +747,15 @@ void frmMain::mnuFileWriterom_Click() {
     }
 }
 
+bool frmMain::OutputAllowed(const QString& path) {
+    std::string refused;
+    if (CheckOutputTarget(LocalPath(path), {romPath_}, refused)) return true;
+    ShowError(this, QString::fromStdString(refused));
+    return false;
+}
+
 bool frmMain::SaveProject(const QString& path) {
+    if (!OutputAllowed(path)) return false;
     DisableAll();
     std::string error;
     const bool saved = SaveGbp(model_, LocalPath(path), error);

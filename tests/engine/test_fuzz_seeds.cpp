@@ -43,7 +43,7 @@ TEST(FuzzSeeds, ProjectsAndRomsTheReadersAccept) {
 
     // Small ROMs with DMA code, copy loops and a free end: the scan's paths.
     for (int variant = 0; variant < 3; ++variant) {
-        auto rom = MakeRom({.banks = 2, .cartridgeType = static_cast<std::uint8_t>(variant == 2 ? 0x13 : 0x01), .sizeCode = 0});
+        auto rom = MakeRom({.banks = 3, .cartridgeType = static_cast<std::uint8_t>(variant == 2 ? 0x13 : 0x01), .sizeCode = 1});
         const std::uint8_t code[] = {0x3E, 0xC1, 0xE0, 0x46, 0xCD, 0x80, 0xFF, 0x2A, 0x12, 0x13};
         std::copy(std::begin(code), std::end(code), rom.begin() + 0x400 + variant * 64);
         if (variant != 1) std::fill(rom.begin() + kBankSize - 300 + variant * 100, rom.begin() + kBankSize, 0xFF);

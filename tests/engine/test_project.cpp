@@ -166,6 +166,13 @@ TEST(LoadGbp, FilesThatLieAreRefusedAndChangeNothing) {
     };
     altered("a byte after the colours", [](Bytes& b) { b.push_back(0); });
     altered("33 banks", [](Bytes& b) { b[11] = 32; });
+    // Consistent in every other way: 33 empty banks and the colours. Only the bank bound
+    // keeps it from the 32-entry tables.
+    Bytes banks33 = Slice(good, 0, kGbpHeaderSize);
+    banks33[11] = 32;
+    banks33.resize(kGbpHeaderSize + 33 * 2, 0);
+    banks33.insert(banks33.end(), good.end() - kGbpPaletteBlockSize, good.end());
+    cases.emplace_back("33 banks, consistent", banks33);
     altered("more records than tiles", [](Bytes& b) { b[16] |= 0x41; });
     altered("one record fewer than written", [](Bytes& b) { b[17] = 1; });
 

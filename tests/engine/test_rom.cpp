@@ -12,7 +12,7 @@ namespace {
 
 using namespace dapplix::testing;
 
-TEST(LoadCodeFiles, FillsTheBlocksFromTheirOffsetsAndZerosPastAShortFile) {
+TEST(LoadCodeFiles, FillsTheBlocksFromTheirOffsetsAndRefusesAShortFile) {
     ScratchDir dir;
     auto bank0 = MakeBank0CodeFile();
     bank0.resize(200, 0x99);  // bytes after the fourth fragment are not used
@@ -32,13 +32,25 @@ TEST(LoadCodeFiles, FillsTheBlocksFromTheirOffsetsAndZerosPastAShortFile) {
     EXPECT_EQ(model.ExtraBankCode[0x1FF], 0xFF);
     EXPECT_EQ(model.ExtraBankCodeAsRead, model.ExtraBankCode);
 
-    WriteFile(dir / kBank0CodeFile, {0x00, 0x55});
-    WriteFile(dir / kExtraBankCodeFile, {0x12});
-    ASSERT_TRUE(LoadCodeFiles(model, {dir.path().string()}, fatal));
-    EXPECT_EQ(model.EntryHookCode[0], 0x55);
-    EXPECT_EQ(model.EntryHookCode[1], 0x00);
-    EXPECT_EQ(model.CopyTailCode[37], 0x00);
-    EXPECT_EQ(model.ExtraBankCode[1], 0x00);
+    // A side file shorter than the bytes taken from it would put stray bytes into the
+    // colour ROM: refused, naming the file, and nothing of it is used.
+    const Model before = model;
+    struct Case {
+        std::size_t bank0, extra;
+        const char* fatal;
+    } cases[] = {
+        {0, 512, "Required file bnk0cod.dat is too short: it holds 0 bytes, the color code needs 106."},
+        {105, 512, "Required file bnk0cod.dat is too short: it holds 105 bytes, the color code needs 106."},
+        {106, 511, "Required file exbnkcod.dat is too short: it holds 511 bytes, the color code needs 512."},
+    };
+    for (const Case& c : cases) {
+        WriteFile(dir / kBank0CodeFile, std::vector<std::uint8_t>(c.bank0, 0x55));
+        WriteFile(dir / kExtraBankCodeFile, std::vector<std::uint8_t>(c.extra, 0x66));
+        EXPECT_FALSE(LoadCodeFiles(model, {dir.path().string()}, fatal));
+        EXPECT_EQ(fatal, c.fatal);
+        EXPECT_EQ(model.EntryHookCode, before.EntryHookCode);
+        EXPECT_EQ(model.ExtraBankCode, before.ExtraBankCode);
+    }
 }
 
 TEST(LoadCodeFiles, NamesTheFirstMissingFileAndLooksInEachFolderInTurn) {
@@ -148,6 +160,8 @@ TEST(LoadRom, RefusedFilesLeaveThePreviousRomAndWorkAlone) {
         {"already colour", MakeRom({.colorFlag = 0x80}), {kMsgAlreadyColor}},
         {"too short", std::vector<std::uint8_t>(0x120, 0xC3), {kMsgRomTooShort}},
         {"33 banks", MakeRom({.banks = 33, .sizeCode = 4}), {kMsgRomTooLarge}},
+        {"one bank", MakeRom({.banks = 1}), {kMsgRomTooSmall}},  // no bank 2 to colour
+        {"two banks", MakeRom({.banks = 2}), {kMsgRomTooSmall}},
         {"missing", {}, {}, "nothing-here.gb"},
         {"a folder", {}, {}, "folder.gb"},
     };

@@ -14,6 +14,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include "GuiTestSupport.h"
 #include "project/ProjectFile.h"
@@ -61,6 +62,9 @@ private slots:
         base_ = temp_->path();
         if (base_.contains('.')) QSKIP("the temporary directory's path has a dot; the extension rule cannot be seen");
         for (const char* sub : {"plain", "with.dot", "list/sub one", "list/sub two"}) QVERIFY(QDir(base_).mkpath(sub));
+        // Opening a FIFO without a writer waits for ever: it must be neither listed nor opened.
+        for (const char* fifo : {"plain/pipe.gb", "list/pipe.gb"})
+            QCOMPARE(::mkfifo(QFile::encodeName(base_ + "/" + fifo).constData(), 0644), 0);
     }
 
     // Names typed or picked in read and write mode, and every way of leaving. A typed name
@@ -102,6 +106,16 @@ private slots:
         QTest::newRow("read, missing") << false << "plain"
                                        << "*.gb"
                                        << "missing.gb" << none << "" << QStringList{"Error: File Doesn't Exist!!!"};
+        QTest::newRow("read, a FIFO") << false << "plain"
+                                      << "*.gb"
+                                      << "pipe.gb" << none << ""
+                                      << QStringList{"Error: Couldn't open " + base_ +
+                                                     "/plain/pipe.gb: it is a FIFO, not a regular file."};
+        QTest::newRow("write, a FIFO") << true << "plain"
+                                       << "*.gb"
+                                       << "pipe.gb" << none << ""
+                                       << QStringList{"Error: Couldn't write " + base_ +
+                                                      "/plain/pipe.gb: it is a FIFO, not a regular file."};
         QTest::newRow("write, new name, Enter") << true << "plain"
                                                 << "*.gb"
                                                 << "new.gb" << none << "new.gb" << QStringList{};
@@ -176,7 +190,7 @@ private slots:
         QCOMPARE(again, QStringList({QDir(dir).absolutePath(), QString()}));
     }
 
-    // The file list shows the pattern's files in any case, without hidden ones; the directory
+    // The file list shows the pattern's files in any case, without hidden ones or FIFOs; the directory
     // list opens a subdirectory on a double click and the highlighted one on Enter, which does
     // not press Okay; a directory that cannot be opened is refused and the lists stay.
     void chooserLists() {
@@ -288,23 +302,30 @@ private slots:
     }
 
     // A write that fails is an error, never a success, and the window is usable again: a
-    // folder where the file would go (the chooser lets the name through, there is no file to
-    // overwrite), or a file-size limit that makes the 1 MiB write fail part way, as a full
-    // disk would; the old file at the chosen path comes through whole.
+    // folder where the file would go (the chooser refuses it), a file-size limit that makes
+    // the 1 MiB write fail part way, as a full disk would, or the loaded ROM's own file
+    // (refused after the overwrite question); the old file at the chosen path comes
+    // through whole.
     void failedWrites_data() {
         QTest::addColumn<QString>("menu");
         QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("messages");  // the overwrite question, if asked, and the error
         QTest::newRow("Write ROM onto a folder") << "mnuFileWriterom"
-                                                 << "taken.out";
+                                                 << "taken.out" << 1;
         QTest::newRow("Save GBP onto a folder") << "mnuFileSavegbp"
-                                                << "taken.out";
+                                                << "taken.out" << 1;
         QTest::newRow("Write ROM over a file, disk full") << "mnuFileWriterom"
-                                                          << "precious.gbc";
+                                                          << "precious.gbc" << 2;
+        QTest::newRow("Write ROM onto the loaded ROM") << "mnuFileWriterom"
+                                                       << "game.gb" << 2;
+        QTest::newRow("Save GBP onto the loaded ROM") << "mnuFileSavegbp"
+                                                      << "game.gb" << 2;
     }
 
     void failedWrites() {
         QFETCH(QString, menu);
         QFETCH(QString, name);
+        QFETCH(int, messages);
         Fixture f;
         QVERIFY(f.LoadRom());
         QVERIFY(QDir(f.dir.path()).mkdir("taken.out"));
@@ -320,12 +341,13 @@ private slots:
         setrlimit(RLIMIT_FSIZE, &old);
         std::signal(SIGXFSZ, previousHandler);
         const QStringList& log = f.messages.log;
-        QCOMPARE(log.size(), name == "precious.gbc" ? 2 : 1);
+        QCOMPARE(log.size(), messages);
         QVERIFY2(log.last().startsWith("Error: ") && log.last().contains(name), qPrintable(log.last()));
         QVERIFY(QFileInfo(f.Path("taken.out")).isDir());
         QCOMPARE(ReadBytes(f.Path("precious.gbc")), QByteArray(1000, 0x77));
-        QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files | QDir::Hidden).filter("precious").size(),
-                 1);  // no temporary left
+        QCOMPARE(ReadBytes(f.Path("game.gb")), MakeRom());
+        QCOMPARE(QDir(f.dir.path()).entryList(QDir::Files | QDir::Hidden, QDir::Name),
+                 QStringList({"bnk0cod.dat", "exbnkcod.dat", "game.gb", "precious.gbc"}));  // no temporary left
         QCOMPARE(f.LockSetEnabled(), 15);
     }
 
