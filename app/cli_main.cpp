@@ -10,6 +10,7 @@
 
 #include "engine/Binary.h"
 #include "engine/CodeFiles.h"
+#include "engine/Files.h"
 #include "engine/Rom.h"
 #include "engine/Scan.h"
 #include "engine/Writer.h"
@@ -34,6 +35,7 @@ void PrintUsage(std::ostream& out) {
            "      given, and writes the 1 MiB Game Boy Color ROM.\n"
            "  dapplix-cli --help | --version\n"
            "\n"
+           "-- ends the options: every argument after it is a file name.\n"
            "The Game Boy code files bnk0cod.dat and exbnkcod.dat are looked for in the\n"
            "current directory, then beside this program.\n";
 }
@@ -43,13 +45,20 @@ int Check(const std::string& romPath) {
     const RomLoadResult result = LoadRom(*model, romPath);
     for (const auto& message : result.errors) std::cout << message << '\n';
     if (!result.ok) return kExitFailed;
-    std::cout << "\"" << RomTitle(model->RomBank[0]) << "\": " << (model->BankCount + 1)
+    std::cout << "\"" << PrintableTitle(model->RomBank[0]) << "\": " << (model->BankCount + 1)
               << " banks, can be colorized\n";
     for (const auto& warning : result.warnings) std::cout << "Warning: " << warning << '\n';
     return kExitOk;
 }
 
 int Colorize(const std::string& romPath, const std::string& outPath, const std::string& projectPath) {
+    // Before any work: an output that would replace an input, a device or a file the
+    // user may not write is refused at once.
+    std::string refused;
+    if (!CheckOutputTarget(outPath, {romPath, projectPath}, refused)) {
+        std::cerr << refused << '\n';
+        return kExitFailed;
+    }
     Model& model = Binary();
     std::string fatal;
     if (!LoadCodeFiles(model, CodeFileSearchDirs(), fatal)) {
@@ -88,10 +97,18 @@ int Colorize(const std::string& romPath, const std::string& outPath, const std::
     return kExitOk;
 }
 
-}  // namespace
+// What was printed is the result of the run: output that never arrived (standard output
+// on a full disk, > /dev/full) fails the run.
+int Finish(int exitCode) {
+    // std::cout writes straight into stdout's buffer (synchronised with C stdio), so
+    // flushing stdout first keeps the system's reason for a failure.
+    std::string error;
+    if (FlushOutput(stdout, error) && std::cout.flush()) return exitCode;
+    std::cerr << "dapplix-cli: couldn't write to standard output: " << error << '\n';
+    return exitCode == kExitOk ? kExitFailed : exitCode;
+}
 
-int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+int Run(const std::vector<std::string>& args) {
     if (args.empty()) {
         PrintUsage(std::cerr);
         return kExitUsage;
@@ -109,8 +126,17 @@ int main(int argc, char** argv) {
     std::vector<std::string> positional;
     std::string outPath;
     std::string projectPath;
+    bool optionsEnded = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        if (optionsEnded) {
+            positional.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
         const bool takesValue = arg == "-o" || arg == "--output" || arg == "--project";
         if (takesValue) {
             if (i + 1 >= args.size()) {
@@ -140,3 +166,7 @@ int main(int argc, char** argv) {
     PrintUsage(std::cerr);
     return kExitUsage;
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return Finish(Run(std::vector<std::string>(argv + 1, argv + argc))); }

@@ -1,8 +1,10 @@
 // dapplix-cli run as a user or a build script would run it.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -31,13 +33,16 @@ std::string Slurp(const fs::path& path) {
     return text.str();
 }
 
-// Runs the program in folder; arguments are passed to the shell as they are.
-CliRun RunCli(const fs::path& folder, const std::string& arguments, const std::string& program = DAPPLIX_CLI_PATH) {
+// Runs the program in folder; arguments are passed to the shell as they are. A run that
+// has not ended after 20 seconds is stopped and exits 124. Standard output goes to
+// stdoutTo instead of being kept when one is given.
+CliRun RunCli(const fs::path& folder, const std::string& arguments, const std::string& program = DAPPLIX_CLI_PATH,
+              const std::string& stdoutTo = "") {
     const fs::path out = folder / ".stdout", err = folder / ".stderr";
-    const std::string command = "cd '" + folder.string() + "' && '" + program + "' " + arguments + " >'" + out.string() +
-                                "' 2>'" + err.string() + "'";
+    const std::string command = "cd '" + folder.string() + "' && timeout 20 '" + program + "' " + arguments + " >'" +
+                                (stdoutTo.empty() ? out.string() : stdoutTo) + "' 2>'" + err.string() + "'";
     const int status = std::system(command.c_str());
-    CliRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
+    CliRun run{WIFEXITED(status) ? WEXITSTATUS(status) : -1, stdoutTo.empty() ? Slurp(out) : "", Slurp(err)};
     fs::remove(out);
     fs::remove(err);
     return run;
@@ -144,6 +149,103 @@ TEST_F(CliTest, SideFilesAreFoundBesideTheProgramOrTheirAbsenceIsFatal) {
     run = RunCli(elsewhere.path(), "colorize game.gb -o out.gbc", program.string());
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_TRUE(fs::exists(elsewhere / "out.gbc"));
+}
+
+// Outputs that would lose something are refused before any work: an input (by any name
+// that leads to it), a FIFO, a read-only file. Whatever stood there is left as it was.
+TEST_F(CliTest, OutputsThatWouldLoseSomethingAreRefusedFirst) {
+    auto model = MakeModel();
+    model->BankCount = 3;
+    std::string error;
+    ASSERT_TRUE(SaveGbp(*model, (dir / "work.gbp").string(), error)) << error;
+    fs::create_hard_link(dir / "game.gb", dir / "hard.gbc");
+    fs::create_symlink("game.gb", dir / "link.gbc");
+    ASSERT_EQ(::mkfifo((dir / "pipe.gbc").c_str(), 0644), 0);
+    WriteFile(dir / "readonly.gbc", {1});
+    fs::permissions(dir / "readonly.gbc", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    const auto rom = ReadFile(dir / "game.gb"), project = ReadFile(dir / "work.gbp");
+    struct Case {
+        const char* arguments;
+        const char* err;
+    } cases[] = {
+        {"colorize game.gb -o game.gb", "Couldn't write game.gb: it is the same file as the input game.gb, which would be lost.\n"},
+        {"colorize ./game.gb -o hard.gbc", "Couldn't write hard.gbc: it is the same file as the input ./game.gb, which would be lost.\n"},
+        {"colorize game.gb -o link.gbc", "Couldn't write link.gbc: it is the same file as the input game.gb, which would be lost.\n"},
+        {"colorize game.gb --project work.gbp -o work.gbp",
+         "Couldn't write work.gbp: it is the same file as the input work.gbp, which would be lost.\n"},
+        {"colorize game.gb -o pipe.gbc", "Couldn't write pipe.gbc: it is a FIFO, not a regular file.\n"},
+        {"colorize game.gb -o readonly.gbc", "Couldn't write readonly.gbc: the file is read-only.\n"},
+    };
+    const auto files = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir.path())) names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const auto before = files();
+    for (const Case& c : cases) {
+        const CliRun run = RunCli(dir.path(), c.arguments);
+        WriteFile(dir / "game.gb", rom);  // in place, so a fault in one case does not spill into the next
+        EXPECT_EQ(run.exitCode, 1) << c.arguments;
+        EXPECT_EQ(run.err, c.err);
+        EXPECT_EQ(run.out, "");
+    }
+    EXPECT_EQ(files(), before);
+    EXPECT_EQ(ReadFile(dir / "game.gb"), rom);
+    EXPECT_EQ(ReadFile(dir / "work.gbp"), project);
+    EXPECT_TRUE(fs::is_fifo(dir / "pipe.gbc"));
+    EXPECT_TRUE(fs::is_symlink(dir / "link.gbc"));
+    EXPECT_EQ(ReadFile(dir / "readonly.gbc"), std::vector<std::uint8_t>{1});
+}
+
+// Readers that never wait and always say why, one rule for which ROMs are taken, the
+// title printed safely, "--" ending the options, short side files and output that never
+// arrived.
+TEST_F(CliTest, EveryFailureIsReportedAndNothingHangs) {
+    ASSERT_EQ(::mkfifo((dir / "pipe.gb").c_str(), 0644), 0);
+    ASSERT_EQ(::mkfifo((dir / "pipe.gbp").c_str(), 0644), 0);
+    WriteFile(dir / "two.gb", MakeRom({.banks = 2}));
+    WriteFile(dir / "-dash.gb", MakeRom({.title = "DASH"}));
+    WriteFile(dir / "ctrl.gb", MakeRom({.title = "A\x1b[2J\\\x07"}));
+    const fs::path shortSide = dir / "short";
+    WriteFile(shortSide / kBank0CodeFile, std::vector<std::uint8_t>(50, 0));
+    WriteFile(shortSide / kExtraBankCodeFile, MakeExtraBankCodeFile());
+    fs::copy_file(dir / "game.gb", shortSide / "game.gb");
+    struct Case {
+        const char* arguments;
+        int exitCode;
+        const char* out;  // the start of standard output, or of standard error when err is set
+        bool err = false;
+        const char* folder = "";
+        const char* stdoutTo = "";
+    } cases[] = {
+        {"check pipe.gb", 1, "Couldn't open pipe.gb: it is a FIFO, not a regular file.\n"},
+        {"colorize game.gb -o out.gbc --project pipe.gbp", 1,
+         "Couldn't open pipe.gbp: it is a FIFO, not a regular file.\nCouldn't Load Gbp File!\n", true},
+        {"colorize game.gb -o out.gbc --project /dev/zero", 1,
+         "Couldn't open /dev/zero: it is a character device, not a regular file.\nCouldn't Load Gbp File!\n", true},
+        {"colorize game.gb -o out.gbc --project gone.gbp", 1,
+         "Couldn't open gone.gbp: No such file or directory\nCouldn't Load Gbp File!\n", true},
+        {"check two.gb", 1, "ROM has no bank 2 or above: only the tiles of banks 2 and up can be colored!\n"},
+        {"colorize two.gb -o out.gbc", 1, "ROM has no bank 2 or above", true},
+        {"check -- -dash.gb", 0, "\"DASH\": 4 banks, can be colorized\n"},
+        {"check ctrl.gb", 0, "\"A\\x1B[2J\\x5C\\x07\": 4 banks, can be colorized\n"},
+        {"colorize game.gb -o out.gbc", 1,
+         "Required file bnk0cod.dat is too short: it holds 50 bytes, the color code needs 106.\n", true, "short"},
+        {"check game.gb", 1, "dapplix-cli: couldn't write to standard output: No space left on device\n", true, "",
+         "/dev/full"},
+        {"--version", 1, "dapplix-cli: couldn't write to standard output", true, "", "/dev/full"},
+    };
+    for (const Case& c : cases) {
+        const CliRun run = RunCli(dir / c.folder, c.arguments, DAPPLIX_CLI_PATH, c.stdoutTo);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments << "\n" << run.out << run.err;
+        EXPECT_EQ((c.err ? run.err : run.out).rfind(c.out, 0), 0u) << c.arguments << "\n" << run.out << run.err;
+        EXPECT_FALSE(fs::exists(dir / c.folder / "out.gbc")) << c.arguments;
+    }
+    // The colour ROM is written, but the run fails: its report never arrived.
+    const CliRun written = RunCli(dir.path(), "colorize game.gb -o out.gbc", DAPPLIX_CLI_PATH, "/dev/full");
+    EXPECT_EQ(written.exitCode, 1);
+    EXPECT_EQ(written.err, "dapplix-cli: couldn't write to standard output: No space left on device\n");
 }
 
 }  // namespace
