@@ -18,6 +18,8 @@ TEST(FuzzSeeds, ProjectsAndRomsTheReadersAccept) {
     const fs::path seeds = DAPPLIX_SEED_DIR;
     fs::create_directories(seeds / "project");
     fs::create_directories(seeds / "rom");
+    fs::create_directories(seeds / "colour");
+    std::vector<std::vector<std::uint8_t>> projects, roms;
 
     for (int variant = 0; variant < 4; ++variant) {
         auto model = MakeModel();
@@ -39,6 +41,7 @@ TEST(FuzzSeeds, ProjectsAndRomsTheReadersAccept) {
         check->BankCount = model->BankCount;
         ASSERT_TRUE(DecodeGbp(*check, bytes, error)) << error;
         WriteFile(seeds / "project" / ("seed-" + std::to_string(variant) + ".gbp"), bytes);
+        projects.push_back(bytes);
     }
 
     // Small ROMs with DMA code, copy loops and a free end: the scan's paths.
@@ -50,6 +53,19 @@ TEST(FuzzSeeds, ProjectsAndRomsTheReadersAccept) {
         auto model = MakeModel();
         ASSERT_TRUE(LoadRomBytes(*model, rom).ok);
         WriteFile(seeds / "rom" / ("seed-" + std::to_string(variant) + ".gb"), rom);
+        roms.push_back(rom);
+    }
+
+    // Both together, as the colour target takes them: the project's length (low byte
+    // first), the project, the ROM. Each project goes with a ROM its banks fit or overrun.
+    for (std::size_t i = 0; i < projects.size(); ++i) {
+        const auto& project = projects[i];
+        ASSERT_LT(project.size(), 0x10000u);
+        std::vector<std::uint8_t> seed{static_cast<std::uint8_t>(project.size() & 0xFF),
+                                       static_cast<std::uint8_t>(project.size() >> 8)};
+        seed.insert(seed.end(), project.begin(), project.end());
+        seed.insert(seed.end(), roms[i % roms.size()].begin(), roms[i % roms.size()].end());
+        WriteFile(seeds / "colour" / ("seed-" + std::to_string(i)), seed);
     }
 }
 
