@@ -202,7 +202,6 @@ bool WriteThroughNamedFile(const std::string& folder, const std::string& target,
     // mkstemp makes the file private; give it the permissions the target has or would get.
     if (::fchmod(fd, mode) != 0 || !WriteAll(fd, data, size) || ::fsync(fd) != 0) return fail();
     if (::close(fd) != 0) {
-        fd = -1;
         error = SystemError("Couldn't write", shownPath);
         ::unlink(temporary.c_str());
         ForgetTemporary();
