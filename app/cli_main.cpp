@@ -11,6 +11,7 @@
 
 #include "engine/Binary.h"
 #include "engine/CodeFiles.h"
+#include "engine/Files.h"
 #include "engine/Flows.h"
 #include "engine/Palette.h"
 #include "engine/Rom.h"
@@ -42,6 +43,7 @@ void PrintUsage(std::ostream& out) {
            "      does with a selection, and saves the work as a project.\n"
            "  dapplix-cli --help | --version\n"
            "\n"
+           "-- ends the options: every argument after it is a file name.\n"
            "The Game Boy code files bnk0cod.dat and exbnkcod.dat are looked for in the\n"
            "current directory, then beside this program.\n";
 }
@@ -70,7 +72,7 @@ int Check(const std::string& romPath) {
     for (const auto& message : result.errors) std::cout << message << '\n';
     if (!result.ok) return kExitFailed;
     for (const auto& line : result.findings) std::cout << line << '\n';
-    std::cout << "\"" << RomTitle(model->RomBank[0]) << "\": " << (model->BankCount + 1) << " banks, "
+    std::cout << "\"" << PrintableTitle(model->RomBank[0]) << "\": " << (model->BankCount + 1) << " banks, "
               << (result.scan.placed ? "can be colorized" : "cannot be colorized") << '\n';
     for (const auto& warning : result.warnings) std::cout << "Warning: " << warning << '\n';
     return result.scan.placed ? kExitOk : kExitFailed;
@@ -95,7 +97,17 @@ int OpenWork(Model& model, const std::string& romPath, const std::string& projec
     return kExitOk;
 }
 
+// Before any work: an output that would replace an input, a device or a file the user may
+// not write is refused at once.
+bool OutputAllowed(const std::string& outPath, const std::vector<std::string>& inputs) {
+    std::string refused;
+    if (CheckOutputTarget(outPath, inputs, refused)) return true;
+    std::cerr << refused << '\n';
+    return false;
+}
+
 int Colorize(const std::string& romPath, const std::string& outPath, const std::string& projectPath, bool force) {
+    if (!OutputAllowed(outPath, {romPath, projectPath})) return kExitFailed;
     Model& model = Binary();
     if (const int status = OpenWork(model, romPath, projectPath, force); status != kExitOk) return status;
     std::string error;
@@ -131,6 +143,7 @@ int EditTiles(const std::string& command, const std::vector<std::string>& args, 
             return kExitUsage;
         }
     }
+    if (!OutputAllowed(outPath, {args[0], projectPath})) return kExitFailed;
     Model& model = Binary();
     if (const int status = OpenWork(model, args[0], projectPath, false); status != kExitOk) return status;
     if (n[0] > model.BankCount) {
@@ -146,10 +159,18 @@ int EditTiles(const std::string& command, const std::vector<std::string>& args, 
     return kExitOk;
 }
 
-}  // namespace
+// What was printed is the result of the run: output that never arrived (standard output
+// on a full disk, > /dev/full) fails the run.
+int Finish(int exitCode) {
+    // std::cout writes straight into stdout's buffer (synchronised with C stdio), so
+    // flushing stdout first keeps the system's reason for a failure.
+    std::string error;
+    if (FlushOutput(stdout, error) && std::cout.flush()) return exitCode;
+    std::cerr << "dapplix-cli: couldn't write to standard output: " << error << '\n';
+    return exitCode == kExitOk ? kExitFailed : exitCode;
+}
 
-int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+int Run(const std::vector<std::string>& args) {
     if (args.empty()) {
         PrintUsage(std::cerr);
         return kExitUsage;
@@ -168,8 +189,17 @@ int main(int argc, char** argv) {
     std::string outPath;
     std::string projectPath;
     bool force = false;
+    bool optionsEnded = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
+        if (optionsEnded) {
+            positional.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
         if (arg == "--force" && command == "colorize") {
             force = true;
             continue;
@@ -206,3 +236,7 @@ int main(int argc, char** argv) {
     PrintUsage(std::cerr);
     return kExitUsage;
 }
+
+}  // namespace
+
+int main(int argc, char** argv) { return Finish(Run(std::vector<std::string>(argv + 1, argv + argc))); }

@@ -241,8 +241,10 @@ void frmFile::FillDirectories() {
 void frmFile::FillFiles() {
     filFile->clear();
     // Name filters match regardless of case, so GAME.GB is listed under "*.gb".
-    const QStringList names = QDir(filePath_).entryList(QStringList(pattern_), QDir::Files | QDir::System,
-                                                         QDir::Name | QDir::IgnoreCase);
+    // Regular files only: a FIFO, socket or device cannot be a ROM or project, and
+    // reading one could wait for ever.
+    const QStringList names =
+        QDir(filePath_).entryList(QStringList(pattern_), QDir::Files, QDir::Name | QDir::IgnoreCase);
     filFile->addItems(names);
 }
 
@@ -277,8 +279,16 @@ void frmFile::cmdOkay_Click() {
 }
 
 void frmFile::frmFileReturn() {
-    const bool exists = FileExist(QFile::encodeName(txtFileName->text()).toStdString());
-    if (FileSaveMode) {
+    // The engine's own checks, as every reader and writer makes them: nothing that is
+    // not a regular file is opened (a FIFO would hang the program) or replaced.
+    const std::string chosen = QFile::encodeName(txtFileName->text()).toStdString();
+    std::string refused;
+    const bool exists = FileExist(chosen, &refused);
+    if (FileSaveMode && !CheckOutputTarget(chosen, {}, refused)) {
+        ShowError(this, QString::fromStdString(refused));
+    } else if (!FileSaveMode && !refused.empty()) {
+        ShowError(this, QString::fromStdString(refused));
+    } else if (FileSaveMode) {
         if (exists) {
             // The old file stays where it is: the write that follows replaces it only
             // once the new file is complete, and leaves it intact when the write fails.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 
 #include "Files.h"
 #include "SideFileLayout.h"
@@ -10,26 +9,33 @@
 namespace dapplix {
 namespace {
 
-// The first count bytes of a file; bytes past its end read as 0x00.
-std::vector<std::uint8_t> ReadPrefix(const std::string& path, std::size_t count) {
-    std::vector<std::uint8_t> bytes(count, 0);
-    std::ifstream in(path, std::ios::binary);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(count));
-    return bytes;
+// Refuses a side file shorter than count bytes. A shorter file would put bytes that are not
+// code into the colour ROM, which then fails on the Game Boy while the write reports
+// success: it is refused, naming the file.
+bool CheckSideFileLength(const std::vector<std::uint8_t>& bytes, const char* name, std::size_t count,
+                         std::string& fatalMessage) {
+    if (bytes.size() < count) {
+        fatalMessage = std::string("Required file ") + name + " is too short: it holds " + std::to_string(bytes.size()) +
+                       " bytes, the color code needs " + std::to_string(count) + ".";
+        return false;
+    }
+    return true;
+}
+
+// The first bytes of a side file, up to limit, at least count.
+bool ReadSideFile(const std::string& path, const char* name, std::size_t count, std::size_t limit,
+                  std::vector<std::uint8_t>& bytes, std::string& fatalMessage) {
+    std::string error;
+    if (!ReadFileStart(path, limit, bytes, error)) {
+        fatalMessage = error;
+        return false;
+    }
+    return CheckSideFileLength(bytes, name, count, fatalMessage);
 }
 
 template <std::size_t N>
 void CopyBlock(std::array<std::uint8_t, N>& block, const std::vector<std::uint8_t>& bytes, std::size_t from) {
     std::copy_n(bytes.begin() + static_cast<std::ptrdiff_t>(from), N, block.begin());
-}
-
-// Up to limit bytes of a file, as many as it has.
-std::vector<std::uint8_t> ReadWholeFilePrefix(const std::string& path, std::size_t limit) {
-    std::vector<std::uint8_t> bytes(limit, 0);
-    std::ifstream in(path, std::ios::binary);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(limit));
-    bytes.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
-    return bytes;
 }
 
 }  // namespace
@@ -65,7 +71,17 @@ bool LoadCodeFiles(Model& model, const std::vector<std::string>& dirs, std::stri
         return false;
     }
 
-    const auto bank0 = ReadPrefix(bank0Path, kBank0CodeUsed);
+    std::vector<std::uint8_t> bank0, extra;
+    // exbnkcod.dat: the 512-byte block the scan and the writer fill in, then the runtime and
+    // its set-up, as long as the block's own length field says (0x12E-0x12F).
+    if (!ReadSideFile(bank0Path, kBank0CodeFile, kBank0CodeUsed, kBank0CodeUsed, bank0, fatalMessage) ||
+        !ReadSideFile(extraPath, kExtraBankCodeFile, kExtraBankCodeLength, sidefile::kColourCodeLimit, extra, fatalMessage))
+        return false;
+    const std::size_t colourCodeLength = extra[sidefile::kColourCodeLength] | extra[sidefile::kColourCodeLength + 1] << 8;
+    if (!CheckSideFileLength(extra, kExtraBankCodeFile, std::max(colourCodeLength, std::size_t(kExtraBankCodeLength)),
+                             fatalMessage))
+        return false;
+
     std::size_t at = 1;
     CopyBlock(model.EntryHookCode, bank0, at);
     at += kEntryHookLength + 1;
@@ -75,15 +91,9 @@ bool LoadCodeFiles(Model& model, const std::vector<std::string>& dirs, std::stri
     at += kCopyHookLength + 1;
     CopyBlock(model.CopyTailCode, bank0, at);
 
-    // The first 512 bytes are the block the scan and the writer fill in; the runtime and
-    // its set-up follow, up to the end of the file (at most kColourCodeLimit bytes in all).
-    const std::vector<std::uint8_t> extra = ReadWholeFilePrefix(extraPath, sidefile::kColourCodeLimit);
-    std::vector<std::uint8_t> head(extra.begin(), extra.begin() + std::min<std::size_t>(extra.size(), kExtraBankCodeLength));
-    head.resize(kExtraBankCodeLength, 0);
-    CopyBlock(model.ExtraBankCode, head, 0);
+    CopyBlock(model.ExtraBankCode, extra, 0);
     model.ExtraBankCodeAsRead = model.ExtraBankCode;
-    model.ExtraBankCodeRest.assign(extra.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(extra.size(), kExtraBankCodeLength)),
-                                   extra.end());
+    model.ExtraBankCodeRest.assign(extra.begin() + kExtraBankCodeLength, extra.end());
     return true;
 }
 

@@ -21,7 +21,9 @@ std::string FindCodeFile(const std::string& name, const std::vector<std::string>
 
 // Reads both side files into the code blocks of model. bnk0cod.dat is looked for first;
 // when a file is in none of dirs, fatalMessage is "Required file <name> missing!" and
-// the result is false. Bytes past the end of a short file read as 0x00.
+// the result is false. A file that cannot be read, or is shorter than the bytes taken
+// from it (106 and 512), is refused the same way, with fatalMessage naming it; the
+// model is changed only when both files are sound.
 bool LoadCodeFiles(Model& model, const std::vector<std::string>& dirs, std::string& fatalMessage);
 
 }  // namespace dapplix

@@ -9,7 +9,7 @@
 namespace dapplix {
 
 RomOpenResult LoadRomForColouring(Model& model, const std::string& path) {
-    RomLoadResult loaded = LoadRom(model, path, kFirstShownBank);
+    RomLoadResult loaded = LoadRom(model, path);
     RomOpenResult result;
     result.ok = loaded.ok;
     result.errors = std::move(loaded.errors);

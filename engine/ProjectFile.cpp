@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 
 #include "engine/Bits.h"
 #include "engine/Files.h"
@@ -82,11 +81,11 @@ std::vector<std::string> CheckGbpHeaderBytes(const std::vector<std::uint8_t>& fi
 }
 
 std::vector<std::string> CheckGbpHeader(const std::string& path) {
-    if (!FileExist(path)) return {"Couldn't open " + path + "."};
-    std::ifstream in(path, std::ios::binary);
-    std::vector<std::uint8_t> header(kGbpHeaderSize);
-    in.read(reinterpret_cast<char*>(header.data()), static_cast<std::streamsize>(header.size()));
-    header.resize(static_cast<std::size_t>(in.gcount()));
+    // A file that cannot be read gets the reason ("No such file or directory", "it is a
+    // character device, not a regular file"), not a verdict on bytes it never gave.
+    std::vector<std::uint8_t> header;
+    std::string error;
+    if (!ReadFileStart(path, kGbpHeaderSize, header, error)) return {error};
     return CheckGbpHeaderBytes(header);
 }
 

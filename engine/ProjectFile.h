@@ -18,7 +18,8 @@ constexpr std::size_t kGbpHeaderSize = 12;
 constexpr std::size_t kGbpPaletteBlockSize = 128;
 
 // Magic and version of the file at path. Each failure adds its message; a file that
-// cannot be opened gets one message saying so. Empty = accepted.
+// cannot be opened, or is not a regular file, gets one message naming it and the
+// reason. Empty = accepted.
 std::vector<std::string> CheckGbpHeader(const std::string& path);
 std::vector<std::string> CheckGbpHeaderBytes(const std::vector<std::uint8_t>& file);
 
@@ -32,7 +33,7 @@ bool EncodeGbp(const Model& model, std::vector<std::uint8_t>& out, std::string& 
 // passed CheckGbpHeaderBytes.
 bool DecodeGbp(Model& model, const std::vector<std::uint8_t>& file, std::string& error);
 
-// File versions of the two above. SaveGbp writes all or nothing.
+// File versions of the two above. SaveGbp writes all or nothing (WriteFileAtomically).
 bool LoadGbp(Model& model, const std::string& path, std::string& error);
 bool SaveGbp(const Model& model, const std::string& path, std::string& error);
 

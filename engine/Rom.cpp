@@ -75,7 +75,23 @@ std::string RomTitle(const Bank& bank0) {
     return title;
 }
 
-RomLoadResult LoadRom(Model& model, const std::string& path, int lowestLastBank) {
+std::string PrintableTitle(const Bank& bank0) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string printable;
+    for (const char c : RomTitle(bank0)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7F && byte != '\\') {
+            printable.push_back(c);
+        } else {
+            printable += "\\x";
+            printable.push_back(kHex[byte >> 4]);
+            printable.push_back(kHex[byte & 15]);
+        }
+    }
+    return printable;
+}
+
+RomLoadResult LoadRom(Model& model, const std::string& path) {
     RomLoadResult result;
     std::vector<std::uint8_t> file;
     std::string error;
@@ -83,10 +99,10 @@ RomLoadResult LoadRom(Model& model, const std::string& path, int lowestLastBank)
         result.errors.push_back(error);
         return result;
     }
-    return LoadRomBytes(model, file, lowestLastBank);
+    return LoadRomBytes(model, file);
 }
 
-RomLoadResult LoadRomBytes(Model& model, const std::vector<std::uint8_t>& file, int lowestLastBank) {
+RomLoadResult LoadRomBytes(Model& model, const std::vector<std::uint8_t>& file) {
     RomLoadResult result;
     result.errors = CheckRomHeader(file);
     if (!result.errors.empty()) return result;
@@ -95,7 +111,7 @@ RomLoadResult LoadRomBytes(Model& model, const std::vector<std::uint8_t>& file, 
         result.errors.emplace_back(kMsgRomTooLarge);
         return result;
     }
-    if (bankCount < lowestLastBank) {
+    if (bankCount < kLowestLastBank) {
         result.errors.emplace_back(kMsgRomTooSmall);
         return result;
     }

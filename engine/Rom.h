@@ -60,21 +60,31 @@ int BankCountForLength(std::size_t length);
 // The 15 title bytes of bank 0 up to the first zero byte.
 std::string RomTitle(const Bank& bank0);
 
+// The title as text that is safe to print on a terminal: bytes outside printable ASCII,
+// and the backslash itself, as \xNN (a title of control bytes could otherwise move the
+// cursor, clear the screen or ring the bell).
+std::string PrintableTitle(const Bank& bank0);
+
+// Only banks 2 and up are shown and coloured (the colour ROM has palette tables for them
+// alone), so a ROM must reach bank 2: the lowest BankCount that is loaded.
+constexpr int kLowestLastBank = kFirstShownBank;
+
 struct RomLoadResult {
     bool ok = false;
     std::vector<std::string> errors;  // in the order they are shown; the caller adds kMsgCouldNotLoadRom
     std::vector<std::string> warnings;  // after a successful load: what colouring cannot do (Mapper.h)
 };
 
-// Reads the file, checks it and, only if everything passes, replaces banks
-// 0..BankCount and BankCount and clears the tile attributes. Bytes of the last bank
-// that lie past the end of the file read as 0xFF, as unprogrammed ROM does.
-// A refused file leaves the model exactly as it was. The scan is the caller's next step.
-// A caller that can only work with banks up to some number asks for them with
-// lowestLastBank: a shorter ROM is refused with kMsgRomTooSmall, before anything changes.
-RomLoadResult LoadRom(Model& model, const std::string& path, int lowestLastBank = 0);
+// Reads the file (a regular file only: a FIFO or device is refused without waiting on
+// it), checks it and, only if everything passes, replaces banks 0..BankCount and
+// BankCount and clears the tile attributes. Bytes of the last bank that lie past the end
+// of the file read as 0xFF, as unprogrammed ROM does. A ROM without bank 2
+// (kLowestLastBank) is refused with kMsgRomTooSmall. A refused file leaves the model
+// exactly as it was. The scan is the caller's next step. The window program and
+// dapplix-cli both load through here, so they accept the same ROMs.
+RomLoadResult LoadRom(Model& model, const std::string& path);
 
 // The same from bytes already in memory.
-RomLoadResult LoadRomBytes(Model& model, const std::vector<std::uint8_t>& file, int lowestLastBank = 0);
+RomLoadResult LoadRomBytes(Model& model, const std::vector<std::uint8_t>& file);
 
 }  // namespace dapplix

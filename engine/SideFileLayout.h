@@ -25,6 +25,9 @@ constexpr std::size_t kSettings = 0x120;
 constexpr std::size_t kSettingPalettesUsed = kSettings + 0;  // bit p: some tile has palette p
 constexpr std::size_t kSettingDictionaryParts = kSettings + 1;  // 0, 1, 2 or 4 parts of 4 KiB
 constexpr std::size_t kSettingFlags = kSettings + 2;
+// How many bytes of exbnkcod.dat the colour code takes (two bytes, low first): a shorter file
+// has lost code and is refused.
+constexpr std::size_t kColourCodeLength = 0x12E;
 
 // The colour code in bank 33 ends before this offset; the writer leaves the rest of the bank
 // zero, and the set-up clears VRAM bank 1 from there.

@@ -28,6 +28,7 @@
 #include "editing/frmTileEdit.h"
 #include "engine/Bits.h"
 #include "engine/CodeFiles.h"
+#include "engine/Files.h"
 #include "engine/Palette.h"
 #include "engine/ProjectFile.h"
 #include "engine/Rom.h"
@@ -699,7 +700,10 @@ void frmMain::mnuFileLoadrom_Click() {
 bool frmMain::LoadRomFile(const QString& path) {
     if (!scan_) scan_ = new frmScanROM(this);
     RomOpenSteps steps;
-    steps.loaded = [this] { ShowLoadedRom(); };
+    steps.loaded = [this, &path] {
+        romPath_ = LocalPath(path);
+        ShowLoadedRom();
+    };
     steps.progress = [this](int value) { scan_->SetProgress(value); };
     // Bank 0 without an unused end: the user is told, and only a Yes puts the colour code
     // over ROM code; otherwise the ROM stays open for colouring work but no colour ROM is
@@ -745,7 +749,7 @@ void frmMain::ShowLoadedRom() {
 
 void frmMain::mnuFileWriterom_Click() {
     QString path;
-    if (!ChooseFile("Write Color ROM", "*.gbc", true, path)) return;
+    if (!ChooseFile("Write Color ROM", "*.gbc", true, path) || !OutputAllowed(path)) return;
     DisableAll();
     std::string error;
     const bool written = WriteColorRom(model_, LocalPath(path), error);
@@ -758,7 +762,15 @@ void frmMain::mnuFileWriterom_Click() {
     }
 }
 
+bool frmMain::OutputAllowed(const QString& path) {
+    std::string refused;
+    if (CheckOutputTarget(LocalPath(path), {romPath_}, refused)) return true;
+    ShowError(this, QString::fromStdString(refused));
+    return false;
+}
+
 bool frmMain::SaveProject(const QString& path) {
+    if (!OutputAllowed(path)) return false;
     DisableAll();
     const FlowResult saved = dapplix::SaveProject(model_, LocalPath(path));
     EnableAll();

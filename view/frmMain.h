@@ -151,6 +151,9 @@ private:
     bool SaveProject(const QString& path);
     // A ROM has loaded: the sliders, the caption, and the scan window over the window.
     void ShowLoadedRom();
+    // Whether a write may go to path (not onto the loaded ROM's file, a device or a
+    // read-only file); shows why not.
+    bool OutputAllowed(const QString& path);
     // The save question of Exit and of closing the window. True when the program may end.
     bool OfferSaveBeforeQuit(bool* cancelled);
     void EndProgram();
@@ -247,6 +250,7 @@ private:
     TileImage shownCurrentData_{};
     std::array<QRgb, kColours> shownCurrentColours_{};
     bool romLoaded_ = false;
+    std::string romPath_;          // the loaded ROM's file, which no write may replace
     bool locked_ = false;          // between DisableAll and EnableAll
     bool closePending_ = false;    // the window was closed while locked
     bool openingEditor_ = false;   // a double click is on its way to the tile editor

@@ -102,6 +102,9 @@ ColourSettings::
         .db 0x01                ; palettes in use (the program writes them)
         .db 0x00                ; dictionary parts
         .db 0x00                ; flags
+        .org 0x412E
+ColourCodeLength::
+        .dw RUNTIME_IN_ROM - 0x4000 + RuntimeImageSize   ; bytes of this file the code takes
         .iif ne, ScanDmaPage - ScanFields - 0x03, .error 1
         .iif ne, ScanDmaCall - ScanFields - 0x1A, .error 1
         .iif ne, ColourSettings - ScanFields - 0x20, .error 1

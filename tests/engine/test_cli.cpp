@@ -1,6 +1,7 @@
 // dapplix-cli run as a user or a build script would run it: the same flows as the window.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -26,16 +27,20 @@ struct CliRun {
     std::string out, err;
 };
 
-// Runs the program in folder; arguments are passed to the shell as they are.
-CliRun RunCli(const fs::path& folder, const std::string& arguments, const std::string& program = DAPPLIX_CLI_PATH) {
-    const std::string command = "cd '" + folder.string() + "' && '" + program + "' " + arguments + " >.out 2>.err";
+// Runs the program in folder; arguments are passed to the shell as they are. A run that
+// has not ended after 20 seconds is stopped and exits 124. Standard output goes to
+// stdoutTo instead of being kept when one is given.
+CliRun RunCli(const fs::path& folder, const std::string& arguments, const std::string& program = DAPPLIX_CLI_PATH,
+              const std::string& stdoutTo = "") {
+    const std::string command = "cd '" + folder.string() + "' && timeout 20 '" + program + "' " + arguments + " >" +
+                                (stdoutTo.empty() ? ".out" : "'" + stdoutTo + "'") + " 2>.err";
     const int status = std::system(command.c_str());
     auto text = [&](const char* name) {
         std::stringstream buffer;
         buffer << std::ifstream(folder / name).rdbuf();
         return buffer.str();
     };
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text(".out"), text(".err")};
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, stdoutTo.empty() ? text(".out") : "", text(".err")};
 }
 
 struct CliTest : ::testing::Test {
@@ -108,6 +113,57 @@ TEST_F(CliTest, RefusalsGoToTheirStreamInOrderAndWriteNothing) {
     fs::copy_file(DAPPLIX_CLI_PATH, programDir / "dapplix-cli");
     const CliRun run = RunCli(elsewhere.path(), "colorize x.gb -o out.gbc", (programDir / "dapplix-cli").string());
     EXPECT_EQ(run.err, "Required file bnk0cod.dat missing!\n");
+}
+
+// Outputs that would lose an input or a device are refused before any work (the engine's
+// output check, with the ROM and the project as inputs); readers never wait and always
+// say why; the title printed safely; "--" ending the options; output that never arrived.
+TEST_F(CliTest, EveryFailureIsReportedAndNothingHangs) {
+    auto model = MakeModel();
+    model->BankCount = 3;
+    std::string error;
+    ASSERT_TRUE(SaveGbp(*model, (dir / "work.gbp").string(), error)) << error;
+    const auto rom = ReadFile(dir / "game.gb"), project = ReadFile(dir / "work.gbp");
+    for (const char* fifo : {"pipe.gbc", "pipe.gb", "pipe.gbp"}) ASSERT_EQ(::mkfifo((dir / fifo).c_str(), 0644), 0);
+    WriteFile(dir / "-dash.gb", MakeRom({.title = "DASH", .freeTail = 300}));
+    WriteFile(dir / "ctrl.gb", MakeRom({.title = "A\x1b[2J\\\x07", .freeTail = 300}));
+    const struct Case {
+        const char* arguments;
+        int exitCode;
+        const char* text;  // what standard error starts with, or standard output holds when out is set
+        bool out = false;
+        const char* stdoutTo = "";
+    } cases[] = {
+        {"colorize game.gb -o ./game.gb", 1, "Couldn't write ./game.gb: it is the same file as the input game.gb, which would be lost.\n"},
+        {"colorize game.gb --project work.gbp -o work.gbp", 1,
+         "Couldn't write work.gbp: it is the same file as the input work.gbp, which would be lost.\n"},
+        {"colorize game.gb -o pipe.gbc", 1, "Couldn't write pipe.gbc: it is a FIFO, not a regular file.\n"},
+        {"check pipe.gb", 1, "Couldn't open pipe.gb: it is a FIFO, not a regular file.\n", true},
+        {"colorize game.gb -o out.gbc --project pipe.gbp", 1,
+         "Couldn't open pipe.gbp: it is a FIFO, not a regular file.\nCouldn't Load Gbp File!\n"},
+        {"colorize game.gb -o out.gbc --project /dev/zero", 1,
+         "Couldn't open /dev/zero: it is a character device, not a regular file.\nCouldn't Load Gbp File!\n"},
+        {"colorize game.gb -o out.gbc --project gone.gbp", 1, "Couldn't open gone.gbp: No such file or directory\nCouldn't Load Gbp File!\n"},
+        {"check -- -dash.gb", 0, "\n\"DASH\": 4 banks, can be colorized\n", true},
+        {"check ctrl.gb", 0, "\n\"A\\x1B[2J\\x5C\\x07\": 4 banks, can be colorized\n", true},
+        {"check game.gb", 1, "dapplix-cli: couldn't write to standard output: No space left on device\n", false, "/dev/full"},
+        {"--version", 1, "dapplix-cli: couldn't write to standard output", false, "/dev/full"},
+    };
+    for (const Case& c : cases) {
+        const CliRun run = RunCli(dir.path(), c.arguments, DAPPLIX_CLI_PATH, c.stdoutTo);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments << "\n" << run.out << run.err;
+        if (c.out) EXPECT_NE(run.out.find(c.text), std::string::npos) << c.arguments << "\n" << run.out;
+        else EXPECT_EQ(run.err.rfind(c.text, 0), 0u) << c.arguments << "\n" << run.err;
+        EXPECT_FALSE(fs::exists(dir / "out.gbc")) << c.arguments;
+        EXPECT_EQ(ReadFile(dir / "game.gb"), rom) << c.arguments;
+        WriteFile(dir / "game.gb", rom);  // so that a fault in one case does not spill into the next
+    }
+    EXPECT_EQ(ReadFile(dir / "work.gbp"), project);
+    EXPECT_TRUE(fs::is_fifo(dir / "pipe.gbc"));
+    // The colour ROM is written, but the run fails: its report never arrived.
+    const CliRun written = RunCli(dir.path(), "colorize game.gb -o out.gbc", DAPPLIX_CLI_PATH, "/dev/full");
+    EXPECT_EQ(written.exitCode, 1);
+    EXPECT_EQ(written.err, "dapplix-cli: couldn't write to standard output: No space left on device\n");
 }
 
 }  // namespace

@@ -76,7 +76,7 @@ TEST(OpenProject, ShowsTheHeaderMessagesOrTheReadersRefusalThenTheSummary) {
         EXPECT_EQ(result.summary, kMsgCouldNotLoadGbp);
     }
     EXPECT_EQ(model->TilePal[2][8], 4);
-    EXPECT_EQ(OpenProject(*model, (dir / "gone.gbp").string()).errors, Messages{"Couldn't open " + (dir / "gone.gbp").string() + "."});
+    EXPECT_EQ(OpenProject(*model, (dir / "gone.gbp").string()).errors, Messages{"Couldn't open " + (dir / "gone.gbp").string() + ": No such file or directory"});
 
     const FlowResult failed = SaveProject(*model, (dir / "missing" / "p.gbp").string());
     EXPECT_EQ(failed.errors.size(), 1u);

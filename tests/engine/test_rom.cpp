@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "TestRoms.h"
+#include "engine/CodeFiles.h"
 #include "engine/Rom.h"
 
 namespace dapplix {
@@ -78,15 +79,50 @@ TEST(LoadRom, LoadsTheBanksPadsTheLastWithFFAndRefusesWithoutChangingAnything) {
         {MakeRom({.banks = 33, .sizeCode = 4}), {kMsgRomTooLarge}},
         {MakeRom({.banks = 2, .colorFlag = 0x80}), {kMsgAlreadyColor}},
         {MakeRom({.banks = 2}), {kMsgRomTooSmall}},
+        {MakeRom({.banks = 1}), {kMsgRomTooSmall}},
     };
     for (const auto& [file, errors] : refused) {
-        const RomLoadResult result = LoadRomBytes(*model, file, kFirstShownBank);
+        const RomLoadResult result = LoadRomBytes(*model, file);
         EXPECT_FALSE(result.ok);
         EXPECT_EQ(result.errors, errors);
     }
     EXPECT_EQ(model->BankCount, 3);
     EXPECT_EQ(model->TilePal[2][1], 4);
     EXPECT_TRUE(model->RomBank == before);
+}
+
+// A side file shorter than the bytes taken from it would put stray bytes into the colour
+// ROM: refused, naming the file, and nothing of it is used. exbnkcod.dat says itself how
+// long its code is.
+TEST(LoadCodeFiles, RefusesASideFileShorterThanItsCode) {
+    ScratchDir dir;
+    WriteSideFiles(dir.path());
+    Model model;
+    std::string fatal;
+    ASSERT_TRUE(LoadCodeFiles(model, {dir.path().string()}, fatal)) << fatal;
+    const Model before = model;
+    Bytes declared = MakeExtraBankCodeFile();
+    declared[0x12E] = 0x00;
+    declared[0x12F] = 0x03;  // 768 bytes of code in a 512-byte file
+    const struct Case {
+        Bytes bank0, extra;
+        const char* fatal;
+    } cases[] = {
+        {{}, MakeExtraBankCodeFile(), "Required file bnk0cod.dat is too short: it holds 0 bytes, the color code needs 106."},
+        {Bytes(105, 0x55), MakeExtraBankCodeFile(),
+         "Required file bnk0cod.dat is too short: it holds 105 bytes, the color code needs 106."},
+        {MakeBank0CodeFile(), Bytes(511, 0x66),
+         "Required file exbnkcod.dat is too short: it holds 511 bytes, the color code needs 512."},
+        {MakeBank0CodeFile(), declared, "Required file exbnkcod.dat is too short: it holds 512 bytes, the color code needs 768."},
+    };
+    for (const Case& c : cases) {
+        WriteFile(dir / kBank0CodeFile, c.bank0);
+        WriteFile(dir / kExtraBankCodeFile, c.extra);
+        EXPECT_FALSE(LoadCodeFiles(model, {dir.path().string()}, fatal));
+        EXPECT_EQ(fatal, c.fatal);
+        EXPECT_EQ(model.EntryHookCode, before.EntryHookCode);
+        EXPECT_EQ(model.ExtraBankCode, before.ExtraBankCode);
+    }
 }
 
 }  // namespace

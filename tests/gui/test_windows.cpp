@@ -4,12 +4,15 @@
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
+
+#include <sys/stat.h>
 
 #include "TestRoms.h"
 #include "dialogs/frmFile.h"
@@ -200,6 +203,39 @@ private slots:
         window->close();
         QCOMPARE(messages.log, QStringList({"Query: Save palette and tile data?"}));
         QVERIFY(window->ProgramEnded());
+    }
+
+    // A FIFO is neither listed nor opened (opening one would hang the program), and no write
+    // replaces the loaded ROM's own file: each refusal says why and changes nothing.
+    void theChooserAndWritesRefuseWhatTheyWouldDestroy() {
+        QVERIFY(Open({.freeTail = 300}));
+        const QString folder = QString::fromStdString(dir.path().string());
+        QCOMPARE(::mkfifo((dir / "pipe.gbp").c_str(), 0644), 0);
+        bool listed = true;
+        WhenShown<frmFile>([&](frmFile* chooser) {
+            chooser->OpenDirectory(folder);
+            listed = !Child<QListWidget>(chooser, "filFile")->findItems("pipe.gbp", Qt::MatchExactly).isEmpty();
+            Child<QLineEdit>(chooser, "txtFileName")->setText("pipe.gbp");
+            Child<QPushButton>(chooser, "cmdOkay")->click();
+        });
+        Child<QAction>(window.get(), "mnuFileLoadgbp")->trigger();
+        QVERIFY(!listed);
+        QCOMPARE(messages.log, QStringList({"Error: Couldn't open " + folder + "/pipe.gbp: it is a FIFO, not a regular file."}));
+
+        const Bytes rom = ReadFile(dir / "game.gb");
+        messages.log.clear();
+        messages.answers = {MessageAnswer::Yes};  // overwrite? the chooser asks; the write refuses
+        WhenShown<frmFile>([&](frmFile* chooser) {
+            chooser->OpenDirectory(folder);
+            Child<QLineEdit>(chooser, "txtFileName")->setText("game.gb");
+            Child<QPushButton>(chooser, "cmdOkay")->click();
+        });
+        Child<QAction>(window.get(), "mnuFileWriterom")->trigger();
+        QCOMPARE(messages.log.size(), 2);
+        QVERIFY2(messages.log.last().startsWith("Error: Couldn't write " + folder + "/game.gb: it is the same file"),
+                 qPrintable(messages.log.last()));
+        QVERIFY(ReadFile(dir / "game.gb") == rom);
+        QVERIFY(Child<QAction>(window.get(), "mnuFileWriterom")->isEnabled());
     }
 };
 

@@ -60,14 +60,24 @@ inline Bytes ReadFile(const std::filesystem::path& path) {
 }
 
 // Side files whose fragments start with markers E1, D1, C1, 71 (entry, DMA, copy, tail)
-// and whose extra bank byte i is i & 0xFF, with LD A,nn (3E) at 0x103.
-inline void WriteSideFiles(const std::filesystem::path& dir) {
-    Bytes bank0(106, 0x80), extra(512);
+// and whose extra bank byte i is i & 0xFF, with LD A,nn (3E) at 0x103 and a code length of
+// 512 (its own length) at 0x12E.
+inline Bytes MakeBank0CodeFile() {
+    Bytes bank0(106, 0x80);
     for (auto [at, marker] : {std::pair{1, 0xE1}, {20, 0xD1}, {35, 0xC1}, {68, 0x71}}) bank0[at] = std::uint8_t(marker);
+    return bank0;
+}
+inline Bytes MakeExtraBankCodeFile() {
+    Bytes extra(512);
     for (std::size_t i = 0; i < extra.size(); ++i) extra[i] = std::uint8_t(i);
     extra[0x103] = 0x3E;
-    WriteFile(dir / kBank0CodeFile, bank0);
-    WriteFile(dir / kExtraBankCodeFile, extra);
+    extra[0x12E] = 0x00;
+    extra[0x12F] = 0x02;
+    return extra;
+}
+inline void WriteSideFiles(const std::filesystem::path& dir) {
+    WriteFile(dir / kBank0CodeFile, MakeBank0CodeFile());
+    WriteFile(dir / kExtraBankCodeFile, MakeExtraBankCodeFile());
 }
 
 // A fresh folder under the system's temporary folder, removed when the object goes.

@@ -1,0 +1,236 @@
+// What the program may read and replace, and how a write survives being stopped: the
+// rules every reader and writer of both programs goes through.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstring>
+#include <ctime>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <set>
+
+#include "TestRoms.h"
+#include "engine/CodeFiles.h"
+#include "engine/Files.h"
+#include "engine/Rom.h"
+#include "engine/ProjectFile.h"
+
+namespace dapplix {
+namespace {
+
+using namespace dapplix::testing;
+namespace fs = std::filesystem;
+
+std::set<std::string> Names(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) names.insert(entry.path().filename().string());
+    return names;
+}
+
+void MakeSocket(const fs::path& path) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(path.string().size(), sizeof address.sun_path);
+    std::strcpy(address.sun_path, path.c_str());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(fd);
+}
+
+mode_t TypeOf(const fs::path& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 ? (info.st_mode & S_IFMT) : 0;
+}
+
+// A FIFO with no writer makes a plain open wait for ever; the alarm turns such a wait
+// into a failed test instead of a hung one.
+TEST(Readers, RefuseWhatIsNotARegularFileWithoutWaiting) {
+    ScratchDir dir;
+    ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0644), 0);
+    MakeSocket(dir / "sock");
+    fs::create_directory(dir / "folder");
+    ::alarm(20);
+    for (const auto& [path, kind] : {std::pair{(dir / "pipe").string(), "a FIFO"}, {(dir / "sock").string(), "a socket"},
+                                     {std::string("/dev/zero"), "a character device"},
+                                     {(dir / "folder").string(), "a folder"}}) {
+        const std::string reason = "Couldn't open " + path + ": it is " + kind + ", not a regular file.";
+        auto model = MakeModel();
+        const RomLoadResult rom = LoadRom(*model, path);
+        EXPECT_EQ(rom.errors, std::vector<std::string>{reason});
+        EXPECT_EQ(CheckGbpHeader(path), std::vector<std::string>{reason});
+        std::string error, why;
+        EXPECT_FALSE(LoadGbp(*model, path, error));
+        EXPECT_EQ(error, reason);
+        EXPECT_FALSE(FileExist(path, &why));
+        EXPECT_EQ(why, reason);
+    }
+    // A FIFO with a side file's name is passed over for the real file in the next folder.
+    ScratchDir real;
+    ASSERT_EQ(::mkfifo((dir / kBank0CodeFile).c_str(), 0644), 0);
+    WriteFile(real / kBank0CodeFile, MakeBank0CodeFile());
+    WriteFile(real / kExtraBankCodeFile, MakeExtraBankCodeFile());
+    Model model;
+    std::string fatal;
+    EXPECT_TRUE(LoadCodeFiles(model, {dir.path().string(), real.path().string()}, fatal)) << fatal;
+    ::alarm(0);
+
+    // A file that cannot be opened says why.
+    EXPECT_EQ(CheckGbpHeader((dir / "gone.gbp").string()),
+              std::vector<std::string>{"Couldn't open " + (dir / "gone.gbp").string() + ": No such file or directory"});
+}
+
+// Targets that a write must not replace are refused before anything is written, with the
+// reason, and are left exactly as they were.
+TEST(CheckOutputTarget, RefusesWhatAWriteWouldDestroy) {
+    ScratchDir dir;
+    WriteFile(dir / "rom.gb", {1, 2, 3});
+    WriteFile(dir / "readonly.gbc", {4, 5});
+    fs::permissions(dir / "readonly.gbc", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+    ASSERT_EQ(::mkfifo((dir / "pipe.gbc").c_str(), 0644), 0);
+    MakeSocket(dir / "sock.gbc");
+    fs::create_directory(dir / "folder.gbc");
+    fs::create_symlink("nowhere.gbc", dir / "dangling.gbc");
+    fs::create_symlink("pipe.gbc", dir / "topipe.gbc");
+    fs::create_hard_link(dir / "rom.gb", dir / "hard.gbc");
+    fs::create_symlink("rom.gb", dir / "torom.gbc");
+    const std::string input = (dir / "rom.gb").string();
+    const std::string lost = "it is the same file as the input " + input + ", which would be lost.";
+    struct Case {
+        const char* name;
+        std::string reason;  // "" = allowed
+        bool isInput = false;
+    } cases[] = {
+        {"pipe.gbc", "it is a FIFO, not a regular file."},
+        {"sock.gbc", "it is a socket, not a regular file."},
+        {"topipe.gbc", "it is a FIFO, not a regular file."},
+        {"folder.gbc", "it is a folder."},
+        {"dangling.gbc", "it is a symbolic link to nowhere.gbc, which does not exist."},
+        {"readonly.gbc", "the file is read-only."},
+        {"rom.gb", lost, true},
+        {"hard.gbc", lost, true},
+        {"torom.gbc", lost, true},
+        {"new.gbc", ""},
+    };
+    std::string error;
+    EXPECT_FALSE(CheckOutputTarget("/dev/null", {}, error));
+    EXPECT_EQ(error, "Couldn't write /dev/null: it is a character device, not a regular file.");
+    const auto before = Names(dir.path());
+    for (const Case& c : cases) {
+        const std::string path = (dir / c.name).string();
+        const mode_t type = TypeOf(path);
+        error.clear();
+        EXPECT_EQ(CheckOutputTarget(path, {input, ""}, error), c.reason.empty()) << c.name;
+        EXPECT_EQ(error, c.reason.empty() ? "" : "Couldn't write " + path + ": " + c.reason) << c.name;
+        if (c.isInput) continue;  // the writer itself knows no inputs
+        const std::vector<std::uint8_t> bytes(100, 0x42);
+        for (const bool unnamed : {true, false}) {
+            error.clear();
+            EXPECT_EQ(WriteFileAtomically(path, bytes.data(), bytes.size(), error, unnamed), c.reason.empty()) << c.name;
+            EXPECT_EQ(error, c.reason.empty() ? "" : "Couldn't write " + path + ": " + c.reason) << c.name;
+            EXPECT_EQ(TypeOf(path), c.reason.empty() ? S_IFREG : type) << c.name;
+            fs::remove(dir / "new.gbc");
+        }
+    }
+    EXPECT_EQ(Names(dir.path()), before);
+    EXPECT_EQ(ReadFile(dir / "readonly.gbc"), (std::vector<std::uint8_t>{4, 5}));
+    EXPECT_EQ(ReadFile(dir / "rom.gb"), (std::vector<std::uint8_t>{1, 2, 3}));
+}
+
+// A symbolic link is written through and stays a link; names up to the longest a folder
+// takes are written and replaced, both ways the temporary file can be made.
+TEST(WriteFileAtomically, WritesThroughLinksAndTakesTheLongestNames) {
+    ScratchDir dir;
+    fs::create_directory(dir / "real");
+    WriteFile(dir / "real" / "target.gbc", {9});
+    fs::create_symlink("real/target.gbc", dir / "link.gbc");
+    for (const bool unnamed : {true, false}) {
+        const std::vector<std::uint8_t> bytes(3000, unnamed ? 0x11 : 0x22);
+        std::string error;
+        ASSERT_TRUE(WriteFileAtomically((dir / "link.gbc").string(), bytes.data(), bytes.size(), error, unnamed)) << error;
+        EXPECT_TRUE(fs::is_symlink(dir / "link.gbc"));
+        EXPECT_EQ(ReadFile(dir / "real" / "target.gbc"), bytes);
+        EXPECT_EQ(Names(dir / "real"), std::set<std::string>{"target.gbc"});
+        for (const std::size_t length : {248u, 255u}) {
+            const std::string name(length, unnamed ? 'u' : 'n');
+            for (int round = 0; round < 2; ++round) {  // a new file, then replacing it
+                ASSERT_TRUE(WriteFileAtomically((dir / name).string(), bytes.data(), bytes.size() - round, error, unnamed))
+                    << length << ": " << error;
+                EXPECT_EQ(fs::file_size(dir / name), bytes.size() - round);
+            }
+        }
+    }
+    EXPECT_EQ(Names(dir.path()).size(), 6u);  // real, link.gbc and the four long names: no temporary left
+}
+
+// A write stopped by SIGINT or SIGTERM, or cut short by a file-size limit, leaves the old
+// file whole and no temporary file behind; the limit is an error, not the end of the
+// process. Each write runs in a child process, which the signal ends as it would end the
+// program.
+TEST(WriteFileAtomically, InterruptedWritesLeaveNoTemporaryFile) {
+    struct Case {
+        int signal;  // 0: a file-size limit instead
+        bool unnamed;
+    } cases[] = {{SIGTERM, true}, {SIGTERM, false}, {SIGINT, false}, {0, true}, {0, false}};
+    for (const Case& c : cases) {
+        ScratchDir dir;
+        WriteFile(dir / "old.gbc", {7, 7, 7});
+        const std::string target = (dir / "old.gbc").string();
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            // Long enough (64 MiB, flushed to disk) that the signal, 2 ms in, comes mid-write.
+            const std::size_t size = c.signal ? std::size_t(64) << 20 : std::size_t(1) << 20;
+            auto* data = static_cast<std::uint8_t*>(
+                ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0));
+            std::string error;
+            if (c.signal) {
+                std::signal(c.signal, SIG_DFL);  // as in a program started from a terminal
+                sigevent event{};
+                event.sigev_notify = SIGEV_SIGNAL;
+                event.sigev_signo = c.signal;
+                timer_t timer;
+                itimerspec when{};
+                when.it_value.tv_nsec = 2'000'000;
+                if (::timer_create(CLOCK_MONOTONIC, &event, &timer) != 0 || ::timer_settime(timer, 0, &when, nullptr) != 0)
+                    ::_exit(3);
+            } else {
+                const rlimit limit{256 * 1024, RLIM_INFINITY};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            }
+            const bool written = WriteFileAtomically(target, data, size, error, c.unnamed);
+            ::_exit(written ? 1 : error.find("File too large") != std::string::npos ? 0 : 2);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        if (c.signal) {
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << c.signal << " " << status;
+        } else {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        }
+        EXPECT_EQ(Names(dir.path()), std::set<std::string>{"old.gbc"}) << c.signal << " " << c.unnamed;
+        EXPECT_EQ(ReadFile(dir / "old.gbc"), (std::vector<std::uint8_t>{7, 7, 7}));
+    }
+
+    // The program's own handlers are back after a write.
+    struct sigaction before {}, after {};
+    const auto previous = std::signal(SIGTERM, SIG_IGN);
+    sigaction(SIGINT, nullptr, &before);
+    ScratchDir dir;
+    std::string error;
+    ASSERT_TRUE(WriteFileAtomically((dir / "x").string(), std::vector<std::uint8_t>(10), error));
+    sigaction(SIGINT, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, before.sa_handler);
+    EXPECT_EQ(std::signal(SIGTERM, previous), SIG_IGN);
+    EXPECT_EQ(std::signal(SIGXFSZ, SIG_DFL), SIG_DFL);
+}
+
+}  // namespace
+}  // namespace dapplix
