@@ -1,0 +1,28 @@
+// Where the colour ROM's runtime keeps its state on the Game Boy (gbcode/sidefiles/layout.inc
+// holds the same numbers for the assembly; the layout test compares the two). Tools that look
+// into a running colour ROM, such as the Play window and the end-to-end tests, read and write
+// these places.
+#pragma once
+
+#include <cstdint>
+
+namespace dapplix::runtime {
+
+// WRAM bank 2 at 0xD000-0xDFFF.
+constexpr int kRuntimeWramBank = 2;
+constexpr std::uint16_t kVars = 0xD040;
+constexpr std::uint16_t kBgpApplied = kVars + 0x00;   // BGP being applied, then the next palette (8: done)
+constexpr std::uint16_t kObp0Applied = kVars + 0x0E;  // the same for OBP0
+// The project's colours as the runtime shades them: background palette p colour c at
+// +8p+2c, sprite at +0x40+8p+2c, each word low byte first.
+constexpr std::uint16_t kUserColours = 0xD080;
+
+// VRAM bank 1: the palette record (0-7) of every VRAM tile, by the number a map entry or a
+// sprite names, for each tile addressing mode.
+constexpr std::uint16_t kRecordsUnsigned = 0x8000;  // entry n: the tile at 0x8000 + 16n
+constexpr std::uint16_t kRecordsSigned = 0x8100;    // n < 128: 0x9000 + 16n; n >= 128: as unsigned
+
+// WRAM banks 3-6: the tile dictionary, copied from ROM bank 32 at start-up.
+constexpr int kDictionaryFirstWramBank = 3;
+
+}  // namespace dapplix::runtime
