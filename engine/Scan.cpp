@@ -204,6 +204,12 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
 
     const auto copyHook = PositionAddress(model.CopyHookPos);
     result.copyLoops = ReplaceCode(model, {0x2A, 0x12, 0x13}, {0xCD, copyHook[0], copyHook[1]}, progress);
+    // A game that waits for the vertical blank by polling LY gets its frame's work there: the
+    // hook waits as the loop did and returns what the loop left, so the three bytes after
+    // the call are never needed.
+    const auto pollHook = PositionAddress(model.DmaHookPos - kDmaHookInBlock + kPollHookInBlock);
+    result.blankWaits = ReplaceCode(model, {0xF0, 0x44, 0xFE, 0x90, 0x20, 0xFA},
+                                    {0xCD, pollHook[0], pollHook[1], kOpNop, kOpNop, kOpNop}, progress);
     progress.set(kProgressEnd);
 
     PutAddress(model.CopyHookCode.data() + kCopyTailOperand, model.CopyTailPos);
@@ -250,6 +256,9 @@ std::vector<std::string> DescribeScan(const Model& model, const ScanResult& scan
     else
         lines.push_back("OAM DMA call: none found in bank 0: sprites keep palette 0, map attributes and "
                         "fades are not followed; tiles copied with the LCD off still get their palettes");
+    if (scan.blankWaits != 0)
+        lines.push_back("Vertical-blank waits: " + std::to_string(scan.blankWaits) +
+                        " (LDH A,(LY) / CP $90 / JR NZ): fades, map attributes and the tile sweep follow there too");
     lines.push_back("Copy loops: " + std::to_string(scan.copyLoops) +
                     " (LD A,(HL+) / LD (DE),A / INC DE): tiles and map entries they store with the LCD off get their palettes at once");
     return lines;

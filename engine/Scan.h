@@ -85,6 +85,7 @@ struct ScanResult {
     int trailingFill = 0;        // unused bytes at the end of bank 0
     int copyLoops = 0;           // copy sequences redirected to CopyHook
     int dmaCalls = 0;            // calls of the game's DMA routine redirected to DmaHook
+    int blankWaits = 0;          // vertical-blank wait loops redirected to PollHook
     EntryPoint entry;            // how the cartridge started before the scan
 };
 

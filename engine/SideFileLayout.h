@@ -14,6 +14,8 @@ constexpr int kEntryHookInBlock = 14;
 constexpr int kCopyHookInBlock = 32;
 constexpr int kCopyTailInBlock = 64;
 constexpr int kBank0CodeLength = 102;
+// A second way into the CopyTail fragment: the replacement for a vertical-blank wait loop.
+constexpr int kPollHookInBlock = 88;
 
 
 // EntryHookCode: JP to the game's own entry, operand at 16-17.
@@ -32,6 +34,7 @@ constexpr std::size_t kSettings = 0x120;
 constexpr std::size_t kSettingPalettesUsed = kSettings + 0;  // bit p: some tile has palette p
 constexpr std::size_t kSettingDictionaryParts = kSettings + 1;  // 0, 1, 2 or 4 parts of 4 KiB
 constexpr std::size_t kSettingFlags = kSettings + 2;
+constexpr std::size_t kSettingTwins = kSettings + 4;  // 8 bytes: palette p's twin for sprites on OBP1
 // How many bytes of exbnkcod.dat the colour code takes (two bytes, low first): a shorter file
 // has lost code and is refused.
 constexpr std::size_t kColourCodeLength = 0x12E;

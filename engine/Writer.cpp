@@ -1,6 +1,7 @@
 #include "Writer.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -79,6 +80,18 @@ void FillColourSettings(Model& model, int dictionaryParts) {
     model.ExtraBankCode[sidefile::kSettingPalettesUsed] = static_cast<std::uint8_t>(used);
     model.ExtraBankCode[sidefile::kSettingDictionaryParts] = static_cast<std::uint8_t>(dictionaryParts);
     model.ExtraBankCode[sidefile::kSettingFlags] = 0;
+    // Sprites on OBP1 keep their own shades through a twin: a sprite palette no tile uses,
+    // which the colour ROM fills with the palette's colours under OBP1. Palettes in use take
+    // the free ones in order; the rest share their palette with OBP0.
+    int free = ~used & 0xFF;
+    for (int palette = 0; palette < kPalettes; ++palette) {
+        int twin = palette;
+        if ((used >> palette & 1) && free != 0) {
+            twin = std::countr_zero(static_cast<unsigned>(free));
+            free &= free - 1;
+        }
+        model.ExtraBankCode[sidefile::kSettingTwins + std::size_t(palette)] = static_cast<std::uint8_t>(twin);
+    }
 }
 
 // Writes the palette numbers of a bank's tiles into a zeroed 16 KiB table and returns

@@ -38,12 +38,14 @@ EntryHookJump::
 ; ---------------------------------------------------------------------------------------------
 ; DmaHook (block 0-13): every CALL of the game's OAM DMA routine in high RAM leads here. The
 ; game's routine runs first, exactly when the game asked for it and with the game's A; the
-; colour work follows through Shared with the carry set.
+; colour work follows through Shared with the carry set (the frame's work) and Z clear (OAM
+; has just been filled: the sprites can be coloured).
         .org 0
 DmaHook::
 DmaHookCall::
         call 0xFF80             ; operand low byte = the game's routine, written by the program
         push af                 ; A and F as the game's routine left them
+        or #1                   ; NZ: after a DMA
         scf                     ; carry: the frame's work (a copied byte arrives with carry clear)
         jr Shared
         .iif ne, DmaHookCall - DmaHook, .error 1
@@ -85,9 +87,9 @@ CopyHookDone:
 
 ; ---------------------------------------------------------------------------------------------
 ; CopyTail (block 64-101): a tile byte goes on only when it is the tile's last. Then "Shared":
-; the way into the runtime in WRAM bank 2 for both hooks.
-; The caller has pushed its AF; its carry, which reaches the runtime untouched, tells why it
-; was called. (The stack cannot carry it: with the game's stack at 0xD000-0xDFFF, what is
+; the way into the runtime in WRAM bank 2 for every hook.
+; The caller has pushed its AF; its carry and Z, which reach the runtime untouched, tell why
+; it was called. (The stack cannot carry it: with the game's stack at 0xD000-0xDFFF, what is
 ; pushed here lands in WRAM bank 1 and the runtime sees bank 2 there.) IE is cleared
 ; before WRAM bank 2 comes into view and restored only after bank 1 is back, so no interrupt
 ; handler of the game ever runs with the runtime's bank at 0xD000 (an interrupt that arrives
@@ -99,7 +101,7 @@ CopyTail::
 Shared:
         ldh a,(rIE)
         push af                 ; IE (popped again once bank 1 is back)
-        ld a,#0                 ; (loads leave the caller's carry to the runtime)
+        ld a,#0                 ; (loads leave the caller's flags to the runtime)
         ldh (rIE),a
         ld a,#2
         ldh (rSVBK),a
@@ -110,7 +112,20 @@ SharedCall::
         ldh (rIE),a
         pop af
         ret
+
+; PollHook: replaces a vertical-blank wait, LDH A,(LY) / CP $90 / JR NZ,-6, in a game that
+; polls for the blank instead of (or besides) calling its DMA routine there. It waits as the
+; game did, then the frame's work runs (carry set, Z set: no sprites, OAM may be stale), and
+; the game gets back A = $90 and the flags of the CP, as its loop would have left them.
+PollHook::
+        ldh a,(rLY)
+        cp #0x90
+        jr nz,PollHook
+        push af
+        scf
+        jr Shared
 CopyTailEnd:
         .iif gt, CopyTailEnd - CopyTail - 38, .error 1
+        .iif ne, PollHook - CopyTail - 24, .error 1
         .org 101
         .db 0x00

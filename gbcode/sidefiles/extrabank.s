@@ -11,7 +11,7 @@
         .module extrabank
         .include "hardware.inc"
         .include "layout.inc"
-        .globl ColourInit, RuntimeImageSize, ProbeStubSize
+        .globl ColourInit, RuntimeImageSize, ProbeStubSize, SpriteSteps
 
 PROBE_IN_ROM   = 0x4400
 RUNTIME_IN_ROM = 0x4440
@@ -102,6 +102,8 @@ ColourSettings::
         .db 0x01                ; palettes in use (the program writes them)
         .db 0x00                ; dictionary parts
         .db 0x00                ; flags
+        .db 0x00
+        .db 0, 1, 2, 3, 4, 5, 6, 7      ; twins: none (the program writes them)
         .org 0x412E
 ColourCodeLength::
         .dw RUNTIME_IN_ROM - 0x4000 + RuntimeImageSize   ; bytes of this file the code takes
@@ -162,10 +164,59 @@ ColourInitTail:
         ld (hl),#8
         ld a,#OAM_SIZE / 4
         ld (vSpriteSlots),a
+        ld a,#<SpriteSteps
+        ld (vSpriteEntry),a
+        ld a,#>SpriteSteps
+        ld (vSpriteEntry + 1),a
+        ld a,#FOLLOW_AFTER
+        ld (vFollowAfter),a
         ld a,#>VRAM_MAP0
         ld (vRefreshPos + 1),a
         ld a,#>VRAM_TILES
         ld (vSweepTile + 1),a
+        ld hl,#vObp1                    ; the twins still hold colours of their own
+        ld (hl),#0xE4
+        inc l
+        ld (hl),#0
+        ld a,#1
+        ld (vShadesBusy),a
+; --- The twins, and the table the sprite pass sends OBP1 sprites through (VRAM bank 1; the
+;     LCD is off).
+        ld hl,#COLOUR_SETTINGS + SETTING_TWINS
+        ld de,#vTwins
+        ld bc,#8
+        call CopyBytes
+        ld hl,#vTwins                   ; any palette with a twin?
+        ld b,#0
+        ld c,#8
+7$:     ld a,(hl+)
+        cp b
+        jr z,8$
+        ld (vHasTwins),a                ; (not 0: a twin is never palette 0)
+8$:     inc b
+        dec c
+        jr nz,7$
+        ld a,#1
+        ldh (rVBK),a
+        ld hl,#TWIN_TABLE
+5$:     ld a,l
+        bit 4,a
+        jr z,6$
+        and #7
+        add a,#<vTwins
+        ld e,a
+        ld d,#>vTwins
+        ld a,(de)
+        ld e,a
+        ld a,l
+        and #0xF8
+        or e
+6$:     ld (hl+),a
+        ld a,l
+        and a
+        jr nz,5$
+        xor a
+        ldh (rVBK),a
 
 ; --- The dictionary: parts of 4 KiB from ROM bank 32 into WRAM banks 3-6.
         ld a,(COLOUR_SETTINGS + SETTING_DICT_BANKS)

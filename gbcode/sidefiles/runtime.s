@@ -13,9 +13,14 @@
         .include "layout.inc"
         .globl RuntimeEntry, RuntimeImageSize, ProbeStubSize
 
-VBLANK_WORK_END = 148       ; leave the game lines 148-153 of vertical blank (684 cycles)
+VBLANK_WORK_END = 146       ; more refresh chunks start before this line and end by 148,
+                            ; leaving the game lines 148-153 of vertical blank (684 cycles)
 SWEEP_LAST_START = 146      ; a tile takes about two lines to look at
-SPRITES_LAST_START = 150    ; all 40 sprites take four lines
+SPRITES_END_LINE = 152      ; the sprite pass ends before line 152: the game keeps 2 lines
+LATE_LAST_START = 149       ; a palette takes under a line
+CHUNK_LAST_START = 149      ; the frame's first refresh chunk ends by line 151
+STARVED_FRAMES = 8          ; frames without a chunk before one may end in line 153
+LATE_CHUNK_LAST_START = 152 ; (its VRAM writes end in line 153)
 REFRESH_CHUNK = 8           ; map entries at a time
 kPalettes = 8
 
@@ -65,8 +70,9 @@ ProbeStubSize = ProbeEnd - Probe
         .org RUNTIME
 
 ; --- From Shared: IE is 0, WRAM bank 2 is in view, the carry is the hook's: set for the
-;     frame's work, clear for a copied byte. Returns A = 0 with BC, DE and HL as the game had
-;     them (DE advanced for a copied byte, as INC DE would).
+;     frame's work (Z clear right after the game's OAM DMA, set after a vertical-blank wait),
+;     clear for a copied byte. Returns A = 0 with BC, DE and HL as the game had them (DE
+;     advanced for a copied byte, as INC DE would).
 RuntimeEntry::
         push hl
         push de
@@ -79,7 +85,11 @@ RuntimeEntry::
         pop hl
         xor a
         ret
-1$:     call FrameWork
+1$:     ld a,#0
+        jr z,2$
+        inc a
+2$:     ld (vAfterDma),a
+        call FrameWork
         pop bc
         pop de
         pop hl
@@ -88,16 +98,16 @@ RuntimeEntry::
 
 ; --- A byte the copy loop stored at DE in VRAM while the LCD is off: VRAM is free to use.
 CopiedByte:
-        ld a,(vDictBanks)
-        and a
-        ret z                   ; no tile has a palette: records and attributes stay 0
         ld a,d
         cp #>VRAM_MAP0
-        jr nc,CopiedMapEntry
+        jr nc,1$
         ld a,e
         or #0xF0
         inc a
         ret nz                  ; the tile is complete only with its last byte
+        ld a,(vDictBanks)
+        and a
+        ret z                   ; no tile has a palette: records stay 0
         ld a,e
         and #0xF0
         ld l,a
@@ -108,7 +118,9 @@ CopiedByte:
         jp SetRecord
 
 ; A map entry takes the record of the tile it names, under the tile addressing in use now.
-CopiedMapEntry:
+1$:     ld a,(vDictBanks)
+        and a
+        ret z                   ; no tile has a palette: attributes stay 0
         ld a,(de)
         ld l,a
         call RecordPage
@@ -130,72 +142,141 @@ RecordPage:
         ret
 
 ; --- Carry set while there is vertical-blank time for more work (or the LCD is off).
+;     LateWindowOpen: the same for a palette of a fade, which may start until
+;     LATE_LAST_START: palette RAM is free in the whole blank, and a frame whose shades
+;     change has little else to do (the rest of the work stops at VBLANK_WORK_END).
 WindowOpen:
+        ld b,#VBLANK_WORK_END - VBLANK_FIRST_LINE
+        jr WindowCheck
+LateWindowOpen:
+        ld b,#LATE_LAST_START - VBLANK_FIRST_LINE
+WindowCheck:
         ldh a,(rLCDC)
         rla
         ccf
         ret c
         ldh a,(rLY)
         sub #VBLANK_FIRST_LINE
-        cp #VBLANK_WORK_END - VBLANK_FIRST_LINE
+        cp b
         ret
 
-; --- Once a frame, after the game's OAM DMA. Everything runs only in vertical blank (or with
-;     the LCD off) and stops at line VBLANK_WORK_END.
+; --- Once a frame, after the game's OAM DMA or its wait for the blank. Everything runs only
+;     in vertical blank (or with the LCD off), most urgent first: the sprites (the DMA has
+;     just put them back to palette 0), as many as the blank still allows, and the count of
+;     slots for the next frame; one chunk of the refresh, so that it moves on every frame;
+;     the shades when a register changed; more of the refresh and the sweep until line
+;     VBLANK_WORK_END.
+;     The shades are followed only from the FOLLOW_AFTER-th time on: a game that waits for
+;     the blank a few times while it starts up and never again would otherwise keep the
+;     shades of its start-up (the boot's BGP of 0xFC, an unset OBP0) for good.
 FrameWork:
-        call WindowOpen
+        ld a,(vDictBanks)
+        and a
+        jr z,1$
+        ld hl,#vStarved         ; one frame more since the refresh's last chunk
+        inc (hl)
+        jr nz,1$
+        dec (hl)
+1$:     ld a,(vAfterDma)
+        and a
+        jr z,8$                 ; OAM may not hold this frame's sprites
+        call SpritesThisFrame
+        call GrowSlots
+8$:     ld a,(vDictBanks)
+        and a
+        call nz,FirstChunk      ; (no tile has a palette: attributes and records stay 0)
+2$:     call LateWindowOpen
         ret nc
-        call FollowShades
-; One chunk of the refresh first, so that sprites in every slot cannot starve it; the sprites
-; still end well inside vertical blank. Then more of the refresh and the sweep while the
-; window is open.
-        ld a,(vDictBanks)
+        ld hl,#vFollowAfter
+        ld a,(hl)
         and a
-        call nz,RefreshChunk
-        ld hl,#vSpriteRecords
-        ld a,(hl+)
-        or (hl)
-        call nz,SpritesThisFrame
-        ld a,(vDictBanks)
+        jr z,5$
+        dec (hl)
+        jr 6$
+5$:     ld a,(vShadesBusy)      ; the usual frame: no register changed, nothing left to write
         and a
-        ret z                   ; no tile has a palette: attributes and records stay 0
+        jr nz,7$
+        ldh a,(rBGP)
+        ld hl,#vBgp
+        cp (hl)
+        jr nz,7$
+        ldh a,(rOBP0)
+        ld l,#<vObp0
+        cp (hl)
+        jr nz,7$
+        ldh a,(rOBP1)
+        ld l,#<vObp1
+        cp (hl)
+        jr z,6$
+7$:     call FollowShades
+6$:     ld a,(vDictBanks)
+        and a
+        ret z
         call Refresh
         jp Sweep
 
-; --- Palette RAM follows BGP and OBP0: pixel value v of palette p shows the project colour
-;     of the shade the register gives v. After a register changes, its palettes are rewritten
-;     one at a time while the window is open, over as many frames as it takes.
+; One chunk of the refresh if none ran yet this frame (vStarved: frames since the last one,
+; 0 once it ran) and it can end by line 151: it takes about two lines.
+; After STARVED_FRAMES frames without one (many sprites, a late DMA call), the chunk may
+; start until LATE_CHUNK_LAST_START and end in line 153: that frame the game keeps less of
+; the blank, rather than the background never catching up.
+FirstChunk:
+        ld hl,#vStarved
+        ld a,(hl)
+        and a
+        ret z
+        ld b,#CHUNK_LAST_START - VBLANK_FIRST_LINE
+        cp #STARVED_FRAMES
+        jr c,2$
+        ld b,#LATE_CHUNK_LAST_START - VBLANK_FIRST_LINE
+2$:     ldh a,(rLCDC)
+        rla
+        jr nc,1$
+        ldh a,(rLY)
+        sub #VBLANK_FIRST_LINE
+        cp b
+        ret nc
+1$:     ld (hl),#0
+        jp RefreshChunk
+
+; --- Palette RAM follows BGP, OBP0 and OBP1: pixel value v of palette p shows the project
+;     colour of the shade the register gives v. Sprites on OBP1 show palette p through its
+;     twin, a sprite palette no tile uses (vTwins, chosen by the program), written with p's
+;     colours under OBP1; without a free palette they share p with OBP0. After a register
+;     changes, the palettes in use are rewritten one at a time while the window is open, over
+;     as many frames as it takes.
 FollowShades:
+        ld a,#1
+        ld (vShadesBusy),a
+        xor a
+        ld (vFollowTwins),a
         ldh a,(rBGP)
         ld hl,#vBgp
-        call FollowCheck
-        jr z,1$
         ld de,#USER_COLOURS
         ld c,#<rBCPS
         call FollowRegister
         ret nc
-1$:     ldh a,(rOBP0)
+        ldh a,(rOBP0)
         ld hl,#vObp0
-        call FollowCheck
-        ret z
         ld de,#USER_COLOURS + 0x40
         ld c,#<rOCPS
-        jr FollowRegister
-
-; Z when the register A has been applied in full (HL: its variables); A and HL kept.
-FollowCheck:
-        cp (hl)
-        ret nz
-        inc l
-        ld b,a
-        ld a,(hl)
-        dec l
-        cp #kPalettes
-        ld a,b
+        call FollowRegister
+        ret nc
+        ld a,#1
+        ld (vFollowTwins),a
+        ldh a,(rOBP1)
+        ld hl,#vObp1
+        ld de,#USER_COLOURS + 0x40
+        ld c,#<rOCPS
+        call FollowRegister
+        ret nc
+        xor a
+        ld (vShadesBusy),a      ; all three registers shown
+        scf
         ret
 
 ; A = the register now, HL = its variables (the value being applied, then the next palette
-; to write: 8 when all are done), DE = the set's colours (8 bytes a palette), C = the set's
+; to look at: 8 when all are done), DE = the set's colours (8 bytes a palette), C = the set's
 ; palette index register. Carry clear when the window closed before the set was done.
 FollowRegister:
         cp (hl)
@@ -204,8 +285,7 @@ FollowRegister:
         inc l
         ld (hl),#0
         dec l
-1$:     ld b,a
-        inc l
+1$:     inc l
 2$:     ld a,(hl)
         cp #kPalettes
         ccf
@@ -213,39 +293,59 @@ FollowRegister:
         push hl
         push de
         push bc
-        call WritePalette
+        call FollowPalette
         pop bc
         pop de
         pop hl
-        inc (hl)
-        call WindowOpen
         ret nc
+        inc (hl)
         jr 2$
 
-; Palette A of the set at DE, for the shade register B, through index register C.
-WritePalette:
-        ld l,a
-        add a,a
-        add a,a
-        add a,a                 ; 8 bytes a palette, and 8 palette RAM bytes a palette
-        push af
+; Palette A of the set at DE under the register value at (HL - 1), through index register C.
+; Carry clear when it had to be written and the window has closed.
+FollowPalette:
+        ld b,a
+        dec l
+        ld a,(hl)
+        push af                 ; the register value
         ld a,(vPalettesUsed)
+        ld l,b
         inc l
 3$:     rrca                    ; bit p of the palettes in use into the carry
         dec l
         jr nz,3$
-        jr nc,5$                ; no tile has this palette: nothing would show it
-        pop af
-        push af
+        jr nc,6$                ; no tile has this palette: nothing shows it
+        ld a,b
+        add a,a
+        add a,a
+        add a,a
+        add a,e
+        ld e,a                  ; DE: the palette's four colours
+        ld a,(vFollowTwins)
+        and a
+        ld a,b
+        jr z,4$
+        ld hl,#vTwins
+        add a,l
+        ld l,a
+        ld a,(hl)
+        cp b
+        jr z,6$                 ; no twin: the palette follows OBP0 alone
+4$:     add a,a
+        add a,a
+        add a,a                 ; 8 palette RAM bytes a palette
+        ld b,a
+        push bc
+        call LateWindowOpen
+        pop bc
+        jr nc,7$
+        ld a,b
         or #PAL_AUTO_INCREMENT
         ldh (c),a
         inc c
         pop af
-        add a,e
-        ld e,a                  ; DE: the palette's four colours
-        ld a,b
         ld b,#4
-4$:     push af
+5$:     push af
         and #3
         add a,a                 ; offset of the shade's colour
         add a,e
@@ -259,56 +359,138 @@ WritePalette:
         rrca
         rrca
         dec b
-        jr nz,4$
+        jr nz,5$
+        scf
         ret
-5$:     pop af
+6$:     pop af
+        scf
+        ret
+7$:     pop af
         ret
 
 ; --- Sprites: right after the DMA, the OAM entries of the slots the game uses get the record
 ;     of their tile ORed into their attribute (monochrome games leave attribute bits 0-3
-;     clear), in OAM itself. Every 16th frame all 40 are done and the slots in use counted
-;     again (up to the last one on screen); a sprite that appears in a higher slot meanwhile
-;     waits for that frame.
+;     clear), in OAM itself; only as many as can be done before line SPRITES_END_LINE. While OBP1
+;     differs from OBP0 and some palette has a twin, each attribute also goes through the
+;     twin table, which sends a sprite on OBP1 to its palette's twin; that pass runs even
+;     when no tile has a palette (sprites on OBP1 then show palette 0's twin).
 SpritesThisFrame:
-        ld hl,#vFrames
-        inc (hl)
-        ld a,(hl)
-        and #0x0F
-        jr z,1$
+        ld b,#10                ; B: lines of blank left (with the LCD off, a blank's worth)
         ldh a,(rLCDC)
         rla
-        jr nc,1$                ; LCD off: all of them, there is time
-        ld a,(vSpriteSlots)
-        and a
-        ret z
-        ld b,a
+        jr nc,1$
         ldh a,(rLY)
-        cp #SPRITES_LAST_START
-        ret nc                  ; they could not be done before the frame is drawn
         cp #VBLANK_FIRST_LINE
         ret c
+        ld c,a
+        ld a,#SPRITES_END_LINE
+        sub c
+        ret c
+        ret z
+        ld b,a                  ; (line LY may be almost over: B whole lines at least)
+1$:     call ShrinkSlots
+        ld a,(vHasTwins)
+        and a
+        jr z,2$
+        ldh a,(rOBP1)
+        ld c,a
+        ldh a,(rOBP0)
+        cp c
+        jp nz,TwinPass
+2$:     ld hl,#vSpriteRecords
+        ld a,(hl+)
+        or (hl)
+        ret z                   ; no sprite tile has a palette
         ld a,b
-        jr ColourSprites
-1$:     ld a,#OAM_SIZE / 4
-        call ColourSprites
-; The slots in use: up to the last sprite whose Y puts it on screen.
-        ld hl,#OAM + OAM_SIZE - 4
-        ld b,#OAM_SIZE / 4
-2$:     ld a,(hl)
+        cp #5
+        jr nc,5$                ; time for all 40
+        add a,a                 ; 11 cycles a step and 44 in and out: 10 a line, less 4
+        add a,a
+        add a,b
+        add a,a
+        sub #4
+        ld hl,#vSpriteSlots
+        cp (hl)
+        jr c,3$
+5$:     ld hl,#vSpriteEntry     ; all of them, the usual case
+        ld a,(hl+)
+        ld h,(hl)
+        ld l,a
+        jr 4$
+3$:     call StepsFor           ; the first A of them
+4$:     jp RunSteps
+
+; The slots in use, up to the last sprite whose Y puts it on screen, kept up to date a little
+; each frame: before the pass, the top slot leaves the count when it is off screen (this
+; keeps B); after it, while a line of the pass's time is left, one slot above the count is
+; looked at (a different one each frame) and raises the count to it when it is on screen.
+ShrinkSlots:
+        ld hl,#vSpriteSlots
+        ld a,(hl)
+        and a
+        ret z
+        ld c,a                  ; the count before
+        dec a
+        add a,a
+        add a,a
+        ld e,a
+        ld d,#>OAM
+        ld a,(de)
         dec a
         cp #159
-        jr c,3$
+        ret c                   ; the top one is on screen
+        dec (hl)
+        jr SlotsCounted
+
+GrowSlots:
+        ld a,(vSpriteSlots)
+        cp #OAM_SIZE / 4
+        ret nc                  ; all counted
+        ldh a,(rLCDC)
+        rla
+        jr nc,5$
+        ldh a,(rLY)
+        sub #VBLANK_FIRST_LINE
+        cp #SPRITES_END_LINE - VBLANK_FIRST_LINE
+        ret nc
+5$:     ld hl,#vSpriteSlots
+        ld c,(hl)               ; the count before
+        ld a,(vGrowProbe)       ; the probe walks the slots above the count, one a frame
+        inc a
+        cp #OAM_SIZE / 4
+        jr c,6$
+        ld a,c
+6$:     cp c
+        jr nc,7$
+        ld a,c
+7$:     ld (vGrowProbe),a
+        cp #OAM_SIZE / 4
+        ret nc                  ; (all 40 counted already)
+        ld b,a
+        add a,a
+        add a,a
+        ld e,a
+        ld d,#>OAM
+        ld a,(de)
+        dec a
+        cp #159
+        ret nc                  ; off screen
+        inc b
+        ld (hl),b               ; on screen: the count reaches it
+; C = the count before; a new count gets its steps.
+SlotsCounted:
+        ld a,(hl)
+        cp c
+        ret z
+        call StepsFor
         ld a,l
-        sub #4
-        ld l,a
-        dec b
-        jr nz,2$
-3$:     ld a,b
-        ld (vSpriteSlots),a
+        ld (vSpriteEntry),a
+        ld a,h
+        ld (vSpriteEntry + 1),a
         ret
 
-; The first A (1-40) OAM entries: a jump into an unrolled run of steps, one a sprite.
-ColourSprites:
+; HL = where the steps for the first A (0-40) sprites start: 7 bytes a step.
+StepsFor:
         ld c,a
         ld b,#0
         ld h,b
@@ -320,21 +502,25 @@ ColourSprites:
         sub c
         ld l,a
         ld a,h
-        sbc a,b                 ; HL = 7 bytes a step x A
-        ld h,a
+        sbc a,b
+        ld h,a                  ; 7 x A
         ld a,#<SpriteStepsEnd
         sub l
         ld l,a
         ld a,#>SpriteStepsEnd
         sbc a,h
         ld h,a
+        ret
+
+; The steps from HL on, with the records in view (VRAM bank 1).
+RunSteps:
         push hl
         ld a,#1
-        ldh (rVBK),a            ; the records
+        ldh (rVBK),a
         ld hl,#OAM + 2          ; the first sprite's tile
         ld d,#>REC_U
         ret                     ; into the steps
-SpriteSteps:
+SpriteSteps::
         .rept OAM_SIZE / 4
         ld e,(hl)
         inc l
@@ -349,6 +535,46 @@ SpriteStepsEnd:
         ldh (rVBK),a
         ret
         .iif ne, SpriteStepsEnd - SpriteSteps - 7 * OAM_SIZE / 4, .error 1
+
+; The pass through the twin table, a loop of 20 cycles a sprite: 5 a line, less 2.
+TwinPass:
+        ld a,b
+        add a,a
+        add a,a
+        add a,b
+        sub #2
+        ld hl,#vSpriteSlots
+        cp (hl)
+        jr c,1$
+        ld a,(hl)
+1$:     and a
+        ret z
+        add a,a
+        add a,a
+        add a,#2
+        ld c,a                  ; where the loop stops: the attribute after the last
+        ld a,#1
+        ldh (rVBK),a
+        ld hl,#OAM + 2
+        ld d,#>REC_U
+        ld b,#>TWIN_TABLE
+2$:     ld e,(hl)
+        inc l
+        ld a,(de)
+        or (hl)
+        push bc
+        ld c,a
+        ld a,(bc)
+        pop bc
+        ld (hl+),a
+        inc l
+        inc l
+        ld a,l
+        cp c
+        jr nz,2$
+        xor a
+        ldh (rVBK),a
+        ret
 
 ; --- The refresh: map entries of the visible background rows (and of the window map while
 ;     the window is on) get the record of the tile they name, REFRESH_CHUNK entries at a time.
@@ -412,8 +638,12 @@ RefreshChunk:
 1$:     ld hl,#vRefreshLeft
         dec (hl)
         call 2$
-        ld a,(vRefreshLeft)
+        ld hl,#vRefreshLeft
+        ld a,(hl)
         and a
+        ret nz
+        call StartRefreshPass   ; the next pass is set up at once: it reads only registers,
+        xor a                   ; so the next chunk can start late in the blank (Z: over)
         ret
 2$:     ld hl,#vRefreshPos
         ld (hl),e
@@ -471,8 +701,6 @@ StartRefreshPass:
         inc l
         ld (hl),d
         ret
-3$:     call 2$
-        jp Refresh
 
 ; --- The sweep: one VRAM tile after another is looked at again, whatever put it there. With
 ;     the LCD off it goes on to the end of VRAM, where its walk starts over.
