@@ -27,11 +27,15 @@ GB* Board(mCore* core) { return static_cast<GB*>(core->board); }
 
 }  // namespace
 
-Emulator::Emulator(std::vector<std::uint8_t> rom) : rom_(std::move(rom)), frame_(256 * 256, 0) {
+Emulator::Emulator(std::vector<std::uint8_t> rom, bool monochromeModel) : rom_(std::move(rom)), frame_(256 * 256, 0) {
     mLogSetDefaultLogger(&quietLogger);
     core_ = GBCoreCreate();
     if (!core_ || !core_->init(core_)) throw std::runtime_error("mGBA core could not start");
     mCoreInitConfig(core_, nullptr);             // the core crashes without a config
+    if (monochromeModel) {                       // read at reset, by the model the header asks for
+        mCoreConfigSetValue(&core_->config, "gb.model", "DMG");
+        mCoreConfigSetValue(&core_->config, "sgb.model", "DMG");
+    }
     core_->setVideoBuffer(core_, frame_.data(), 256);  // before reset, or frames stay blank
     VFile* file = VFileFromMemory(rom_.data(), rom_.size());
     if (!file || !core_->loadROM(core_, file)) throw std::runtime_error("mGBA refused the ROM");

@@ -20,8 +20,9 @@ constexpr std::uint32_t kKeyRight = 1 << 4;
 class Emulator {
 public:
     // Loads the ROM image and resets. The core picks the colour model only when bit 7 of
-    // 0x143 is set.
-    explicit Emulator(std::vector<std::uint8_t> rom);
+    // 0x143 is set; monochromeModel holds it to the original Game Boy even for a cartridge
+    // that declares Super Game Boy functions (the core would pick that model for it).
+    explicit Emulator(std::vector<std::uint8_t> rom, bool monochromeModel = false);
     ~Emulator();
     Emulator(const Emulator&) = delete;
     Emulator& operator=(const Emulator&) = delete;
@@ -39,6 +40,8 @@ public:
     std::uint16_t Sp() const;
     std::uint16_t De() const;
     double Cycles() const;  // machine cycles since power-on
+    // The core itself, for tools that watch its memory accesses and video state.
+    mCore* Core() const { return core_; }
 
 private:
     std::vector<std::uint8_t> rom_;

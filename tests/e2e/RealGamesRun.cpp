@@ -1,0 +1,349 @@
+// Colouring a real game through the engine and running it on the mGBA core, one instruction at
+// a time, keeping what the comparison needs.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <stdexcept>
+
+// mgba/flags.h must come first: struct mCore has members that exist only under its build flags.
+#include <mgba/flags.h>
+#include <mgba/core/core.h>
+#include <mgba/internal/gb/gb.h>
+#include <mgba/internal/gb/io.h>
+#include <mgba/internal/sm83/sm83.h>
+
+#include "ColourRun.h"
+#include "RealGames.h"
+#include "engine/CodeFiles.h"
+#include "engine/Flows.h"
+#include "engine/Palette.h"
+#include "engine/TileDictionary.h"
+#include "engine/Writer.h"
+
+namespace dapplix::e2e {
+
+namespace {
+
+constexpr std::uint32_t kA = 1 << 0, kB = 1 << 1, kStart = 1 << 3, kRight = 1 << 4, kLeft = 1 << 5, kDown = 1 << 7;
+
+}  // namespace
+
+const std::vector<KeyPress>& KeyScript() {
+    static const std::vector<KeyPress> script = {
+        {90, 96, kStart, "Start"},   {150, 156, kA, "A"},         {210, 216, kStart, "Start"},
+        {270, 276, kA, "A"},         {330, 336, kStart, "Start"}, {390, 396, kA, "A"},
+        {440, 446, kDown, "Down"},   {470, 476, kA, "A"},         {500, 620, kRight, "Right"},
+        {540, 546, kA, "A"},         {580, 586, kA, "A"},         {640, 646, kStart, "Start"},
+        {680, 686, kA, "A"},         {700, 780, kLeft, "Left"},   {720, 726, kB, "B"},
+        {800, 806, kStart, "Start"}, {840, 846, kA, "A"},
+    };
+    return script;
+}
+
+std::uint32_t KeysAt(int frame) {
+    std::uint32_t keys = 0;
+    for (const KeyPress& press : KeyScript()) keys |= (frame >= press.from && frame < press.to) ? press.keys : 0;
+    return keys;
+}
+
+std::uint64_t PictureHash(const std::vector<std::uint8_t>& grey) {
+    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    for (const std::uint8_t level : grey) hash = (hash ^ level) * 1099511628211ull;
+    return hash;
+}
+
+const char* ProjectName(GameProject project) { return project == GameProject::None ? "none" : "every tile"; }
+
+ColouredGame ColourGame(const std::string& path, GameProject project, const std::string& sideFileDir) {
+    ColouredGame game;
+    game.name = std::filesystem::path(path).filename().string();
+    game.mono = ReadBinaryFile(path);
+    auto model = std::make_unique<Model>();
+    std::string fatal;
+    if (!LoadCodeFiles(*model, {sideFileDir}, fatal)) throw std::runtime_error(fatal);
+    SetDefaultPals(*model);
+    const RomOpenResult opened = OpenRomForColouring(*model, path);  // never over ROM code
+    game.findings = opened.findings;
+    if (!opened.ok || !opened.scan.placed) {
+        for (const std::string& error : opened.errors) game.reason += (game.reason.empty() ? "" : " ") + error;
+        if (!opened.summary.empty()) game.reason += " " + opened.summary;
+        return game;
+    }
+    if (project == GameProject::EveryTile) {
+        for (int bank = 0; bank <= model->BankCount; ++bank) {
+            for (int tile = 0; tile < kTilesPerBank; ++tile)
+                model->TilePal[bank][tile] = static_cast<std::int16_t>(1 + (bank + tile) % 7);
+        }
+    }
+    const TileDictionary dictionary = BuildTileDictionary(*model);
+    game.dictionaryEntries = dictionary.entries;
+    game.dictionaryLeftOut = dictionary.leftOut;
+    game.colour = BuildColorRom(*model);
+    game.placed = true;
+    game.dmaHook = static_cast<std::uint16_t>(model->DmaHookPos - 1);  // positions are 1-based
+    game.copyHook = static_cast<std::uint16_t>(model->CopyHookPos - 1);
+    return game;
+}
+
+namespace {
+
+constexpr int kLineCycles = 114;
+constexpr int kFirstVblankLine = 144;
+constexpr double kVblankCycles = 1140;
+constexpr std::uint16_t kRst38Target = 0x0038;
+constexpr std::uint16_t kHighRam = 0xFF80;
+// A frame is 17556 machine cycles, so a few thousand instructions; this many steps without a
+// new frame means the core stopped making frames (a STOP it never leaves).
+constexpr long kStepsWithoutFrame = 400000;
+constexpr std::size_t kMostOpenCalls = 64;  // calls that never return are let go beyond this
+constexpr std::size_t kDropsKept = 8;
+
+bool IsInterruptVector(std::uint16_t pc) { return pc >= 0x40 && pc <= 0x60 && pc % 8 == 0; }
+
+// The grey level a pixel 0x00BBGGRR shows: luma weights that add up to 256, so a grey stays.
+std::uint8_t Grey(std::uint32_t pixel) {
+    const unsigned r = pixel & 0xFF, g = (pixel >> 8) & 0xFF, b = (pixel >> 16) & 0xFF;
+    return static_cast<std::uint8_t>((77 * r + 150 * g + 29 * b) >> 8);
+}
+
+// Runs one emulator for a number of frames. The core's memory functions are wrapped while it
+// runs: the first instruction fetch of each step tells an executed 0xFF (RST 38) from an
+// interrupt (which fetches nothing), and every store to VRAM is checked against the PPU mode
+// the core itself decides by. Calls of the hooks are timed on a stack of open calls, which
+// also holds interrupts so that a handler's cycles are never billed to a hook it interrupted.
+class Recorder {
+public:
+    Recorder(Emulator& emulator, const RunOptions& options)
+        : emulator_(emulator), options_(options), core_(emulator.Core()), gb_(static_cast<GB*>(core_->board)),
+          cpu_(gb_->cpu) {
+        Registry().push_back(this);
+        Wrap();
+    }
+    ~Recorder() {
+        cpu_->memory.cpuLoad8 = originalFetch_;
+        cpu_->memory.store8 = originalStore_;
+        auto& registry = Registry();
+        registry.erase(std::remove(registry.begin(), registry.end(), this), registry.end());
+    }
+    Recorder(const Recorder&) = delete;
+    Recorder& operator=(const Recorder&) = delete;
+
+    RunRecord Run() {
+        record_.frames.reserve(options_.frames);
+        std::uint32_t frameCounter = gb_->video.frameCounter;
+        core_->setKeys(core_, KeysAt(0));
+        long steps = 0;
+        while (frame_ < options_.frames) {
+            Step();
+            if (gb_->video.frameCounter != frameCounter) {
+                frameCounter = gb_->video.frameCounter;
+                EndFrame();
+                steps = 0;
+            } else if (++steps > kStepsWithoutFrame) {
+                record_.stopped = "no new frame after frame " + std::to_string(frame_);
+                break;
+            }
+        }
+        return std::move(record_);
+    }
+
+private:
+    enum class Kind { DmaHook, CopyHook, Interrupt };
+    struct OpenCall {
+        Kind kind;
+        std::uint16_t returnPc, returnSp;
+        int frame;
+        double cycles = 0;
+        int entryLine = 0;
+        bool lcdOn = false;
+        double vblankStart = 0;
+        bool vblankKnown = false;
+    };
+
+    static std::vector<Recorder*>& Registry() {
+        static std::vector<Recorder*> recorders;
+        return recorders;
+    }
+    static Recorder& Of(SM83Core* cpu) {
+        for (Recorder* recorder : Registry()) {
+            if (recorder->cpu_ == cpu) return *recorder;
+        }
+        // Called from inside the core's C code, which an exception must not cross.
+        std::fputs("realgames: a memory access of a core that no recorder watches\n", stderr);
+        std::abort();
+    }
+
+    static std::uint8_t Fetch(SM83Core* cpu, std::uint16_t address) {
+        Recorder& self = Of(cpu);
+        const std::uint8_t value = self.originalFetch_(cpu, address);
+        if (!self.fetched_) {
+            self.fetched_ = true;
+            self.fetchAddress_ = address;
+            self.fetchValue_ = value;
+        }
+        return value;
+    }
+
+    static void Store(SM83Core* cpu, std::uint16_t address, std::int8_t value) {
+        Recorder& self = Of(cpu);
+        if (address >= 0x8000 && address < 0xA000 && self.LcdOn() && self.gb_->video.mode == 3) {
+            ++self.record_.droppedVramWrites;
+            ++self.droppedThisFrame_;
+            if (self.record_.firstDropFrame < 0) self.record_.firstDropFrame = self.frame_;
+            const char* where = "game";
+            if (!self.open_.empty() && self.open_.back().kind != Kind::Interrupt) {
+                ++self.record_.droppedByColourCode;
+                where = self.open_.back().kind == Kind::DmaHook ? "DMA hook" : "copy hook";
+            }
+            if (self.record_.firstDrops.size() < kDropsKept)
+                self.record_.firstDrops.push_back({self.frame_, self.Line(), address, cpu->pc, where});
+        }
+        self.originalStore_(cpu, address, value);
+    }
+
+    // The core swaps its memory functions as it runs (a faster fetch for each memory region the
+    // program counter enters): whatever it put in place is wrapped again after every step.
+    void Wrap() {
+        if (cpu_->memory.cpuLoad8 != Fetch) {
+            originalFetch_ = cpu_->memory.cpuLoad8;
+            cpu_->memory.cpuLoad8 = Fetch;
+        }
+        if (cpu_->memory.store8 != Store) {
+            originalStore_ = cpu_->memory.store8;
+            cpu_->memory.store8 = Store;
+        }
+    }
+
+    bool LcdOn() const { return gb_->memory.io[GB_REG_LCDC] & 0x80; }
+    int Line() const { return gb_->memory.io[GB_REG_LY]; }
+    std::uint16_t StackWord() const { return emulator_.Read16(cpu_->sp); }
+
+    void Step() {
+        const std::uint16_t pc = cpu_->pc, sp = cpu_->sp;
+        const double start = emulator_.Cycles();
+        fetched_ = false;
+        core_->step(core_);
+        Wrap();
+        const double cycles = emulator_.Cycles() - start;
+        const bool executed = fetched_ && fetchAddress_ == pc;  // an interrupt or HALT fetches nothing
+
+        if (executed && fetchValue_ == 0xFF && cpu_->pc == kRst38Target) {
+            ++record_.rst38;
+            ++rst38ThisFrame_;
+            if (record_.firstRst38Frame < 0) record_.firstRst38Frame = frame_;
+        }
+        if (!executed && cpu_->pc != pc && IsInterruptVector(cpu_->pc)) {
+            Open(Kind::Interrupt, pc, static_cast<std::uint16_t>(sp));
+            return;
+        }
+        if (!open_.empty()) {
+            OpenCall& call = open_.back();
+            // The DMA hook's time leaves out the game's own routine in high RAM.
+            if (call.kind == Kind::CopyHook || (call.kind == Kind::DmaHook && pc < kHighRam)) call.cycles += cycles;
+        }
+        CloseReturned();
+        if (options_.dmaHook && cpu_->pc == options_.dmaHook) Open(Kind::DmaHook, StackWord(), cpu_->sp + 2);
+        else if (options_.copyHook && cpu_->pc == options_.copyHook) Open(Kind::CopyHook, StackWord(), cpu_->sp + 2);
+    }
+
+    void Open(Kind kind, std::uint16_t returnPc, int returnSp) {
+        if (open_.size() == kMostOpenCalls) open_.erase(open_.begin());
+        OpenCall call{kind, returnPc, static_cast<std::uint16_t>(returnSp), frame_};
+        call.entryLine = Line();
+        call.lcdOn = LcdOn();
+        call.vblankStart = vblankStart_;
+        call.vblankKnown = vblankSeen_ && call.entryLine >= kFirstVblankLine;
+        open_.push_back(call);
+    }
+
+    // A call ends when the program is back at its return address with the stack as before the
+    // call; one whose stack has been unwound past that was left for good and is dropped.
+    void CloseReturned() {
+        while (!open_.empty()) {
+            const OpenCall& call = open_.back();
+            if (cpu_->pc == call.returnPc && cpu_->sp == call.returnSp) {
+                Finish(call);
+                open_.pop_back();
+                return;
+            }
+            if (cpu_->sp <= call.returnSp) return;
+            open_.pop_back();
+        }
+    }
+
+    void Finish(const OpenCall& call) {
+        if (call.kind == Kind::CopyHook) {
+            record_.copyHookCalls.push_back({call.frame, call.cycles});
+        } else if (call.kind == Kind::DmaHook) {
+            DmaHookCall done;
+            done.frame = call.frame;
+            done.cycles = call.cycles;
+            done.entryLine = call.entryLine;
+            done.exitLine = Line();
+            done.lcdOn = call.lcdOn && LcdOn();
+            done.vblankKnown = call.vblankKnown;
+            done.vblankLeft = call.vblankStart + kVblankCycles - emulator_.Cycles();
+            record_.dmaHookCalls.push_back(done);
+        }
+    }
+
+    // The start of a vertical blank: the frame just drawn is complete.
+    void EndFrame() {
+        vblankStart_ = emulator_.Cycles();
+        vblankSeen_ = true;
+        FrameRecord frame;
+        const std::uint8_t* vram = gb_->video.vram;
+        std::copy(vram, vram + 0x2000, frame.vram.begin());
+        if (emulator_.IsColourModel()) std::copy(vram + 0x2000 + 0x1800, vram + 0x4000, frame.attributes.begin());
+        std::copy(gb_->video.oam.raw, gb_->video.oam.raw + 160, frame.oam.begin());
+        const std::uint8_t* io = gb_->memory.io;
+        frame.lcdc = io[GB_REG_LCDC];
+        frame.scy = io[GB_REG_SCY];
+        frame.scx = io[GB_REG_SCX];
+        frame.wy = io[GB_REG_WY];
+        frame.wx = io[GB_REG_WX];
+        frame.grey.resize(kScreenPixels);
+        for (int y = 0; y < kScreenHeight; ++y) {
+            for (int x = 0; x < kScreenWidth; ++x) frame.grey[y * kScreenWidth + x] = Grey(emulator_.Pixel(x, y));
+        }
+        frame.pictureHash = PictureHash(frame.grey);
+        frame.keys = KeysAt(frame_);
+        frame.droppedVramWrites = droppedThisFrame_;
+        frame.rst38 = rst38ThisFrame_;
+        record_.frames.push_back(std::move(frame));
+        droppedThisFrame_ = rst38ThisFrame_ = 0;
+        ++frame_;
+        core_->setKeys(core_, KeysAt(frame_));
+    }
+
+    Emulator& emulator_;
+    RunOptions options_;
+    mCore* core_;
+    GB* gb_;
+    SM83Core* cpu_;
+    std::uint8_t (*originalFetch_)(SM83Core*, std::uint16_t) = nullptr;
+    void (*originalStore_)(SM83Core*, std::uint16_t, std::int8_t) = nullptr;
+
+    RunRecord record_;
+    int frame_ = 0;  // the frame being run
+    int droppedThisFrame_ = 0, rst38ThisFrame_ = 0;
+    double vblankStart_ = 0;
+    bool vblankSeen_ = false;  // the run starts inside a vertical blank whose start it never saw
+    bool fetched_ = false;
+    std::uint16_t fetchAddress_ = 0;
+    std::uint8_t fetchValue_ = 0;
+    std::vector<OpenCall> open_;
+};
+
+}  // namespace
+
+RunRecord RecordRun(const std::vector<std::uint8_t>& rom, const RunOptions& options) {
+    Emulator emulator(rom, options.monochromeModel);
+    if (options.monochromeModel && emulator.IsColourModel())
+        throw std::logic_error("the core would not run the ROM as a DMG");
+    Recorder recorder(emulator, options);
+    return recorder.Run();
+}
+
+}  // namespace dapplix::e2e
