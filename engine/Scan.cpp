@@ -88,7 +88,7 @@ int FindFreeSpace(Model& model, int length, ScanProgress& progress, int lowest) 
 }
 
 int ReplaceCode(Model& model, const std::vector<std::uint8_t>& pattern,
-                const std::vector<std::uint8_t>& replacement, ScanProgress& progress) {
+                const std::vector<std::uint8_t>& replacement, ScanProgress& progress, SiteFilter keep) {
     progress.beginCall();
     int replaced = 0;
     Bank& bank0 = model.RomBank[0];
@@ -104,7 +104,8 @@ int ReplaceCode(Model& model, const std::vector<std::uint8_t>& pattern,
             if (hit == nullptr) break;
             position = static_cast<int>(static_cast<const std::uint8_t*>(hit) - bank0.data()) + 1;
             const bool outsideHeader = position < kProtectedFirst || position > kProtectedLast;
-            if (outsideHeader && std::equal(pattern.begin(), pattern.end(), bank0.begin() + (position - 1))) {
+            if (outsideHeader && std::equal(pattern.begin(), pattern.end(), bank0.begin() + (position - 1)) &&
+                (keep == nullptr || keep(bank0, position - 1))) {
                 std::copy(replacement.begin(), replacement.end(), bank0.begin() + (position - 1));
                 ++replaced;
             }
@@ -113,6 +114,27 @@ int ReplaceCode(Model& model, const std::vector<std::uint8_t>& pattern,
     }
     progress.advance(kLastPatternPosition);
     return replaced;
+}
+
+// A copy sequence is worth its hook only in a tight loop: a jump back to it (or to a wait
+// just before it) within the next few instructions. Games copy whole screens with the LCD
+// off in such loops, which is where the hook colours what they store. Unrolled copies and
+// loops with a long body mostly update a few map entries in the vertical blank with the
+// LCD on; the hook makes each byte several times slower there, and the last ones would
+// spill out of the blank and be lost, while with the LCD on it has nothing to do anyway.
+bool InTightLoop(const Bank& bank, int index) {
+    constexpr int kLookAhead = 8;   // bytes after the sequence where the loop's jump may be
+    constexpr int kLookBack = 12;   // how far before the sequence the jump may land
+    for (int at = index + 3; at < index + 3 + kLookAhead && at + 2 < kBankSize; ++at) {
+        const std::uint8_t op = bank[std::size_t(at)];
+        const bool relative = op == 0x18 || op == 0x20 || op == 0x28 || op == 0x30 || op == 0x38;
+        const bool absolute = op == 0xC3 || op == 0xC2 || op == 0xCA || op == 0xD2 || op == 0xDA;
+        int target = -1;
+        if (relative) target = at + 2 + static_cast<std::int8_t>(bank[std::size_t(at + 1)]);
+        if (absolute) target = bank[std::size_t(at + 1)] | bank[std::size_t(at + 2)] << 8;
+        if (target >= 0 && target <= index && target >= index - kLookBack) return true;
+    }
+    return false;
 }
 
 void FindDmaCall(Model& model, ScanProgress& progress) {
@@ -203,7 +225,7 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
     progress.set(kProgressAfterDmaRedirect);
 
     const auto copyHook = PositionAddress(model.CopyHookPos);
-    result.copyLoops = ReplaceCode(model, {0x2A, 0x12, 0x13}, {0xCD, copyHook[0], copyHook[1]}, progress);
+    result.copyLoops = ReplaceCode(model, {0x2A, 0x12, 0x13}, {0xCD, copyHook[0], copyHook[1]}, progress, InTightLoop);
     // A game that waits for the vertical blank by polling LY gets its frame's work there: the
     // hook waits as the loop did and returns what the loop left, so the three bytes after
     // the call are never needed.
@@ -260,7 +282,7 @@ std::vector<std::string> DescribeScan(const Model& model, const ScanResult& scan
         lines.push_back("Vertical-blank waits: " + std::to_string(scan.blankWaits) +
                         " (LDH A,(LY) / CP $90 / JR NZ): fades, map attributes and the tile sweep follow there too");
     lines.push_back("Copy loops: " + std::to_string(scan.copyLoops) +
-                    " (LD A,(HL+) / LD (DE),A / INC DE): tiles and map entries they store with the LCD off get their palettes at once");
+                    " (LD A,(HL+) / LD (DE),A / INC DE in a tight loop): tiles and map entries they store with the LCD off get their palettes at once");
     return lines;
 }
 

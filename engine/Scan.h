@@ -70,10 +70,16 @@ int FindFreeSpace(Model& model, int length, ScanProgress& progress, int lowest =
 // Bytes at the end of bank 0 that repeat its last byte, when that is 0x00, 0xFE or 0xFF.
 int TrailingFill(const Bank& bank0);
 
-// Replaces every occurrence of pattern in bank 0 that starts outside 0xFE..0x14F; returns
-// how many it replaced.
+// Replaces every occurrence of pattern in bank 0 that starts outside 0xFE..0x14F (and that
+// keep, when given, accepts at its 0-based index); returns how many it replaced.
+using SiteFilter = bool (*)(const Bank& bank, int index);
 int ReplaceCode(Model& model, const std::vector<std::uint8_t>& pattern,
-                const std::vector<std::uint8_t>& replacement, ScanProgress& progress);
+                const std::vector<std::uint8_t>& replacement, ScanProgress& progress,
+                SiteFilter keep = nullptr);
+
+// A copy sequence (LD A,(HL+) / LD (DE),A / INC DE at index) in a tight loop: a jump back to
+// it, or to just before it, within the next few bytes.
+bool InTightLoop(const Bank& bank, int index);
 
 // Sets DmaSourceHigh (nn of LD A,nn before LDH ($46),A) and DmaCallLow (xx of CALL $FFxx).
 void FindDmaCall(Model& model, ScanProgress& progress);

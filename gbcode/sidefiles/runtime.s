@@ -17,8 +17,9 @@ VBLANK_WORK_END = 146       ; more refresh chunks start before this line and end
                             ; leaving the game lines 148-153 of vertical blank (684 cycles)
 SWEEP_LAST_START = 146      ; a tile takes about two lines to look at
 SPRITES_END_LINE = 152      ; the sprite pass ends before line 152: the game keeps 2 lines
-LATE_LAST_START = 149       ; a palette takes under a line
-CHUNK_LAST_START = 149      ; the frame's first refresh chunk ends by line 151
+LATE_LAST_START = 151       ; a palette takes under a line
+CHUNK_LAST_START = 147      ; the frame's first refresh chunk ends by line 149
+OFF_BUDGET = 4              ; chunks, tiles or palettes a call does while the LCD is off
 STARVED_FRAMES = 8          ; frames without a chunk before one may end in line 153
 LATE_CHUNK_LAST_START = 152 ; (its VRAM writes end in line 153)
 REFRESH_CHUNK = 8           ; map entries at a time
@@ -153,9 +154,14 @@ LateWindowOpen:
 WindowCheck:
         ldh a,(rLCDC)
         rla
+        jr c,1$
+        ld a,(vOffBudget)       ; LCD off: as much as fits in a blank, so that a game that
+        sub #1                  ; switches the LCD on next is not kept waiting
         ccf
-        ret c
-        ldh a,(rLY)
+        ret nc
+        ld (vOffBudget),a
+        ret
+1$:     ldh a,(rLY)
         sub #VBLANK_FIRST_LINE
         cp b
         ret
@@ -170,6 +176,8 @@ WindowCheck:
 ;     the blank a few times while it starts up and never again would otherwise keep the
 ;     shades of its start-up (the boot's BGP of 0xFC, an unset OBP0) for good.
 FrameWork:
+        ld a,#OFF_BUDGET
+        ld (vOffBudget),a
         ld a,(vDictBanks)
         and a
         jr z,1$
@@ -181,10 +189,17 @@ FrameWork:
         and a
         jr z,8$                 ; OAM may not hold this frame's sprites
         call SpritesThisFrame
-        call GrowSlots
 8$:     ld a,(vDictBanks)
         and a
         call nz,FirstChunk      ; (no tile has a palette: attributes and records stay 0)
+        ld hl,#vFrameCount      ; the slot count every fourth frame
+        inc (hl)
+        ld a,(hl)
+        and #3
+        jr nz,2$
+        ld a,(vAfterDma)
+        and a
+        call nz,CountSlots
 2$:     call LateWindowOpen
         ret nc
         ld hl,#vFollowAfter
@@ -216,7 +231,7 @@ FrameWork:
         jp Sweep
 
 ; One chunk of the refresh if none ran yet this frame (vStarved: frames since the last one,
-; 0 once it ran) and it can end by line 151: it takes about two lines.
+; 0 once it ran) and it can end by line 149: it takes about two lines.
 ; After STARVED_FRAMES frames without one (many sprites, a late DMA call), the chunk may
 ; start until LATE_CHUNK_LAST_START and end in line 153: that frame the game keeps less of
 ; the blank, rather than the background never catching up.
@@ -375,7 +390,7 @@ FollowPalette:
 ;     twin table, which sends a sprite on OBP1 to its palette's twin; that pass runs even
 ;     when no tile has a palette (sprites on OBP1 then show palette 0's twin).
 SpritesThisFrame:
-        ld b,#10                ; B: lines of blank left (with the LCD off, a blank's worth)
+        ld b,#4                 ; B: lines of blank left (with the LCD off, four)
         ldh a,(rLCDC)
         rla
         jr nc,1$
@@ -388,14 +403,15 @@ SpritesThisFrame:
         ret c
         ret z
         ld b,a                  ; (line LY may be almost over: B whole lines at least)
-1$:     call ShrinkSlots
-        ld a,(vHasTwins)
+1$:     ld a,(vHasTwins)
         and a
         jr z,2$
         ldh a,(rOBP1)
         ld c,a
         ldh a,(rOBP0)
         cp c
+        jr z,2$
+        call Obp1Seen
         jp nz,TwinPass
 2$:     ld hl,#vSpriteRecords
         ld a,(hl+)
@@ -420,10 +436,51 @@ SpritesThisFrame:
 3$:     call StepsFor           ; the first A of them
 4$:     jp RunSteps
 
+; NZ once a sprite on OBP1 has been seen: until then one slot in use a frame is looked at
+; (most games never use OBP1, and the twin pass costs 9 cycles more a sprite). Keeps B.
+Obp1Seen:
+        ld hl,#vObp1Seen
+        ld a,(hl)
+        and a
+        ret nz
+        inc l                   ; vObp1Probe
+        ld a,(hl)
+        inc a
+        ld c,a
+        ld a,(vSpriteSlots)
+        dec a
+        cp c
+        jr nc,1$
+        ld c,#0
+1$:     ld (hl),c
+        ld a,c
+        add a,a
+        add a,a
+        add a,#3
+        ld e,a
+        ld d,#>OAM
+        ld a,(de)
+        and #0x10
+        ret z
+        dec l
+        ld (hl),a
+        ret
+
 ; The slots in use, up to the last sprite whose Y puts it on screen, kept up to date a little
-; each frame: before the pass, the top slot leaves the count when it is off screen (this
-; keeps B); after it, while a line of the pass's time is left, one slot above the count is
-; looked at (a different one each frame) and raises the count to it when it is on screen.
+; each frame after the pass and the first refresh chunk, while a line of the sprites' time is
+; left: the top slot leaves the count when it is off screen, and one slot above the count
+; (a different one each frame) raises the count to it when it is on screen.
+CountSlots:
+        ldh a,(rLCDC)
+        rla
+        jr nc,1$
+        ldh a,(rLY)             ; (each takes under a line)
+        sub #VBLANK_FIRST_LINE
+        cp #SPRITES_END_LINE - VBLANK_FIRST_LINE
+        ret nc
+1$:     call ShrinkSlots
+        jr GrowSlots
+
 ShrinkSlots:
         ld hl,#vSpriteSlots
         ld a,(hl)
@@ -443,17 +500,7 @@ ShrinkSlots:
         jr SlotsCounted
 
 GrowSlots:
-        ld a,(vSpriteSlots)
-        cp #OAM_SIZE / 4
-        ret nc                  ; all counted
-        ldh a,(rLCDC)
-        rla
-        jr nc,5$
-        ldh a,(rLY)
-        sub #VBLANK_FIRST_LINE
-        cp #SPRITES_END_LINE - VBLANK_FIRST_LINE
-        ret nc
-5$:     ld hl,#vSpriteSlots
+        ld hl,#vSpriteSlots
         ld c,(hl)               ; the count before
         ld a,(vGrowProbe)       ; the probe walks the slots above the count, one a frame
         inc a
@@ -703,12 +750,18 @@ StartRefreshPass:
         ret
 
 ; --- The sweep: one VRAM tile after another is looked at again, whatever put it there. With
-;     the LCD off it goes on to the end of VRAM, where its walk starts over.
+;     the LCD off it takes its share of the budget.
 Sweep:
         ldh a,(rLCDC)
         rla
-        jr nc,1$
-        ldh a,(rLY)
+        jr c,4$
+        ld hl,#vOffBudget       ; LCD off: a tile takes one unit of the budget
+        ld a,(hl)
+        and a
+        ret z
+        dec (hl)
+        jr 1$
+4$:     ldh a,(rLY)
         cp #SWEEP_LAST_START
         ret nc
         cp #VBLANK_FIRST_LINE
@@ -733,9 +786,6 @@ Sweep:
         jr nz,2$
         ld h,#>VRAM_TILES
         call 3$
-        ldh a,(rLCDC)
-        rla
-        ret nc                  ; LCD off: one whole pass is enough
         jr Sweep
 2$:     call 3$
         jr Sweep

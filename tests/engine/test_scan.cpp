@@ -30,13 +30,17 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     Put(bank0, 0x1000, {0x3E, 0xC1, 0xE0, 0x46});  // LD A,$C1; LDH ($46),A
     Put(bank0, 0x2100, {0xCD, 0x81, 0xFF});        // another high-RAM routine
     Put(bank0, 0x0120, {0xCD, 0x80, 0xFF});        // inside the header: left alone
-    for (std::size_t at : {0x0010, 0x00FD, 0x0130, 0x3000}) Put(bank0, at, {0x2A, 0x12, 0x13});
+    for (std::size_t at : {0x0010, 0x2000}) Put(bank0, at, {0x2A, 0x12, 0x13, 0x0B, 0x78, 0xB1, 0x20, 0xF8});  // copy loops
+    for (std::size_t at : {0x00FD, 0x0130}) Put(bank0, at, {0x2A, 0x12, 0x13});  // in the header: left alone
+    Put(bank0, 0x3000, {0x2A, 0x12, 0x13, 0x2A, 0x12, 0x13, 0xC9});  // unrolled: left alone
+    Put(bank0, 0x0400, {0xF0, 0x44, 0xFE, 0x90, 0x20, 0xFA});        // waits for line 144
     std::vector<int> progress;
     const ScanResult scan = ScanRom(*model, [&](int value) { progress.push_back(value); });
     EXPECT_TRUE(scan.placed && !scan.notEnoughRoom && !scan.forced);
     EXPECT_EQ(scan.trailingFill, 200);
-    EXPECT_EQ(scan.copyLoops, 3);
+    EXPECT_EQ(scan.copyLoops, 2);
     EXPECT_EQ(scan.dmaCalls, 1);
+    EXPECT_EQ(scan.blankWaits, 1);
 
     // Side by side below the last byte of the bank, which is never used.
     const std::pair<int, std::uint8_t> placed[] = {{16346, 0x71}, {16314, 0xC1}, {16296, 0xE1}, {16282, 0xD1}};
@@ -62,10 +66,12 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     EXPECT_TRUE(HasAt(bank0, 0x0200, {0xCD, dma[0], dma[1]}));
     EXPECT_TRUE(HasAt(bank0, 0x2100, {0xCD, 0x81, 0xFF}));
     EXPECT_TRUE(HasAt(bank0, 0x0120, {0xCD, 0x80, 0xFF}));
-    for (std::size_t at : {0x0010, 0x00FD, 0x0130, 0x3000}) {
-        const bool header = at >= 0xFE && at <= 0x14F;
-        EXPECT_EQ(HasAt(bank0, at, {0xCD, copy[0], copy[1]}), !header) << std::hex << at;
+    for (std::size_t at : {0x0010, 0x00FD, 0x0130, 0x2000, 0x3000, 0x3003}) {
+        const bool redirected = at == 0x0010 || at == 0x2000;
+        EXPECT_EQ(HasAt(bank0, at, {0xCD, copy[0], copy[1]}), redirected) << std::hex << at;
     }
+    const auto poll = PositionAddress(model->DmaHookPos - kDmaHookInBlock + kPollHookInBlock);
+    EXPECT_TRUE(HasAt(bank0, 0x0400, {0xCD, poll[0], poll[1], 0x00, 0x00, 0x00}));
     EXPECT_EQ(progress.front(), kProgressStart);
     EXPECT_EQ(progress.back(), kProgressEnd);
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
@@ -139,4 +145,23 @@ TEST(ScanRom, WithoutRoomNothingChangesUnlessAskedThenTheFragmentsNeverOverlap) 
 }
 
 }  // namespace
+// Only copies in a tight loop are redirected: the loop's jump must come within a few bytes and
+// land on the copy or a wait just before it.
+TEST(ScanRom, CopiesAreRedirectedOnlyInTightLoops) {
+    const struct { std::vector<std::uint8_t> code; bool tight; } cases[] = {
+        {{0x2A, 0x12, 0x13, 0x05, 0x20, 0xFA}, true},                                // DEC B / JR NZ
+        {{0x2A, 0x12, 0x13, 0x0B, 0x78, 0xB1, 0xC2, 0x00, 0x10}, true},              // JP NZ to the copy
+        {{0xF0, 0x41, 0xE6, 0x02, 0x20, 0xFA, 0x2A, 0x12, 0x13, 0x0D, 0x20, 0xF4}, true},  // STAT wait first
+        {{0x2A, 0x12, 0x13, 0x7B, 0xE6, 0x1F, 0xC2, 0x20, 0x10, 0x00, 0x00, 0x18, 0xF2}, false},  // jump too far on
+        {{0x2A, 0x12, 0x13, 0x20, 0x02, 0x00, 0x00}, false},                          // forward only
+    };
+    for (const auto& c : cases) {
+        Bank bank{};
+        std::copy(c.code.begin(), c.code.end(), bank.begin() + 0x1000);
+        const std::uint8_t copy[] = {0x2A, 0x12, 0x13};
+        const int copyAt = 0x1000 + static_cast<int>(std::search(c.code.begin(), c.code.end(), std::begin(copy), std::end(copy)) - c.code.begin());
+        EXPECT_EQ(InTightLoop(bank, copyAt), c.tight) << c.code.size();
+    }
+}
+
 }  // namespace dapplix
