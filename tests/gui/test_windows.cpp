@@ -9,18 +9,26 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTableWidget>
 #include <QTest>
+#include <QUndoStack>
 #include <QTimer>
 
 #include <sys/stat.h>
 
+#include "PatchAppliers.h"
 #include "TestRoms.h"
 #include "dialogs/frmFile.h"
 #include "editing/frmPixelSwitch.h"
 #include "editing/frmTileEdit.h"
 #include "engine/Bits.h"
 #include "engine/Mapper.h"
+#include "engine/PaletteFiles.h"
 #include "engine/ProjectFile.h"
+#include "engine/Writer.h"
 #include "engine/Scan.h"
 #include "project/frmEditCol.h"
 #include "view/frmMain.h"
@@ -80,10 +88,45 @@ class WindowTests : public QObject {
     ScriptedMessages messages;
     ViewCanvas* picTiles = nullptr;
 
+    ScratchDir settingsDir;
+    bool dmaWarned = false;
+
     bool Open(const RomShape& shape, const char* name = "game.gb") {
         WriteFile(dir / name, MakeRom(shape));
         messages.log.clear();
-        return window->LoadRomFile(QString::fromStdString((dir / name).string()));
+        const bool opened = window->LoadRomFile(Path(name));
+        // The test ROMs have no OAM DMA call: each load warns of it.
+        dmaWarned = messages.log.removeAll(QString("Warning: ") + kMsgNoDmaCall) > 0;
+        return opened;
+    }
+    QString Path(const std::string& name) const { return QString::fromStdString((dir / name).string()); }
+    Bytes Project() const {
+        Bytes bytes;
+        std::string error;
+        if (!EncodeGbp(*model, bytes, error)) qFatal("%s", error.c_str());
+        return bytes;
+    }
+    QAction* Action(const char* name) const { return Child<QAction>(window.get(), name); }
+    // Picks a file in the chooser that the action opens: a name in the scratch folder, or a
+    // whole path.
+    void ChooseFor(const char* action, const QString& name) {
+        WhenShown<frmFile>([this, name](frmFile* chooser) {
+            chooser->OpenDirectory(Path(""));
+            Child<QLineEdit>(chooser, "txtFileName")->setText(name);
+            Child<QPushButton>(chooser, "cmdOkay")->click();
+        });
+        Action(action)->trigger();
+    }
+    void Select(int column, int row) {
+        Mouse(picTiles, QEvent::MouseButtonPress, {16 * column + 3, 16 * row + 3});
+        Mouse(picTiles, QEvent::MouseButtonRelease, {16 * column + 3, 16 * row + 3});
+    }
+    void MakeWindow() {
+        window = std::make_unique<frmMain>(*model);
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        picTiles = Child<ViewCanvas>(window.get(), "picTiles");
     }
 
     // Each tile pixel of the cell shows its value in the tile's palette (read at the second
@@ -99,12 +142,15 @@ class WindowTests : public QObject {
     }
 
 private slots:
+    void initTestCase() {
+        // The program's settings go to a folder of the test's own, never the user's.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(settingsDir.path().string()));
+    }
     void init() {
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, "Dapplix", "Dapplix").clear();
         for (int colour = 0; colour < kColours; ++colour)  // palette 3 unlike the others on screen
             model->Pals[kSpriteSet][3][colour] = {std::int16_t(colour * 8), 31, std::int16_t(31 - colour * 8)};
-        window = std::make_unique<frmMain>(*model);
-        window->show();
-        picTiles = Child<ViewCanvas>(window.get(), "picTiles");
+        MakeWindow();
     }
 
     void openingARomShowsItsFirstPageOrWhyNot() {
@@ -117,10 +163,20 @@ private slots:
         QCOMPARE(messages.log, QStringList({QString("Error: ") + kMsgNoSafeRoom, QString("Query: ") + kMsgForceQuestion}));
         QCOMPARE(model->RomBank[0][kColorFlag], 0x00);
         QVERIFY(!model->ColourCodePlaced);
+        QVERIFY(Child<QLabel>(window.get(), "lblRomState")->text().startsWith("No color code"));
+        messages.log.clear();
+        for (const char* write : {"mnuFileWriterom", "mnuFileWriteips"}) Action(write)->trigger();  // refused before the chooser
+        QCOMPARE(messages.log, QStringList(2, QString("Error: ") + kMsgCodeNotPlaced));
         QVERIFY(Open({.cartridgeType = 0x06, .freeTail = 300}));
         QCOMPARE(messages.log, QStringList({QString("Warning: ") + kMsgMbc2Saves}));
+        QVERIFY(dmaWarned);
         QCOMPARE(window->windowTitle(), QString("Dapplix - TESTROM"));
         QCOMPARE(Child<QSlider>(window.get(), "sldBank")->value(), 2);
+        QCOMPARE(Child<QSlider>(window.get(), "sldBank")->minimum(), 0);  // banks 0 and 1 can be browsed
+        messages.log.clear();
+        Action("mnuViewRominfo")->trigger();
+        QVERIFY(messages.log.size() == 1 && messages.log[0].startsWith("ROM Info: \"TESTROM\": 4 banks\n\nColor code: $"));
+        QVERIFY(messages.log[0].contains("OAM DMA call: none found") && messages.log[0].endsWith(kMsgMbc2Saves));
         QCOMPARE(model->RomBank[0][kColorFlag], 0xC0);  // scanned
         ExpectCellShows(0, 0);
         ExpectCellShows(15, 15);
@@ -171,6 +227,37 @@ private slots:
         QCOMPARE(Child<ViewCanvas>(window.get(), "picPals")->image().pixel(16 * 2 + 3, 3),
                  QRgb(ScreenColour(*model, window->View(), 2, 0)));
         ExpectCellShows(0, 0);
+    }
+
+    // A key that moves a slider between the double click and the editor's opening must
+    // not send the edit to another bank, or redraw another cell than the one edited.
+    void aSliderMovedBeforeTheEditorOpensChangesNoOtherTile_data() {
+        QTest::addColumn<QString>("slider");
+        QTest::newRow("bank") << "sldBank";
+        QTest::newRow("page") << "sldPage";
+        QTest::newRow("offset") << "sldTileOffset";
+    }
+    void aSliderMovedBeforeTheEditorOpensChangesNoOtherTile() {
+        QFETCH(QString, slider);
+        QVERIFY(Open({.freeTail = 300}));
+        Bytes before, after;
+        std::string error;
+        QVERIFY(EncodeGbp(*model, before, error));
+        Mouse(picTiles, QEvent::MouseButtonPress, {4 * 16, 1 * 16});
+        Mouse(picTiles, QEvent::MouseButtonRelease, {4 * 16, 1 * 16});
+        auto* moved = Child<QSlider>(window.get(), qPrintable(slider));
+        QTimer::singleShot(100, moved, [moved] { QTest::keyClick(moved, Qt::Key_Right); });
+        WhenShown<frmTileEdit>([](frmTileEdit* dialog) { Child<QPushButton>(dialog, "cmdOkay")->click(); });
+        Mouse(picTiles, QEvent::MouseButtonDblClick, {4 * 16 + 3, 1 * 16 + 3});
+        QVERIFY(EncodeGbp(*model, after, error));
+        QVERIFY(before == after);  // no tile was painted, so none is marked edited
+        const int bank = window->CurrentBank(), page = window->CurrentPage();
+        for (auto [column, row] : {std::pair{4, 1}, {0, 0}, {15, 15}}) {
+            const TileImage image = DisplayTile(*model, bank, PageTile(page, column, row));
+            for (int pixel = 0; pixel < 49; ++pixel)
+                QCOMPARE(picTiles->image().pixel(16 * column + 2 * (pixel % 7) + 1, 16 * row + 2 * (pixel / 7) + 1),
+                         QRgb(ScreenColour(*model, window->View(), TilePixel(image, pixel % 7, pixel / 7), 0)));
+        }
     }
 
     void projectsGoThroughTheChooserAndRefusalsAreShownInOrder() {
