@@ -417,11 +417,10 @@ void frmMain::PaintTile(const PageCanvas& canvas, const TileImage& image, int co
     QRgb* const origin = canvas.origin + kCell * row * canvas.stride + kCell * column;
     painter_.Paint(origin, canvas.stride, image, palette, canvas.grid, column == kGridCells - 1, row == kGridCells - 1);
     if (!canvas.grid || !edited) return;
-    // A bracket in the top right corner, clear of the grid line and of the pixels' centres.
+    // A bracket in the top right corner, inside the selection frame and the grid line.
     const QRgb mark = 0xFF000000u | kEditMarkColour;
-    std::fill_n(origin + kCell - 6, 5, mark);
-    origin[canvas.stride + kCell - 2] = mark;
-    origin[2 * canvas.stride + kCell - 2] = mark;
+    std::fill_n(origin + 2 * canvas.stride + kCell - 6, 5, mark);
+    for (int y = 3; y < 7; ++y) origin[y * canvas.stride + kCell - 2] = mark;
 }
 
 void frmMain::SetLockSet(bool enabled) {
@@ -933,6 +932,8 @@ bool frmMain::LoadRomFile(const QString& path) {
         Messages().Show(scan_, MessageKind::Error, QString::fromLatin1(kTitleError), QString::fromLatin1(kMsgNotEnoughRoom),
                         MessageButtons::Ok);
     scan_->Finish();
+    // The keys go back to this window (not every window system hands them back by itself).
+    activateWindow();
 
     EnableAll();
     DoRefresh();

@@ -113,6 +113,8 @@ QPoint ViewCanvas::ToImage(const QMouseEvent* event) const {
 }
 
 void ViewCanvas::mousePressEvent(QMouseEvent* event) {
+    // An area that takes the keyboard on a click takes it before it reports the press.
+    if (focusPolicy() & Qt::ClickFocus) setFocus(Qt::MouseFocusReason);
     emit mousePressed(ToImage(event), event->button());
     event->accept();
 }
