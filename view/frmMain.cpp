@@ -1096,12 +1096,11 @@ void frmMain::SetZoom(int zoom) {
     mnuViewZoomin->setEnabled(zoom_ < 4);
     mnuViewZoomout->setEnabled(zoom_ > 1);
     if (!changed) return;
-    // The window grows to show the larger view, as far as the screen has room; a smaller
-    // zoom leaves the size the user gave the window.
-    const QSize wanted = client_->size() + QSize(0, menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
-    QSize grown = size().expandedTo(wanted);
-    if (const QScreen* shown = screen()) grown = grown.boundedTo(shown->availableGeometry().size());
-    resize(grown);
+    // The window takes the size that shows the whole view, as far as the screen has room;
+    // the user may resize it from there (a smaller window scrolls).
+    QSize fitting = client_->size() + QSize(0, menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+    if (const QScreen* shown = screen()) fitting = fitting.boundedTo(shown->availableGeometry().size());
+    resize(fitting);
 }
 
 void frmMain::LayOut() {
