@@ -436,7 +436,6 @@ void frmMain::SetLockSet(bool enabled) {
     for (QAction* action : keyActions_) action->setEnabled(enabled);
     // The history's own actions say whether there is anything to undo; while the window
     // is locked, nothing may be undone under the running work.
-    for (QAction* action : {mnuEditUndo, mnuEditRedo}) action->setVisible(true);
     mnuEditUndo->setEnabled(enabled && undo_->canUndo());
     mnuEditRedo->setEnabled(enabled && undo_->canRedo());
     cmdPixelSwitch->setEnabled(enabled && !Refreshing);
@@ -1091,11 +1090,11 @@ void frmMain::SetZoom(int zoom) {
     zoom = std::clamp(zoom, 1, 4);
     const bool changed = zoom != zoom_;
     zoom_ = zoom;
-    settings_.SetZoom(zoom_);
     LayOut();
     mnuViewZoomin->setEnabled(zoom_ < 4);
     mnuViewZoomout->setEnabled(zoom_ > 1);
     if (!changed) return;
+    settings_.SetZoom(zoom_);
     // The window takes the size that shows the whole view, as far as the screen has room;
     // the user may resize it from there (a smaller window scrolls).
     QSize fitting = client_->size() + QSize(0, menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
