@@ -1,6 +1,6 @@
 // dapplix-cli: the engine of the window program for scripts and batch work.
 //   dapplix-cli check ROM.gb
-//   dapplix-cli colorize ROM.gb -o OUT.gbc [--project P.gbp] [--force]
+//   dapplix-cli colorize ROM.gb -o OUT.gbc [--project P.gbp] [--force] [--patch ips|bps]
 //   dapplix-cli palette|switch ROM.gb BANK PAGE X1 Y1 X2 Y2 ... -o OUT.gbp [--project P.gbp]
 #include <cstdio>
 #include <cstring>
@@ -31,11 +31,12 @@ void PrintUsage(std::ostream& out) {
            "      Prints why the ROM cannot be colorized, or where the color code would go and\n"
            "      what the color ROM can follow (entry, OAM DMA call, copy loops); exits 1 if\n"
            "      it cannot be colorized, 0 if it can.\n"
-           "  dapplix-cli colorize ROM.gb -o OUT.gbc [--project PROJECT.gbp] [--force]\n"
+           "  dapplix-cli colorize ROM.gb -o OUT.gbc [--project PROJECT.gbp] [--force] [--patch ips|bps]\n"
            "      Prepares the ROM, applies the project's palettes and redrawn tiles if one is\n"
            "      given, and writes the 1 MiB Game Boy Color ROM. When bank 0 has no unused end\n"
            "      for the color code nothing is written, unless --force puts the code over ROM\n"
-           "      code (the color ROM may then crash).\n"
+           "      code (the color ROM may then crash). With --patch, OUT is an IPS or BPS patch\n"
+           "      that turns ROM.gb into the color ROM.\n"
            "  dapplix-cli palette ROM.gb BANK PAGE X1 Y1 X2 Y2 N -o OUT.gbp [--project PROJECT.gbp]\n"
            "  dapplix-cli switch ROM.gb BANK PAGE X1 Y1 X2 Y2 A B -o OUT.gbp [--project PROJECT.gbp]\n"
            "      Gives the tiles of grid cells X1,Y1 to X2,Y2 (0..15) of a page (0..3) of a bank\n"
@@ -106,10 +107,17 @@ bool OutputAllowed(const std::string& outPath, const std::vector<std::string>& i
     return false;
 }
 
-int Colorize(const std::string& romPath, const std::string& outPath, const std::string& projectPath, bool force) {
+int Colorize(const std::string& romPath, const std::string& outPath, const std::string& projectPath, bool force,
+             const PatchFormat* patch) {
     if (!OutputAllowed(outPath, {romPath, projectPath})) return kExitFailed;
     Model& model = Binary();
     if (const int status = OpenWork(model, romPath, projectPath, force); status != kExitOk) return status;
+    if (patch) {
+        const FlowResult written = WriteColourPatch(model, outPath, *patch);
+        if (!written.ok) return Failed(written);
+        std::cout << outPath << kMsgWriteDoneSuffix << '\n';
+        return kExitOk;
+    }
     std::string error;
     if (!WriteColorRom(model, outPath, error)) {
         std::cerr << error << '\n';
@@ -132,7 +140,7 @@ int EditTiles(const std::string& command, const std::vector<std::string>& args, 
               const std::string& projectPath) {
     const bool isSwitch = command == "switch";
     const int last = kGridCells - 1;
-    struct Field { int low, high; } fields[] = {{kFirstShownBank, kMaxBanks - 1}, {0, 3}, {0, last}, {0, last},
+    struct Field { int low, high; } fields[] = {{kFirstBrowsedBank, kMaxBanks - 1}, {0, 3}, {0, last}, {0, last},
                                                  {0, last}, {0, last}, {0, isSwitch ? kColours - 1 : kPalettes - 1},
                                                  {0, kColours - 1}};
     std::vector<int> n(args.size() - 1);
@@ -189,6 +197,8 @@ int Run(const std::vector<std::string>& args) {
     std::string outPath;
     std::string projectPath;
     bool force = false;
+    bool patchGiven = false;
+    PatchFormat patch = PatchFormat::Ips;
     bool optionsEnded = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
@@ -202,6 +212,15 @@ int Run(const std::vector<std::string>& args) {
         }
         if (arg == "--force" && command == "colorize") {
             force = true;
+            continue;
+        }
+        if (arg == "--patch" && command == "colorize") {
+            if (i + 1 >= args.size() || !ParsePatchFormat(args[i + 1], patch)) {
+                std::cerr << "dapplix-cli: --patch needs ips or bps\n";
+                return kExitUsage;
+            }
+            patchGiven = true;
+            ++i;
             continue;
         }
         const bool takesValue = arg == "-o" || arg == "--output" || arg == "--project";
@@ -223,7 +242,7 @@ int Run(const std::vector<std::string>& args) {
     if (command == "check" && positional.size() == 1 && outPath.empty() && projectPath.empty())
         return Check(positional[0]);
     if (command == "colorize" && positional.size() == 1 && !outPath.empty())
-        return Colorize(positional[0], outPath, projectPath, force);
+        return Colorize(positional[0], outPath, projectPath, force, patchGiven ? &patch : nullptr);
     if ((command == "palette" && positional.size() == 8) || (command == "switch" && positional.size() == 9))
         if (!outPath.empty()) return EditTiles(command, positional, outPath, projectPath);
 

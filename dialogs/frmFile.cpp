@@ -244,7 +244,7 @@ void frmFile::FillFiles() {
     // Regular files only: a FIFO, socket or device cannot be a ROM or project, and
     // reading one could wait for ever.
     const QStringList names =
-        QDir(filePath_).entryList(QStringList(pattern_), QDir::Files, QDir::Name | QDir::IgnoreCase);
+        QDir(filePath_).entryList(pattern_.split(';'), QDir::Files, QDir::Name | QDir::IgnoreCase);
     filFile->addItems(names);
 }
 
@@ -271,9 +271,10 @@ void frmFile::cmdOkay_Click() {
         reject();
         return;
     }
-    text = JoinShownPath(dirPath_, text);
-    // A name with no dot anywhere gets the pattern's extension (".gb" from "*.gb").
-    if (!text.contains('.')) text += pattern_.mid(1);
+    // A whole path typed in is taken as it is; a name is a name in the shown folder.
+    if (!QDir::isAbsolutePath(text)) text = JoinShownPath(dirPath_, text);
+    // A name with no dot anywhere gets the (first) pattern's extension (".gb" from "*.gb").
+    if (!QFileInfo(text).fileName().contains('.')) text += pattern_.section(';', 0, 0).mid(1);
     txtFileName->setText(text);
     frmFileReturn();
 }

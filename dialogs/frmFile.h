@@ -30,8 +30,9 @@ class frmFile : public FixedDialog {
 public:
     explicit frmFile(QWidget* parent = nullptr);
 
-    // The whole use by a caller: title, pattern ("*.gb"), mode, shown modally. Returns
-    // true when a file was chosen; its full path is then FileName().
+    // The whole use by a caller: title, pattern ("*.gb", or several: "*.pal;*.gpl"), mode,
+    // shown modally. Returns true when a file was chosen; its full path is then FileName().
+    // A whole path typed into the name box is taken as it is.
     bool Choose(const QString& title, const QString& pattern, bool saveMode);
 
     QString FileName() const;  // the text of txtFileName

@@ -1,5 +1,6 @@
 #include "editing/frmPixelSwitch.h"
 
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 
@@ -62,6 +63,14 @@ void frmPixelSwitch::Form_Activate() {
 void frmPixelSwitch::UpdateCols() {
     picLeft->FillRect(0, 0, kChoiceSide - 1, kChoiceSide - 1, Colour(picker_->LeftCol));
     picRight->FillRect(0, 0, kChoiceSide - 1, kChoiceSide - 1, Colour(picker_->RightCol));
+}
+
+void frmPixelSwitch::keyPressEvent(QKeyEvent* event) {
+    if (picker_->PickByKey(event->key(), event->modifiers())) {
+        UpdateCols();
+        return;
+    }
+    FixedDialog::keyPressEvent(event);
 }
 
 void frmPixelSwitch::cmdOkay_Click() {

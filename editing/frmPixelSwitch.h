@@ -27,6 +27,7 @@ public:
 
 protected:
     void Form_Activate() override;
+    void keyPressEvent(QKeyEvent* event) override;  // 1-4 pick the first colour, Ctrl+1-4 the second
 
 private:
     void cmdOkay_Click();

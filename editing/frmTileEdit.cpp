@@ -1,5 +1,6 @@
 #include "editing/frmTileEdit.h"
 
+#include <QKeyEvent>
 #include <QPushButton>
 #include <algorithm>
 #include <cstdlib>
@@ -64,7 +65,9 @@ frmTileEdit::frmTileEdit(Model& model, ViewState& view, TileViewHost& host, QWid
 
 bool frmTileEdit::TileRefused() const {
     const int tile = view_.EditTileNum;
-    return tile < 0 || tile >= kTilesPerBank || TileAbsent(model_, host_.CurrentBank(), tile);
+    const int bank = view_.EditBank;
+    return tile < 0 || tile >= kTilesPerBank || bank < 0 || bank > model_.BankCount ||
+           TileAbsent(model_, bank, tile);
 }
 
 int frmTileEdit::exec() {
@@ -78,6 +81,7 @@ int frmTileEdit::exec() {
 QRgb frmTileEdit::Colour(int index) const { return ScreenColour(model_, view_, index, view_.EditTilePal); }
 
 void frmTileEdit::Form_Activate() {
+    setWindowTitle(QString("Bank %1, Tile %2, Palette %3").arg(view_.EditBank).arg(view_.EditTileNum).arg(view_.EditTilePal));
     picker_->Reset([this](int i) { return Colour(i); });
     UpdateCurCols();
     UpdateEditTile();
@@ -144,14 +148,22 @@ void frmTileEdit::cmdPixSw_Click() {
 }
 
 void frmTileEdit::cmdOkay_Click() {
-    const int bank = host_.CurrentBank();
+    const int bank = view_.EditBank;
     const int tile = view_.EditTileNum;
     if (TileRefused() || !CommitTileImage(model_, bank, tile, view_.EditTileData)) {
         reject();
         return;
     }
-    host_.DrawTile(view_.EditTileData, view_.SelX1, view_.SelY1, view_.EditTilePal);
+    host_.RedrawTile(bank, tile);
     accept();
+}
+
+void frmTileEdit::keyPressEvent(QKeyEvent* event) {
+    if (picker_->PickByKey(event->key(), event->modifiers())) {
+        UpdateCurCols();
+        return;
+    }
+    FixedDialog::keyPressEvent(event);
 }
 
 }  // namespace dapplix

@@ -1,8 +1,8 @@
 // The tile editor: one tile enlarged 24 times with a grid, painted with the mouse in
-// the two colours put on the left and the other buttons. The opener sets EditTileNum,
-// EditTileData and EditTilePal (and the selection's top-left cell says where the tile
-// sits in the tile view) and runs exec(); "Okay" stores the tile as an edited tile
-// and redraws its cell, "Cancel" leaves the data model alone.
+// the two colours put on the left and the other buttons (keys 1-4 pick the left one,
+// with Ctrl the right one). The opener sets EditBank, EditTileNum, EditTileData and
+// EditTilePal and runs exec(); "Okay" stores the tile as an edited tile and has its cell
+// redrawn, "Cancel" leaves the data model alone. The title names the tile.
 #pragma once
 
 #include <memory>
@@ -33,6 +33,7 @@ public:
 
 protected:
     void Form_Activate() override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void picTileEdit_MouseDown(QPoint pos, Qt::MouseButton button);

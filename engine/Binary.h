@@ -19,7 +19,12 @@ constexpr int kTilesPerBank = 1024;
 constexpr int kTileBytes = 16;       // 8 x 8 pixels, two bit planes
 constexpr int kLastTile = kTilesPerBank - 1;
 constexpr int kTilesPerPage = 256;
-constexpr int kFirstShownBank = 2;   // banks 0 and 1 have no palette table in the colour ROM
+// The first bank with a palette table of its own in the colour ROM; a ROM must reach it.
+// Every bank from 0 is shown and can be coloured: the tile dictionary knows tiles by their
+// bytes, wherever they came from.
+constexpr int kFirstShownBank = 2;
+constexpr int kFirstBrowsedBank = 0;
+constexpr int kOpeningBank = 2;      // the bank a newly loaded ROM is shown at
 constexpr int kPaletteSets = 2;      // 0 = sprite, 1 = background
 constexpr int kSpriteSet = 0;
 constexpr int kBackgroundSet = 1;
@@ -42,6 +47,9 @@ struct Model {
     // --- the loaded ROM and the user's work ------------------------------------------
     std::array<Bank, kMaxBanks> RomBank{};
     std::int16_t BankCount = 0;  // index of the last loaded bank, not the number of banks
+    // The ROM file as it was read, before the scan prepared bank 0: what a patch of the
+    // colour ROM is made against.
+    std::vector<std::uint8_t> RomFile;
     std::array<std::int16_t, kMaxBanks> TileOffset{};
     std::array<std::array<std::int16_t, kTilesPerBank>, kMaxBanks> TilePal{};
     std::array<std::array<bool, kTilesPerBank>, kMaxBanks> TileEdited{};

@@ -4,7 +4,9 @@
 
 #include "Bits.h"
 #include "ProjectFile.h"
+#include "Files.h"
 #include "Rom.h"
+#include "Writer.h"
 
 namespace dapplix {
 
@@ -44,6 +46,21 @@ FlowResult SaveProject(const Model& model, const std::string& path) {
     FlowResult result;
     std::string error;
     result.ok = SaveGbp(model, path, error);
+    if (!result.ok) result.errors.push_back(error);
+    return result;
+}
+
+FlowResult WriteColourPatch(Model& model, const std::string& path, PatchFormat format) {
+    FlowResult result;
+    if (!model.ColourCodePlaced) {
+        result.errors.emplace_back(kMsgCodeNotPlaced);
+        return result;
+    }
+    const std::vector<std::uint8_t> rom = BuildColorRom(model);
+    const std::vector<std::uint8_t> patch =
+        format == PatchFormat::Ips ? MakeIpsPatch(model.RomFile, rom) : MakeBpsPatch(model.RomFile, rom);
+    std::string error;
+    result.ok = WriteFileAtomically(path, patch, error);
     if (!result.ok) result.errors.push_back(error);
     return result;
 }

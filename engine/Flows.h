@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Binary.h"
+#include "Patch.h"
 #include "Scan.h"
 
 namespace dapplix {
@@ -50,6 +51,10 @@ FlowResult OpenProject(Model& model, const std::string& path);
 
 // All or nothing; the one error says why a save failed.
 FlowResult SaveProject(const Model& model, const std::string& path);
+
+// The colour ROM as an IPS or BPS patch against the ROM file as it was loaded. Refused,
+// like the colour ROM itself, when the colour code has no place in bank 0.
+FlowResult WriteColourPatch(Model& model, const std::string& path, PatchFormat format);
 
 // --- rectangles of tiles on the shown page ---------------------------------------------
 

@@ -125,6 +125,7 @@ RomLoadResult LoadRomBytes(Model& model, const std::vector<std::uint8_t>& file) 
         std::fill(target.begin() + static_cast<std::ptrdiff_t>(available), target.end(), 0xFF);
     }
     ClearTileAttrs(model);
+    model.RomFile = file;
     result.warnings = MapperWarnings(file);
     result.ok = true;
     return result;

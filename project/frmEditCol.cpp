@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <algorithm>
 
 #include "widgets/ViewCanvas.h"
@@ -19,11 +20,22 @@ constexpr int kLargeStep = 8;
 QSlider* MakeComponentSlider(QWidget* parent, const char* name, int y) {
     auto* slider = new QSlider(Qt::Horizontal, parent);
     slider->setObjectName(name);
-    slider->setGeometry(48, y, 177, 17);
+    slider->setGeometry(48, y, 124, 17);
     slider->setRange(0, kComponentMax);
     slider->setSingleStep(1);
     slider->setPageStep(kLargeStep);
     return slider;
+}
+
+QSpinBox* MakeComponentBox(QWidget* parent, const char* name, QSlider* slider, int y) {
+    auto* box = new QSpinBox(parent);
+    box->setObjectName(name);
+    box->setGeometry(176, y - 2, 44, 21);
+    box->setRange(0, kComponentMax);
+    // Slider and box move together; setting the value each already has stops the echo.
+    QObject::connect(slider, &QSlider::valueChanged, box, &QSpinBox::setValue);
+    QObject::connect(box, &QSpinBox::valueChanged, slider, &QSlider::setValue);
+    return box;
 }
 
 QLabel* MakeCaption(QWidget* parent, const QString& text, int y) {
@@ -49,6 +61,9 @@ frmEditCol::frmEditCol(Model& model, ViewState& view, QWidget* parent)
     sldGreen = MakeComponentSlider(this, "sldGreen", 64);
     MakeCaption(this, "Blue:", 88)->setObjectName("lblBlue");
     sldBlue = MakeComponentSlider(this, "sldBlue", 88);
+    spnRed = MakeComponentBox(this, "spnRed", sldRed, 40);
+    spnGreen = MakeComponentBox(this, "spnGreen", sldGreen, 64);
+    spnBlue = MakeComponentBox(this, "spnBlue", sldBlue, 88);
 
     cmdOkay = new QPushButton("&Okay", this);
     cmdOkay->setObjectName("cmdOkay");
@@ -80,6 +95,10 @@ void frmEditCol::Form_Activate() {
     sldRed->setValue(colour[0]);
     sldGreen->setValue(colour[1]);
     sldBlue->setValue(colour[2]);
+    // A slider already at the value sends nothing; the boxes are set as well.
+    spnRed->setValue(colour[0]);
+    spnGreen->setValue(colour[1]);
+    spnBlue->setValue(colour[2]);
     RefreshEditCol();
     // Arrow and page keys move a component at once; Enter is still Okay.
     sldRed->setFocus();
@@ -90,7 +109,6 @@ void frmEditCol::RefreshEditCol() {
     PreviewCol = qRgb(sldRed->value() * scale, sldGreen->value() * scale, sldBlue->value() * scale);
     const QImage& picture = picEditCol->image();
     picEditCol->FillRect(0, 0, picture.width() - 1, picture.height() - 1, PreviewCol);
-    // The layout has no room for numbers; each slider names its value when pointed at.
     sldRed->setToolTip(QString("Red: %1 of %2").arg(sldRed->value()).arg(kComponentMax));
     sldGreen->setToolTip(QString("Green: %1 of %2").arg(sldGreen->value()).arg(kComponentMax));
     sldBlue->setToolTip(QString("Blue: %1 of %2").arg(sldBlue->value()).arg(kComponentMax));

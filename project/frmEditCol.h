@@ -13,6 +13,7 @@
 class QLabel;
 class QPushButton;
 class QSlider;
+class QSpinBox;
 
 namespace dapplix {
 
@@ -48,6 +49,10 @@ private:
     QSlider* sldRed = nullptr;
     QSlider* sldGreen = nullptr;
     QSlider* sldBlue = nullptr;
+    // The values 0-31 beside the sliders, to read and to type; each follows its slider.
+    QSpinBox* spnRed = nullptr;
+    QSpinBox* spnGreen = nullptr;
+    QSpinBox* spnBlue = nullptr;
     QPushButton* cmdOkay = nullptr;
     QPushButton* cmdCancel = nullptr;
 };

@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libgl-dev          # the window program
   sdcc                            # assembles the Game Boy code and the test ROMs
   libmgba-dev libpng-dev          # runs colour ROMs in the end-to-end tests; their screenshots
+  zlib1g-dev                      # CRC-32 of BPS patches
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev        # libFuzzer and the sanitizer runtimes
   fonts-dejavu-core               # text in the window program

@@ -1,23 +1,31 @@
 #include "view/frmMain.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QScreen>
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QGroupBox>
+#include <QKeySequence>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTimer>
+#include <QUndoStack>
 #include <QUrl>
 
 #include <algorithm>
@@ -30,12 +38,19 @@
 #include "engine/CodeFiles.h"
 #include "engine/Files.h"
 #include "engine/Palette.h"
+#include "engine/PaletteConflicts.h"
+#include "engine/PaletteFiles.h"
 #include "engine/ProjectFile.h"
 #include "engine/Rom.h"
+#include "engine/TileSheet.h"
+#include "engine/WorkHistory.h"
 #include "engine/Writer.h"
 #include "project/frmEditCol.h"
 #include "widgets/Messages.h"
+#include "widgets/SheetImage.h"
 #include "widgets/ViewCanvas.h"
+#include "view/WorkStep.h"
+#include "view/frmConflicts.h"
 #include "view/frmScanROM.h"
 
 namespace dapplix {
@@ -52,6 +67,7 @@ constexpr int kLastPage = 3;
 constexpr int kMaxTileOffset = 15;
 
 constexpr QRgb kFrameColour = qRgb(255, 255, 0);
+constexpr QRgb kEditMarkColour = qRgb(255, 96, 0);  // the corner of an edited tile
 constexpr QRgb kStripGridColour = qRgb(40, 15, 15);
 const QColor kBusyColour(192, 0, 0);   // status text of the palette assignment
 const QColor kRedrawColour(0, 0, 0);   // status text of the page redraw
@@ -110,10 +126,19 @@ QSlider* MakeSlider(QWidget* parent, const char* name, int x, int y, int w, int 
 frmMain::frmMain(Model& model, QWidget* parent) : QMainWindow(parent), model_(model) {
     setObjectName("frmMain");
     setWindowTitle("Dapplix");
+    undo_ = new QUndoStack(this);
     BuildWindow();
     BuildMenus();
     SetUpStartState();
     setAcceptDrops(true);
+    // What the last run left: the view options, the zoom, the window's size.
+    mnuOptGrid->setChecked(settings_.ShowGrid());
+    mnuOptDim->setChecked(settings_.DimColors());
+    view_.ColorScale = static_cast<std::int16_t>(mnuOptDim->isChecked() ? kDimScale : kFullScale);
+    RefreshPals();
+    SetZoom(settings_.Zoom());
+    if (!settings_.WindowGeometry().isEmpty()) restoreGeometry(settings_.WindowGeometry());
+    RefreshRecentMenu();
 }
 
 frmMain::~frmMain() = default;
@@ -127,10 +152,17 @@ bool frmMain::LoadSideFiles(Model& model, const std::vector<std::string>& dirs, 
 }
 
 void frmMain::BuildWindow() {
-    auto* client = new QWidget(this);
+    // The client keeps its layout and grows with the zoom; a window made smaller than it
+    // scrolls it.
+    scroll_ = new QScrollArea(this);
+    scroll_->setObjectName("scrMain");
+    scroll_->setFrameShape(QFrame::NoFrame);
+    auto* client = new QWidget;
+    client_ = client;
     client->setObjectName("frmMainClient");
     client->setFixedSize(kClientWidth, kClientHeight);
-    setCentralWidget(client);
+    scroll_->setWidget(client);
+    setCentralWidget(scroll_);
 
     picTiles = AddCanvas(client, "picTiles", 0, 0, kViewSide, kViewSide);
     picCurrent = AddCanvas(client, "picCurrent", 288, 0, 8 * kCurrentZoom, 8 * kCurrentZoom);
@@ -167,6 +199,21 @@ void frmMain::BuildWindow() {
     lblTileOffset = MakeLabel(client, "lblTileOffset", "Tile Offset: 0", 0, 312, 73, 17);
     sldTileOffset = MakeSlider(client, "sldTileOffset", 80, 312, 177, 0, kMaxTileOffset, 5);
     SetStatus(QString(), kBusyColour);
+    for (QWidget* widget : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        placed_.emplace_back(widget, widget->pos());
+    // A click gives the tile view the keyboard: arrows move the selection, Page Up and
+    // Page Down turn the page, and no slider moves behind the user's back.
+    picTiles->setFocusPolicy(Qt::ClickFocus);
+
+    lblRomState = new QLabel(this);
+    lblRomState->setObjectName("lblRomState");
+    lblConflicts = new QLabel(this);
+    lblConflicts->setObjectName("lblConflicts");
+    statusBar()->setObjectName("staMain");
+    statusBar()->setSizeGripEnabled(true);
+    statusBar()->addWidget(lblRomState, 1);
+    statusBar()->addPermanentWidget(lblConflicts);
+    connect(lblConflicts, &QLabel::linkActivated, this, [this] { mnuViewConflicts_Click(); });
 
     connect(cmdPixelSwitch, &QPushButton::clicked, this, [this] { cmdPixelSwitch_Click(); });
     connect(palGroup_, &QButtonGroup::idClicked, this, [this](int id) { optPal_Click(id); });
@@ -180,24 +227,73 @@ void frmMain::BuildWindow() {
     connect(picTiles, &ViewCanvas::mouseReleased, this, [this] { picTiles_MouseUp(); });
     connect(picTiles, &ViewCanvas::doubleClicked, this, [this] { picTiles_DblClick(); });
     connect(picPals, &ViewCanvas::mouseReleased, this, [this](QPoint pos) { picPals_MouseUp(pos); });
+    connect(picTiles, &ViewCanvas::keyPressed, this, [this](int key, Qt::KeyboardModifiers modifiers) {
+        picTiles_KeyDown(key, modifiers);
+    });
+    connect(picTiles, &ViewCanvas::zoomWheel, this, [this](int steps) { SetZoom(zoom_ + steps); });
 }
 
 void frmMain::BuildMenus() {
-    auto makeAction = [this](QMenu* menu, const char* name, const QString& text) {
+    auto makeAction = [this](QMenu* menu, const char* name, const QString& text,
+                             const QList<QKeySequence>& keys = {}) {
         QAction* action = menu->addAction(text);
         action->setObjectName(name);
+        action->setShortcuts(keys);
         return action;
     };
 
     mnuFile = menuBar()->addMenu("&File");
     mnuFile->setObjectName("mnuFile");
-    mnuFileLoadrom = makeAction(mnuFile, "mnuFileLoadrom", "Load &ROM");
-    mnuFileLoadgbp = makeAction(mnuFile, "mnuFileLoadgbp", "Load &GBP");
-    mnuFileSavegbp = makeAction(mnuFile, "mnuFileSavegbp", "&Save GBP");
-    mnuFileWriterom = makeAction(mnuFile, "mnuFileWriterom", "&Write ROM");
+    mnuFileLoadrom = makeAction(mnuFile, "mnuFileLoadrom", "Load &ROM", {QKeySequence(Qt::CTRL | Qt::Key_O)});
+    mnuFileLoadgbp = makeAction(mnuFile, "mnuFileLoadgbp", "Load &GBP", {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O)});
+    mnuFileSavegbp = makeAction(mnuFile, "mnuFileSavegbp", "&Save GBP", {QKeySequence(Qt::CTRL | Qt::Key_S)});
+    mnuFileWriterom = makeAction(mnuFile, "mnuFileWriterom", "&Write ROM", {QKeySequence(Qt::CTRL | Qt::Key_W)});
+    QMenu* patchMenu = mnuFile->addMenu("Write &Patch");
+    patchMenu->setObjectName("mnuFileWritepatchMenu");
+    mnuFileWritepatch = patchMenu->menuAction();
+    mnuFileWritepatch->setObjectName("mnuFileWritepatch");
+    QAction* ips = makeAction(patchMenu, "mnuFileWriteips", "&IPS Patch...");
+    QAction* bps = makeAction(patchMenu, "mnuFileWritebps", "&BPS Patch...");
+    mnuFile->addSeparator();
+    mnuFileExport = mnuFile->addMenu("E&xport");
+    mnuFileExport->setObjectName("mnuFileExport");
+    QAction* pagePng = makeAction(mnuFileExport, "mnuFileExportpage", "&Page as PNG...");
+    QAction* pageGrey = makeAction(mnuFileExport, "mnuFileExportpagegrey", "Page as &Grey PNG...");
+    QAction* bankPng = makeAction(mnuFileExport, "mnuFileExportbank", "&Bank as PNG...");
+    QAction* bankGrey = makeAction(mnuFileExport, "mnuFileExportbankgrey", "Bank as G&rey PNG...");
+    mnuFileExport->addSeparator();
+    QAction* jasc = makeAction(mnuFileExport, "mnuFileExportjasc", "Palettes as &JASC (.pal)...");
+    QAction* gimp = makeAction(mnuFileExport, "mnuFileExportgimp", "Palettes as G&IMP (.gpl)...");
+    mnuFileImport = mnuFile->addMenu("&Import");
+    mnuFileImport->setObjectName("mnuFileImport");
+    QAction* importPng = makeAction(mnuFileImport, "mnuFileImportpng", "&PNG of a Page or Bank...");
+    QAction* importPal = makeAction(mnuFileImport, "mnuFileImportpal", "P&alettes (.pal, .gpl)...");
+    mnuFileRecent = mnuFile->addMenu("Recent &Files");
+    mnuFileRecent->setObjectName("mnuFileRecent");
     mnuFileNul = mnuFile->addSeparator();
     mnuFileNul->setObjectName("mnuFileNul");
-    mnuFileExit = makeAction(mnuFile, "mnuFileExit", "E&xit");
+    mnuFileExit = makeAction(mnuFile, "mnuFileExit", "E&xit", {QKeySequence(Qt::CTRL | Qt::Key_Q)});
+
+    QMenu* mnuEdit = menuBar()->addMenu("&Edit");
+    mnuEdit->setObjectName("mnuEdit");
+    mnuEditUndo = undo_->createUndoAction(this, "&Undo");
+    mnuEditUndo->setObjectName("mnuEditUndo");
+    mnuEditUndo->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_Z)});
+    mnuEditRedo = undo_->createRedoAction(this, "&Redo");
+    mnuEditRedo->setObjectName("mnuEditRedo");
+    mnuEditRedo->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    mnuEdit->addAction(mnuEditUndo);
+    mnuEdit->addAction(mnuEditRedo);
+
+    QMenu* mnuView = menuBar()->addMenu("&View");
+    mnuView->setObjectName("mnuView");
+    mnuViewZoomin = makeAction(mnuView, "mnuViewZoomin", "Zoom &In",
+                               {QKeySequence(Qt::CTRL | Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    mnuViewZoomout = makeAction(mnuView, "mnuViewZoomout", "Zoom &Out", {QKeySequence(Qt::CTRL | Qt::Key_Minus)});
+    mnuViewZoomreset = makeAction(mnuView, "mnuViewZoomreset", "&Actual Size", {QKeySequence(Qt::CTRL | Qt::Key_0)});
+    mnuView->addSeparator();
+    mnuViewConflicts = makeAction(mnuView, "mnuViewConflicts", "Palette &Conflicts...");
+    mnuViewRominfo = makeAction(mnuView, "mnuViewRominfo", "ROM &Info...");
 
     mnuOpt = menuBar()->addMenu("&Options");
     mnuOpt->setObjectName("mnuOpt");
@@ -213,18 +309,58 @@ void frmMain::BuildMenus() {
     mnuAbout = menuBar()->addAction("&About");
     mnuAbout->setObjectName("mnuAbout");
 
+    // Keys without a menu item: 0-7 give the selection a palette, B and S pick the set.
+    for (int n = 0; n < kPalettes; ++n) {
+        auto* action = new QAction(this);
+        action->setObjectName(QString("actPalette%1").arg(n));
+        action->setShortcut(QKeySequence(Qt::Key_0 + n));
+        connect(action, &QAction::triggered, this, [this, n] {
+            if (!picTiles->isEnabled()) return;
+            optPal[n]->setChecked(true);
+            optPal_Click(n);
+        });
+        keyActions_.push_back(action);
+    }
+    for (auto [key, name, background] : {std::tuple{Qt::Key_B, "actBackground", true}, {Qt::Key_S, "actSprite", false}}) {
+        auto* action = new QAction(this);
+        action->setObjectName(name);
+        action->setShortcut(QKeySequence(key));
+        connect(action, &QAction::triggered, this, [this, background] {
+            (background ? optBG : optSprite)->setChecked(true);
+            background ? optBG_Click() : optSprite_Click();
+        });
+        keyActions_.push_back(action);
+    }
+    addActions(QList<QAction*>(keyActions_.begin(), keyActions_.end()));
+
     connect(mnuFileLoadrom, &QAction::triggered, this, [this] { mnuFileLoadrom_Click(); });
     connect(mnuFileLoadgbp, &QAction::triggered, this, [this] { mnuFileLoadgbp_Click(); });
     connect(mnuFileSavegbp, &QAction::triggered, this, [this] { mnuFileSavegbp_Click(); });
     connect(mnuFileWriterom, &QAction::triggered, this, [this] { mnuFileWriterom_Click(); });
+    connect(ips, &QAction::triggered, this, [this] { mnuFileWritepatch_Click(PatchFormat::Ips); });
+    connect(bps, &QAction::triggered, this, [this] { mnuFileWritepatch_Click(PatchFormat::Bps); });
+    connect(pagePng, &QAction::triggered, this, [this] { mnuFileExportpng_Click(false, false); });
+    connect(pageGrey, &QAction::triggered, this, [this] { mnuFileExportpng_Click(false, true); });
+    connect(bankPng, &QAction::triggered, this, [this] { mnuFileExportpng_Click(true, false); });
+    connect(bankGrey, &QAction::triggered, this, [this] { mnuFileExportpng_Click(true, true); });
+    connect(jasc, &QAction::triggered, this, [this] { mnuFileExportpal_Click(false); });
+    connect(gimp, &QAction::triggered, this, [this] { mnuFileExportpal_Click(true); });
+    connect(importPng, &QAction::triggered, this, [this] { mnuFileImportpng_Click(); });
+    connect(importPal, &QAction::triggered, this, [this] { mnuFileImportpal_Click(); });
     connect(mnuFileExit, &QAction::triggered, this, [this] { mnuFileExit_Click(); });
+    connect(mnuViewZoomin, &QAction::triggered, this, [this] { SetZoom(zoom_ + 1); });
+    connect(mnuViewZoomout, &QAction::triggered, this, [this] { SetZoom(zoom_ - 1); });
+    connect(mnuViewZoomreset, &QAction::triggered, this, [this] { SetZoom(1); });
+    connect(mnuViewConflicts, &QAction::triggered, this, [this] { mnuViewConflicts_Click(); });
+    connect(mnuViewRominfo, &QAction::triggered, this, [this] { mnuViewRominfo_Click(); });
     connect(mnuOptGrid, &QAction::triggered, this, [this] { mnuOptGrid_Click(); });
     connect(mnuOptDim, &QAction::triggered, this, [this] { mnuOptDim_Click(); });
     connect(mnuOptReset, &QAction::triggered, this, [this] { mnuOptReset_Click(); });
     connect(mnuAbout, &QAction::triggered, this, [this] { mnuAbout_Click(); });
 
-    // The client area keeps its size; the menu bar sits above it.
-    setFixedSize(kClientWidth, kClientHeight + menuBar()->sizeHint().height());
+    // The client area at its first size is the window's first size; the window can be
+    // resized from there, and grows when the tile view is zoomed.
+    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
 }
 
 void frmMain::SetUpStartState() {
@@ -254,8 +390,14 @@ int frmMain::CurrentPage() const { return sldPage->value(); }
 void frmMain::DrawTile(const TileImage& image, int column, int row, int palette) {
     if (column < 0 || column >= kGridCells || row < 0 || row >= kGridCells) return;
     LoadPalette(palette);
-    PaintTile(Canvas(), image, column, row, palette);
+    PaintTile(Canvas(), image, column, row, palette, model_.TileEdited[sldBank->value()][TileAt(column, row)]);
     picTiles->ImageChanged(QRect(kCell * column, kCell * row, kCell, kCell));
+}
+
+void frmMain::RedrawTile(int bank, int tile) {
+    if (bank != sldBank->value() || tile / kTilesPerPage != sldPage->value()) return;
+    const int cell = tile % kTilesPerPage;
+    RedrawCell(cell % kGridCells, cell / kGridCells);
 }
 
 void frmMain::LoadPalette(int palette) {
@@ -270,9 +412,15 @@ frmMain::PageCanvas frmMain::Canvas() {
             mnuOptGrid->isChecked()};
 }
 
-void frmMain::PaintTile(const PageCanvas& canvas, const TileImage& image, int column, int row, int palette) const {
-    painter_.Paint(canvas.origin + kCell * row * canvas.stride + kCell * column, canvas.stride, image, palette,
-                   canvas.grid, column == kGridCells - 1, row == kGridCells - 1);
+void frmMain::PaintTile(const PageCanvas& canvas, const TileImage& image, int column, int row, int palette,
+                        bool edited) const {
+    QRgb* const origin = canvas.origin + kCell * row * canvas.stride + kCell * column;
+    painter_.Paint(origin, canvas.stride, image, palette, canvas.grid, column == kGridCells - 1, row == kGridCells - 1);
+    if (!canvas.grid || !edited) return;
+    // A bracket in the top right corner, inside the selection frame and the grid line.
+    const QRgb mark = 0xFF000000u | kEditMarkColour;
+    std::fill_n(origin + 2 * canvas.stride + kCell - 6, 5, mark);
+    for (int y = 3; y < 7; ++y) origin[y * canvas.stride + kCell - 2] = mark;
 }
 
 void frmMain::SetLockSet(bool enabled) {
@@ -282,8 +430,14 @@ void frmMain::SetLockSet(bool enabled) {
     for (QWidget* widget : std::initializer_list<QWidget*>{fraPals, fraPalSet, sldBank, sldPage, sldTileOffset})
         widget->setEnabled(enabled);
     for (QAction* action : {mnuFileLoadrom, mnuFileWriterom, mnuFileLoadgbp, mnuFileSavegbp, mnuFileExit, mnuOptGrid,
-                            mnuOptDim, mnuOptReset})
+                            mnuOptDim, mnuOptReset, mnuFileWritepatch, mnuFileExport->menuAction(),
+                            mnuFileImport->menuAction(), mnuFileRecent->menuAction(), mnuViewConflicts, mnuViewRominfo})
         action->setEnabled(enabled);
+    for (QAction* action : keyActions_) action->setEnabled(enabled);
+    // The history's own actions say whether there is anything to undo; while the window
+    // is locked, nothing may be undone under the running work.
+    mnuEditUndo->setEnabled(enabled && undo_->canUndo());
+    mnuEditRedo->setEnabled(enabled && undo_->canRedo());
     cmdPixelSwitch->setEnabled(enabled && !Refreshing);
 }
 
@@ -362,7 +516,7 @@ void frmMain::RefreshTiles() {
             DrawPal = model_.TilePal[bank][DrawTileNum];
             if (RedrawPal >= 8 || DrawPal == RedrawPal) {
                 DrawTileData = DisplayTile(model_, bank, DrawTileNum);
-                PaintTile(canvas, DrawTileData, DrawCol, DrawRow, DrawPal);
+                PaintTile(canvas, DrawTileData, DrawCol, DrawRow, DrawPal, model_.TileEdited[bank][DrawTileNum]);
                 firstDrawnRow = std::min(firstDrawnRow, DrawRow);
                 lastDrawnRow = std::max(lastDrawnRow, DrawRow);
             }
@@ -423,6 +577,8 @@ void frmMain::SetSliderQuietly(QSlider* slider, int value) {
 void frmMain::sldBank_Change() {
     const int position = sldBank->value();
     if (position == LastBank) return;
+    // Between a double click and the editor's opening the view stays on the tile to edit.
+    if (openingEditor_) return SetSliderQuietly(sldBank, LastBank);
     LastBank = position;
     DoRefresh();  // which shows the bank's own offset on the slider and the labels
 }
@@ -430,6 +586,7 @@ void frmMain::sldBank_Change() {
 void frmMain::sldPage_Change() {
     const int position = sldPage->value();
     if (position == LastPage) return;
+    if (openingEditor_) return SetSliderQuietly(sldPage, LastPage);
     LastPage = position;
     DoRefresh();
 }
@@ -437,9 +594,12 @@ void frmMain::sldPage_Change() {
 void frmMain::sldTileOffset_Change() {
     const int position = sldTileOffset->value();
     if (position == LastTileOffset) return;
+    if (openingEditor_) return SetSliderQuietly(sldTileOffset, LastTileOffset);
     LastTileOffset = position;
-    model_.TileOffset[sldBank->value()] = static_cast<std::int16_t>(position);
-    DoRefresh();
+    RecordWork("Tile Offset", [&] {
+        model_.TileOffset[sldBank->value()] = static_cast<std::int16_t>(position);
+        DoRefresh();
+    });
 }
 
 // --- selection ---------------------------------------------------------------------------------
@@ -572,6 +732,9 @@ void frmMain::picTiles_DblClick() {
     const int page = sldPage->value();
     if (page == kLastPage && model_.TileOffset[bank] > 0 && view_.SelX1 == 15 && view_.SelY1 == 15) return;
 
+    // The tile is fixed now: a key that reaches a slider during the pause must not send the
+    // edit to another bank or another tile (and the sliders ignore such keys meanwhile).
+    view_.EditBank = static_cast<std::int16_t>(bank);
     view_.EditTileNum = static_cast<std::int16_t>(TileAt(view_.SelX1, view_.SelY1));
     view_.EditTileData = DisplayTile(model_, bank, view_.EditTileNum);
     view_.EditTilePal = model_.TilePal[bank][view_.EditTileNum];
@@ -582,7 +745,7 @@ void frmMain::picTiles_DblClick() {
     if (programEnded_) return;
 
     if (!tileEdit_) tileEdit_ = new frmTileEdit(model_, view_, *this, this);
-    tileEdit_->exec();
+    RecordWork("Edit Tile", [this] { tileEdit_->exec(); });
     SetCurrent();
     ShowCurrent();
 }
@@ -594,31 +757,57 @@ void frmMain::optPal_Click(int palette) {
 }
 
 void frmMain::ChangePal(int ChangeNewPal) {
-    WorkOverSelection([&](const TileRect& rect, const CellSteps& steps) {
+    WorkOverSelection(QString("Palette %1").arg(ChangeNewPal), [&](const TileRect& rect, const CellSteps& steps) {
         AssignPalette(model_, rect, ChangeNewPal, steps);
     });
 }
 
 void frmMain::SwitchPixels(int a, int b) {
-    WorkOverSelection([&](const TileRect& rect, const CellSteps& steps) {
+    WorkOverSelection("Pixel Switch", [&](const TileRect& rect, const CellSteps& steps) {
         dapplix::SwitchPixels(model_, rect, a, b, steps);
     });
 }
 
-void frmMain::WorkOverSelection(const std::function<void(const TileRect&, const CellSteps&)>& work) {
-    DisableAll();
-    SetStatus(kRefreshing, kBusyColour);
-    CellSteps steps;
-    // The lock set keeps the user from changing the selection, bank or page meanwhile.
-    steps.beforeCell = [] { QCoreApplication::processEvents(); };
-    steps.cellDone = [this](int column, int row, const TileImage& shown, int palette) {
-        DrawTile(shown, column, row, palette);
-    };
-    work(SelectionRect(sldBank->value(), sldPage->value(), view_.SelX1, view_.SelY1, view_.SelX2, view_.SelY2), steps);
-    SetStatusText(QString());
-    EnableAll();
-    SetCurrent();
-    ShowCurrent();
+void frmMain::WorkOverSelection(const QString& step, const std::function<void(const TileRect&, const CellSteps&)>& work) {
+    RecordWork(step, [&] {
+        DisableAll();
+        SetStatus(kRefreshing, kBusyColour);
+        CellSteps steps;
+        // The lock set keeps the user from changing the selection, bank or page meanwhile.
+        steps.beforeCell = [] { QCoreApplication::processEvents(); };
+        steps.cellDone = [this](int column, int row, const TileImage& shown, int palette) {
+            DrawTile(shown, column, row, palette);
+        };
+        work(SelectionRect(sldBank->value(), sldPage->value(), view_.SelX1, view_.SelY1, view_.SelX2, view_.SelY2), steps);
+        SetStatusText(QString());
+        EnableAll();
+        SetCurrent();
+        ShowCurrent();
+    });
+}
+
+void frmMain::RecordWork(const QString& step, const std::function<void()>& change) {
+    const std::unique_ptr<Work> before = CaptureWork(model_);
+    change();
+    WorkChange made = DiffWork(*before, model_);
+    if (made.empty()) return;
+    undo_->push(new WorkStep(model_, step, std::move(made), [this] { WorkChanged(); }));
+    UpdateConflicts();
+}
+
+void frmMain::WorkChanged() {
+    DoRefresh();
+    UpdateConflicts();
+}
+
+void frmMain::UpdateConflicts() {
+    conflictCount_ = romLoaded_ ? CountPaletteConflicts(model_) : 0;
+    lblConflicts->setText(conflictCount_ == 0 ? QString()
+                          : QString("<a href=\"conflicts\">%1 shared tile%2 in palette</a>")
+                                .arg(conflictCount_)
+                                .arg(conflictCount_ == 1 ? " differs" : "s differ"));
+    lblConflicts->setToolTip("Tiles with the same bytes get one palette in the color ROM: View > Palette Conflicts");
+    if (conflicts_ && conflicts_->isVisible()) conflicts_->SetConflicts(FindPaletteConflicts(model_));
 }
 
 void frmMain::ShowFailure(const FlowResult& result) {
@@ -643,7 +832,7 @@ void frmMain::picPals_MouseUp(QPoint pos) {
     const auto before = model_.Pals[view_.CurPalSet][view_.EditPal][view_.EditCol];
 
     if (!editCol_) editCol_ = new frmEditCol(model_, view_, this);
-    editCol_->exec();
+    RecordWork("Edit Color", [this] { editCol_->exec(); });
 
     if (model_.Pals[view_.CurPalSet][view_.EditPal][view_.EditCol] != before) {
         RedrawPal = view_.EditPal;
@@ -655,15 +844,21 @@ void frmMain::picPals_MouseUp(QPoint pos) {
 void frmMain::mnuOptDim_Click() {
     // The action has already turned its check mark over.
     view_.ColorScale = static_cast<std::int16_t>(mnuOptDim->isChecked() ? kDimScale : kFullScale);
+    settings_.SetDimColors(mnuOptDim->isChecked());
     DoRefresh();
 }
 
-void frmMain::mnuOptGrid_Click() { DoRefresh(); }
+void frmMain::mnuOptGrid_Click() {
+    settings_.SetShowGrid(mnuOptGrid->isChecked());
+    DoRefresh();
+}
 
 void frmMain::mnuOptReset_Click() {
     if (AskQuery(this, kMsgResetQuestion, MessageButtons::YesNo) != MessageAnswer::Yes) return;
-    ClearTileAttrs(model_);
-    DoRefresh();
+    RecordWork("Reset Changes", [this] {
+        ClearTileAttrs(model_);
+        DoRefresh();
+    });
 }
 
 void frmMain::cmdPixelSwitch_Click() {
@@ -681,15 +876,26 @@ void frmMain::mnuAbout_Click() {
 // --- files -------------------------------------------------------------------------------------
 
 frmFile& frmMain::FileChooser() {
-    if (!fileChooser_) fileChooser_ = new frmFile(this);
+    if (!fileChooser_) {
+        fileChooser_ = new frmFile(this);
+        // The folder of the last run's last file, if it is still there.
+        if (const QString folder = settings_.Folder(); !folder.isEmpty() && QFileInfo(folder).isDir())
+            fileChooser_->OpenDirectory(folder);
+    }
     return *fileChooser_;
 }
 
 bool frmMain::ChooseFile(const QString& title, const QString& pattern, bool saveMode, QString& path) {
     if (!FileChooser().Choose(title, pattern, saveMode)) return false;
     path = FileChooser().FileName();
+    // A path typed whole may lead elsewhere: the chooser opens there next time.
+    const QString folder = LocalFolder(path);
+    if (folder != FileChooser().DirectoryPath()) FileChooser().OpenDirectory(folder);
+    settings_.SetFolder(folder);
     return true;
 }
+
+QString frmMain::LocalFolder(const QString& path) const { return QFileInfo(path).absolutePath(); }
 
 void frmMain::mnuFileLoadrom_Click() {
     QString path;
@@ -718,15 +924,25 @@ bool frmMain::LoadRomFile(const QString& path) {
         ShowFailure(result);
         return false;
     }
+    // Another ROM: the history of the last one's work has nothing to undo here.
+    undo_->clear();
+    RememberFile(path);
     if (result.scan.forced)
         Messages().Show(scan_, MessageKind::Error, QString::fromLatin1(kTitleError), QString::fromLatin1(kMsgNotEnoughRoom),
                         MessageButtons::Ok);
     scan_->Finish();
+    // The keys go back to this window (not every window system hands them back by itself).
+    activateWindow();
 
     EnableAll();
     DoRefresh();
+    UpdateConflicts();
+    ShowRomState(result);
     // What the colour ROM of this cartridge will not be able to do, once the ROM is on
-    // screen: the user learns it before the colouring work, not after.
+    // screen: the user learns it before the colouring work, not after. The other findings
+    // wait in View > ROM Info and the status bar; a box on every load would only annoy.
+    if (result.scan.placed && model_.DmaCallLow == 0)
+        Messages().Show(this, MessageKind::Error, kTitleWarning, kMsgNoDmaCall, MessageButtons::Ok);
     for (const std::string& warning : result.warnings)
         Messages().Show(this, MessageKind::Error, kTitleWarning, QString::fromStdString(warning), MessageButtons::Ok);
     return true;
@@ -736,20 +952,28 @@ void frmMain::ShowLoadedRom() {
     sldBank->setEnabled(true);
     {
         const QSignalBlocker blocker(sldBank);
-        sldBank->setMaximum(model_.BankCount);
-        sldBank->setValue(1);  // held at its lower end: the view opens on bank 2
+        // Every bank can be browsed and coloured; a new ROM still opens on bank 2, where the
+        // graphics of most games start.
+        sldBank->setRange(kFirstBrowsedBank, model_.BankCount);
+        sldBank->setValue(kOpeningBank);
     }
     SetSliderQuietly(sldPage, 0);
-    LastBank = 1;
+    LastBank = kOpeningBank;
     LastPage = 0;
     setWindowTitle("Dapplix - " + QString::fromLatin1(RomTitle(model_.RomBank[0])));
     romLoaded_ = true;
     scan_->Begin();
 }
 
+bool frmMain::ColourCodeReady() {
+    if (model_.ColourCodePlaced) return true;
+    ShowError(this, kMsgCodeNotPlaced);
+    return false;
+}
+
 void frmMain::mnuFileWriterom_Click() {
     QString path;
-    if (!ChooseFile("Write Color ROM", "*.gbc", true, path) || !OutputAllowed(path)) return;
+    if (!ColourCodeReady() || !ChooseFile("Write Color ROM", "*.gbc", true, path) || !OutputAllowed(path)) return;
     DisableAll();
     std::string error;
     const bool written = WriteColorRom(model_, LocalPath(path), error);
@@ -775,6 +999,7 @@ bool frmMain::SaveProject(const QString& path) {
     const FlowResult saved = dapplix::SaveProject(model_, LocalPath(path));
     EnableAll();
     ShowFailure(saved);
+    if (saved.ok) RememberFile(path);
     return saved.ok;
 }
 
@@ -787,12 +1012,20 @@ void frmMain::mnuFileSavegbp_Click() {
 void frmMain::mnuFileLoadgbp_Click() {
     QString path;
     if (!ChooseFile("Load Gbp", "*.gbp", false, path)) return;
-    const FlowResult opened = OpenProject(model_, LocalPath(path));
+    OpenProjectFile(path);
+}
+
+bool frmMain::OpenProjectFile(const QString& path) {
+    FlowResult opened;
+    RecordWork("Load Project", [&] { opened = OpenProject(model_, LocalPath(path)); });
     if (!opened.ok) {
         ShowFailure(opened);
-        return;
+        return false;
     }
+    RememberFile(path);
     DoRefresh();
+    UpdateConflicts();
+    return true;
 }
 
 // --- ending ------------------------------------------------------------------------------------
@@ -817,6 +1050,7 @@ bool frmMain::OfferSaveBeforeQuit(bool* cancelled) {
 }
 
 void frmMain::EndProgram() {
+    settings_.SetWindowGeometry(saveGeometry());
     programEnded_ = true;
     close();
     emit programEnded();
@@ -844,9 +1078,230 @@ void frmMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    settings_.SetWindowGeometry(saveGeometry());
     programEnded_ = true;
     event->accept();
     emit programEnded();
+}
+
+// --- zoom and keyboard --------------------------------------------------------------------------
+
+void frmMain::SetZoom(int zoom) {
+    zoom = std::clamp(zoom, 1, 4);
+    const bool changed = zoom != zoom_;
+    zoom_ = zoom;
+    LayOut();
+    mnuViewZoomin->setEnabled(zoom_ < 4);
+    mnuViewZoomout->setEnabled(zoom_ > 1);
+    if (!changed) return;
+    settings_.SetZoom(zoom_);
+    // The window takes the size that shows the whole view, as far as the screen has room;
+    // the user may resize it from there (a smaller window scrolls).
+    QSize fitting = client_->size() + QSize(0, menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+    if (const QScreen* shown = screen()) fitting = fitting.boundedTo(shown->availableGeometry().size());
+    resize(fitting);
+}
+
+void frmMain::LayOut() {
+    // Everything right of or below the tile view moves on by what the view grew.
+    const int grown = kViewSide * (zoom_ - 1);
+    for (auto [widget, place] : placed_)
+        widget->move(place.x() + (place.x() >= kViewSide ? grown : 0), place.y() + (place.y() >= kViewSide ? grown : 0));
+    picTiles->SetZoom(zoom_);
+    client_->setFixedSize(kClientWidth + grown, kClientHeight + grown);
+}
+
+void frmMain::picTiles_KeyDown(int key, Qt::KeyboardModifiers modifiers) {
+    if (openingEditor_ || locked_ || !romLoaded_ || (modifiers & ~Qt::KeypadModifier)) return;
+    switch (key) {
+    case Qt::Key_Left: return MoveSelection(-1, 0);
+    case Qt::Key_Right: return MoveSelection(1, 0);
+    case Qt::Key_Up: return MoveSelection(0, -1);
+    case Qt::Key_Down: return MoveSelection(0, 1);
+    case Qt::Key_PageUp: return sldPage->setValue(sldPage->value() - 1);
+    case Qt::Key_PageDown: return sldPage->setValue(sldPage->value() + 1);
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return picTiles_DblClick();
+    default: return;
+    }
+}
+
+void frmMain::MoveSelection(int dx, int dy) {
+    // The selection becomes the one cell next to its top-left cell, as a click there would.
+    PreSetCurrent();
+    view_.SelX1 = view_.SelX2 = static_cast<std::int16_t>(std::clamp(view_.SelX1 + dx, 0, kGridCells - 1));
+    view_.SelY1 = view_.SelY2 = static_cast<std::int16_t>(std::clamp(view_.SelY1 + dy, 0, kGridCells - 1));
+    SelDirX = SelDirY = 1;
+    SetCurrent();
+    ShowCurrent();
+}
+
+void frmMain::ShowTile(int bank, int tile) {
+    if (!romLoaded_ || locked_ || bank < 0 || bank > model_.BankCount || tile < 0 || tile >= kTilesPerBank) return;
+    sldBank->setValue(bank);
+    sldPage->setValue(tile / kTilesPerPage);
+    const int cell = tile % kTilesPerPage;
+    PreSetCurrent();
+    view_.SelX1 = view_.SelX2 = static_cast<std::int16_t>(cell % kGridCells);
+    view_.SelY1 = view_.SelY2 = static_cast<std::int16_t>(cell / kGridCells);
+    SelDirX = SelDirY = 1;
+    SetCurrent();
+    ShowCurrent();
+}
+
+// --- recent files ------------------------------------------------------------------------------
+
+void frmMain::RememberFile(const QString& path) {
+    settings_.AddRecentFile(QFileInfo(path).absoluteFilePath());
+    RefreshRecentMenu();
+}
+
+void frmMain::RefreshRecentMenu() {
+    mnuFileRecent->clear();
+    const QStringList files = settings_.RecentFiles();
+    for (int i = 0; i < files.size(); ++i) {
+        const QString& path = files[i];
+        QAction* action = mnuFileRecent->addAction(QString("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()));
+        action->setObjectName(QString("mnuFileRecent%1").arg(i));
+        action->setToolTip(path);
+        action->setStatusTip(path);
+        // A project needs its ROM loaded first.
+        action->setEnabled(romLoaded_ || !path.endsWith(".gbp", Qt::CaseInsensitive));
+        connect(action, &QAction::triggered, this, [this, path] { OpenRecentFile(path); });
+    }
+    mnuFileRecent->setToolTipsVisible(true);
+    if (files.isEmpty()) mnuFileRecent->addAction("(none)")->setEnabled(false);
+}
+
+void frmMain::OpenRecentFile(const QString& path) {
+    if (!QFileInfo::exists(path)) {
+        ShowError(this, "Couldn't open " + path + ": it is no longer there.");
+        settings_.RemoveRecentFile(path);
+        RefreshRecentMenu();
+        return;
+    }
+    if (!path.endsWith(".gbp", Qt::CaseInsensitive)) {
+        LoadRomFile(path);
+    } else if (!romLoaded_) {
+        ShowError(this, kMsgProjectNeedsRom);
+    } else {
+        OpenProjectFile(path);
+    }
+    RefreshRecentMenu();
+}
+
+// --- what the scan found -----------------------------------------------------------------------
+
+void frmMain::ShowRomState(const RomOpenResult& result) {
+    findings_ = result.findings;
+    warnings_ = result.warnings;
+    QPalette palette = lblRomState->palette();
+    if (!result.scan.placed) {
+        lblRomState->setText("No color code in bank 0: no color ROM can be written");
+        palette.setColor(QPalette::WindowText, kBusyColour);
+    } else {
+        lblRomState->setText(model_.DmaCallLow == 0 ? "Color code placed; no OAM DMA call found"
+                                                    : "Color code placed; OAM DMA call found");
+        palette.setColor(QPalette::WindowText, QApplication::palette().color(QPalette::WindowText));
+    }
+    lblRomState->setPalette(palette);
+    QStringList lines;
+    for (const std::string& line : findings_) lines << QString::fromStdString(line);
+    lblRomState->setToolTip(lines.join('\n'));
+    RefreshRecentMenu();  // projects can be opened now
+}
+
+void frmMain::mnuViewRominfo_Click() {
+    QStringList lines{QString("\"%1\": %2 banks").arg(QString::fromStdString(PrintableTitle(model_.RomBank[0]))).arg(model_.BankCount + 1)};
+    for (const std::string& line : findings_) lines << QString::fromStdString(line);
+    for (const std::string& line : warnings_) lines << QString::fromStdString(line);
+    Messages().Show(this, MessageKind::Information, kTitleRomInfo, lines.join("\n\n"), MessageButtons::Ok);
+}
+
+void frmMain::mnuViewConflicts_Click() {
+    if (!conflicts_) {
+        conflicts_ = new frmConflicts(this);
+        connect(conflicts_, &frmConflicts::tileChosen, this, [this](int bank, int tile) { ShowTile(bank, tile); });
+    }
+    conflicts_->SetConflicts(FindPaletteConflicts(model_));
+    conflicts_->show();
+    conflicts_->raise();
+}
+
+// --- exchange: patches, pictures, palette files ---------------------------------------------
+
+void frmMain::mnuFileWritepatch_Click(PatchFormat format) {
+    const bool ips = format == PatchFormat::Ips;
+    QString path;
+    if (!ColourCodeReady() || !ChooseFile(ips ? "Write IPS Patch" : "Write BPS Patch", ips ? "*.ips" : "*.bps", true, path) ||
+        !OutputAllowed(path))
+        return;
+    DisableAll();
+    const FlowResult written = WriteColourPatch(model_, LocalPath(path), format);
+    EnableAll();
+    if (!written.ok) return ShowFailure(written);
+    Messages().Show(this, MessageKind::Information, kTitleWriteDone, path + kMsgWriteDoneSuffix, MessageButtons::Ok);
+}
+
+void frmMain::mnuFileExportpng_Click(bool wholeBank, bool grey) {
+    QString path;
+    if (!ChooseFile(wholeBank ? "Export Bank" : "Export Page", "*.png", true, path) || !OutputAllowed(path)) return;
+    const SheetArea area{sldBank->value(), wholeBank ? -1 : sldPage->value()};
+    std::string error;
+    if (!SaveSheetPng(ExportTileSheet(model_, area, view_.CurPalSet, grey), LocalPath(path), error))
+        ShowError(this, QString::fromStdString(error));
+}
+
+void frmMain::mnuFileImportpng_Click() {
+    QString path;
+    if (!ChooseFile("Import PNG", "*.png", false, path)) return;
+    int width = 0, height = 0;
+    std::vector<std::uint32_t> pixels;
+    std::string error;
+    if (!LoadSheetPicture(LocalPath(path), width, height, pixels, error)) return ShowError(this, QString::fromStdString(error));
+    // A bank's picture is four pages high; anything else is taken for the shown page.
+    const SheetArea area{sldBank->value(), height == SheetArea{0, -1}.height() ? -1 : sldPage->value()};
+    SheetImport read;
+    RecordWork("Import PNG", [&] { read = ImportTileSheet(model_, area, view_.CurPalSet, width, height, pixels); });
+    if (!read.ok) return ShowError(this, QString::fromStdString(read.error));
+    DoRefresh();
+    UpdateConflicts();
+    QString report = QString("%1 of bank %2: ").arg(area.page < 0 ? "All pages" : QString("Page %1").arg(area.page)).arg(area.bank);
+    if (read.changedTiles.empty()) {
+        report += "no tile changed.";
+    } else {
+        QStringList tiles;
+        for (std::size_t i = 0; i < read.changedTiles.size() && i < 24; ++i) tiles << QString::number(read.changedTiles[i]);
+        if (read.changedTiles.size() > 24) tiles << "...";
+        report += QString("%1 tile%2 changed (%3).").arg(read.changedTiles.size()).arg(read.changedTiles.size() == 1 ? "" : "s").arg(tiles.join(", "));
+    }
+    report += read.grey ? " Read as grey." : " Read in the tiles' palettes.";
+    if (read.inexactPixels > 0)
+        report += QString(" %1 pixel%2 not one of the palette's colors and took the nearest.")
+                      .arg(read.inexactPixels)
+                      .arg(read.inexactPixels == 1 ? " was" : "s were");
+    Messages().Show(this, MessageKind::Information, "Import PNG", report, MessageButtons::Ok);
+}
+
+void frmMain::mnuFileExportpal_Click(bool gimp) {
+    QString path;
+    if (!ChooseFile("Export Palettes", gimp ? "*.gpl" : "*.pal", true, path) || !OutputAllowed(path)) return;
+    std::string error;
+    if (!SavePaletteFile(model_, view_.CurPalSet, LocalPath(path), error)) ShowError(this, QString::fromStdString(error));
+}
+
+void frmMain::mnuFileImportpal_Click() {
+    QString path;
+    if (!ChooseFile("Import Palettes", "*.pal;*.gpl", false, path)) return;
+    int taken = 0;
+    std::string error;
+    bool read = false;
+    RecordWork("Import Palettes", [&] { read = LoadPaletteFile(model_, view_.CurPalSet, LocalPath(path), taken, error); });
+    if (!read) return ShowError(this, QString::fromStdString(error));
+    DoRefresh();
+    if (taken < kPalettes * kColours)
+        Messages().Show(this, MessageKind::Information, "Import Palettes",
+                        QString("The file holds %1 colors: only those were taken.").arg(taken), MessageButtons::Ok);
 }
 
 // --- a ROM dropped on the window ------------------------------------------------------------

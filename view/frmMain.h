@@ -14,6 +14,8 @@
 
 #include "engine/Binary.h"
 #include "engine/Flows.h"
+#include "engine/Patch.h"
+#include "widgets/AppSettings.h"
 #include "widgets/TilePainter.h"
 #include "widgets/TileViewHost.h"
 #include "widgets/ViewState.h"
@@ -25,12 +27,15 @@ class QLabel;
 class QMenu;
 class QPushButton;
 class QRadioButton;
+class QScrollArea;
 class QSlider;
+class QUndoStack;
 
 namespace dapplix {
 
 class ViewCanvas;
 class frmAbout;
+class frmConflicts;
 class frmEditCol;
 class frmFile;
 class frmPixelSwitch;
@@ -42,6 +47,11 @@ inline constexpr const char* kMsgResetQuestion =
     "Are you sure you want to remove all palette asignments and edited tiles?";
 inline constexpr const char* kTitleWriteDone = "Color Write Done";
 inline constexpr const char* kTitleWarning = "Warning";
+inline constexpr const char* kTitleRomInfo = "ROM Info";
+inline constexpr const char* kMsgNoDmaCall =
+    "No OAM DMA call was found in bank 0: in the color ROM, sprites keep palette 0 and map attributes "
+    "and fades are not followed. View > ROM Info lists everything the scan found.";
+inline constexpr const char* kMsgProjectNeedsRom = "Load the ROM first: a project holds the work on a ROM.";
 
 class frmMain : public QMainWindow, public TileViewHost {
     Q_OBJECT
@@ -57,6 +67,7 @@ public:
     // --- TileViewHost, used by the editing dialogs -----------------------------------
     int CurrentBank() const override;
     void DrawTile(const TileImage& image, int column, int row, int palette) override;
+    void RedrawTile(int bank, int tile) override;
     void SwitchPixels(int a, int b) override;
 
     int CurrentPage() const;
@@ -89,6 +100,22 @@ public:
 
     // The file chooser, created on first use.
     frmFile& FileChooser();
+
+    // Shows the tile's bank and page and selects it (the list of palette conflicts).
+    void ShowTile(int bank, int tile);
+
+    // The undo history of the work: every change of palettes, colours, tiles and offsets,
+    // and each project load and reset. A newly loaded ROM starts a new history.
+    QUndoStack& UndoStack() { return *undo_; }
+
+    // The tile view at 1 to 4 times its first size; the window grows to fit.
+    int Zoom() const { return zoom_; }
+    void SetZoom(int zoom);
+
+    // Distinct tile images given more than one palette, as the status bar shows them.
+    int ConflictCount() const { return conflictCount_; }
+    // What the scan of the loaded ROM found, one line each (View > ROM Info).
+    const std::vector<std::string>& ScanFindings() const { return findings_; }
 
     // The window's own state: selection, shown set, dimming and the dialogs' hand-over values.
     ViewState& View() { return view_; }
@@ -125,6 +152,15 @@ private:
     void mnuOptDim_Click();
     void mnuOptReset_Click();
     void mnuAbout_Click();
+    void mnuFileWritepatch_Click(PatchFormat format);
+    void mnuFileExportpng_Click(bool wholeBank, bool grey);
+    void mnuFileImportpng_Click();
+    void mnuFileExportpal_Click(bool gimp);
+    void mnuFileImportpal_Click();
+    void mnuViewConflicts_Click();
+    void mnuViewRominfo_Click();
+    void OpenRecentFile(const QString& path);
+    void picTiles_KeyDown(int key, Qt::KeyboardModifiers modifiers);
     void cmdPixelSwitch_Click();
     void optPal_Click(int palette);
     void optBG_Click();
@@ -140,13 +176,33 @@ private:
 
     // Locks the window and runs a flow over the selection with the busy status, drawing
     // each tile as it is done and letting window events run between tiles.
-    void WorkOverSelection(const std::function<void(const TileRect&, const CellSteps&)>& work);
+    void WorkOverSelection(const QString& step, const std::function<void(const TileRect&, const CellSteps&)>& work);
+    // Runs a change of the work and makes it one step of the undo history (none when
+    // nothing changed). The change draws what it changed itself.
+    void RecordWork(const QString& step, const std::function<void()>& change);
+    // After an undo or redo, a load or an import: the page, the palettes and the count
+    // of palette conflicts brought up to date.
+    void WorkChanged();
+    void UpdateConflicts();
+    // The status bar's account of the loaded ROM: where the colour code went, or why no
+    // colour ROM can be written.
+    void ShowRomState(const RomOpenResult& result);
+    // Places the controls around a tile view of the current zoom.
+    void LayOut();
+    void MoveSelection(int dx, int dy);
+    // The recently used files as the Recent Files menu; the settings keep them.
+    void RememberFile(const QString& path);
+    void RefreshRecentMenu();
+    bool OpenProjectFile(const QString& path);
+    // A write that needs the colour code refuses at once when the scan placed none.
+    bool ColourCodeReady();
     // Shows the messages of a flow that failed, then its summary.
     void ShowFailure(const FlowResult& result);
 
     // Shows the chooser with a title, pattern and mode; true (and path set) when the user
     // chose a file.
     bool ChooseFile(const QString& title, const QString& pattern, bool saveMode, QString& path);
+    QString LocalFolder(const QString& path) const;
     // Saves the project with the window locked; shows why when it fails.
     bool SaveProject(const QString& path);
     // A ROM has loaded: the sliders, the caption, and the scan window over the window.
@@ -168,7 +224,9 @@ private:
     PageCanvas Canvas();
     // Draws a tile into the image of picTiles without asking for a repaint, with the
     // colours last loaded for its palette.
-    void PaintTile(const PageCanvas& canvas, const TileImage& image, int column, int row, int palette) const;
+    // Edited tiles get a corner mark while the grid is shown.
+    void PaintTile(const PageCanvas& canvas, const TileImage& image, int column, int row, int palette,
+                   bool edited) const;
     void LoadPalette(int palette);
     void RedrawCell(int column, int row);  // with its own palette, for the frame routines
     static std::array<int, 2> CellUnder(QPoint pos);
@@ -232,6 +290,18 @@ private:
     QAction* mnuFileWriterom = nullptr;
     QAction* mnuFileNul = nullptr;
     QAction* mnuFileExit = nullptr;
+    QAction* mnuFileWritepatch = nullptr;
+    QMenu* mnuFileExport = nullptr;
+    QMenu* mnuFileImport = nullptr;
+    QMenu* mnuFileRecent = nullptr;
+    QAction* mnuEditUndo = nullptr;
+    QAction* mnuEditRedo = nullptr;
+    QAction* mnuViewZoomin = nullptr;
+    QAction* mnuViewZoomout = nullptr;
+    QAction* mnuViewZoomreset = nullptr;
+    QAction* mnuViewConflicts = nullptr;
+    QAction* mnuViewRominfo = nullptr;
+    std::vector<QAction*> keyActions_;  // 0-7, B and S, without a menu
     QMenu* mnuOpt = nullptr;
     QAction* mnuOptGrid = nullptr;
     QAction* mnuOptDim = nullptr;
@@ -244,6 +314,19 @@ private:
     frmEditCol* editCol_ = nullptr;
     frmTileEdit* tileEdit_ = nullptr;
     frmPixelSwitch* pixelSwitch_ = nullptr;
+    frmConflicts* conflicts_ = nullptr;
+
+    QScrollArea* scroll_ = nullptr;
+    QWidget* client_ = nullptr;
+    std::vector<std::pair<QWidget*, QPoint>> placed_;  // the controls' places at zoom 1
+    QLabel* lblRomState = nullptr;
+    QLabel* lblConflicts = nullptr;
+    QUndoStack* undo_ = nullptr;
+    AppSettings settings_;
+    int zoom_ = 1;
+    int conflictCount_ = 0;
+    std::vector<std::string> findings_;
+    std::vector<std::string> warnings_;
 
     TilePainter painter_;
     bool currentShown_ = false;  // what picCurrent shows: the image in these colours

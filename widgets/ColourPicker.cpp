@@ -29,4 +29,10 @@ void ColourPicker::Reset(const std::function<QRgb(int)>& colour) {
     RightCol = 1;
 }
 
+bool ColourPicker::PickByKey(int key, Qt::KeyboardModifiers modifiers) {
+    if (key < Qt::Key_1 || key > Qt::Key_4 || (modifiers & ~(Qt::ControlModifier | Qt::KeypadModifier))) return false;
+    (modifiers & Qt::ControlModifier ? RightCol : LeftCol) = key - Qt::Key_1;
+    return true;
+}
+
 }  // namespace dapplix

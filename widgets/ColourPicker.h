@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QRgb>
+#include <Qt>
 
 #include <functional>
 
@@ -21,6 +22,9 @@ public:
 
     // A new opening: the first two colours, and the strip painted in the given colours.
     void Reset(const std::function<QRgb(int)>& colour);
+
+    // Keys 1-4 pick colours 0-3 as LeftCol, with Ctrl as RightCol. True when the key was one.
+    bool PickByKey(int key, Qt::KeyboardModifiers modifiers);
 
 private:
     ViewCanvas* strip_;

@@ -17,6 +17,9 @@ public:
     // number of the shown palette set, plus its grid lines when "Show Grid" is checked.
     virtual void DrawTile(const TileImage& image, int column, int row, int palette) = 0;
 
+    // A tile's image or palette changed: its cell is drawn again if the shown page holds it.
+    virtual void RedrawTile(int bank, int tile) = 0;
+
     // Swaps pixel values a and b in every selected tile, tile by tile on screen with the
     // window locked.
     virtual void SwitchPixels(int a, int b) = 0;

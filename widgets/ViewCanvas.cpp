@@ -1,6 +1,8 @@
 #include "widgets/ViewCanvas.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QWheelEvent>
 #include <QPainter>
 #include <QRegion>
 
@@ -63,11 +65,12 @@ void ViewCanvas::DrawOutline(int x1, int y1, int x2, int y2, QRgb colour) {
     if (wholeImagePending_) return;
     // One request for the four sides.
     QRegion sides;
-    sides += QRect(outline.left(), outline.top(), outline.width(), 1);
-    sides += QRect(outline.left(), outline.bottom(), outline.width(), 1);
-    sides += QRect(outline.left(), outline.top(), 1, outline.height());
-    sides += QRect(outline.right(), outline.top(), 1, outline.height());
-    update(sides.translated(ImageOrigin()));
+    for (const QRect& side : {QRect(outline.left(), outline.top(), outline.width(), 1),
+                              QRect(outline.left(), outline.bottom(), outline.width(), 1),
+                              QRect(outline.left(), outline.top(), 1, outline.height()),
+                              QRect(outline.right(), outline.top(), 1, outline.height())})
+        sides += ToWidget(side);
+    update(sides);
 }
 
 ViewCanvas* AddCanvas(QWidget* parent, const char* name, int x, int y, int imageWidth, int imageHeight) {
@@ -80,7 +83,17 @@ ViewCanvas* AddCanvas(QWidget* parent, const char* name, int x, int y, int image
 void ViewCanvas::ImageChanged(const QRect& imageRect) {
     if (wholeImagePending_) return;
     wholeImagePending_ = imageRect.contains(image_.rect());
-    update(imageRect.translated(ImageOrigin()));
+    update(ToWidget(imageRect));
+}
+
+QRect ViewCanvas::ToWidget(const QRect& imageRect) const {
+    return QRect(imageRect.topLeft() * zoom_, imageRect.size() * zoom_).translated(ImageOrigin());
+}
+
+void ViewCanvas::SetZoom(int zoom) {
+    zoom_ = std::clamp(zoom, 1, 4);
+    setFixedSize(image_.width() * zoom_ + 2 * kBorder, image_.height() * zoom_ + 2 * kBorder);
+    update();
 }
 
 void ViewCanvas::paintEvent(QPaintEvent* event) {
@@ -88,15 +101,20 @@ void ViewCanvas::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);
     QPainter painter(this);
     painter.setClipRegion(event->region() & contentsRect());
-    painter.drawImage(ImageOrigin(), image_);
+    // Whole screen pixels per image pixel and no smoothing: tiles stay sharp at every zoom.
+    // On a high-density screen the painter scales once more by the device pixel ratio.
+    if (zoom_ == 1) painter.drawImage(ImageOrigin(), image_);
+    else painter.drawImage(QRect(ImageOrigin(), image_.size() * zoom_), image_);
 }
 
 QPoint ViewCanvas::ToImage(const QMouseEvent* event) const {
-    const QPointF p = event->position() - QPointF(ImageOrigin());
+    const QPointF p = (event->position() - QPointF(ImageOrigin())) / zoom_;
     return QPoint(static_cast<int>(std::floor(p.x())), static_cast<int>(std::floor(p.y())));
 }
 
 void ViewCanvas::mousePressEvent(QMouseEvent* event) {
+    // An area that takes the keyboard on a click takes it before it reports the press.
+    if (focusPolicy() & Qt::ClickFocus) setFocus(Qt::MouseFocusReason);
     emit mousePressed(ToImage(event), event->button());
     event->accept();
 }
@@ -113,6 +131,27 @@ void ViewCanvas::mouseReleaseEvent(QMouseEvent* event) {
 
 void ViewCanvas::mouseDoubleClickEvent(QMouseEvent* event) {
     emit doubleClicked(ToImage(event), event->button());
+    event->accept();
+}
+
+}  // namespace dapplix
+
+namespace dapplix {
+
+void ViewCanvas::keyPressEvent(QKeyEvent* event) {
+    emit keyPressed(event->key(), event->modifiers());
+    event->accept();
+}
+
+void ViewCanvas::wheelEvent(QWheelEvent* event) {
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        event->ignore();
+        return;
+    }
+    wheelRest_ += event->angleDelta().y();
+    const int steps = wheelRest_ / QWheelEvent::DefaultDeltasPerStep;
+    wheelRest_ -= steps * QWheelEvent::DefaultDeltasPerStep;
+    if (steps != 0) emit zoomWheel(steps);
     event->accept();
 }
 

@@ -37,6 +37,11 @@ public:
     // Where image pixel (0, 0) sits in widget coordinates.
     QPoint ImageOrigin() const { return contentsRect().topLeft(); }
 
+    // Shows each image pixel as zoom x zoom screen pixels (1 to 4); mouse positions are
+    // still reported in image pixels. The widget's size follows.
+    void SetZoom(int zoom);
+    int Zoom() const { return zoom_; }
+
 signals:
     // The second press of a double click arrives as doubleClicked alone, after the first
     // click's press and release; a user of the area that counts every press as a press
@@ -45,6 +50,10 @@ signals:
     void mouseMoved(QPoint pos, Qt::MouseButtons buttons);  // the set of buttons held
     void mouseReleased(QPoint pos, Qt::MouseButton button);
     void doubleClicked(QPoint pos, Qt::MouseButton button);
+    // Keys pressed while the area has the focus, and the wheel turned with Ctrl held
+    // (steps of one notch, up positive).
+    void keyPressed(int key, Qt::KeyboardModifiers modifiers);
+    void zoomWheel(int steps);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -52,11 +61,17 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     QPoint ToImage(const QMouseEvent* event) const;
 
+    QRect ToWidget(const QRect& imageRect) const;
+
     QImage image_;
+    int zoom_ = 1;
+    int wheelRest_ = 0;  // part of a notch from a fine-grained wheel
     bool wholeImagePending_ = false;  // asked for since the last paint
 };
 

@@ -23,6 +23,9 @@ struct ViewState {
     std::int16_t EditPal = 0;
     std::int16_t EditCol = 0;
     std::int16_t EditTileNum = 0;
+    // Where the tile to edit was when it was double-clicked: the edit goes there, whatever
+    // the sliders show by the time the editor opens.
+    std::int16_t EditBank = 0;
     TileImage EditTileData{};
     std::int16_t EditTilePal = 0;
     std::int16_t SwitchPal = 0;

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "PatchAppliers.h"
 #include "TestRoms.h"
 #include "engine/CodeFiles.h"
 #include "engine/Flows.h"
@@ -66,20 +67,28 @@ TEST_F(CliTest, CommandsRunTheEnginesFlowsAndWriteWhatTheyWrite) {
     const std::string checked = RunCli(dir.path(), "check game.gb").out;
     EXPECT_EQ(checked.rfind("Color code: $3F99-$3FFE of bank 0", 0), 0u) << checked;
     EXPECT_NE(checked.find("\n\"CLITEST\": 4 banks, can be colorized\n"), std::string::npos) << checked;
-    ASSERT_EQ(RunCli(dir.path(), "palette game.gb 2 0 3 1 0 0 5 -o p.gbp").exitCode, 0);
+    ASSERT_EQ(RunCli(dir.path(), "palette game.gb 0 0 3 1 0 0 5 -o p.gbp").exitCode, 0);  // banks 0 and 1 too
     ASSERT_EQ(RunCli(dir.path(), "switch game.gb 3 1 0 0 15 2 0 3 -o q.gbp --project p.gbp").exitCode, 0);
     WriteFile(dir / "out.gbc", Bytes(3 * kColorRomSize, 0xEE));  // replaced whole, not written over
     ASSERT_EQ(RunCli(dir.path(), "colorize game.gb -o out.gbc --project q.gbp").out, "out.gbc written successfully!\n");
 
     auto model = Opened(nullptr);
-    AssignPalette(*model, SelectionRect(2, 0, 0, 0, 3, 1), 5);
+    AssignPalette(*model, SelectionRect(0, 0, 0, 0, 3, 1), 5);
     SwitchPixels(*model, SelectionRect(3, 1, 0, 0, 15, 2), 0, 3);
     Bytes project;
     std::string error;
     ASSERT_TRUE(EncodeGbp(*model, project, error));
     EXPECT_EQ(ReadFile(dir / "q.gbp"), project);
     EXPECT_EQ(ReadFile(dir / "out.gbc"), BuildColorRom(*Opened("q.gbp")));
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 10);  // no temporary file left behind
+    // The same colour ROM as patches of the original, applied as a standard patcher would.
+    for (const char* format : {"ips", "bps"}) {
+        const std::string name = std::string("out.") + format;
+        ASSERT_EQ(RunCli(dir.path(), "colorize game.gb -o " + name + " --project q.gbp --patch " + format).out,
+                  name + " written successfully!\n");
+        const Bytes patch = ReadFile(dir / name), original = ReadFile(dir / "game.gb");
+        EXPECT_EQ(format[0] == 'i' ? ApplyIps(original, patch) : ApplyBps(original, patch), ReadFile(dir / "out.gbc"));
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 12);  // no temporary file left behind
 }
 
 TEST_F(CliTest, RefusalsGoToTheirStreamInOrderAndWriteNothing) {
@@ -94,7 +103,8 @@ TEST_F(CliTest, RefusalsGoToTheirStreamInOrderAndWriteNothing) {
         {"colorize small.gb -o out.gbc", 1, "", std::string(kMsgRomTooSmall) + "\nCouldn't load ROM\n"},
         {"colorize game.gb -o out.gbc --project bad.gbp", 1, "", "Not a valid Gbp file!\nCouldn't Load Gbp File!\n"},
         {"colorize game.gb -o no-such-folder/out.gbc", 1, "", "Couldn't write no-such-folder/out.gbc"},
-        {"palette game.gb 1 0 0 0 0 0 5 -o out.gbc", 2, "", "dapplix-cli: 1 is not a number from 2 to 31"},
+        {"palette game.gb 32 0 0 0 0 0 5 -o out.gbc", 2, "", "dapplix-cli: 32 is not a number from 0 to 31"},
+        {"colorize game.gb -o out.gbc --patch ups", 2, "", "dapplix-cli: --patch needs ips or bps"},
         {"palette game.gb 9 0 0 0 0 0 5 -o out.gbc", 1, "", "dapplix-cli: the ROM has no bank 9"},
         {"switch game.gb 2 0 0 0 0 0 5 0 -o out.gbc", 2, "", "dapplix-cli: 5 is not a number from 0 to 3"},
         {"", 2, "", "Usage"},

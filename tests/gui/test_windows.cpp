@@ -8,19 +8,28 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QSlider>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTableWidget>
 #include <QTest>
+#include <QUndoStack>
 #include <QTimer>
 
 #include <sys/stat.h>
 
+#include "PatchAppliers.h"
 #include "TestRoms.h"
 #include "dialogs/frmFile.h"
 #include "editing/frmPixelSwitch.h"
 #include "editing/frmTileEdit.h"
 #include "engine/Bits.h"
 #include "engine/Mapper.h"
+#include "engine/PaletteFiles.h"
 #include "engine/ProjectFile.h"
+#include "engine/Writer.h"
 #include "engine/Scan.h"
 #include "project/frmEditCol.h"
 #include "view/frmMain.h"
@@ -63,7 +72,7 @@ void WhenShown(std::function<void(T*)> act) {
 
 // A mouse event at a picture position of a drawing area.
 void Mouse(ViewCanvas* area, QEvent::Type type, QPoint pos, Qt::MouseButton button = Qt::LeftButton) {
-    const QPointF at = QPointF(pos + area->ImageOrigin());
+    const QPointF at = QPointF(pos * area->Zoom() + area->ImageOrigin());
     QMouseEvent event(type, at, area->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : button,
                       type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button), Qt::NoModifier);
     QApplication::sendEvent(area, &event);
@@ -80,10 +89,52 @@ class WindowTests : public QObject {
     ScriptedMessages messages;
     ViewCanvas* picTiles = nullptr;
 
+    ScratchDir settingsDir;
+    bool dmaWarned = false;
+
     bool Open(const RomShape& shape, const char* name = "game.gb") {
         WriteFile(dir / name, MakeRom(shape));
         messages.log.clear();
-        return window->LoadRomFile(QString::fromStdString((dir / name).string()));
+        const bool opened = window->LoadRomFile(Path(name));
+        // The test ROMs have no OAM DMA call: each load warns of it.
+        dmaWarned = messages.log.removeAll(QString("Warning: ") + kMsgNoDmaCall) > 0;
+        return opened;
+    }
+    QString Path(const std::string& name) const { return QString::fromStdString((dir / name).string()); }
+    Bytes Project() const {
+        Bytes bytes;
+        std::string error;
+        if (!EncodeGbp(*model, bytes, error)) qFatal("%s", error.c_str());
+        return bytes;
+    }
+    QAction* Action(const char* name) const { return Child<QAction>(window.get(), name); }
+    // Picks a file in the chooser that the action opens: a name in the scratch folder, or a
+    // whole path.
+    void ChooseFor(const char* action, const QString& name) {
+        WhenShown<frmFile>([this, name](frmFile* chooser) {
+            chooser->OpenDirectory(Path(""));
+            Child<QLineEdit>(chooser, "txtFileName")->setText(name);
+            Child<QPushButton>(chooser, "cmdOkay")->click();
+        });
+        Action(action)->trigger();
+    }
+    // A key pressed in the main window. The window is made active first: a closed dialog
+    // hands the activation back through the window manager, which the tests do not have.
+    void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        QTest::keyClick(window.get(), key, modifiers);
+    }
+    void Select(int column, int row) {
+        Mouse(picTiles, QEvent::MouseButtonPress, {16 * column + 3, 16 * row + 3});
+        Mouse(picTiles, QEvent::MouseButtonRelease, {16 * column + 3, 16 * row + 3});
+    }
+    void MakeWindow() {
+        window = std::make_unique<frmMain>(*model);
+        window->show();
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+        picTiles = Child<ViewCanvas>(window.get(), "picTiles");
     }
 
     // Each tile pixel of the cell shows its value in the tile's palette (read at the second
@@ -99,12 +150,15 @@ class WindowTests : public QObject {
     }
 
 private slots:
+    void initTestCase() {
+        // The program's settings go to a folder of the test's own, never the user's.
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, QString::fromStdString(settingsDir.path().string()));
+    }
     void init() {
+        QSettings(QSettings::NativeFormat, QSettings::UserScope, "Dapplix", "Dapplix").clear();
         for (int colour = 0; colour < kColours; ++colour)  // palette 3 unlike the others on screen
             model->Pals[kSpriteSet][3][colour] = {std::int16_t(colour * 8), 31, std::int16_t(31 - colour * 8)};
-        window = std::make_unique<frmMain>(*model);
-        window->show();
-        picTiles = Child<ViewCanvas>(window.get(), "picTiles");
+        MakeWindow();
     }
 
     void openingARomShowsItsFirstPageOrWhyNot() {
@@ -117,10 +171,20 @@ private slots:
         QCOMPARE(messages.log, QStringList({QString("Error: ") + kMsgNoSafeRoom, QString("Query: ") + kMsgForceQuestion}));
         QCOMPARE(model->RomBank[0][kColorFlag], 0x00);
         QVERIFY(!model->ColourCodePlaced);
+        QVERIFY(Child<QLabel>(window.get(), "lblRomState")->text().startsWith("No color code"));
+        messages.log.clear();
+        for (const char* write : {"mnuFileWriterom", "mnuFileWriteips"}) Action(write)->trigger();  // refused before the chooser
+        QCOMPARE(messages.log, QStringList(2, QString("Error: ") + kMsgCodeNotPlaced));
         QVERIFY(Open({.cartridgeType = 0x06, .freeTail = 300}));
         QCOMPARE(messages.log, QStringList({QString("Warning: ") + kMsgMbc2Saves}));
+        QVERIFY(dmaWarned);
         QCOMPARE(window->windowTitle(), QString("Dapplix - TESTROM"));
         QCOMPARE(Child<QSlider>(window.get(), "sldBank")->value(), 2);
+        QCOMPARE(Child<QSlider>(window.get(), "sldBank")->minimum(), 0);  // banks 0 and 1 can be browsed
+        messages.log.clear();
+        Action("mnuViewRominfo")->trigger();
+        QVERIFY(messages.log.size() == 1 && messages.log[0].startsWith("ROM Info: \"TESTROM\": 4 banks\n\nColor code: $"));
+        QVERIFY(messages.log[0].contains("OAM DMA call: none found") && messages.log[0].endsWith(kMsgMbc2Saves));
         QCOMPARE(model->RomBank[0][kColorFlag], 0xC0);  // scanned
         ExpectCellShows(0, 0);
         ExpectCellShows(15, 15);
@@ -171,6 +235,245 @@ private slots:
         QCOMPARE(Child<ViewCanvas>(window.get(), "picPals")->image().pixel(16 * 2 + 3, 3),
                  QRgb(ScreenColour(*model, window->View(), 2, 0)));
         ExpectCellShows(0, 0);
+    }
+
+    // A key that moves a slider between the double click and the editor's opening must
+    // not send the edit to another bank, or redraw another cell than the one edited.
+    void aSliderMovedBeforeTheEditorOpensChangesNoOtherTile_data() {
+        QTest::addColumn<QString>("slider");
+        QTest::newRow("bank") << "sldBank";
+        QTest::newRow("page") << "sldPage";
+        QTest::newRow("offset") << "sldTileOffset";
+    }
+    void aSliderMovedBeforeTheEditorOpensChangesNoOtherTile() {
+        QFETCH(QString, slider);
+        QVERIFY(Open({.freeTail = 300}));
+        Bytes before, after;
+        std::string error;
+        QVERIFY(EncodeGbp(*model, before, error));
+        Mouse(picTiles, QEvent::MouseButtonPress, {4 * 16, 1 * 16});
+        Mouse(picTiles, QEvent::MouseButtonRelease, {4 * 16, 1 * 16});
+        auto* moved = Child<QSlider>(window.get(), qPrintable(slider));
+        QTimer::singleShot(100, moved, [moved] { QTest::keyClick(moved, Qt::Key_Right); });
+        WhenShown<frmTileEdit>([](frmTileEdit* dialog) { Child<QPushButton>(dialog, "cmdOkay")->click(); });
+        Mouse(picTiles, QEvent::MouseButtonDblClick, {4 * 16 + 3, 1 * 16 + 3});
+        QVERIFY(EncodeGbp(*model, after, error));
+        QVERIFY(before == after);  // no tile was painted, so none is marked edited
+        const int bank = window->CurrentBank(), page = window->CurrentPage();
+        for (auto [column, row] : {std::pair{4, 1}, {0, 0}, {15, 15}}) {
+            const TileImage image = DisplayTile(*model, bank, PageTile(page, column, row));
+            for (int pixel = 0; pixel < 49; ++pixel)
+                QCOMPARE(picTiles->image().pixel(16 * column + 2 * (pixel % 7) + 1, 16 * row + 2 * (pixel / 7) + 1),
+                         QRgb(ScreenColour(*model, window->View(), TilePixel(image, pixel % 7, pixel / 7), 0)));
+        }
+    }
+
+    // Every kind of change is one step of the history, and undo and redo give back the
+    // project's bytes from before and after it, and the screen with them.
+    void undoAndRedoGiveBackTheSameProjectBytes_data() {
+        QTest::addColumn<QString>("change");
+        for (const char* change : {"palette", "pixel switch", "tile edit", "colour", "offset", "project", "reset", "picture", "palettes"})
+            QTest::newRow(change) << change;
+    }
+    void undoAndRedoGiveBackTheSameProjectBytes() {
+        QFETCH(QString, change);
+        QVERIFY(Open({.freeTail = 300}));
+        model->TilePal[2][PageTile(0, 2, 1)] = 4;  // work from before, for the reset to clear
+        const Bytes before = Project();
+        const int cell = PageTile(0, 1, 1);
+        Select(1, 1);
+        if (change == "palette") {
+            Key(Qt::Key_6);
+        } else if (change == "pixel switch") {
+            WhenShown<frmPixelSwitch>([](frmPixelSwitch* dialog) {
+                QTest::keyClick(dialog, Qt::Key_3, Qt::ControlModifier);  // the second colour: 2
+                Child<QPushButton>(dialog, "cmdOkay")->click();
+            });
+            Child<QPushButton>(window.get(), "cmdPixelSwitch")->click();
+        } else if (change == "tile edit") {
+            QString title;
+            WhenShown<frmTileEdit>([&title](frmTileEdit* dialog) {
+                title = dialog->windowTitle();
+                QTest::keyClick(dialog, Qt::Key_4);  // paint with colour 3
+                for (int x = 0; x < 8; ++x) Mouse(Child<ViewCanvas>(dialog, "picTileEdit"), QEvent::MouseButtonPress, {24 * x + 3, 3});
+                Child<QPushButton>(dialog, "cmdOkay")->click();
+            });
+            Mouse(picTiles, QEvent::MouseButtonDblClick, {16 + 3, 16 + 3});
+            QCOMPARE(title, QString("Bank 2, Tile 17, Palette 0"));
+            QCOMPARE(TileRowPixels(DisplayTile(*model, 2, cell), 0), 0xFFFFu);
+            QCOMPARE(picTiles->image().pixel(16 + 12, 16 + 2), 0xFFFF6000u);  // the edited tile's mark
+        } else if (change == "colour") {
+            WhenShown<frmEditCol>([](frmEditCol* dialog) {
+                Child<QSpinBox>(dialog, "spnGreen")->setValue(17);
+                QCOMPARE(Child<QSlider>(dialog, "sldGreen")->value(), 17);
+                Child<QSlider>(dialog, "sldRed")->setValue(3);
+                QCOMPARE(Child<QSpinBox>(dialog, "spnRed")->value(), 3);
+                Child<QPushButton>(dialog, "cmdOkay")->click();
+            });
+            Mouse(Child<ViewCanvas>(window.get(), "picPals"), QEvent::MouseButtonRelease, {3, 3});
+        } else if (change == "offset") {
+            auto* offset = Child<QSlider>(window.get(), "sldTileOffset");
+            QTest::keyClick(offset, Qt::Key_Right);
+            QTest::keyClick(offset, Qt::Key_Right);  // one step with the first
+        } else if (change == "project") {
+            auto other = std::make_unique<Model>(*model);
+            other->TilePal[2][cell] = 7;
+            other->TileOffset[3] = 2;
+            Bytes bytes;
+            std::string error;
+            QVERIFY(EncodeGbp(*other, bytes, error));
+            WriteFile(dir / "other.gbp", bytes);
+            ChooseFor("mnuFileLoadgbp", "other.gbp");
+        } else if (change == "reset") {
+            messages.answers = {MessageAnswer::Yes};
+            Action("mnuOptReset")->trigger();
+        } else if (change == "picture") {
+            ChooseFor("mnuFileExportpage", "page.png");
+            QImage picture(Path("page.png"));
+            QCOMPARE(picture.format(), QImage::Format_Indexed8);
+            picture.setPixel(8, 8, (picture.pixelIndex(8, 8) + 1) % 4);  // tile 17's first pixel
+            QVERIFY(picture.save(Path("page.png")));
+            messages.log.clear();
+            ChooseFor("mnuFileImportpng", "page.png");
+            QCOMPARE(messages.log, QStringList("Import PNG: Page 0 of bank 2: 1 tile changed (17). Read in the tiles' palettes."));
+        } else {
+            auto other = std::make_unique<Model>(*model);
+            other->Pals[kSpriteSet][7][3] = {31, 0, 8};
+            WriteFile(dir / "colours.gpl", Bytes(EncodePaletteFile(*other, kSpriteSet, PaletteFileFormat::Gimp).size()));
+            const std::string text = EncodePaletteFile(*other, kSpriteSet, PaletteFileFormat::Gimp);
+            WriteFile(dir / "colours.gpl", Bytes(text.begin(), text.end()));
+            ChooseFor("mnuFileImportpal", "colours.gpl");
+            QCOMPARE(model->Pals, other->Pals);
+        }
+        const Bytes after = Project();
+        QVERIFY(after != before);
+        QCOMPARE(window->UndoStack().count(), 1);
+        Action("mnuEditUndo")->trigger();  // Ctrl+Z; the keys themselves are checked with the others
+        QVERIFY(Project() == before);
+        ExpectCellShows(1, 1);
+        Action("mnuEditRedo")->trigger();
+        QVERIFY(Project() == after);
+        ExpectCellShows(1, 1);
+        QVERIFY(!Action("mnuEditRedo")->isEnabled());
+    }
+
+    void keysZoomAndTheWindowsSize() {
+        const std::pair<const char*, QKeySequence> shortcuts[] = {
+            {"mnuFileLoadrom", QKeySequence("Ctrl+O")},  {"mnuFileSavegbp", QKeySequence("Ctrl+S")},
+            {"mnuFileLoadgbp", QKeySequence("Ctrl+Shift+O")}, {"mnuFileWriterom", QKeySequence("Ctrl+W")},
+            {"mnuFileExit", QKeySequence("Ctrl+Q")},     {"mnuEditUndo", QKeySequence("Ctrl+Z")},
+            {"mnuEditRedo", QKeySequence("Ctrl+Shift+Z")}, {"mnuEditRedo", QKeySequence("Ctrl+Y")},
+            {"mnuViewZoomin", QKeySequence("Ctrl++")},   {"mnuViewZoomout", QKeySequence("Ctrl+-")}};
+        for (const auto& [name, keys] : shortcuts) QVERIFY2(Action(name)->shortcuts().contains(keys), name);
+        auto* viewport = Child<QScrollArea>(window.get(), "scrMain")->viewport();
+        QCOMPARE(viewport->size(), QSize(385, 337));  // the first size shows the whole client
+        QVERIFY(Open({.freeTail = 300}));
+        Select(3, 3);
+        QVERIFY(picTiles->hasFocus());
+        for (auto [key, column, row, page] : {std::tuple{Qt::Key_Right, 4, 3, 0}, {Qt::Key_Down, 4, 4, 0},
+                                               {Qt::Key_PageDown, 4, 4, 1}, {Qt::Key_PageUp, 4, 4, 0}}) {
+            QTest::keyClick(picTiles, key);
+            QCOMPARE(QList<int>({window->View().SelX1, window->View().SelY1, window->CurrentPage()}), QList<int>({column, row, page}));
+        }
+        Key(Qt::Key_2);
+        QCOMPARE(model->TilePal[2][PageTile(0, 4, 4)], std::int16_t(2));
+        Key(Qt::Key_B);
+        QCOMPARE(window->View().CurPalSet, std::int16_t(kBackgroundSet));
+        Key(Qt::Key_S);
+        QCOMPARE(window->View().CurPalSet, std::int16_t(kSpriteSet));
+
+        Action("mnuViewZoomin")->trigger();
+        QCOMPARE(picTiles->size(), QSize(2 * 256 + 4, 2 * 256 + 4));
+        QWheelEvent wheel(QPointF(20, 20), picTiles->mapToGlobal(QPointF(20, 20)), {}, {0, 120}, Qt::NoButton,
+                          Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(picTiles, &wheel);
+        QCOMPARE(window->Zoom(), 3);
+        Key(Qt::Key_Minus, Qt::ControlModifier);
+        QCOMPARE(window->Zoom(), 2);
+        QVERIFY(window->width() >= 2 * 256 + 129 && window->maximumWidth() > window->width());  // grown, still resizable
+        Select(5, 6);  // the pointer's cell at twice the size
+        QCOMPARE(QList<int>({window->View().SelX1, window->View().SelY1}), QList<int>({5, 6}));
+        QCOMPARE(picTiles->image().pixel(16 * 5, 16 * 6), 0xFFFFFF00u);  // its frame, in the picture
+
+        // A new window, as in the next run: the zoom is remembered.
+        MakeWindow();
+        QCOMPARE(window->Zoom(), 2);
+    }
+
+    void recentFilesFoldersAndOptionsOutliveTheWindow() {
+        QVERIFY(Open({.freeTail = 300}));
+        model->TilePal[2][9] = 6;
+        std::filesystem::create_directory(dir / "sub");
+        ChooseFor("mnuFileSavegbp", Path("sub/work"));  // a whole path typed in
+        QVERIFY(std::filesystem::exists(dir / "sub" / "work.gbp"));
+        Action("mnuOptGrid")->trigger();
+        Action("mnuOptDim")->trigger();
+
+        MakeWindow();
+        QCOMPARE(Action("mnuFileRecent0")->text(), QString("&1 work.gbp"));
+        QCOMPARE(Action("mnuFileRecent1")->text(), QString("&2 game.gb"));
+        QVERIFY(!Action("mnuFileRecent0")->isEnabled());  // a project waits for its ROM
+        QVERIFY(!Action("mnuOptGrid")->isChecked() && !Action("mnuOptDim")->isChecked());
+        QCOMPARE(window->View().ColorScale, std::int16_t(kFullScale));
+        QCOMPARE(window->FileChooser().DirectoryPath(), Path("sub"));
+        model->TilePal[2][9] = 0;
+        Action("mnuFileRecent1")->trigger();
+        QCOMPARE(window->windowTitle(), QString("Dapplix - TESTROM"));
+        QCOMPARE(Action("mnuFileRecent0")->text(), QString("&1 game.gb"));
+        Action("mnuFileRecent1")->trigger();
+        QCOMPARE(model->TilePal[2][9], std::int16_t(6));
+
+        std::filesystem::remove(dir / "sub" / "work.gbp");
+        messages.log.clear();
+        Action("mnuFileRecent0")->trigger();
+        QCOMPARE(messages.log, QStringList("Error: Couldn't open " + Path("sub/work.gbp") + ": it is no longer there."));
+        QCOMPARE(Action("mnuFileRecent1"), nullptr);
+    }
+
+    void exchangeWritesPatchesPicturesAndPalettesThatReadBackUnchanged() {
+        QVERIFY(Open({.freeTail = 300}));
+        model->TilePal[2][3] = 5;
+        for (const char* format : {"ips", "bps"}) {
+            ChooseFor(format[0] == 'i' ? "mnuFileWriteips" : "mnuFileWritebps", QString("colour.") + format);
+            const Bytes patch = ReadFile(dir / (std::string("colour.") + format)), original = ReadFile(dir / "game.gb");
+            QVERIFY((format[0] == 'i' ? ApplyIps(original, patch) : ApplyBps(original, patch)) == BuildColorRom(*model));
+        }
+        const Bytes before = Project();
+        ChooseFor("mnuFileExportbankgrey", "bank.png");
+        QCOMPARE(QImage(Path("bank.png")).size(), QSize(128, 512));
+        QCOMPARE(QImage(Path("bank.png")).colorCount(), 4);
+        for (const char* name : {"mnuFileExportjasc", "mnuFileExportgimp"}) ChooseFor(name, "set");
+        messages.log.clear();
+        ChooseFor("mnuFileImportpng", "bank.png");
+        for (const char* name : {"set.pal", "set.gpl"}) ChooseFor("mnuFileImportpal", name);
+        QCOMPARE(messages.log, QStringList("Import PNG: All pages of bank 2: no tile changed. Read as grey."));
+        QVERIFY(Project() == before);
+        QCOMPARE(window->UndoStack().count(), 0);  // nothing changed, nothing to undo
+    }
+
+    // Tiles with the same bytes and different palettes are counted in the status bar and
+    // listed; a row takes the view to its tile.
+    void paletteConflictsAreCountedAndListed() {
+        QVERIFY(Open({.freeTail = 300}));
+        const TileImage image{1, 2, 3, 4};
+        CommitTileImage(*model, 0, 300, image);
+        CommitTileImage(*model, 2, PageTile(0, 1, 1), image);
+        model->TilePal[0][300] = 3;
+        Select(1, 1);
+        Key(Qt::Key_5);
+        QCOMPARE(window->ConflictCount(), 1);
+        QVERIFY(Child<QLabel>(window.get(), "lblConflicts")->text().contains(">1 shared tile differs in palette<"));
+        Action("mnuViewConflicts")->trigger();
+        auto* list = Child<QTableWidget>(window.get(), "lstConflicts");
+        QCOMPARE(list->rowCount(), 2);
+        QCOMPARE(list->item(0, 3)->text() + " / " + list->item(0, 4)->text(), QString("3 (1 tile), 5 (1 tile) / 3"));
+        emit list->cellActivated(0, 0);
+        QCOMPARE(QList<int>({window->CurrentBank(), window->CurrentPage(), window->View().SelX1, window->View().SelY1}),
+                 QList<int>({0, 1, 12, 2}));  // tile 300 of bank 0
+        Child<QRadioButton>(window.get(), "optPal5")->click();
+        QCOMPARE(window->ConflictCount(), 0);
+        QCOMPARE(list->rowCount(), 0);
+        QCOMPARE(model->TilePal[0][300], std::int16_t(5));
     }
 
     void projectsGoThroughTheChooserAndRefusalsAreShownInOrder() {
