@@ -17,6 +17,7 @@
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSlider>
+#include <QToolBar>
 #include <QTimer>
 #include <QUrl>
 
@@ -37,6 +38,8 @@
 #include "widgets/Messages.h"
 #include "widgets/ViewCanvas.h"
 #include "view/frmScanROM.h"
+#include "play/CoverageMarks.h"
+#include "play/frmPlay.h"
 
 namespace dapplix {
 
@@ -112,6 +115,7 @@ frmMain::frmMain(Model& model, QWidget* parent) : QMainWindow(parent), model_(mo
     setWindowTitle("Dapplix");
     BuildWindow();
     BuildMenus();
+    BuildGameMenu();
     SetUpStartState();
     setAcceptDrops(true);
 }
@@ -285,6 +289,7 @@ void frmMain::SetLockSet(bool enabled) {
                             mnuOptDim, mnuOptReset})
         action->setEnabled(enabled);
     cmdPixelSwitch->setEnabled(enabled && !Refreshing);
+    if (mnuGamePlay) mnuGamePlay->setEnabled(enabled && romLoaded_);
 }
 
 void frmMain::DisableAll() {
@@ -875,6 +880,89 @@ void frmMain::dropEvent(QDropEvent* event) {
     QTimer::singleShot(0, this, [this, path] {
         if (mnuFileLoadrom->isEnabled()) LoadRomFile(path);
     });
+}
+
+// --- the Game menu ---------------------------------------------------------------------------
+
+void frmMain::BuildGameMenu() {
+    mnuGame = menuBar()->addMenu("&Game");
+    mnuGame->setObjectName("mnuGame");
+    mnuGamePlay = mnuGame->addAction("&Play");
+    mnuGamePlay->setObjectName("mnuGamePlay");
+    mnuGamePlay->setShortcut(Qt::Key_F5);
+    mnuGamePlay->setEnabled(false);
+    mnuGameSeen = mnuGame->addAction("Mark Tiles &Seen in Play");
+    mnuGameSeen->setObjectName("mnuGameSeen");
+    mnuGameSeen->setCheckable(true);
+    // The menu bar keeps the About item last.
+    menuBar()->insertMenu(mnuAbout, mnuGame);
+
+    tbrGame = addToolBar("Game");
+    tbrGame->setObjectName("tbrGame");
+    tbrGame->setMovable(false);
+    tbrGame->addAction(mnuGamePlay);
+    tbrGame->addAction(mnuGameSeen);
+    if (minimumSize() == maximumSize()) setFixedSize(width(), height() + tbrGame->sizeHint().height());
+
+    connect(mnuGamePlay, &QAction::triggered, this, [this] { mnuGamePlay_Click(); });
+    connect(mnuGameSeen, &QAction::toggled, this, [this](bool on) {
+        if (on) MarkSeenTiles();
+        else if (romLoaded_) DoRefresh();
+    });
+    connect(this, &frmMain::pageRedrawn, this, [this] { MarkSeenTiles(); });
+}
+
+void frmMain::mnuGamePlay_Click() {
+    if (!romLoaded_) return;
+    if (!play_) {
+        play_ = new frmPlay(model_, this);
+        play_->ShowTile = [this](const TileMatch& match) { return ShowTileAt(match.bank, match.offset, match.tile); };
+        play_->ChooseSaveFile = [this](const QString& title, const QString& pattern, QString& path) {
+            return ChooseFile(title, pattern, true, path);
+        };
+        connect(play_, &frmPlay::coverageChanged, this, [this] { MarkSeenTiles(); });
+    }
+    if (!play_->IsRunning()) {
+        // The original cartridge, for the monochrome run beside the colour one.
+        std::vector<std::uint8_t> original;
+        std::string error;
+        if (!ReadWholeFile(romPath_, original, error, std::size_t(kMaxBanks) * kBankSize)) original.clear();
+        play_->SetOriginalRom(std::move(original));
+        if (playedRomPath_ != romPath_) play_->ClearCoverage();
+        playedRomPath_ = romPath_;
+        QString reason;
+        if (!play_->Start(reason)) {
+            ShowError(this, reason);
+            return;
+        }
+    }
+    play_->show();
+    play_->raise();
+    play_->activateWindow();
+}
+
+void frmMain::MarkSeenTiles() {
+    if (!mnuGameSeen || !mnuGameSeen->isChecked() || !play_ || !romLoaded_ || Refreshing) return;
+    PaintCoverageMarks(picTiles->image(), model_, play_->Coverage(), sldBank->value(), sldPage->value(), kCell);
+    picTiles->ImageChanged(picTiles->image().rect());
+}
+
+bool frmMain::ShowTileAt(int bank, int offset, int tile) {
+    if (!romLoaded_ || locked_ || bank < sldBank->minimum() || bank > sldBank->maximum() || offset < 0 ||
+        offset > kMaxTileOffset || tile < 0 || tile >= kTilesPerBank || (tile == kLastTile && offset > 0))
+        return false;
+    PreSetCurrent();  // takes the old selection's frame away
+    model_.TileOffset[bank] = static_cast<std::int16_t>(offset);
+    SetSliderQuietly(sldBank, bank);
+    LastBank = bank;
+    SetSliderQuietly(sldPage, tile / kTilesPerPage);
+    LastPage = tile / kTilesPerPage;
+    const int cell = tile % kTilesPerPage;
+    view_.SelX1 = view_.SelX2 = static_cast<std::int16_t>(cell % kGridCells);
+    view_.SelY1 = view_.SelY2 = static_cast<std::int16_t>(cell / kGridCells);
+    SelDirX = SelDirY = 1;
+    DoRefresh();  // the page, the labels, the selection frame and the current tile
+    return true;
 }
 
 }  // namespace dapplix

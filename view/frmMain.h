@@ -26,6 +26,7 @@ class QMenu;
 class QPushButton;
 class QRadioButton;
 class QSlider;
+class QToolBar;
 
 namespace dapplix {
 
@@ -34,6 +35,7 @@ class frmAbout;
 class frmEditCol;
 class frmFile;
 class frmPixelSwitch;
+class frmPlay;
 class frmScanROM;
 class frmTileEdit;
 
@@ -87,6 +89,13 @@ public:
     // True once the program has been told to end (Exit, or the window closed for good).
     bool ProgramEnded() const { return programEnded_; }
 
+    // --- the Game menu: the Play window and the marks of tiles seen in play ---------------
+    // Shows a tile in the tile view and selects it: its bank (which must be one the bank
+    // slider reaches), the tile offset under which it is tile number tile, and its page.
+    // False, and nothing changed, when the bank is not shown or the window is busy.
+    bool ShowTileAt(int bank, int offset, int tile);
+    frmPlay* PlayWindow() { return play_; }
+
     // The file chooser, created on first use.
     frmFile& FileChooser();
 
@@ -137,6 +146,9 @@ private:
     void picTiles_MouseUp();
     void picTiles_DblClick();
     void picPals_MouseUp(QPoint pos);
+    void BuildGameMenu();
+    void mnuGamePlay_Click();
+    void MarkSeenTiles();  // the coverage marks on the shown page, while they are asked for
 
     // Locks the window and runs a flow over the selection with the busy status, drawing
     // each tile as it is done and letting window events run between tiles.
@@ -237,6 +249,12 @@ private:
     QAction* mnuOptDim = nullptr;
     QAction* mnuOptReset = nullptr;
     QAction* mnuAbout = nullptr;
+    QMenu* mnuGame = nullptr;
+    QAction* mnuGamePlay = nullptr;
+    QAction* mnuGameSeen = nullptr;
+    QToolBar* tbrGame = nullptr;
+    frmPlay* play_ = nullptr;
+    std::string playedRomPath_;    // the ROM whose play the coverage is of
 
     frmFile* fileChooser_ = nullptr;
     frmAbout* about_ = nullptr;
