@@ -1,10 +1,12 @@
 #include "Emulator.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <stdexcept>
 
 // mgba/flags.h must come first: struct mCore has members that exist only under its build flags.
 #include <mgba/flags.h>
+#include <mgba/core/blip_buf.h>
 #include <mgba/core/core.h>
 #include <mgba/core/log.h>
 #include <mgba/gb/core.h>
@@ -56,6 +58,7 @@ void Emulator::PowerOn() {
     if (!file || !core_->loadROM(core_, file)) throw std::runtime_error("The mGBA core refused the ROM.");
     core_->reset(core_);
     frames_ = 0;
+    SetUpAudio();
 }
 
 void Emulator::LoadRom(std::vector<std::uint8_t> rom) {
@@ -118,6 +121,28 @@ VideoState Emulator::Video() const {
     state.wy = IoRegister(0xFF4A);
     state.wx = IoRegister(0xFF4B);
     return state;
+}
+
+void Emulator::EnableAudio(int sampleRate) {
+    audioRate_ = sampleRate;
+    SetUpAudio();
+}
+
+void Emulator::SetUpAudio() {
+    if (audioRate_ <= 0) return;
+    core_->setAudioBufferSize(core_, 4096);
+    for (int channel = 0; channel < 2; ++channel)
+        blip_set_rates(core_->getAudioChannel(core_, channel), core_->frequency(core_), audioRate_);
+}
+
+int Emulator::ReadAudio(std::int16_t* out, int maxFrames) {
+    if (audioRate_ <= 0) return 0;
+    blip_t* left = core_->getAudioChannel(core_, 0);
+    blip_t* right = core_->getAudioChannel(core_, 1);
+    const int frames = std::min({blip_samples_avail(left), blip_samples_avail(right), maxFrames});
+    blip_read_samples(left, out, frames, 1);
+    blip_read_samples(right, out + 1, frames, 1);
+    return frames;
 }
 
 std::vector<std::uint8_t> Emulator::SaveState() const {

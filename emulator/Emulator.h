@@ -69,16 +69,25 @@ public:
     void SetPaletteRam(int index, std::uint16_t word);
     VideoState Video() const;
 
+    // Sound: once enabled, every frame leaves its samples (stereo, 16 bits) at the given rate
+    // to be read; they are dropped when not read. Kept across LoadRom and Reset.
+    void EnableAudio(int sampleRate);
+    int AudioRate() const { return audioRate_; }
+    // Reads up to maxFrames stereo frames (left, right interleaved) into out; returns how many.
+    int ReadAudio(std::int16_t* out, int maxFrames);
+
     std::vector<std::uint8_t> SaveState() const;
     bool LoadState(const std::vector<std::uint8_t>& state);
 
 private:
     void PowerOn();
+    void SetUpAudio();
 
     std::vector<std::uint8_t> rom_;
     std::vector<std::uint32_t> frame_;
     mCore* core_ = nullptr;
     std::uint64_t frames_ = 0;
+    int audioRate_ = 0;
 };
 
 // The RGB the core shows for a 15-bit colour word: each 5-bit component c becomes

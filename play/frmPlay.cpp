@@ -16,6 +16,12 @@
 
 #include <cmath>
 
+#ifdef DAPPLIX_SOUND
+#include <QAudioFormat>
+#include <QAudioSink>
+#include <QMediaDevices>
+#endif
+
 #include "engine/Files.h"
 #include "engine/Writer.h"
 #include "play/GameScreen.h"
@@ -26,6 +32,8 @@ namespace {
 constexpr int kMaxCatchUpFrames = 4;       // after a stall the game slows down rather than racing
 constexpr int kRecordEveryNthFrame = 2;    // about 30 pictures a second
 constexpr qint64 kCoverageSignalMs = 250;
+constexpr int kSampleRate = 48000;
+constexpr int kSoundBufferMs = 100;        // kept short: sound later than the picture is worse
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const QString& text) {
     auto* button = new QPushButton(text, parent);
@@ -72,6 +80,11 @@ frmPlay::frmPlay(Model& model, QWidget* parent) : QWidget(parent, Qt::Window), m
     chkMono = new QCheckBox("&Monochrome beside", this);
     chkMono->setObjectName("chkMono");
     chkMono->setFocusPolicy(Qt::NoFocus);
+    chkSound = new QCheckBox("S&ound", this);
+    chkSound->setObjectName("chkSound");
+    chkSound->setFocusPolicy(Qt::NoFocus);
+    chkSound->setEnabled(SoundAvailable());
+    chkSound->setChecked(SoundAvailable());
     cboScale = new QComboBox(this);
     cboScale->setObjectName("cboScale");
     cboScale->setFocusPolicy(Qt::NoFocus);
@@ -94,7 +107,7 @@ frmPlay::frmPlay(Model& model, QWidget* parent) : QWidget(parent, Qt::Window), m
     screens->addWidget(picMono);
     screens->addStretch();
     auto* buttons = new QHBoxLayout;
-    for (QWidget* w : std::initializer_list<QWidget*>{cmdPause, cmdStep, cmdReset, chkMono, cboScale, cmdScreenshot, cmdRecord})
+    for (QWidget* w : std::initializer_list<QWidget*>{cmdPause, cmdStep, cmdReset, chkMono, chkSound, cboScale, cmdScreenshot, cmdRecord})
         buttons->addWidget(w);
     buttons->addStretch();
     auto* layout = new QVBoxLayout(this);
@@ -113,6 +126,7 @@ frmPlay::frmPlay(Model& model, QWidget* parent) : QWidget(parent, Qt::Window), m
     connect(cmdStep, &QPushButton::clicked, this, [this] { StepFrame(); });
     connect(cmdReset, &QPushButton::clicked, this, [this] { ResetGame(); });
     connect(chkMono, &QCheckBox::toggled, this, [this](bool on) { SetMonochromeShown(on); });
+    connect(chkSound, &QCheckBox::toggled, this, [this](bool on) { SetSoundOn(on); });
     connect(cboScale, &QComboBox::currentIndexChanged, this, [this](int) { SetScale(cboScale->currentData().toInt()); });
     connect(cmdScreenshot, &QPushButton::clicked, this, [this] { cmdScreenshot_Click(); });
     connect(cmdRecord, &QPushButton::toggled, this, [this](bool on) { cmdRecord_Toggled(on); });
@@ -146,6 +160,7 @@ bool frmPlay::Start(QString& error) {
     keys_ = 0;
     chkMono->setEnabled(mono_ != nullptr);
     if (!mono_) chkMono->setChecked(false);
+    StartSound();
     SetStatus("Arrows, Z (B), X (A), Enter (Start), Backspace (Select). Click the screen to find a tile.");
     framesPaced_ = 0;
     clock_.start();
@@ -156,6 +171,7 @@ bool frmPlay::Start(QString& error) {
 
 void frmPlay::Stop() {
     timer_->stop();
+    StopSound();
     colour_.reset();
     mono_.reset();
     recording_ = false;
@@ -183,6 +199,7 @@ void frmPlay::SetPaused(bool paused) {
 void frmPlay::StepFrame() {
     if (!colour_) return;
     RunOneFrame();
+    PlaySamples();
     ShowFrames();
 }
 
@@ -240,6 +257,7 @@ void frmPlay::Tick() {
         behind = kMaxCatchUpFrames;
     }
     for (; behind > 0; --behind, ++framesPaced_) RunOneFrame();
+    PlaySamples();
     ShowFrames();
 }
 
@@ -467,6 +485,63 @@ void frmPlay::cmdRecord_Toggled(bool on) {
     }
     QString error;
     SetStatus(SaveRecording(path, error) ? path + " saved." : error);
+}
+
+// --- sound -----------------------------------------------------------------------------------------
+
+bool frmPlay::SoundAvailable() const {
+#ifdef DAPPLIX_SOUND
+    return !QMediaDevices::defaultAudioOutput().isNull();
+#else
+    return false;
+#endif
+}
+
+void frmPlay::SetSoundOn(bool on) {
+    if (chkSound->isChecked() != on) {
+        const QSignalBlocker blocker(chkSound);
+        chkSound->setChecked(on);
+    }
+}
+
+void frmPlay::StartSound() {
+#ifdef DAPPLIX_SOUND
+    StopSound();
+    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    QAudioFormat format;
+    format.setSampleRate(kSampleRate);
+    format.setChannelCount(2);
+    format.setSampleFormat(QAudioFormat::Int16);
+    if (device.isNull() || !device.isFormatSupported(format) || !colour_) return;
+    sink_ = new QAudioSink(device, format, this);
+    sink_->setBufferSize(kSampleRate * 4 * kSoundBufferMs / 1000);
+    audioOut_ = sink_->start();
+    colour_->EnableAudio(kSampleRate);
+#endif
+}
+
+void frmPlay::StopSound() {
+#ifdef DAPPLIX_SOUND
+    if (sink_) {
+        sink_->stop();
+        delete sink_;
+    }
+#endif
+    sink_ = nullptr;
+    audioOut_ = nullptr;
+}
+
+void frmPlay::PlaySamples() {
+#ifdef DAPPLIX_SOUND
+    if (!colour_ || !audioOut_) return;
+    // Everything the frames made is read, so that nothing piles up; what the output has no
+    // room for, or what a muted game makes, is dropped.
+    samples_.resize(std::size_t(kSampleRate) / 10 * 2);
+    const int frames = colour_->ReadAudio(samples_.data(), static_cast<int>(samples_.size() / 2));
+    if (!chkSound->isChecked() || frames <= 0) return;
+    const qint64 bytes = std::min<qint64>(qint64(frames) * 4, sink_->bytesFree() / 4 * 4);
+    if (bytes > 0) audioOut_->write(reinterpret_cast<const char*>(samples_.data()), bytes);
+#endif
 }
 
 void frmPlay::SetStatus(const QString& text) { lblStatus->setText(text); }

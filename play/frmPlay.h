@@ -25,6 +25,8 @@ class QComboBox;
 class QLabel;
 class QListWidget;
 class QPushButton;
+class QAudioSink;
+class QIODevice;
 class QTimer;
 
 namespace dapplix {
@@ -59,6 +61,10 @@ public:
     void SetMonochromeShown(bool shown);
     bool MonochromeShown() const;
     void SetScale(int scale);
+    // Sound plays through the system's default output where Qt Multimedia and an output
+    // are there; the check box mutes it.
+    bool SoundAvailable() const;
+    void SetSoundOn(bool on);
 
     // What a click on the screen does: pauses, finds the tile at the Game Boy pixel in the
     // ROM and has the main window select the first place it can show. True when a place
@@ -102,6 +108,9 @@ private:
     void RunOneFrame();
     void ApplyProjectChanges();
     void ShowFrames();
+    void StartSound();
+    void StopSound();
+    void PlaySamples();
     void SetStatus(const QString& text);
     void Screen_Click(int x, int y);
     void cmdScreenshot_Click();
@@ -134,6 +143,10 @@ private:
     QPushButton* cmdStep = nullptr;
     QPushButton* cmdReset = nullptr;
     QCheckBox* chkMono = nullptr;
+    QCheckBox* chkSound = nullptr;
+    QAudioSink* sink_ = nullptr;
+    QIODevice* audioOut_ = nullptr;
+    std::vector<std::int16_t> samples_;
     QComboBox* cboScale = nullptr;
     QPushButton* cmdScreenshot = nullptr;
     QPushButton* cmdRecord = nullptr;

@@ -169,6 +169,26 @@ TEST(Emulator, SaveStateComesBackAndResetStartsOver) {
     EXPECT_FALSE(mono.IsColourModel());
 }
 
+TEST(Emulator, SoundComesAtTheRateAskedForThroughAReset) {
+    LiveRun run = Start("demo", true);
+    std::vector<std::int16_t> samples(2 * 4096);
+    EXPECT_EQ(run.emulator->ReadAudio(samples.data(), 4096), 0) << "no sound until it is asked for";
+    for (const int rate : {48000, 22050}) {
+        run.emulator->EnableAudio(rate);
+        run.emulator->Reset();  // the rate stays
+        // Past the start-up, whose frames with the LCD off last longer than a frame.
+        for (int i = 0; i < 60; ++i) run.emulator->RunFrame();
+        while (run.emulator->ReadAudio(samples.data(), 4096) > 0) {}
+        long frames = 0;
+        for (int i = 0; i < 600; ++i) {
+            run.emulator->RunFrame();
+            frames += run.emulator->ReadAudio(samples.data(), 4096);
+        }
+        // Ten seconds of game time, at 59.73 frames a second.
+        EXPECT_NEAR(double(frames), 600 / kGameBoyFramesPerSecond * rate, rate * 0.01) << rate;
+    }
+}
+
 // The runtime's places this program writes into are the assembly's own.
 TEST(RuntimeLayout, MatchesTheAssembly) {
     std::ifstream file(DAPPLIX_LAYOUT_INC);
