@@ -34,33 +34,6 @@ void PutAddress(std::uint8_t* at, int position) {
     at[1] = address[1];
 }
 
-struct Placed {
-    int position;
-    int length;
-};
-
-bool Overlaps(int position, int length, const Placed& other) {
-    return position < other.position + other.length && other.position < position + length;
-}
-
-// Where a fragment goes when no free run holds it: as near the end of bank 0 as possible
-// (its last byte is kept, as in the search), below every fragment already placed that it
-// would otherwise overlap.
-int FallbackPosition(int length, const std::vector<Placed>& placed) {
-    int position = kBankSize - length;
-    bool moved = true;
-    while (moved) {
-        moved = false;
-        for (const Placed& other : placed) {
-            if (Overlaps(position, length, other)) {
-                position = other.position - length;
-                moved = true;
-            }
-        }
-    }
-    return position;
-}
-
 template <std::size_t N>
 void PlaceFragment(Bank& bank0, int position, const std::array<std::uint8_t, N>& code) {
     std::copy(code.begin(), code.end(), bank0.begin() + (position - 1));
@@ -182,11 +155,11 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
     result.entry = FindEntryPoint(bank0.data());
 
     // Room first: without it nothing of the ROM changes (unless the caller asked for it).
-    // The four fragments go side by side from the top of the trailing fill down, the last
-    // byte of the bank kept as the free-byte search always kept it.
-    const int kCodeLength = kCopyTailLength + kCopyHookLength + kEntryHookLength + kDmaHookLength;
+    // The fragments go side by side as one block (DmaHook, EntryHook, CopyHook, CopyTail),
+    // from the top of the trailing fill down, the last byte of the bank kept as the
+    // free-byte search always kept it.
     const int safeLowest = kBankSize - result.trailingFill + kPlacementMargin + 1;  // 1-based
-    if (kBankSize - kCodeLength < safeLowest) {
+    if (kBankSize - kBank0CodeLength < safeLowest) {
         result.notEnoughRoom = true;
         if (!overwriteRomCode) return result;
         result.forced = true;
@@ -197,25 +170,13 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
     bank0[kRomSizeCode] = 0x05;
     progress.set(kProgressStart);
 
-    struct Fragment {
-        int length;
-        std::int32_t& position;
-        int progressAfter;
-    };
-    Fragment fragments[] = {
-        {kCopyTailLength, model.CopyTailPos, 14},
-        {kCopyHookLength, model.CopyHookPos, 29},
-        {kEntryHookLength, model.EntryHookPos, 43},
-        {kDmaHookLength, model.DmaHookPos, 57},
-    };
-    std::vector<Placed> placed;
-    for (Fragment& fragment : fragments) {
-        int position = FindFreeSpace(model, fragment.length, progress, result.forced ? 1 : safeLowest);
-        progress.set(fragment.progressAfter);
-        if (position == 0) position = FallbackPosition(fragment.length, placed);  // only when forced
-        fragment.position = position;
-        placed.push_back({position, fragment.length});
-    }
+    int block = FindFreeSpace(model, kBank0CodeLength, progress, result.forced ? 1 : safeLowest);
+    if (block == 0) block = kBankSize - kBank0CodeLength;  // forced and no free run at all: the end of the bank
+    model.DmaHookPos = block + kDmaHookInBlock;
+    model.EntryHookPos = block + kEntryHookInBlock;
+    model.CopyHookPos = block + kCopyHookInBlock;
+    model.CopyTailPos = block + kCopyTailInBlock;
+    for (int value : {14, 29, 43, 57}) progress.set(value);
 
     FindDmaCall(model, progress);
     progress.set(kProgressAfterDmaSearch);
@@ -234,7 +195,6 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
 
     // The DMA hook calls the game's routine itself, then goes on through CopyTail.
     model.DmaHookCode[kDmaCallLow] = model.DmaCallLow;
-    PutAddress(model.DmaHookCode.data() + kDmaSharedOperand, model.CopyTailPos);
     if (model.DmaCallLow != 0) {
         // (CALL $FF00 would be the joypad register: no DMA call was found.)
         const auto dmaHook = PositionAddress(model.DmaHookPos);
@@ -274,15 +234,12 @@ std::vector<std::string> DescribeScan(const Model& model, const ScanResult& scan
         for (int i = digits - 1; i >= 0; --i, value >>= 4) text[std::size_t(i)] = kDigits[value & 15];
         return "$" + text;
     };
-    const int codeLength = kCopyTailLength + kCopyHookLength + kEntryHookLength + kDmaHookLength;
     if (!scan.placed) {
         lines.push_back("Color code: not placed. Bank 0 ends in " + std::to_string(scan.trailingFill) +
-                        " unused bytes; the color code needs " + std::to_string(codeLength + kPlacementMargin + 1) + ".");
+                        " unused bytes; the color code needs " + std::to_string(kBank0CodeLength + kPlacementMargin + 1) + ".");
         return lines;
     }
-    const int low = std::min({model.DmaHookPos, model.EntryHookPos, model.CopyHookPos, model.CopyTailPos}) - 1;
-    const int high = std::max({model.DmaHookPos + kDmaHookLength, model.EntryHookPos + kEntryHookLength,
-                               model.CopyHookPos + kCopyHookLength, model.CopyTailPos + kCopyTailLength}) - 2;
+    const int low = model.DmaHookPos - 1, high = low + kBank0CodeLength - 1;
     lines.push_back("Color code: " + hex(low, 4) + "-" + hex(high, 4) + " of bank 0" +
                     (scan.forced ? ", over ROM code (forced)" : ", in its unused end (" + std::to_string(scan.trailingFill) + " bytes)"));
     lines.push_back(std::string("Entry: ") + EntryFormName(scan.entry.form) + " at $0100 to " + hex(scan.entry.target, 4) +

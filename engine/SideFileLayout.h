@@ -7,12 +7,19 @@
 
 namespace dapplix::sidefile {
 
+// The four fragments of bnk0cod.dat go into bank 0 side by side, in this order from low to
+// high addresses, as one block of code that may run from one fragment into the next.
+constexpr int kDmaHookInBlock = 0;
+constexpr int kEntryHookInBlock = 14;
+constexpr int kCopyHookInBlock = 32;
+constexpr int kCopyTailInBlock = 64;
+constexpr int kBank0CodeLength = 102;
+
+
 // EntryHookCode: JP to the game's own entry, operand at 16-17.
 constexpr std::size_t kEntryJumpOperand = 16;
-// DmaHookCode: CALL $FFxx of the game's DMA routine (xx at 1), then JP to Shared (CopyTail),
-// operand at 6-7.
+// DmaHookCode: CALL $FFxx of the game's DMA routine, xx at 1.
 constexpr std::size_t kDmaCallLow = 1;
-constexpr std::size_t kDmaSharedOperand = 6;
 // CopyHookCode: JP to CopyTail, operand at 26-27.
 constexpr std::size_t kCopyTailOperand = 26;
 

@@ -160,6 +160,8 @@ ColourInitTail:
         ld (hl),#0xE4
         inc l
         ld (hl),#8
+        ld a,#OAM_SIZE / 4
+        ld (vSpriteSlots),a
         ld a,#>VRAM_MAP0
         ld (vRefreshPos + 1),a
         ld a,#>VRAM_TILES
@@ -208,13 +210,6 @@ DictDone:
 ;     index); a game that reads the register to tell the hardware apart also sees this.
         ld a,#1
         ldh (rOPRI),a
-; --- The boot ROM's A and F of a monochrome Game Boy for EntryHook to pop (A = 0x01, flags
-;     Z, H and C set), below this routine's return address.
-        ld hl,#2
-        add hl,sp
-        ld (hl),#0xB0
-        inc hl
-        ld (hl),#0x01
 ; --- Leave through WRAM 0xC000: code in bank 33 cannot bring back ROM bank 1 under itself.
         ld hl,#LeaveTemplate
         ld de,#0xC000
@@ -351,15 +346,18 @@ DictCopyTemplate:
 DictCopyTemplateEnd:
 
 ; Run at 0xC000: ROM bank 1 and WRAM bank 1, and the registers the monochrome Game Boy's
-; boot ROM leaves (EntryHook pops AF = 0x01B0 from the stack ColourInit prepared): the game
-; must take the paths it takes on a monochrome Game Boy, not ones it keeps for colour
-; hardware, which would fight the colour code.
+; boot ROM leaves (AF 0x01B0, BC 0x0013, DE 0x00D8, HL 0x014D): the game must take the paths
+; it takes on a monochrome Game Boy, not ones it keeps for colour hardware, which would
+; fight the colour code.
 LeaveTemplate:
         ld a,#1
         ld (MBC_ROM_BANK),a
         xor a
         ld (MBC_HIGH_BITS),a
         ldh (rSVBK),a
+        ld hl,#0x01B0
+        push hl
+        pop af
         ld bc,#0x0013
         ld de,#0x00D8
         ld hl,#0x014D

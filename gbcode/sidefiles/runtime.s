@@ -15,6 +15,8 @@
 
 VBLANK_WORK_END = 148       ; leave the game lines 148-153 of vertical blank (684 cycles)
 SWEEP_LAST_START = 146      ; a tile takes about two lines to look at
+SPRITES_LAST_START = 150    ; all 40 sprites take four lines
+REFRESH_CHUNK = 8           ; map entries at a time
 kPalettes = 8
 
 
@@ -144,10 +146,16 @@ FrameWork:
         call WindowOpen
         ret nc
         call FollowShades
+; One chunk of the refresh first, so that sprites in every slot cannot starve it; the sprites
+; still end well inside vertical blank. Then more of the refresh and the sweep while the
+; window is open.
+        ld a,(vDictBanks)
+        and a
+        call nz,RefreshChunk
         ld hl,#vSpriteRecords
         ld a,(hl+)
         or (hl)
-        call nz,ColourSprites
+        call nz,SpritesThisFrame
         ld a,(vDictBanks)
         and a
         ret z                   ; no tile has a palette: attributes and records stay 0
@@ -160,14 +168,32 @@ FrameWork:
 FollowShades:
         ldh a,(rBGP)
         ld hl,#vBgp
+        call FollowCheck
+        jr z,1$
         ld de,#USER_COLOURS
         ld c,#<rBCPS
         call FollowRegister
         ret nc
-        ldh a,(rOBP0)
+1$:     ldh a,(rOBP0)
         ld hl,#vObp0
+        call FollowCheck
+        ret z
         ld de,#USER_COLOURS + 0x40
         ld c,#<rOCPS
+        jr FollowRegister
+
+; Z when the register A has been applied in full (HL: its variables); A and HL kept.
+FollowCheck:
+        cp (hl)
+        ret nz
+        inc l
+        ld b,a
+        ld a,(hl)
+        dec l
+        cp #kPalettes
+        ld a,b
+        ret
+
 ; A = the register now, HL = its variables (the value being applied, then the next palette
 ; to write: 8 when all are done), DE = the set's colours (8 bytes a palette), C = the set's
 ; palette index register. Carry clear when the window closed before the set was done.
@@ -238,18 +264,78 @@ WritePalette:
 5$:     pop af
         ret
 
-; --- Sprites: each OAM entry gets the record of its tile ORed into its attribute (monochrome
-;     games leave attribute bits 0-3 clear), in OAM itself, right after the DMA. Groups of
-;     eight, while the window is open.
+; --- Sprites: right after the DMA, the OAM entries of the slots the game uses get the record
+;     of their tile ORed into their attribute (monochrome games leave attribute bits 0-3
+;     clear), in OAM itself. Every 16th frame all 40 are done and the slots in use counted
+;     again (up to the last one on screen); a sprite that appears in a higher slot meanwhile
+;     waits for that frame.
+SpritesThisFrame:
+        ld hl,#vFrames
+        inc (hl)
+        ld a,(hl)
+        and #0x0F
+        jr z,1$
+        ldh a,(rLCDC)
+        rla
+        jr nc,1$                ; LCD off: all of them, there is time
+        ld a,(vSpriteSlots)
+        and a
+        ret z
+        ld b,a
+        ldh a,(rLY)
+        cp #SPRITES_LAST_START
+        ret nc                  ; they could not be done before the frame is drawn
+        cp #VBLANK_FIRST_LINE
+        ret c
+        ld a,b
+        jr ColourSprites
+1$:     ld a,#OAM_SIZE / 4
+        call ColourSprites
+; The slots in use: up to the last sprite whose Y puts it on screen.
+        ld hl,#OAM + OAM_SIZE - 4
+        ld b,#OAM_SIZE / 4
+2$:     ld a,(hl)
+        dec a
+        cp #159
+        jr c,3$
+        ld a,l
+        sub #4
+        ld l,a
+        dec b
+        jr nz,2$
+3$:     ld a,b
+        ld (vSpriteSlots),a
+        ret
+
+; The first A (1-40) OAM entries: a jump into an unrolled run of steps, one a sprite.
 ColourSprites:
+        ld c,a
+        ld b,#0
+        ld h,b
+        ld l,a
+        add hl,hl
+        add hl,hl
+        add hl,hl
+        ld a,l
+        sub c
+        ld l,a
+        ld a,h
+        sbc a,b                 ; HL = 7 bytes a step x A
+        ld h,a
+        ld a,#<SpriteStepsEnd
+        sub l
+        ld l,a
+        ld a,#>SpriteStepsEnd
+        sbc a,h
+        ld h,a
+        push hl
         ld a,#1
-        ldh (rVBK),a
-        ld hl,#OAM + 2
+        ldh (rVBK),a            ; the records
+        ld hl,#OAM + 2          ; the first sprite's tile
         ld d,#>REC_U
-        ld b,#OAM_SIZE / 32
-1$:     call WindowOpen
-        jr nc,9$
-        .rept 8
+        ret                     ; into the steps
+SpriteSteps:
+        .rept OAM_SIZE / 4
         ld e,(hl)
         inc l
         ld a,(de)
@@ -258,17 +344,23 @@ ColourSprites:
         inc l
         inc l
         .endm
-        dec b
-        jr nz,1$
-9$:     xor a
+SpriteStepsEnd:
+        xor a
         ldh (rVBK),a
         ret
+        .iif ne, SpriteStepsEnd - SpriteSteps - 7 * OAM_SIZE / 4, .error 1
 
 ; --- The refresh: map entries of the visible background rows (and of the window map while
-;     the window is on) get the record of the tile they name, 16 entries at a time.
+;     the window is on) get the record of the tile they name, REFRESH_CHUNK entries at a time.
 Refresh:
         call WindowOpen
         ret nc
+        call RefreshChunk
+        ret z                   ; the pass is over
+        jr Refresh
+
+; One chunk of REFRESH_CHUNK entries; Z once the pass has done its rows.
+RefreshChunk:
         ld hl,#vRefreshLeft
         ld a,(hl)
         and a
@@ -278,20 +370,20 @@ Refresh:
         inc l
         ld d,(hl)
         ld bc,#vRefreshBuffer
-        .rept 16
+        .rept REFRESH_CHUNK
         ld a,(de)
         ld (bc),a
         inc c
         inc e
         .endm
         ld a,e
-        sub #16
+        sub #REFRESH_CHUNK
         ld e,a
         ld c,#<vRefreshBuffer
         call RecordPage
         ld a,#1
         ldh (rVBK),a
-        .rept 16
+        .rept REFRESH_CHUNK
         ld a,(bc)
         ld l,a
         ld a,(hl)
@@ -322,15 +414,15 @@ Refresh:
         call 2$
         ld a,(vRefreshLeft)
         and a
-        ret z
-        jp Refresh
+        ret
 2$:     ld hl,#vRefreshPos
         ld (hl),e
         inc l
         ld (hl),d
         ret
 3$:     call 2$
-        jp Refresh
+        or #1                   ; NZ: the pass goes on
+        ret
 
 ; The next pass starts at the first visible row of the map the background shows: 19 rows
 ; cover the screen at any vertical scroll. With the window on, every other pass does the

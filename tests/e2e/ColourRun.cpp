@@ -69,8 +69,6 @@ TestRom LoadTestRom(const std::string& name) {
     return {name, Symbols::Load(base + ".noi"), ReadBinaryFile(base + ".gb")};
 }
 
-bool TestRom::TablesReachable() const { return MapperClass(image.at(kCartridgeType)) != 3; }  // MBC2 runs as MBC1
-
 void ApplyTestProject(Model& model, const TestRom& rom) {
     for (int set = 0; set < kPaletteSets; ++set) {
         for (int p = 0; p < kPalettes; ++p) {
@@ -87,10 +85,10 @@ void ApplyTestProject(Model& model, const TestRom& rom) {
     for (int t = 0; t < rom.Tiles("TilesB"); ++t) model.TilePal[rom.At("BANK_B")][t] = static_cast<std::int16_t>(t % 8);
 }
 
-int ExpectedPalette(const Model& model, const TestRom& rom, int mapNumber) {
-    if (!rom.TablesReachable()) return 0;
-    // Map numbers 0-127 name block A (at 0x8000, or its copy at 0x9000); 128- block B.
-    return mapNumber < 128 ? model.TilePal[rom.At("BANK_A")][mapNumber] : model.TilePal[rom.At("BANK_B")][mapNumber - 128];
+int ExpectedPalette(const TileDictionary& dictionary, const Emulator& emulator, std::uint16_t address) {
+    std::uint8_t bytes[kTileBytes];
+    for (int i = 0; i < kTileBytes; ++i) bytes[i] = emulator.Read(static_cast<std::uint16_t>(address + i), 0);
+    return LookUpTile(dictionary, bytes);
 }
 
 std::uint16_t ModelColourWord(const Model& model, int set, int palette, int colour) {
@@ -102,6 +100,7 @@ std::unique_ptr<ColourRun> StartColourAndMono(TestRom rom, const std::function<v
     auto run = std::make_unique<ColourRun>();
     run->model = PrepareModel(rom.image, DAPPLIX_SIDEFILE_DIR);
     project(*run->model, rom);
+    run->dictionary = BuildTileDictionary(*run->model);
     run->colourRom = BuildColorRom(*run->model);
     run->mono = std::make_unique<Emulator>(rom.image);
     run->colour = std::make_unique<Emulator>(run->colourRom);

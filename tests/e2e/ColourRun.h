@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "Support.h"
+#include "engine/TileDictionary.h"
 
 struct mCore;
 
@@ -57,7 +58,6 @@ struct TestRom {
     std::vector<std::uint8_t> image;
     std::uint16_t At(const char* symbol) const { return static_cast<std::uint16_t>(symbols[symbol]); }
     int Tiles(const char* block) const { return (symbols[std::string(block) + "End"] - symbols[block]) / 16; }
-    bool TablesReachable() const;  // the colour ROM's mapper lets the runtime read the palette tables
 };
 
 extern const std::vector<std::string> kTestRomNames;
@@ -67,15 +67,16 @@ TestRom LoadTestRom(const std::string& name);
 // palette entry (colour 0 of each palette light, colour 3 dark, like the monochrome shades);
 // block A tiles get palettes 1-7 in turn, block B tiles 0-7.
 void ApplyTestProject(Model& model, const TestRom& rom);
-// The palette the tile of a map number shows: its project palette, or 0 where the runtime
-// cannot read the tables.
-int ExpectedPalette(const Model& model, const TestRom& rom, int mapNumber);
+// The palette the colour ROM gives the tile whose 16 bytes are in VRAM bank 0 at address:
+// what the project's tile dictionary holds for those bytes.
+int ExpectedPalette(const TileDictionary& dictionary, const Emulator& emulator, std::uint16_t address);
 // Palette p colour c of a set of the model as the 15-bit word the hardware holds.
 std::uint16_t ModelColourWord(const Model& model, int set, int palette, int colour);
 
 struct ColourRun {
     TestRom rom;
     std::unique_ptr<Model> model;  // after the scan and the project
+    TileDictionary dictionary;     // the one the colour ROM carries
     std::vector<std::uint8_t> colourRom;
     std::unique_ptr<Emulator> mono, colour;
 };

@@ -48,7 +48,7 @@ std::unique_ptr<Model> PrepareModel(const std::vector<std::uint8_t>& rom, const 
     const RomLoadResult loaded = LoadRomBytes(*model, rom);
     if (!loaded.ok) throw std::runtime_error("ROM refused: " + loaded.errors.front());
     if (warnings) *warnings = loaded.warnings;
-    ScanRom(*model);
+    ScanRom(*model, {}, true);  // a test ROM without room at the end of bank 0 gets the code over ROM code
     return model;
 }
 

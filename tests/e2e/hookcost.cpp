@@ -68,7 +68,7 @@ std::pair<double, int> MeasureRefresh(const ColourRun& run) {
         bool coloured = true;
         for (int k = 0; k < 4; ++k) {  // TL, TR, BL, BR: tiles sunTile..sunTile+3
             const auto entry = static_cast<std::uint16_t>(sun + (k & 1) + (k >> 1) * 32);
-            coloured = coloured && colour.Read(entry, 1) == ExpectedPalette(*run.model, run.rom, sunTile + k);
+            coloured = coloured && colour.Read(entry, 1) == ExpectedPalette(run.dictionary, colour, static_cast<std::uint16_t>(0x8000 + (sunTile + k) * 16));
         }
         if (sunFrame < 0 && coloured) sunFrame = colour.Read16(run.rom.At("wFrame"));
         const int before = colour.Read(0xD000, 2) | (colour.Read(0xD001, 2) << 8);

@@ -33,8 +33,8 @@ struct SideFiles : ::testing::Test {
     Model model;
 };
 
-// Each fragment is linked at its offset in bnk0cod.dat, so its symbol is that offset, and the
-// engine's block is exactly the bytes there; exbnkcod.dat comes whole into bank 33.
+// The engine reads each fragment at its offset in bnk0cod.dat, and exbnkcod.dat comes whole
+// into bank 33.
 TEST_F(SideFiles, FragmentsSitWhereTheProgramReadsThem) {
     const auto bank0Code = SideFile(kBank0CodeFile);
     ASSERT_EQ(bank0Code.size(), 106u);
@@ -43,14 +43,15 @@ TEST_F(SideFiles, FragmentsSitWhereTheProgramReadsThem) {
     EXPECT_EQ(model.ExtraBankCode.size() + model.ExtraBankCodeRest.size(), colourCode.size());
     EXPECT_TRUE(std::equal(model.ExtraBankCodeRest.begin(), model.ExtraBankCodeRest.end(),
                            colourCode.begin() + kExtraBankCodeLength));
-    const auto fragmentAt = [&](const char* symbol, std::uint32_t offset, const auto& block) {
-        EXPECT_EQ(symbols[symbol], offset) << symbol;
+    const auto fragmentAt = [&](const char* symbol, int inBlock, std::uint32_t offset, const auto& block) {
+        EXPECT_EQ(symbols[symbol], std::uint32_t(inBlock)) << symbol;
         EXPECT_TRUE(std::equal(block.begin(), block.end(), bank0Code.begin() + offset)) << symbol;
     };
-    fragmentAt("EntryHook", 1, model.EntryHookCode);
-    fragmentAt("DmaHook", 20, model.DmaHookCode);
-    fragmentAt("CopyHook", 35, model.CopyHookCode);
-    fragmentAt("CopyTail", 68, model.CopyTailCode);
+    // Linked as the block the scan makes of them, cut into their file offsets.
+    fragmentAt("EntryHook", sidefile::kEntryHookInBlock, 1, model.EntryHookCode);
+    fragmentAt("DmaHook", sidefile::kDmaHookInBlock, 20, model.DmaHookCode);
+    fragmentAt("CopyHook", sidefile::kCopyHookInBlock, 35, model.CopyHookCode);
+    fragmentAt("CopyTail", sidefile::kCopyTailInBlock, 68, model.CopyTailCode);
 }
 
 // The places the scan and the writer fill in (engine/SideFileLayout.h) are the operands of
@@ -65,16 +66,14 @@ TEST_F(SideFiles, PatchedPlacesAndCallsMeetTheirCode) {
     EXPECT_EQ(symbols["DmaHookCall"] - symbols["DmaHook"] + 1, kDmaCallLow);
     EXPECT_EQ(model.DmaHookCode[kDmaCallLow - 1], 0xCD);  // CALL $FFxx
     EXPECT_EQ(model.DmaHookCode[kDmaCallLow + 1], 0xFF);
-    EXPECT_EQ(symbols["DmaHookJump"] - symbols["DmaHook"] + 1, kDmaSharedOperand);
-    EXPECT_EQ(model.DmaHookCode[kDmaSharedOperand - 1], 0xC3);
     EXPECT_EQ(symbols["CopyHookJump"] - symbols["CopyHook"] + 1, kCopyTailOperand);
     EXPECT_EQ(model.CopyHookCode[kCopyTailOperand - 1], 0xC3);
     EXPECT_EQ(bank33("ScanDmaPage", symbols) + 1, kDmaPageOperand);
     EXPECT_EQ(model.ExtraBankCode[kDmaPageInstruction], 0x3E);  // LD A,page
     EXPECT_EQ(bank33("ScanDmaCall", symbols) + 1, kDmaRoutineLow);
     EXPECT_EQ(bank33("ColourSettings", symbols), kSettings);
-    EXPECT_EQ(operand(model.EntryHookCode, 12), symbols["ColourInit"]);  // CALL ColourInit in bank 33
-    EXPECT_EQ(operand(model.CopyTailCode, 12), symbols["RuntimeEntry"]);  // CALL into WRAM bank 2
+    EXPECT_EQ(operand(model.EntryHookCode, 9), symbols["ColourInit"]);  // CALL ColourInit in bank 33
+    EXPECT_EQ(operand(model.CopyTailCode, symbols["SharedCall"] - symbols["CopyTail"] + 1), symbols["RuntimeEntry"]);  // CALL into WRAM bank 2
     EXPECT_EQ(symbols["RuntimeEntry"], 0xD100u);
 }
 

@@ -39,7 +39,8 @@ protected:
     std::uint32_t ScreenColourOf(int set, int palette, int value) const {
         return ScreenColour(ModelColourWord(*run->model, set, palette, value));
     }
-    int Palette(int mapNumber) const { return ExpectedPalette(*run->model, run->rom, mapNumber); }
+    // The palette the tile at a VRAM address gets: its bytes' entry in the dictionary.
+    int Palette(int tileAddress) const { return ExpectedPalette(run->dictionary, *run->colour, static_cast<std::uint16_t>(tileAddress)); }
     const ColourRun* run = nullptr;
 };
 
@@ -80,11 +81,12 @@ TEST_P(ColourRuntime, BackgroundShowsEachTilesPalette) {
             const int cell = (y / 8) * 32 + x / 8;
             if (cell == star) continue;
             const int number = colour.Read(static_cast<std::uint16_t>(0x9800 + cell), 0);
-            if (x % 8 == 0 && y % 8 == 0 && colour.Read(static_cast<std::uint16_t>(0x9800 + cell), 1) != Palette(number)) {
-                wrong << " attribute of cell " << x / 8 << "," << y / 8;
-            }
             const int tile = (tiles8000 || number >= 128) ? 0x8000 + number * 16 : 0x9000 + number * 16;
-            if (!underSprite[y * kScreenWidth + x] && colour.Pixel(x, y) != ScreenColourOf(kBackgroundSet, Palette(number), TilePixel(tile, x % 8, y % 8))) {
+            if (x % 8 == 0 && y % 8 == 0 && colour.Read(static_cast<std::uint16_t>(0x9800 + cell), 1) != Palette(tile)) {
+                wrong << " attribute of cell " << x / 8 << "," << y / 8 << " (tile " << number << ": "
+                      << int(colour.Read(static_cast<std::uint16_t>(0x9800 + cell), 1)) << " not " << Palette(tile) << ")";
+            }
+            if (!underSprite[y * kScreenWidth + x] && colour.Pixel(x, y) != ScreenColourOf(kBackgroundSet, Palette(tile), TilePixel(tile, x % 8, y % 8))) {
                 wrong << " pixel " << x << "," << y;
             }
         }
@@ -100,7 +102,7 @@ TEST_P(ColourRuntime, SpritesShowTheirTilesPalettes) {
     for (int i = 0; i < 40; ++i) {
         if (colour.Oam(i * 4) == 0 || colour.Oam(i * 4) >= 160) continue;
         ++shown;
-        EXPECT_EQ(colour.Oam(i * 4 + 3) & 0x0F, Palette(colour.Oam(i * 4 + 2))) << "sprite " << i;
+        EXPECT_EQ(colour.Oam(i * 4 + 3) & 0x0F, Palette(0x8000 + colour.Oam(i * 4 + 2) * 16)) << "sprite " << i;
     }
     EXPECT_EQ(shown, run->rom.At("ALL_SPRITES") ? 40 : 1);
     const int top = colour.Oam(0) - 16, left = colour.Oam(1) - 8, tile = colour.Oam(2);
@@ -110,7 +112,8 @@ TEST_P(ColourRuntime, SpritesShowTheirTilesPalettes) {
             const int value = TilePixel(0x8000 + tile * 16, x, y);
             if (value == 0) continue;  // transparent
             ++drawn;
-            EXPECT_EQ(colour.Pixel(left + x, top + y), ScreenColourOf(kSpriteSet, Palette(tile), value)) << "bee pixel " << x << "," << y;
+            EXPECT_EQ(colour.Pixel(left + x, top + y), ScreenColourOf(kSpriteSet, Palette(0x8000 + tile * 16), value))
+                << "bee pixel " << x << "," << y;
         }
     }
     EXPECT_GT(drawn, 10);

@@ -53,7 +53,6 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     EXPECT_TRUE(HasAt(bank0, 16296 - 1 + kEntryJumpOperand, {0x50, 0x01}));  // ... which goes on to $0150
     EXPECT_TRUE(HasAt(bank0, 16314 - 1 + kCopyTailOperand, {0xD9, 0x3F}));   // the copy hook knows its tail
     EXPECT_TRUE(HasAt(bank0, 16282 - 1 + kDmaCallLow, {0x80}));               // the DMA hook calls the game's routine
-    EXPECT_TRUE(HasAt(bank0, 16282 - 1 + kDmaSharedOperand, {0xD9, 0x3F}));   // and goes on through the tail
 
     EXPECT_EQ(model->DmaSourceHigh, 0xC1);
     EXPECT_EQ(model->DmaCallLow, 0x80);
@@ -110,8 +109,8 @@ TEST(ScanRom, APagePassedInAAndTheNextRomOfTheRunGetsTheSideFilesInstructionBack
 }
 
 // An end too short for the fragments and the margin leaves bank 0 exactly as it was; only
-// when asked does the scan put the fragments over ROM code, near the end and never over
-// each other.
+// when asked does the scan put the fragments over ROM code: into a run of free bytes if
+// there is one, else at the end of the bank, always side by side.
 TEST(ScanRom, WithoutRoomNothingChangesUnlessAskedThenTheFragmentsNeverOverlap) {
     constexpr int kEnough = 102 + kPlacementMargin + 1;
     for (int tail : {0, kEnough - 1}) {
@@ -128,14 +127,14 @@ TEST(ScanRom, WithoutRoomNothingChangesUnlessAskedThenTheFragmentsNeverOverlap) 
 
         const ScanResult forced = ScanRom(*model, {}, true);
         EXPECT_TRUE(forced.placed && forced.forced) << tail;
-        const std::pair<int, int> ranges[] = {{model->CopyTailPos, 38}, {model->CopyHookPos, 32},
-                                              {model->EntryHookPos, 18}, {model->DmaHookPos, 14}};
-        for (const auto& a : ranges) {
-            EXPECT_LE(a.first + a.second, kBankSize) << tail;  // the last byte stays
-            for (const auto& b : ranges)
-                EXPECT_TRUE(&a == &b || a.first + a.second <= b.first || b.first + b.second <= a.first) << tail;
-        }
+        EXPECT_EQ(model->DmaHookPos, tail ? kBankSize - 102 : 0x1000 + 500 - 102 + 1) << tail;  // the top free run
+        EXPECT_EQ(model->EntryHookPos - model->DmaHookPos, 14);
+        EXPECT_EQ(model->CopyHookPos - model->DmaHookPos, 32);
+        EXPECT_EQ(model->CopyTailPos - model->DmaHookPos, 64);
     }
+    auto full = LoadedModel();  // no free byte anywhere: the end of the bank, its last byte kept
+    EXPECT_TRUE(ScanRom(*full, {}, true).placed);
+    EXPECT_EQ(full->DmaHookPos, kBankSize - 102);
     EXPECT_TRUE(ScanRom(*LoadedModel({.freeTail = kEnough})).placed);
 }
 
