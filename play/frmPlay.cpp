@@ -158,6 +158,7 @@ bool frmPlay::Start(QString& error) {
     shown_ = FingerprintOf(model_);
     tracker_.Forget();
     keys_ = 0;
+    SetPaused(false);
     chkMono->setEnabled(mono_ != nullptr);
     if (!mono_) chkMono->setChecked(false);
     StartSound();
@@ -209,6 +210,7 @@ void frmPlay::ResetGame() {
         colour_->LoadRom(BuildColorRom(model_));
         if (mono_) mono_->Reset();
     } catch (const std::exception& e) {
+        Stop();  // a core that refused its cartridge is of no further use
         SetStatus(QString::fromStdString(e.what()));
         return;
     }
@@ -230,7 +232,7 @@ void frmPlay::SetMonochromeShown(bool shown) {
     picMono->setVisible(shown);
 }
 
-bool frmPlay::MonochromeShown() const { return picMono->isVisible() || (chkMono->isChecked() && mono_); }
+bool frmPlay::MonochromeShown() const { return chkMono->isChecked() && mono_ != nullptr; }
 
 void frmPlay::SetScale(int scale) {
     picScreen->SetScale(scale);
