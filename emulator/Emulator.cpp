@@ -145,16 +145,6 @@ int Emulator::ReadAudio(std::int16_t* out, int maxFrames) {
     return frames;
 }
 
-std::vector<std::uint8_t> Emulator::SaveState() const {
-    std::vector<std::uint8_t> state(core_->stateSize(core_));
-    if (!core_->saveState(core_, state.data())) state.clear();
-    return state;
-}
-
-bool Emulator::LoadState(const std::vector<std::uint8_t>& state) {
-    return state.size() == core_->stateSize(core_) && core_->loadState(core_, state.data());
-}
-
 std::uint32_t ScreenColourOfWord(std::uint16_t word) {
     auto expand = [](unsigned c) { return (c << 3) | (c >> 2); };
     return expand(word & 0x1F) | (expand((word >> 5) & 0x1F) << 8) | (expand((word >> 10) & 0x1F) << 16);

@@ -76,8 +76,6 @@ public:
     // Reads up to maxFrames stereo frames (left, right interleaved) into out; returns how many.
     int ReadAudio(std::int16_t* out, int maxFrames);
 
-    std::vector<std::uint8_t> SaveState() const;
-    bool LoadState(const std::vector<std::uint8_t>& state);
 
 private:
     void PowerOn();

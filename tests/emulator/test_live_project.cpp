@@ -141,34 +141,6 @@ TEST(PushAssignments, TheBeeTakesItsNewPaletteInTheNextFrame) {
     EXPECT_GE(spriteRecords, 1);
 }
 
-TEST(Emulator, TheGameFollowsTheKeys) {
-    // The bee moves one pixel a frame, two while Right is held.
-    LiveRun run = Start("demo", true);
-    auto beeX = [&] { return int(run.emulator->Video().oam[1]); };
-    int x = beeX();
-    for (int i = 0; i < 10; ++i) run.emulator->RunFrame();
-    const int plain = (beeX() - x + 256) % 256;
-    x = beeX();
-    for (int i = 0; i < 10; ++i) run.emulator->RunFrame(kKeyRight);
-    const int held = (beeX() - x + 256) % 256;
-    EXPECT_EQ(plain, 10);
-    EXPECT_GE(held, 18);  // the game reads the keys a frame late
-}
-
-TEST(Emulator, SaveStateComesBackAndResetStartsOver) {
-    LiveRun run = Start("demo", true);
-    const auto state = run.emulator->SaveState();
-    ASSERT_FALSE(state.empty());
-    const int x = run.emulator->Video().oam[1];
-    for (int i = 0; i < 7; ++i) run.emulator->RunFrame();
-    EXPECT_NE(run.emulator->Video().oam[1], x);
-    ASSERT_TRUE(run.emulator->LoadState(state));
-    EXPECT_EQ(run.emulator->Video().oam[1], x);
-    EXPECT_TRUE(run.emulator->IsColourModel());
-    Emulator mono(run.rom.image);
-    EXPECT_FALSE(mono.IsColourModel());
-}
-
 TEST(Emulator, SoundComesAtTheRateAskedForThroughAReset) {
     LiveRun run = Start("demo", true);
     std::vector<std::int16_t> samples(2 * 4096);
