@@ -34,6 +34,12 @@ public:
         std::printf("\n");
     }
 
+    // The CPU time per iteration of a benchmark of this run, in nanoseconds (0 if it did not run).
+    double Nanoseconds(const std::string& name) const {
+        const auto found = nanoseconds_.find(name);
+        return found == nanoseconds_.end() ? 0 : found->second;
+    }
+
 private:
     int whatWidth_;
     int baselineWidth_;

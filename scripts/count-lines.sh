@@ -9,7 +9,7 @@ count() {
   git ls-files -- "$@" | grep -E '(\.(cpp|h|s|inc)|CMakeLists\.txt)$' | xargs -r cat | wc -l
 }
 
-product=$(count engine widgets dialogs editing project view app gbcode/sidefiles gbcode/tools)
+product=$(count engine emulator widgets dialogs editing project play view app gbcode/sidefiles gbcode/tools)
 tests_e2e=$(count tests/e2e)
 tests_other=$(count tests ':!tests/e2e' gbcode/testroms fuzz)
 tests=$((tests_e2e + tests_other))

@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake make g++ pkg-config
   qt6-base-dev libgl-dev          # the window program
+  qt6-multimedia-dev              # the Play window's sound
   sdcc                            # assembles the Game Boy code and the test ROMs
   libmgba-dev libpng-dev          # runs colour ROMs in the end-to-end tests; their screenshots
   zlib1g-dev                      # CRC-32 of BPS patches

@@ -24,6 +24,7 @@
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStatusBar>
+#include <QToolBar>
 #include <QTimer>
 #include <QUndoStack>
 #include <QUrl>
@@ -52,6 +53,8 @@
 #include "view/WorkStep.h"
 #include "view/frmConflicts.h"
 #include "view/frmScanROM.h"
+#include "play/CoverageMarks.h"
+#include "play/frmPlay.h"
 
 namespace dapplix {
 
@@ -129,6 +132,7 @@ frmMain::frmMain(Model& model, QWidget* parent) : QMainWindow(parent), model_(mo
     undo_ = new QUndoStack(this);
     BuildWindow();
     BuildMenus();
+    BuildGameMenu();
     SetUpStartState();
     setAcceptDrops(true);
     // What the last run left: the view options, the zoom, the window's size.
@@ -360,7 +364,11 @@ void frmMain::BuildMenus() {
 
     // The client area at its first size is the window's first size; the window can be
     // resized from there, and grows when the tile view is zoomed.
-    resize(kClientWidth, kClientHeight + menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+    resize(kClientWidth, kClientHeight + ChromeHeight());
+}
+
+int frmMain::ChromeHeight() const {
+    return menuBar()->sizeHint().height() + statusBar()->sizeHint().height() + (tbrGame ? tbrGame->sizeHint().height() : 0);
 }
 
 void frmMain::SetUpStartState() {
@@ -439,6 +447,7 @@ void frmMain::SetLockSet(bool enabled) {
     mnuEditUndo->setEnabled(enabled && undo_->canUndo());
     mnuEditRedo->setEnabled(enabled && undo_->canRedo());
     cmdPixelSwitch->setEnabled(enabled && !Refreshing);
+    if (mnuGamePlay) mnuGamePlay->setEnabled(enabled && romLoaded_);
 }
 
 void frmMain::DisableAll() {
@@ -1097,7 +1106,7 @@ void frmMain::SetZoom(int zoom) {
     settings_.SetZoom(zoom_);
     // The window takes the size that shows the whole view, as far as the screen has room;
     // the user may resize it from there (a smaller window scrolls).
-    QSize fitting = client_->size() + QSize(0, menuBar()->sizeHint().height() + statusBar()->sizeHint().height());
+    QSize fitting = client_->size() + QSize(0, ChromeHeight());
     if (const QScreen* shown = screen()) fitting = fitting.boundedTo(shown->availableGeometry().size());
     resize(fitting);
 }
@@ -1330,6 +1339,89 @@ void frmMain::dropEvent(QDropEvent* event) {
     QTimer::singleShot(0, this, [this, path] {
         if (mnuFileLoadrom->isEnabled()) LoadRomFile(path);
     });
+}
+
+// --- the Game menu ---------------------------------------------------------------------------
+
+void frmMain::BuildGameMenu() {
+    mnuGame = menuBar()->addMenu("&Game");
+    mnuGame->setObjectName("mnuGame");
+    mnuGamePlay = mnuGame->addAction("&Play");
+    mnuGamePlay->setObjectName("mnuGamePlay");
+    mnuGamePlay->setShortcut(Qt::Key_F5);
+    mnuGamePlay->setEnabled(false);
+    mnuGameSeen = mnuGame->addAction("Mark Tiles &Seen in Play");
+    mnuGameSeen->setObjectName("mnuGameSeen");
+    mnuGameSeen->setCheckable(true);
+    // The menu bar keeps the About item last.
+    menuBar()->insertMenu(mnuAbout, mnuGame);
+
+    tbrGame = addToolBar("Game");
+    tbrGame->setObjectName("tbrGame");
+    tbrGame->setMovable(false);
+    tbrGame->addAction(mnuGamePlay);
+    tbrGame->addAction(mnuGameSeen);
+    resize(width(), height() + tbrGame->sizeHint().height());  // the client keeps its first size
+
+    connect(mnuGamePlay, &QAction::triggered, this, [this] { mnuGamePlay_Click(); });
+    connect(mnuGameSeen, &QAction::toggled, this, [this](bool on) {
+        if (on) MarkSeenTiles();
+        else if (romLoaded_) DoRefresh();
+    });
+    connect(this, &frmMain::pageRedrawn, this, [this] { MarkSeenTiles(); });
+}
+
+void frmMain::mnuGamePlay_Click() {
+    if (!romLoaded_) return;
+    if (!play_) {
+        play_ = new frmPlay(model_, this);
+        play_->ShowTile = [this](const TileMatch& match) { return ShowTileAt(match.bank, match.offset, match.tile); };
+        play_->ChooseSaveFile = [this](const QString& title, const QString& pattern, QString& path) {
+            return ChooseFile(title, pattern, true, path);
+        };
+        connect(play_, &frmPlay::coverageChanged, this, [this] { MarkSeenTiles(); });
+    }
+    if (!play_->IsRunning()) {
+        // The original cartridge, for the monochrome run beside the colour one.
+        std::vector<std::uint8_t> original;
+        std::string error;
+        if (!ReadWholeFile(romPath_, original, error, std::size_t(kMaxBanks) * kBankSize)) original.clear();
+        play_->SetOriginalRom(std::move(original));
+        if (playedRomPath_ != romPath_) play_->ClearCoverage();
+        playedRomPath_ = romPath_;
+        QString reason;
+        if (!play_->Start(reason)) {
+            ShowError(this, reason);
+            return;
+        }
+    }
+    play_->show();
+    play_->raise();
+    play_->activateWindow();
+}
+
+void frmMain::MarkSeenTiles() {
+    if (!mnuGameSeen || !mnuGameSeen->isChecked() || !play_ || !romLoaded_ || Refreshing) return;
+    PaintCoverageMarks(picTiles->image(), model_, play_->Coverage(), sldBank->value(), sldPage->value(), kCell);
+    picTiles->ImageChanged(picTiles->image().rect());
+}
+
+bool frmMain::ShowTileAt(int bank, int offset, int tile) {
+    if (!romLoaded_ || locked_ || bank < sldBank->minimum() || bank > sldBank->maximum() || offset < 0 ||
+        offset > kMaxTileOffset || tile < 0 || tile >= kTilesPerBank || (tile == kLastTile && offset > 0))
+        return false;
+    PreSetCurrent();  // takes the old selection's frame away
+    model_.TileOffset[bank] = static_cast<std::int16_t>(offset);
+    SetSliderQuietly(sldBank, bank);
+    LastBank = bank;
+    SetSliderQuietly(sldPage, tile / kTilesPerPage);
+    LastPage = tile / kTilesPerPage;
+    const int cell = tile % kTilesPerPage;
+    view_.SelX1 = view_.SelX2 = static_cast<std::int16_t>(cell % kGridCells);
+    view_.SelY1 = view_.SelY2 = static_cast<std::int16_t>(cell / kGridCells);
+    SelDirX = SelDirY = 1;
+    DoRefresh();  // the page, the labels, the selection frame and the current tile
+    return true;
 }
 
 }  // namespace dapplix

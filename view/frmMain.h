@@ -30,6 +30,7 @@ class QRadioButton;
 class QScrollArea;
 class QSlider;
 class QUndoStack;
+class QToolBar;
 
 namespace dapplix {
 
@@ -39,6 +40,7 @@ class frmConflicts;
 class frmEditCol;
 class frmFile;
 class frmPixelSwitch;
+class frmPlay;
 class frmScanROM;
 class frmTileEdit;
 
@@ -97,6 +99,13 @@ public:
 
     // True once the program has been told to end (Exit, or the window closed for good).
     bool ProgramEnded() const { return programEnded_; }
+
+    // --- the Game menu: the Play window and the marks of tiles seen in play ---------------
+    // Shows a tile in the tile view and selects it: its bank (which must be one the bank
+    // slider reaches), the tile offset under which it is tile number tile, and its page.
+    // False, and nothing changed, when the bank is not shown or the window is busy.
+    bool ShowTileAt(int bank, int offset, int tile);
+    frmPlay* PlayWindow() { return play_; }
 
     // The file chooser, created on first use.
     frmFile& FileChooser();
@@ -173,6 +182,9 @@ private:
     void picTiles_MouseUp();
     void picTiles_DblClick();
     void picPals_MouseUp(QPoint pos);
+    void BuildGameMenu();
+    void mnuGamePlay_Click();
+    void MarkSeenTiles();  // the coverage marks on the shown page, while they are asked for
 
     // Locks the window and runs a flow over the selection with the busy status, drawing
     // each tile as it is done and letting window events run between tiles.
@@ -189,6 +201,7 @@ private:
     void ShowRomState(const RomOpenResult& result);
     // Places the controls around a tile view of the current zoom.
     void LayOut();
+    int ChromeHeight() const;  // menu bar, toolbar and status bar
     void MoveSelection(int dx, int dy);
     // The recently used files as the Recent Files menu; the settings keep them.
     void RememberFile(const QString& path);
@@ -307,6 +320,12 @@ private:
     QAction* mnuOptDim = nullptr;
     QAction* mnuOptReset = nullptr;
     QAction* mnuAbout = nullptr;
+    QMenu* mnuGame = nullptr;
+    QAction* mnuGamePlay = nullptr;
+    QAction* mnuGameSeen = nullptr;
+    QToolBar* tbrGame = nullptr;
+    frmPlay* play_ = nullptr;
+    std::string playedRomPath_;    // the ROM whose play the coverage is of
 
     frmFile* fileChooser_ = nullptr;
     frmAbout* about_ = nullptr;

@@ -1,0 +1,195 @@
+// A project changed while its colour ROM runs shows in the next frame: colours through
+// palette RAM and the runtime's copy, assignments through the dictionary, the records and
+// the attribute maps. Run on the test ROMs in the mGBA core.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "ColourRun.h"
+#include "emulator/Emulator.h"
+#include "emulator/LiveProject.h"
+#include "emulator/Screen.h"
+#include "engine/RuntimeLayout.h"
+#include "engine/TileSearch.h"
+#include "engine/Writer.h"
+
+namespace dapplix {
+namespace {
+
+using e2e::ApplyTestProject;
+using e2e::LoadTestRom;
+using e2e::TestRom;
+
+constexpr int kSettleFrames = 90;  // past start-up, the sun drawn and the refresh round
+
+struct LiveRun {
+    TestRom rom;
+    std::unique_ptr<Model> model;
+    std::unique_ptr<Emulator> emulator;
+};
+
+LiveRun Start(const std::string& name, bool withProject) {
+    LiveRun run{LoadTestRom(name), nullptr, nullptr};
+    run.model = e2e::PrepareModel(run.rom.image, DAPPLIX_SIDEFILE_DIR);
+    // Without a project the test project's colours still go in, so that a screen colour
+    // names its palette; no tile has a palette.
+    ApplyTestProject(*run.model, run.rom);
+    if (!withProject)
+        for (auto& bank : run.model->TilePal) bank.fill(0);
+    run.emulator = std::make_unique<Emulator>(BuildColorRom(*run.model));
+    for (int i = 0; i < kSettleFrames; ++i) run.emulator->RunFrame();
+    return run;
+}
+
+// The palette RAM entry (0-63) whose colour a screen pixel shows; -1 when none does.
+int PaletteEntryAt(const Emulator& emulator, int x, int y) {
+    for (int entry = 0; entry < 64; ++entry)
+        if (ScreenColourOfWord(emulator.PaletteRam(entry)) == emulator.Pixel(x, y)) return entry;
+    return -1;
+}
+
+// The first background pixel showing a non-zero pixel value of a tile found in the ROM.
+bool FindBackgroundPixel(const LiveRun& run, int& x, int& y) {
+    const VideoState video = run.emulator->Video();
+    for (y = 0; y < kScreenHeight; ++y)
+        for (x = 0; x < kScreenWidth; ++x) {
+            const ScreenTile tile = TileAtPixel(video, x, y);
+            const int entry = PaletteEntryAt(*run.emulator, x, y);
+            if (tile.layer == ScreenLayer::Background && entry >= 0 && entry % 4 != 0 && entry < 32 &&
+                !FindTileInModel(*run.model, tile.Bytes(video)).empty())
+                return true;
+        }
+    return false;
+}
+
+// Gives every tile of the ROM with the bytes of the screen tile at (x, y) a palette.
+void AssignScreenTile(LiveRun& run, int x, int y, int palette) {
+    const VideoState video = run.emulator->Video();
+    for (const TileMatch& match : FindTileInModel(*run.model, TileAtPixel(video, x, y).Bytes(video))) {
+        if (match.offset != run.model->TileOffset[match.bank]) continue;
+        run.model->TilePal[match.bank][match.tile] = static_cast<std::int16_t>(palette);
+    }
+}
+
+TEST(PushColours, AColourEditShowsInTheNextFrame) {
+    for (const char* name : {"demo", "mbc1_256k"}) {
+        LiveRun run = Start(name, true);
+        int x = 0, y = 0;
+        ASSERT_TRUE(FindBackgroundPixel(run, x, y)) << name;
+        const int entry = PaletteEntryAt(*run.emulator, x, y);
+        const int palette = entry / 4, value = entry % 4;
+        const int colour = ShadeOf(run.emulator->IoRegister(0xFF47), value);
+        run.model->Pals[kBackgroundSet][palette][colour] = {31, 0, 31};
+        PushColours(*run.emulator, *run.model);
+        run.emulator->RunFrame();
+        EXPECT_EQ(run.emulator->Pixel(x, y), ScreenColourOfWord(ColourWord(*run.model, kBackgroundSet, palette, colour)))
+            << name;
+        EXPECT_EQ(run.emulator->Read(runtime::kUserColours + 8 * palette + 2 * colour, runtime::kRuntimeWramBank),
+                  ColourWord(*run.model, kBackgroundSet, palette, colour) & 0xFF)
+            << name << ": the runtime's copy has the new colour too";
+        // The runtime's own rewrite from its copy keeps it.
+        for (int i = 0; i < 5; ++i) run.emulator->RunFrame();
+        EXPECT_EQ(run.emulator->Pixel(x, y), ScreenColourOfWord(ColourWord(*run.model, kBackgroundSet, palette, colour)))
+            << name;
+    }
+}
+
+TEST(PushAssignments, ANewPaletteShowsInTheNextFrameEvenWhenTheRomHadNone) {
+    for (const bool withProject : {true, false}) {
+        LiveRun run = Start("demo", withProject);
+        int x = 0, y = 0;
+        bool found = false;
+        const VideoState video = run.emulator->Video();
+        // A background pixel of a tile in the ROM, with a pixel value that is not 0.
+        for (y = 0; y < kScreenHeight && !found; ++y)
+            for (x = 0; x < kScreenWidth && !found; ++x) {
+                const ScreenTile tile = TileAtPixel(video, x, y);
+                const int entry = PaletteEntryAt(*run.emulator, x, y);
+                found = tile.layer == ScreenLayer::Background && entry > 0 && entry < 32 && entry % 4 != 0 &&
+                        !FindTileInModel(*run.model, tile.Bytes(video)).empty();
+            }
+        ASSERT_TRUE(found);
+        --x, --y;
+        const int before = PaletteEntryAt(*run.emulator, x, y);
+        const int newPalette = before / 4 == 6 ? 5 : 6;
+        AssignScreenTile(run, x, y, newPalette);
+        const AssignmentPush push = PushAssignments(*run.emulator, *run.model);
+        EXPECT_GT(push.dictionaryEntries, 0);
+        run.emulator->RunFrame();
+        EXPECT_EQ(PaletteEntryAt(*run.emulator, x, y) / 4, newPalette) << "project at start: " << withProject;
+        // The runtime goes on with the new state: the refresh and the sweep keep it.
+        for (int i = 0; i < 120; ++i) run.emulator->RunFrame();
+        EXPECT_EQ(PaletteEntryAt(*run.emulator, x, y) / 4, newPalette) << "project at start: " << withProject;
+    }
+}
+
+TEST(PushAssignments, TheBeeTakesItsNewPaletteInTheNextFrame) {
+    LiveRun run = Start("demo", false);
+    const int bee = 0;  // OAM entry 0
+    const VideoState video = run.emulator->Video();
+    const int tile = video.oam[4 * bee + 2];
+    for (const TileMatch& match : FindTileInModel(*run.model, video.vram + 16 * tile))
+        if (match.offset == run.model->TileOffset[match.bank]) run.model->TilePal[match.bank][match.tile] = 4;
+    PushAssignments(*run.emulator, *run.model);
+    EXPECT_EQ(run.emulator->Video().oam[4 * bee + 3] & 7, 4) << "in OAM at once";
+    // The wings flap every 16 frames: both tiles of the bee keep palette 4 only if both were given it.
+    run.emulator->RunFrame();
+    EXPECT_EQ(run.emulator->Video().oam[4 * bee + 3] & 7, 4) << "and after the next transfer, from the runtime";
+    const int spriteRecords = run.emulator->Read(runtime::kSpriteRecordCount, runtime::kRuntimeWramBank);
+    EXPECT_GE(spriteRecords, 1);
+}
+
+TEST(Emulator, SoundComesAtTheRateAskedForThroughAReset) {
+    LiveRun run = Start("demo", true);
+    std::vector<std::int16_t> samples(2 * 4096);
+    EXPECT_EQ(run.emulator->ReadAudio(samples.data(), 4096), 0) << "no sound until it is asked for";
+    for (const int rate : {48000, 22050}) {
+        run.emulator->EnableAudio(rate);
+        run.emulator->Reset();  // the rate stays
+        // Past the start-up, whose frames with the LCD off last longer than a frame.
+        for (int i = 0; i < 60; ++i) run.emulator->RunFrame();
+        while (run.emulator->ReadAudio(samples.data(), 4096) > 0) {}
+        long frames = 0;
+        for (int i = 0; i < 600; ++i) {
+            run.emulator->RunFrame();
+            frames += run.emulator->ReadAudio(samples.data(), 4096);
+        }
+        // Ten seconds of game time, at 59.73 frames a second.
+        EXPECT_NEAR(double(frames), 600 / kGameBoyFramesPerSecond * rate, rate * 0.01) << rate;
+    }
+}
+
+// The runtime's places this program writes into are the assembly's own.
+TEST(RuntimeLayout, MatchesTheAssembly) {
+    std::ifstream file(DAPPLIX_LAYOUT_INC);
+    ASSERT_TRUE(file) << DAPPLIX_LAYOUT_INC;
+    std::stringstream text;
+    text << file.rdbuf();
+    std::map<std::string, long> values;
+    const std::regex line(R"(^\s*([A-Za-z_][A-Za-z0-9_]*)\s*=\s*([A-Za-z_0-9x]+)(?:\s*\+\s*(0x[0-9A-Fa-f]+|\d+))?)");
+    std::string row;
+    while (std::getline(text, row)) {
+        std::smatch m;
+        if (!std::regex_search(row, m, line)) continue;
+        const std::string base = m[2];
+        long value = std::isdigit(static_cast<unsigned char>(base[0])) ? std::stol(base, nullptr, 0) : values.at(base);
+        if (m[3].matched) value += std::stol(m[3], nullptr, 0);
+        values[m[1]] = value;
+    }
+    using namespace runtime;
+    const std::pair<const char*, long> cases[] = {
+        {"RUNTIME_VARS", kVars},          {"vBgp", kBgpApplied},           {"vObp0", kObp0Applied},
+        {"vPalettesUsed", kPalettesUsed}, {"vDictBanks", kDictionaryBanks}, {"vSpriteRecords", kSpriteRecordCount},
+        {"USER_COLOURS", kUserColours},   {"REC_U", kRecordsUnsigned},     {"REC_S", kRecordsSigned},
+        {"DICT_FIRST_BANK", kDictionaryFirstWramBank},
+    };
+    for (const auto& [name, expected] : cases) {
+        ASSERT_TRUE(values.count(name)) << name << " is no longer in layout.inc";
+        EXPECT_EQ(values[name], expected) << name;
+    }
+}
+
+}  // namespace
+}  // namespace dapplix

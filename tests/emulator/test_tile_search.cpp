@@ -1,0 +1,129 @@
+// The search behind "find this tile" and the coverage of tiles seen in play.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+
+#include "engine/TileSearch.h"
+
+namespace dapplix {
+namespace {
+
+TileImage Pattern(int seed) {
+    TileImage image{};
+    for (int i = 0; i < kTileBytes; ++i) image[i] = static_cast<std::uint8_t>(seed * 37 + i * 11 + 1);
+    return image;
+}
+
+void Put(std::vector<std::uint8_t>& rom, std::size_t at, const TileImage& image) {
+    std::copy(image.begin(), image.end(), rom.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+TEST(FindTileInRom, FindsEveryPlaceAtEveryOffsetWithinOneBank) {
+    std::vector<std::uint8_t> rom(4 * kBankSize, 0);
+    const TileImage tile = Pattern(1);
+    struct Case {
+        std::size_t at;
+        bool found;
+        TileMatch match;
+    };
+    const Case cases[] = {
+        {0, true, {0, 0, 0}},
+        {kBankSize + 3, true, {1, 3, 0}},
+        {2 * kBankSize + 16 * 300 + 15, true, {2, 15, 300}},
+        {3 * kBankSize - 8, false, {}},                  // runs into the next bank
+        {3 * kBankSize + kBankSize - 16, true, {3, 0, 1023}},
+    };
+    for (const Case& c : cases) Put(rom, c.at, tile);
+    std::vector<TileMatch> expected;
+    for (const Case& c : cases)
+        if (c.found) expected.push_back(c.match);
+    EXPECT_EQ(FindTileInRom(rom.data(), rom.size(), tile.data()), expected);
+    EXPECT_EQ(expected[2].Page(), 1);
+    EXPECT_TRUE(FindTileInRom(rom.data(), rom.size(), Pattern(2).data()).empty());
+}
+
+TEST(FindTileInRom, OverlappingPlacesAreAllFound) {
+    // Sixteen equal bytes in a run of twenty start a match at five places.
+    std::vector<std::uint8_t> rom(kBankSize, 0);
+    std::fill(rom.begin() + 100, rom.begin() + 120, 0x42);
+    TileImage tile;
+    tile.fill(0x42);
+    const auto matches = FindTileInRom(rom.data(), rom.size(), tile.data());
+    ASSERT_EQ(matches.size(), 5u);
+    EXPECT_EQ(matches.front(), (TileMatch{0, 100 % 16, 100 / 16}));
+    EXPECT_EQ(matches.back(), (TileMatch{0, 104 % 16, 104 / 16}));
+}
+
+TEST(FindTileInModel, RedrawnTilesMatchByTheirImageAndNoLongerByTheirRomBytes) {
+    auto model = std::make_unique<Model>();
+    model->BankCount = 3;
+    model->TileOffset[2] = 4;
+    const TileImage rom = Pattern(3), redrawn = Pattern(4);
+    std::copy(rom.begin(), rom.end(), model->RomBank[2].begin() + 4 + 16 * 10);  // tile 10 at offset 4
+    std::copy(rom.begin(), rom.end(), model->RomBank[3].begin() + 16 * 7);      // tile 7 at offset 0
+    EXPECT_EQ(FindTileInModel(*model, rom.data()), (std::vector<TileMatch>{{2, 4, 10}, {3, 0, 7}}));
+
+    model->TileEdited[2][10] = true;
+    model->EditedTile[2][10] = redrawn;
+    EXPECT_EQ(FindTileInModel(*model, rom.data()), (std::vector<TileMatch>{{3, 0, 7}}));
+    EXPECT_EQ(FindTileInModel(*model, redrawn.data()), (std::vector<TileMatch>{{2, 4, 10, true}}));
+
+    // The last tile of a shifted bank is no tile: its redrawn image is never offered.
+    model->TileEdited[2][kLastTile] = true;
+    model->EditedTile[2][kLastTile] = Pattern(5);
+    EXPECT_TRUE(FindTileInModel(*model, Pattern(5).data()).empty());
+    // Banks past the loaded ones are not searched.
+    std::copy(rom.begin(), rom.end(), model->RomBank[4].begin());
+    EXPECT_EQ(FindTileInModel(*model, rom.data()).size(), 1u);
+}
+
+TEST(FirstShownMatch, SkipsBanksTheTileViewDoesNotShow) {
+    const std::vector<TileMatch> matches = {{0, 0, 1}, {1, 2, 3}, {5, 0, 9}, {6, 1, 2}};
+    EXPECT_EQ(FirstShownMatch(matches, 2, 31), 2);
+    EXPECT_EQ(FirstShownMatch(matches, 0, 31), 0);
+    EXPECT_EQ(FirstShownMatch(matches, 7, 31), -1);
+    EXPECT_EQ(FirstShownMatch({}, 2, 31), -1);
+}
+
+TEST(TileCoverage, RecordsEachImageOnceAndGivesThemBack) {
+    TileCoverage coverage;
+    std::mt19937 random(7);
+    std::vector<TileImage> images(50);
+    for (auto& image : images)
+        for (auto& byte : image) byte = static_cast<std::uint8_t>(random());
+    for (const auto& image : images) EXPECT_TRUE(coverage.Add(image.data()));
+    for (const auto& image : images) EXPECT_FALSE(coverage.Add(image.data()));
+    EXPECT_EQ(coverage.Count(), images.size());
+    TileImage other = images[0];
+    other[15] ^= 1;  // one bit in the last byte makes another tile
+    EXPECT_FALSE(coverage.Seen(other));
+    auto back = coverage.Images();
+    std::sort(back.begin(), back.end());
+    std::sort(images.begin(), images.end());
+    EXPECT_EQ(back, images);
+    coverage.Clear();
+    EXPECT_FALSE(coverage.Seen(images[0]));
+}
+
+TEST(SeenWithoutPalette, MarksSeenTilesThatStillNeedAPalette) {
+    auto model = std::make_unique<Model>();
+    model->BankCount = 2;
+    const TileImage a = Pattern(6), b = Pattern(7);
+    std::copy(a.begin(), a.end(), model->RomBank[2].begin());           // tile 0
+    std::copy(a.begin(), a.end(), model->RomBank[2].begin() + 16);      // tile 1, same bytes
+    std::copy(b.begin(), b.end(), model->RomBank[2].begin() + 32);      // tile 2
+    TileCoverage coverage;
+    coverage.Add(a.data());
+    model->TilePal[2][1] = 3;
+    EXPECT_TRUE(SeenWithoutPalette(*model, coverage, 2, 0));
+    EXPECT_FALSE(SeenWithoutPalette(*model, coverage, 2, 1));  // coloured already
+    EXPECT_FALSE(SeenWithoutPalette(*model, coverage, 2, 2));  // never on screen
+    model->TileEdited[2][2] = true;  // a redrawn tile is seen as it is drawn now
+    model->EditedTile[2][2] = a;
+    EXPECT_TRUE(SeenWithoutPalette(*model, coverage, 2, 2));
+    EXPECT_FALSE(SeenWithoutPalette(*model, coverage, 3, 0));  // no such bank
+}
+
+}  // namespace
+}  // namespace dapplix

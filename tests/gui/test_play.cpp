@@ -1,0 +1,310 @@
+// The Play window driven headless on the demo ROM: it starts from the main window, the game
+// follows the keys, pause and step, a colour edit and a palette assignment show in the next
+// frame, a click on the screen selects the tile in the tile view, the coverage marks, and
+// the captures.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QImageReader>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTest>
+#include <QTimer>
+
+#include "Support.h"
+#include "TestRoms.h"
+#include "emulator/LiveProject.h"
+#include "emulator/Screen.h"
+#include "engine/CodeFiles.h"
+#include "play/CoverageMarks.h"
+#include "play/GameScreen.h"
+#include "play/frmPlay.h"
+#include "project/frmEditCol.h"
+#include "view/frmMain.h"
+#include "widgets/Messages.h"
+#include "widgets/ViewCanvas.h"
+
+namespace dapplix {
+namespace {
+
+using namespace dapplix::testing;
+
+struct SilentMessages final : MessageBoxes {
+    SilentMessages() : previous(SetMessages(this)) {}
+    ~SilentMessages() override { SetMessages(previous); }
+    MessageAnswer Show(QWidget*, MessageKind, const QString& title, const QString& text, MessageButtons) override {
+        log << title + ": " + text;
+        return MessageAnswer::No;
+    }
+    MessageBoxes* previous;
+    QStringList log;
+};
+
+template <typename T>
+T* Child(QWidget* parent, const char* name) { return parent->findChild<T*>(name); }
+
+// Runs act on the dialog of type T once it is up, from inside its own event loop.
+template <typename T>
+void WhenShown(std::function<void(T*)> act) {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        for (QWidget* widget : QApplication::topLevelWidgets())
+            if (auto* dialog = qobject_cast<T*>(widget); dialog && dialog->isVisible()) {
+                timer->deleteLater();
+                timer->stop();
+                return act(dialog);
+            }
+    });
+    timer->start(10);
+}
+
+int PaletteEntryAt(Emulator& game, int x, int y) {
+    for (int entry = 0; entry < 64; ++entry)
+        if (ScreenColourOfWord(game.PaletteRam(entry)) == game.Pixel(x, y)) return entry;
+    return -1;
+}
+
+QRgb Shown(const frmPlay& play, int x, int y) { return play.ColourScreen()->Frame().pixel(x, y) & 0xFFFFFF; }
+QRgb AsQRgb(std::uint32_t corePixel) {
+    return qRgb(corePixel & 0xFF, (corePixel >> 8) & 0xFF, (corePixel >> 16) & 0xFF) & 0xFFFFFF;
+}
+
+class PlayTests : public QObject {
+    Q_OBJECT
+    std::unique_ptr<Model> model;
+    std::unique_ptr<frmMain> window;
+    SilentMessages messages;
+    frmPlay* play = nullptr;
+    e2e::Symbols symbols = e2e::Symbols::Load(std::string(DAPPLIX_ROMS_DIR) + "/demo.noi");
+
+    void Step(int frames) {
+        for (int i = 0; i < frames; ++i) Child<QPushButton>(play, "cmdStep")->click();
+    }
+
+    // A background pixel of a block B tile (VRAM 0x8800-) that is not blank and is found in
+    // one place of the ROM alone.
+    bool FindBlockBPixel(int& x, int& y, int& vramTile) {
+        const VideoState video = play->ColourGame()->Video();
+        const int tiles = int(symbols["TilesBEnd"] - symbols["TilesB"]) / 16;
+        for (y = 0; y < kScreenHeight; ++y)
+            for (x = 0; x < kScreenWidth; ++x) {
+                const ScreenTile tile = TileAtPixel(video, x, y);
+                if (tile.layer != ScreenLayer::Background || tile.vramTile < 128 || tile.vramTile >= 128 + tiles) continue;
+                if (PaletteEntryAt(*play->ColourGame(), x, y) % 4 == 0) continue;
+                if (FindTileInModel(*model, tile.Bytes(video)).size() != 1) continue;
+                vramTile = tile.vramTile;
+                return true;
+            }
+        return false;
+    }
+
+private slots:
+    void init() {
+        model = std::make_unique<Model>();
+        std::string fatal;
+        QVERIFY2(LoadCodeFiles(*model, {DAPPLIX_SIDEFILE_DIR}, fatal), fatal.c_str());
+        window = std::make_unique<frmMain>(*model);
+        window->show();
+        QVERIFY(!Child<QAction>(window.get(), "mnuGamePlay")->isEnabled());
+        QVERIFY(window->LoadRomFile(DAPPLIX_DEMO_ROM));
+        // Every colour of both sets apart from the others, so that a screen colour names its entry.
+        for (int set = 0; set < kPaletteSets; ++set)
+            for (int p = 0; p < kPalettes; ++p)
+                for (int c = 0; c < kColours; ++c)
+                    model->Pals[set][p][c] = {std::int16_t(30 - 9 * c), std::int16_t(2 * p + 1), std::int16_t(set * 16 + c)};
+        QVERIFY(Child<QAction>(window.get(), "mnuGamePlay")->isEnabled());
+        Child<QAction>(window.get(), "mnuGamePlay")->trigger();
+        play = window->PlayWindow();
+        QVERIFY(play && play->isVisible() && play->IsRunning());
+    }
+    void cleanup() {
+        window.reset();
+        play = nullptr;
+    }
+
+    void theGameRunsInRealTimePausesStepsAndFollowsTheKeys() {
+        // Paced by the clock: a quarter of a second is about 15 frames.
+        QTRY_VERIFY_WITH_TIMEOUT(play->ColourGame()->FramesRun() >= 15, 5000);
+        QVERIFY(play->MonochromeGame() && play->MonochromeGame()->FramesRun() == play->ColourGame()->FramesRun());
+        QTest::mouseClick(Child<QPushButton>(play, "cmdPause"), Qt::LeftButton);
+        QVERIFY(play->IsPaused());
+        const auto frames = play->ColourGame()->FramesRun();
+        QTest::qWait(100);
+        QCOMPARE(play->ColourGame()->FramesRun(), frames);
+        Step(1);
+        QCOMPARE(play->ColourGame()->FramesRun(), frames + 1);
+
+        // The bee (sprite 0) moves a pixel a frame, two while Right is held.
+        auto beeX = [&] { return int(play->ColourGame()->Video().oam[1]); };
+        Step(60);  // past the colour set-up
+        int x = beeX();
+        Step(10);
+        QCOMPARE((beeX() - x + 256) % 256, 10);
+        QTest::keyPress(play, Qt::Key_Right);
+        QCOMPARE(play->HeldKeys(), std::uint32_t(kKeyRight));
+        x = beeX();
+        Step(10);
+        QVERIFY((beeX() - x + 256) % 256 >= 18);  // the game reads the keys a frame late
+        QTest::keyRelease(play, Qt::Key_Right);
+        QCOMPARE(play->HeldKeys(), 0u);
+        QTest::keyPress(play, Qt::Key_X);
+        QTest::keyPress(play, Qt::Key_Return);
+        QCOMPARE(play->HeldKeys(), std::uint32_t(kKeyA | kKeyStart));
+
+        // Reset powers on again; the monochrome original runs beside it when asked.
+        QTest::mouseClick(Child<QPushButton>(play, "cmdReset"), Qt::LeftButton);
+        QCOMPARE(play->ColourGame()->FramesRun(), 0u);
+        QVERIFY(!Child<GameScreen>(play, "picMono")->isVisible());
+        Child<QCheckBox>(play, "chkMono")->click();
+        QVERIFY(Child<GameScreen>(play, "picMono")->isVisible());
+        Step(5);
+        QCOMPARE(play->MonochromeGame()->FramesRun(), 5u);
+        QVERIFY(!play->MonochromeGame()->IsColourModel());
+    }
+
+    void aColourEditAndAPaletteClickShowInTheNextFrame() {
+        QTest::mouseClick(Child<QPushButton>(play, "cmdPause"), Qt::LeftButton);
+        Step(90);
+        int x = 0, y = 0, vramTile = 0;
+        QVERIFY(FindBlockBPixel(x, y, vramTile));
+        QCOMPARE(Shown(*play, x, y), AsQRgb(play->ColourGame()->Pixel(x, y)));
+
+        // The colour editor, reached through the background palette strip as a user would.
+        const int entry = PaletteEntryAt(*play->ColourGame(), x, y);
+        const int palette = entry / 4, colour = ShadeOf(play->ColourGame()->IoRegister(0xFF47), entry % 4);
+        Child<QRadioButton>(window.get(), "optBG")->click();
+        WhenShown<frmEditCol>([](frmEditCol* dialog) {
+            Child<QSlider>(dialog, "sldRed")->setValue(31);
+            Child<QSlider>(dialog, "sldGreen")->setValue(0);
+            Child<QSlider>(dialog, "sldBlue")->setValue(31);
+            Child<QPushButton>(dialog, "cmdOkay")->click();
+        });
+        ViewCanvas* picPals = Child<ViewCanvas>(window.get(), "picPals");
+        const QPoint cell(16 * colour + 3, 16 * palette + 3);
+        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(cell + picPals->ImageOrigin()), QPointF(), Qt::LeftButton,
+                            Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(picPals, &release);
+        QCOMPARE(model->Pals[kBackgroundSet][palette][colour], (std::array<std::int16_t, 3>{31, 0, 31}));
+        Step(1);
+        QCOMPARE(Shown(*play, x, y), QRgb(0xFF00FF));
+
+        // Find this tile, then give it palette 6 in the tile view: the next frame shows it.
+        QVERIFY(play->FindTileAt(x, y));
+        const int bank = int(symbols["BANK_B"]), offset = int(symbols["GFX_OFFSET"]);
+        const int tile = int((symbols["TilesB"] & 0x3FFF) - offset) / 16 + (vramTile - 128);
+        QCOMPARE(Child<QSlider>(window.get(), "sldBank")->value(), bank);
+        QCOMPARE(Child<QSlider>(window.get(), "sldTileOffset")->value(), offset);
+        QCOMPARE(Child<QSlider>(window.get(), "sldPage")->value(), tile / 256);
+        QCOMPARE(window->View().SelX1, std::int16_t(tile % 16));
+        QCOMPARE(window->View().SelY1, std::int16_t(tile % 256 / 16));
+        QCOMPARE(window->View().SelX2, window->View().SelX1);
+        QVERIFY(Child<QLabel>(play, "lblStatus")->text().contains(QString("Bank %1, offset %2").arg(bank).arg(offset)));
+        QVERIFY(!Child<GameScreen>(play, "picScreen")->Mark().isEmpty());
+        const int newPalette = palette == 6 ? 5 : 6;
+        Child<QRadioButton>(window.get(), QString("optPal%1").arg(newPalette).toLatin1())->click();
+        QCOMPARE(model->TilePal[bank][tile], std::int16_t(newPalette));
+        Step(1);
+        QCOMPARE(PaletteEntryAt(*play->ColourGame(), x, y) / 4, newPalette);
+        QCOMPARE(Shown(*play, x, y), AsQRgb(play->ColourGame()->Pixel(x, y)));
+    }
+
+    void aClickOnTheScreenListsEveryPlaceOrSaysWhyNone() {
+        QTest::mouseClick(Child<QPushButton>(play, "cmdPause"), Qt::LeftButton);
+        Step(90);
+        const VideoState video = play->ColourGame()->Video();
+        int many = -1;
+        for (int i = 0; i < kScreenWidth * kScreenHeight && many < 0; ++i)
+            if (FindTileInModel(*model, TileAtPixel(video, i % kScreenWidth, i / kScreenWidth).Bytes(video)).size() > 1) many = i;
+        QVERIFY(many >= 0);
+        // A click through the screen itself, at the scale shown.
+        GameScreen* screen = Child<GameScreen>(play, "picScreen");
+        QTest::mouseClick(screen, Qt::LeftButton, {}, QPoint(many % kScreenWidth, many / kScreenWidth) * screen->Scale());
+        QListWidget* list = Child<QListWidget>(play, "lstMatches");
+        QVERIFY(list->isVisible());
+        QCOMPARE(list->count(), int(play->Matches().size()));
+        QVERIFY(play->Matches().size() > 1);
+        // Places in banks 0 and 1 are listed but the tile view starts at bank 2.
+        const int first = FirstShownMatch(play->Matches(), kFirstShownBank, model->BankCount);
+        QVERIFY(first >= 0);
+        QCOMPARE(list->currentRow(), first);
+        // Another place from the list goes to the tile view too.
+        int other = -1;
+        for (int i = int(play->Matches().size()) - 1; i > first && other < 0; --i)
+            if (play->Matches()[i].bank >= kFirstShownBank) other = i;
+        QVERIFY(other > first);
+        list->setCurrentRow(other);
+        const TileMatch second = play->Matches()[other];
+        QCOMPARE(Child<QSlider>(window.get(), "sldBank")->value(), second.bank);
+        QCOMPARE(Child<QSlider>(window.get(), "sldPage")->value(), second.Page());
+        QCOMPARE(window->View().SelX1, std::int16_t(second.tile % 16));
+
+        // A tile the game built itself: bytes that are nowhere in the ROM.
+        const ScreenTile built = TileAtPixel(video, 8, 8);
+        for (int i = 0; i < 16; ++i)
+            play->ColourGame()->Write(std::uint16_t(0x8000 + built.vramTile * 16 + i), 0, std::uint8_t(0x5A ^ (i * 29)));
+        QVERIFY(FindTileInModel(*model, built.Bytes(video)).empty());
+        QVERIFY(!play->FindTileAt(8, 8));
+        QCOMPARE(Child<QLabel>(play, "lblStatus")->text(), QString(kMsgTileNotInRom));
+        QVERIFY(!list->isVisible());
+        // The screen off: nothing to find.
+        QVERIFY(!play->FindTileAt(8, 200));
+        QVERIFY(play->IsPaused());
+    }
+
+    void tilesSeenWithoutAPaletteAreMarked() {
+        QTest::mouseClick(Child<QPushButton>(play, "cmdPause"), Qt::LeftButton);
+        Step(90);
+        int x = 0, y = 0, vramTile = 0;
+        QVERIFY(FindBlockBPixel(x, y, vramTile));
+        QVERIFY(play->FindTileAt(x, y));  // shows the tile's page
+        const int column = window->View().SelX1, row = window->View().SelY1;
+        ViewCanvas* picTiles = Child<ViewCanvas>(window.get(), "picTiles");
+        QVERIFY(!HasCoverageMark(picTiles->image(), column, row, 16));
+        Child<QAction>(window.get(), "mnuGameSeen")->trigger();
+        QVERIFY(HasCoverageMark(picTiles->image(), column, row, 16));
+        // A palette takes the mark away; so does turning the marks off.
+        Child<QRadioButton>(window.get(), "optPal3")->click();
+        QVERIFY(!HasCoverageMark(picTiles->image(), column, row, 16));
+        model->TilePal[window->CurrentBank()][PageTile(window->CurrentPage(), column, row)] = 0;
+        window->DoRefresh();
+        QTRY_VERIFY(HasCoverageMark(picTiles->image(), column, row, 16));
+        Child<QAction>(window.get(), "mnuGameSeen")->trigger();
+        QTRY_VERIFY(!HasCoverageMark(picTiles->image(), column, row, 16));
+    }
+
+    void screenshotsAndAnimationsAreSaved() {
+        ScratchDir dir;
+        QTest::mouseClick(Child<QPushButton>(play, "cmdPause"), Qt::LeftButton);
+        Step(70);
+        QString error;
+        const QString shot = QString::fromStdString((dir / "shot.png").string());
+        QVERIFY2(play->SaveScreenshot(shot, error), qPrintable(error));
+        const QImage image(shot);
+        QCOMPARE(image.size(), QSize(320, 288));
+        QCOMPARE(image.pixel(2 * 40 + 1, 2 * 30 + 1) & 0xFFFFFF, AsQRgb(play->ColourGame()->Pixel(40, 30)));
+        QVERIFY(!play->SaveScreenshot(QString::fromStdString(dir.path().string()), error));  // a folder is refused
+
+        play->StartRecording();
+        Step(20);
+        QCOMPARE(play->RecordedFrames(), 10);
+        const QString gif = QString::fromStdString((dir / "play.gif").string());
+        QVERIFY2(play->SaveRecording(gif, error), qPrintable(error));
+        QVERIFY(!play->IsRecording());
+        QImageReader reader(gif);
+        QCOMPARE(reader.imageCount(), 10);
+        QImage last;
+        for (int i = 0; i < 10; ++i) QVERIFY(reader.read(&last));
+        QCOMPARE(last.size(), QSize(320, 288));
+        for (const QPoint at : {QPoint(40, 30), QPoint(0, 0), QPoint(159, 143), QPoint(80, 100)})
+            QCOMPARE(last.pixel(at * 2) & 0xFFFFFF, AsQRgb(play->ColourGame()->Pixel(at.x(), at.y())));
+    }
+};
+
+}  // namespace
+}  // namespace dapplix
+
+QTEST_MAIN(dapplix::PlayTests)
+#include "test_play.moc"
