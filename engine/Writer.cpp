@@ -12,6 +12,7 @@
 #include "Files.h"
 #include "Mapper.h"
 #include "Rom.h"
+#include "Scan.h"
 #include "SideFileLayout.h"
 #include "TileDictionary.h"
 
@@ -120,8 +121,24 @@ std::uint16_t GlobalChecksum(const std::uint8_t* rom, std::size_t size) {
     return static_cast<std::uint16_t>(total);
 }
 
+// Without a tile that has a palette the copy hook has nothing to do: the copy loops get their
+// own instructions back, so that screens load as fast as in the monochrome game.
+static void UnhookCopyLoops(const Model& model, std::uint8_t* bank0) {
+    const auto hook = PositionAddress(model.CopyHookPos);
+    const int blockFirst = model.DmaHookPos - 1, blockLast = blockFirst + sidefile::kBank0CodeLength - 1;
+    for (int at = 0; at + 2 < kBankSize; ++at) {
+        if (at + 2 >= blockFirst && at <= blockLast) continue;
+        if (bank0[at] == 0xCD && bank0[at + 1] == hook[0] && bank0[at + 2] == hook[1]) {
+            bank0[at] = 0x2A;  // LD A,(HL+)
+            bank0[at + 1] = 0x12;  // LD (DE),A
+            bank0[at + 2] = 0x13;  // INC DE
+        }
+    }
+}
+
 std::vector<std::uint8_t> BuildColorRom(Model& model) {
     std::vector<std::uint8_t> rom(kColorRomSize, 0);
+    const TileDictionary dictionary = BuildTileDictionary(model);
     auto bankStart = [&rom](int bank) { return rom.data() + std::size_t(bank) * kBankSize; };
     // The global checksum is gathered while the image is built: most of it is zero banks,
     // which add nothing.
@@ -136,6 +153,7 @@ std::vector<std::uint8_t> BuildColorRom(Model& model) {
             // declared as MBC1 here, so the boot ROM would refuse the old header checksum.
             // The global sum is kept right too, for the tools that check it; its own two
             // bytes do not count.
+            if (dictionary.parts == 0 && model.ColourCodePlaced) UnhookCopyLoops(model, out);
             DeclareColourRomMapper(out);
             out[kHeaderChecksum] = HeaderChecksum(out);
             out[kGlobalChecksum] = 0;
@@ -145,7 +163,6 @@ std::vector<std::uint8_t> BuildColorRom(Model& model) {
     }
     // Banks BankCount+1..31 stay zero. Bank 32 holds the tile dictionary, bank 33 starts with
     // the colour code (the rest of it zero: the set-up clears VRAM from there).
-    const TileDictionary dictionary = BuildTileDictionary(model);
     std::copy(dictionary.image.begin(), dictionary.image.end(), bankStart(kDictionaryBank));
     sum += ByteSum(dictionary.image.data(), dictionary.image.size());
     FillPaletteArea(model);

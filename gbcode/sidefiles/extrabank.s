@@ -152,6 +152,18 @@ ColourInitTail:
         ld a,(COLOUR_SETTINGS + SETTING_PALETTES_USED)
         or #1
         ld (vPalettesUsed),a
+        ld hl,#vUsedList                ; the palettes in use as a list, for the shades
+        ld bc,#0x0800                   ; B: palettes to look at, C: palette
+9$:     rrca
+        jr nc,10$
+        ld (hl),c
+        inc l
+10$:    inc c
+        dec b
+        jr nz,9$
+        ld a,l
+        sub #<vUsedList
+        ld (vUsedCount),a
         ld a,(COLOUR_SETTINGS + SETTING_DICT_BANKS)
         ld (vDictBanks),a
         ld hl,#vBgp                     ; palette RAM shows the shades of 0xE4 now

@@ -16,12 +16,12 @@
 VBLANK_WORK_END = 146       ; more refresh chunks start before this line and end by 148,
                             ; leaving the game lines 148-153 of vertical blank (684 cycles)
 SWEEP_LAST_START = 146      ; a tile takes about two lines to look at
-SPRITES_END_LINE = 152      ; the sprite pass ends before line 152: the game keeps 2 lines
-LATE_LAST_START = 151       ; a palette takes under a line
-CHUNK_LAST_START = 147      ; the frame's first refresh chunk ends by line 149
+SPRITES_END_LINE = 150      ; the sprite pass ends before line 150: the game keeps 4 lines
+LATE_LAST_START = 150       ; a palette takes under a line
+CHUNK_LAST_START = 148      ; the frame's first refresh chunk ends by line 150
 OFF_BUDGET = 4              ; chunks, tiles or palettes a call does while the LCD is off
-STARVED_FRAMES = 8          ; frames without a chunk before one may end in line 153
-LATE_CHUNK_LAST_START = 152 ; (its VRAM writes end in line 153)
+STARVED_FRAMES = 8          ; frames without a chunk before one may end by line 152
+LATE_CHUNK_LAST_START = 150 ; (it ends by line 152)
 REFRESH_CHUNK = 8           ; map entries at a time
 kPalettes = 8
 
@@ -167,73 +167,77 @@ WindowCheck:
         ret
 
 ; --- Once a frame, after the game's OAM DMA or its wait for the blank. Everything runs only
-;     in vertical blank (or with the LCD off), most urgent first: the sprites (the DMA has
-;     just put them back to palette 0), as many as the blank still allows, and the count of
-;     slots for the next frame; one chunk of the refresh, so that it moves on every frame;
-;     the shades when a register changed; more of the refresh and the sweep until line
-;     VBLANK_WORK_END.
+;     in vertical blank (or, within a budget, with the LCD off), most urgent first, and
+;     leaves the game at least four lines of the blank: the shades when a register changed
+;     (seldom, and seen at once); the sprites (the DMA has just put them back to palette 0),
+;     as many as the blank allows; one chunk of the refresh or, every other frame,
+;     one tile of the sweep (a tile must be known before its map entries can show its
+;     palette); then more of the refresh and of the sweep while the blank leaves time.
 ;     The shades are followed only from the FOLLOW_AFTER-th time on: a game that waits for
 ;     the blank a few times while it starts up and never again would otherwise keep the
 ;     shades of its start-up (the boot's BGP of 0xFC, an unset OBP0) for good.
 FrameWork:
         ld a,#OFF_BUDGET
         ld (vOffBudget),a
-        ld a,(vDictBanks)
-        and a
-        jr z,1$
-        ld hl,#vStarved         ; one frame more since the refresh's last chunk
+        ld hl,#vFrameCount
         inc (hl)
-        jr nz,1$
-        dec (hl)
-1$:     ld a,(vAfterDma)
-        and a
-        jr z,8$                 ; OAM may not hold this frame's sprites
-        call SpritesThisFrame
-8$:     ld a,(vDictBanks)
-        and a
-        call nz,FirstChunk      ; (no tile has a palette: attributes and records stay 0)
-        ld hl,#vFrameCount      ; the slot count every fourth frame
-        inc (hl)
-        ld a,(hl)
-        and #3
-        jr nz,2$
+        call ShadesThisFrame
         ld a,(vAfterDma)
         and a
-        call nz,CountSlots
-2$:     call LateWindowOpen
-        ret nc
-        ld hl,#vFollowAfter
-        ld a,(hl)
+        call nz,SpritesThisFrame ; (otherwise OAM may not hold this frame's sprites)
+        ld a,(vDictBanks)
         and a
-        jr z,5$
-        dec (hl)
-        jr 6$
-5$:     ld a,(vShadesBusy)      ; the usual frame: no register changed, nothing left to write
-        and a
-        jr nz,7$
-        ldh a,(rBGP)
-        ld hl,#vBgp
-        cp (hl)
-        jr nz,7$
-        ldh a,(rOBP0)
-        ld l,#<vObp0
-        cp (hl)
-        jr nz,7$
-        ldh a,(rOBP1)
-        ld l,#<vObp1
-        cp (hl)
-        jr z,6$
-7$:     call FollowShades
-6$:     ld a,(vDictBanks)
+        call nz,FirstRefreshWork ; (no tile has a palette: attributes and records stay 0)
+        ld a,(vDictBanks)
         and a
         ret z
         call Refresh
         jp Sweep
 
+ShadesThisFrame:
+        ld a,(vShadesBusy)      ; the usual frame: no register changed, nothing left to write
+        and a
+        jr nz,1$
+        ldh a,(rBGP)
+        ld hl,#vBgp
+        cp (hl)
+        jr nz,1$
+        ldh a,(rOBP0)
+        ld l,#<vObp0
+        cp (hl)
+        jr nz,1$
+        ldh a,(rOBP1)
+        ld l,#<vObp1
+        cp (hl)
+        ret z
+1$:     call LateWindowOpen
+        ret nc
+        ld hl,#vFollowAfter
+        ld a,(hl)
+        and a
+        jp z,FollowShades
+        dec (hl)
+        ret
+
+; The refresh's first chunk, or every other frame the sweep's first tile (a starved refresh
+; always goes first).
+FirstRefreshWork:
+        ld hl,#vStarved         ; one frame more since the refresh's last chunk
+        inc (hl)
+        jr nz,1$
+        dec (hl)
+1$:     ld a,(hl)
+        cp #STARVED_FRAMES
+        jr nc,FirstChunk
+        ld a,(vFrameCount)
+        rra
+        jr nc,FirstChunk
+        jr FirstTile
+
 ; One chunk of the refresh if none ran yet this frame (vStarved: frames since the last one,
-; 0 once it ran) and it can end by line 149: it takes about two lines.
+; 0 once it ran) and it can end by line 150: it takes about two lines.
 ; After STARVED_FRAMES frames without one (many sprites, a late DMA call), the chunk may
-; start until LATE_CHUNK_LAST_START and end in line 153: that frame the game keeps less of
+; start until LATE_CHUNK_LAST_START and end by line 152: that frame the game keeps less of
 ; the blank, rather than the background never catching up.
 FirstChunk:
         ld hl,#vStarved
@@ -253,6 +257,17 @@ FirstChunk:
         ret nc
 1$:     ld (hl),#0
         jp RefreshChunk
+
+; One tile of the sweep if it can end by line 150 (a tile takes about two lines).
+FirstTile:
+        ldh a,(rLCDC)
+        rla
+        jp nc,Sweep
+        ldh a,(rLY)
+        sub #VBLANK_FIRST_LINE
+        cp #CHUNK_LAST_START - VBLANK_FIRST_LINE
+        ret nc
+        jp SweepOne
 
 ; --- Palette RAM follows BGP, OBP0 and OBP1: pixel value v of palette p shows the project
 ;     colour of the shade the register gives v. Sprites on OBP1 show palette p through its
@@ -290,97 +305,118 @@ FollowShades:
         scf
         ret
 
-; A = the register now, HL = its variables (the value being applied, then the next palette
-; to look at: 8 when all are done), DE = the set's colours (8 bytes a palette), C = the set's
-; palette index register. Carry clear when the window closed before the set was done.
+; A = the register now, HL = its variables (the value being applied, then how many of the
+; palettes in use are written: vUsedCount when all are), DE = the set's colours (8 bytes a
+; palette), C = the set's palette index register. Carry clear when the window closed before
+; the set was done.
 FollowRegister:
         cp (hl)
-        jr z,1$
+        jr z,3$
         ld (hl),a               ; a new value: all palettes again
         inc l
         ld (hl),#0
         dec l
-1$:     inc l
-2$:     ld a,(hl)
-        cp #kPalettes
+        jr 1$
+3$:     ld b,a                  ; the same value: anything left to write?
+        inc l
+        ld a,(vUsedCount)
+        dec a
+        cp (hl)
+        dec l
+        ld a,b
+        ret c                   ; all written (carry: on to the next register)
+1$:     ld b,a                  ; where each shade's colour sits in a palette: 2 x shade
+        ld a,b
+        and #3
+        add a,a
+        ld (vShadeOffsets),a
+        ld a,b
+        rrca
+        rrca
+        ld b,a
+        and #3
+        add a,a
+        ld (vShadeOffsets + 1),a
+        ld a,b
+        rrca
+        rrca
+        ld b,a
+        and #3
+        add a,a
+        ld (vShadeOffsets + 2),a
+        ld a,b
+        rrca
+        rrca
+        and #3
+        add a,a
+        ld (vShadeOffsets + 3),a
+        inc l
+2$:     ld a,(vUsedCount)
+        ld b,a
+        ld a,(hl)
+        cp b
         ccf
         ret c                   ; all written
         push hl
         push de
-        push bc
         call FollowPalette
-        pop bc
         pop de
         pop hl
         ret nc
         inc (hl)
         jr 2$
 
-; Palette A of the set at DE under the register value at (HL - 1), through index register C.
-; Carry clear when it had to be written and the window has closed.
+; The A-th palette in use, p, into palette p of the set (its twin for OBP1), with DE the
+; set's colours and C its index register. Carry clear when the window has closed.
 FollowPalette:
+        add a,#<vUsedList
+        ld l,a
+        ld h,#>vUsedList
+        ld a,(hl)               ; p
         ld b,a
-        dec l
-        ld a,(hl)
-        push af                 ; the register value
-        ld a,(vPalettesUsed)
-        ld l,b
-        inc l
-3$:     rrca                    ; bit p of the palettes in use into the carry
-        dec l
-        jr nz,3$
-        jr nc,6$                ; no tile has this palette: nothing shows it
-        ld a,b
-        add a,a
-        add a,a
-        add a,a
-        add a,e
-        ld e,a                  ; DE: the palette's four colours
         ld a,(vFollowTwins)
         and a
+        jr z,1$
         ld a,b
-        jr z,4$
-        ld hl,#vTwins
-        add a,l
+        add a,#<vTwins
         ld l,a
         ld a,(hl)
         cp b
-        jr z,6$                 ; no twin: the palette follows OBP0 alone
-4$:     add a,a
+        scf
+        ret z                   ; no twin: the palette follows OBP0 alone
+        ld l,a                  ; (L: the twin)
+        ld a,b
+        ld b,l
+        jr 2$
+1$:     ld a,b                  ; A = p, B = where it goes
+2$:     add a,a
         add a,a
-        add a,a                 ; 8 palette RAM bytes a palette
-        ld b,a
+        add a,a
+        add a,e
+        ld e,a                  ; DE: p's four colours
         push bc
         call LateWindowOpen
         pop bc
-        jr nc,7$
+        ret nc
         ld a,b
+        add a,a
+        add a,a
+        add a,a
         or #PAL_AUTO_INCREMENT
         ldh (c),a
         inc c
-        pop af
-        ld b,#4
-5$:     push af
-        and #3
-        add a,a                 ; offset of the shade's colour
+        ld h,d
+        .irp shade, 0, 1, 2, 3
+        ld a,(vShadeOffsets + shade)
         add a,e
         ld l,a
-        ld h,d
         ld a,(hl+)
         ldh (c),a
         ld a,(hl)
         ldh (c),a
-        pop af
-        rrca
-        rrca
-        dec b
-        jr nz,5$
+        .endm
+        dec c
         scf
-        ret
-6$:     pop af
-        scf
-        ret
-7$:     pop af
         ret
 
 ; --- Sprites: right after the DMA, the OAM entries of the slots the game uses get the record
@@ -403,7 +439,14 @@ SpritesThisFrame:
         ret c
         ret z
         ld b,a                  ; (line LY may be almost over: B whole lines at least)
-1$:     ld a,(vHasTwins)
+1$:     ld a,(vFrameCount)      ; the count is looked after every fourth frame
+        and #3
+        jr nz,6$
+        push bc
+        call ShrinkSlots
+        call GrowSlots
+        pop bc
+6$:     ld a,(vHasTwins)
         and a
         jr z,2$
         ldh a,(rOBP1)
@@ -467,20 +510,8 @@ Obp1Seen:
         ret
 
 ; The slots in use, up to the last sprite whose Y puts it on screen, kept up to date a little
-; each frame after the pass and the first refresh chunk, while a line of the sprites' time is
-; left: the top slot leaves the count when it is off screen, and one slot above the count
-; (a different one each frame) raises the count to it when it is on screen.
-CountSlots:
-        ldh a,(rLCDC)
-        rla
-        jr nc,1$
-        ldh a,(rLY)             ; (each takes under a line)
-        sub #VBLANK_FIRST_LINE
-        cp #SPRITES_END_LINE - VBLANK_FIRST_LINE
-        ret nc
-1$:     call ShrinkSlots
-        jr GrowSlots
-
+; before each pass: the top slot leaves the count when it is off screen, and one slot above
+; the count (a different one each time) raises the count to it when it is on screen.
 ShrinkSlots:
         ld hl,#vSpriteSlots
         ld a,(hl)
@@ -766,7 +797,12 @@ Sweep:
         ret nc
         cp #VBLANK_FIRST_LINE
         ret c
-1$:     ld hl,#vSweepTile
+1$:     call SweepOne
+        jr Sweep
+
+; The next tile of the sweep, whatever the time.
+SweepOne:
+        ld hl,#vSweepTile
         ld a,(hl+)
         ld h,(hl)
         ld l,a
@@ -779,16 +815,12 @@ Sweep:
         ld a,l
         add a,#16
         ld l,a
-        jr nc,2$
+        jr nc,3$
         inc h
         ld a,h
         cp #>VRAM_MAP0
-        jr nz,2$
+        jr nz,3$
         ld h,#>VRAM_TILES
-        call 3$
-        jr Sweep
-2$:     call 3$
-        jr Sweep
 3$:     ld a,l
         ld (vSweepTile),a
         ld a,h
