@@ -276,8 +276,10 @@ std::vector<std::string> DescribeScan(const Model& model, const ScanResult& scan
         lines.push_back("OAM DMA call: CALL " + hex(0xFF00 | model.DmaCallLow, 4) + ", " + std::to_string(scan.dmaCalls) +
                         " in bank 0: sprites, map attributes, fades and the tile sweep follow each frame");
     else
-        lines.push_back("OAM DMA call: none found in bank 0: sprites keep palette 0, map attributes and "
-                        "fades are not followed; tiles copied with the LCD off still get their palettes");
+        lines.push_back(scan.blankWaits != 0
+                            ? "OAM DMA call: none found in bank 0: sprites keep palette 0"
+                            : "OAM DMA call: none found in bank 0: sprites keep palette 0, map attributes and "
+                              "fades are not followed; tiles copied with the LCD off still get their palettes");
     if (scan.blankWaits != 0)
         lines.push_back("Vertical-blank waits: " + std::to_string(scan.blankWaits) +
                         " (LDH A,(LY) / CP $90 / JR NZ): fades, map attributes and the tile sweep follow there too");

@@ -951,7 +951,8 @@ bool frmMain::LoadRomFile(const QString& path) {
     // screen: the user learns it before the colouring work, not after. The other findings
     // wait in View > ROM Info and the status bar; a box on every load would only annoy.
     if (result.scan.placed && model_.DmaCallLow == 0)
-        Messages().Show(this, MessageKind::Error, kTitleWarning, kMsgNoDmaCall, MessageButtons::Ok);
+        Messages().Show(this, MessageKind::Error, kTitleWarning, result.scan.blankWaits ? kMsgNoDmaCallButWaits : kMsgNoDmaCall,
+                        MessageButtons::Ok);
     for (const std::string& warning : result.warnings)
         Messages().Show(this, MessageKind::Error, kTitleWarning, QString::fromStdString(warning), MessageButtons::Ok);
     return true;

@@ -53,6 +53,9 @@ inline constexpr const char* kTitleRomInfo = "ROM Info";
 inline constexpr const char* kMsgNoDmaCall =
     "No OAM DMA call was found in bank 0: in the color ROM, sprites keep palette 0 and map attributes "
     "and fades are not followed. View > ROM Info lists everything the scan found.";
+inline constexpr const char* kMsgNoDmaCallButWaits =
+    "No OAM DMA call was found in bank 0: in the color ROM, sprites keep palette 0 (map attributes "
+    "and fades follow where the game waits for the vertical blank). View > ROM Info lists everything the scan found.";
 inline constexpr const char* kMsgProjectNeedsRom = "Load the ROM first: a project holds the work on a ROM.";
 
 class frmMain : public QMainWindow, public TileViewHost {

@@ -72,6 +72,26 @@ TEST(BuildColorRom, LaysOutBanksPalettesTablesRedrawnTilesAndChecksums) {
     EXPECT_EQ(BuildColorRom(*model), rom);  // writing twice gives the same file
 }
 
+// The twins for sprites on OBP1 take the palettes no tile uses, in order; and a colour ROM
+// without a single palette gives the copy loops their own instructions back.
+TEST(BuildColorRom, TwinsTakeFreePalettesAndCopyLoopsWithoutPalettesAreLeftAlone) {
+    auto model = LoadedModel({.freeTail = 200});
+    const Bytes loop = {0x2A, 0x12, 0x13, 0x05, 0x20, 0xFA};  // a copy loop
+    std::copy(loop.begin(), loop.end(), model->RomBank[0].begin() + 0x2000);
+    ScanRom(*model);
+    const auto hook = PositionAddress(model->CopyHookPos);
+    const Bytes plain = BuildColorRom(*model);
+    EXPECT_TRUE(std::equal(plain.begin() + 0x2000, plain.begin() + 0x2003, Bytes{0x2A, 0x12, 0x13}.begin()));
+    EXPECT_EQ(model->ExtraBankCode[sidefile::kSettingTwins + 0], 1);  // only palette 0 is in use
+
+    model->TilePal[2][0] = 2;
+    model->TilePal[2][1] = 3;
+    const Bytes coloured = BuildColorRom(*model);
+    EXPECT_TRUE(std::equal(coloured.begin() + 0x2000, coloured.begin() + 0x2003, Bytes{0xCD, hook[0], hook[1]}.begin()));
+    const Bytes twins(model->ExtraBankCode.begin() + sidefile::kSettingTwins, model->ExtraBankCode.begin() + sidefile::kSettingTwins + 8);
+    EXPECT_EQ(twins, (Bytes{1, 1, 4, 5, 4, 5, 6, 7}));  // 0, 2, 3 in use take 1, 4, 5; the rest stay themselves
+}
+
 // Identical tile bytes with several palettes: the palette most of them have, a tie to the
 // lower number; tiles without a palette do not vote. What the table gives back is what the
 // runtime's lookup finds.
