@@ -87,7 +87,12 @@ AssignmentPush PushAssignments(Emulator& emulator, Model& model) {
 
     // The settings the runtime took from the colour ROM at start-up, as the writer fills them.
     FillColourSettings(model, dictionary.parts);
-    emulator.Write(kPalettesUsed, kRuntimeWramBank, model.ExtraBankCode[sidefile::kSettingPalettesUsed] | 1);
+    const int used = model.ExtraBankCode[sidefile::kSettingPalettesUsed] | 1;
+    emulator.Write(kPalettesUsed, kRuntimeWramBank, static_cast<std::uint8_t>(used));
+    int count = 0;  // the list the shades follow, as the start-up makes it
+    for (int palette = 0; palette < kPalettes; ++palette)
+        if (used >> palette & 1) emulator.Write(static_cast<std::uint16_t>(kUsedList + count++), kRuntimeWramBank, static_cast<std::uint8_t>(palette));
+    emulator.Write(kUsedCount, kRuntimeWramBank, static_cast<std::uint8_t>(count));
     emulator.Write(kDictionaryBanks, kRuntimeWramBank, static_cast<std::uint8_t>(dictionary.parts));
     // A palette no tile had until now was never written to palette RAM.
     PushColours(emulator, model);

@@ -11,13 +11,16 @@ namespace dapplix::runtime {
 // WRAM bank 2 at 0xD000-0xDFFF.
 constexpr int kRuntimeWramBank = 2;
 constexpr std::uint16_t kVars = 0xD040;
-constexpr std::uint16_t kBgpApplied = kVars + 0x00;   // BGP being applied, then the next palette (8: done)
+constexpr std::uint16_t kBgpApplied = kVars + 0x00;   // BGP being applied, then how many palettes in use are written
 constexpr std::uint16_t kObp0Applied = kVars + 0x0E;  // the same for OBP0
+constexpr std::uint16_t kRefreshPos = kVars + 0x06;   // two bytes, low first: the next map entry of the refresh
 // What the runtime takes from the colour settings at start-up and keeps while it runs; a
 // tool that changes the project under a running game changes them with it.
 constexpr std::uint16_t kPalettesUsed = kVars + 0x03;      // bit p: palette p is worth rewriting
 constexpr std::uint16_t kDictionaryBanks = kVars + 0x04;   // WRAM banks of dictionary: 0, 1, 2 or 4
 constexpr std::uint16_t kSpriteRecordCount = kVars + 0x0C; // two bytes, low first: records of 0x8000-0x8FFF not 0
+constexpr std::uint16_t kUsedList = kVars + 0x28;          // 8 bytes: the palettes in use, from 0 up (shades follow these)
+constexpr std::uint16_t kUsedCount = kVars + 0x3C;         // how many of them
 // The project's colours as the runtime shades them: background palette p colour c at
 // +8p+2c, sprite at +0x40+8p+2c, each word low byte first.
 constexpr std::uint16_t kUserColours = 0xD080;

@@ -20,8 +20,8 @@ SPRITES_END_LINE = 150      ; the sprite pass ends before line 150: the game kee
 LATE_LAST_START = 150       ; a palette takes under a line
 CHUNK_LAST_START = 148      ; the frame's first refresh chunk ends by line 150
 OFF_BUDGET = 4              ; chunks, tiles or palettes a call does while the LCD is off
-STARVED_FRAMES = 8          ; frames without a chunk before one may end by line 152
-LATE_CHUNK_LAST_START = 150 ; (it ends by line 152)
+STARVED_FRAMES = 8          ; frames without a chunk before one may end by line 153
+LATE_CHUNK_LAST_START = 152 ; (started in line 151, it ends in line 153)
 REFRESH_CHUNK = 8           ; map entries at a time
 kPalettes = 8
 
@@ -237,7 +237,7 @@ FirstRefreshWork:
 ; One chunk of the refresh if none ran yet this frame (vStarved: frames since the last one,
 ; 0 once it ran) and it can end by line 150: it takes about two lines.
 ; After STARVED_FRAMES frames without one (many sprites, a late DMA call), the chunk may
-; start until LATE_CHUNK_LAST_START and end by line 152: that frame the game keeps less of
+; start until LATE_CHUNK_LAST_START and end by line 153: that frame the game keeps less of
 ; the blank, rather than the background never catching up.
 FirstChunk:
         ld hl,#vStarved

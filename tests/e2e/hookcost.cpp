@@ -9,6 +9,7 @@
 #include <map>
 
 #include "ColourRun.h"
+#include "engine/RuntimeLayout.h"
 
 using namespace dapplix;
 using namespace dapplix::e2e;
@@ -57,7 +58,7 @@ DmaCall TimeDmaCall(Emulator& emulator, std::uint16_t callSite) {
     return {emulator.Cycles() - start, emulator.Read(0xFF44), 1140 - (emulator.Cycles() - vblankStart)};
 }
 
-// Refresh entries a frame (from the position the runtime keeps at 0xD000 in WRAM bank 2) and
+// Refresh entries a frame (from the position the runtime keeps in WRAM bank 2) and
 // the game frame from which all four sun entries carry their palette.
 std::pair<double, int> MeasureRefresh(const ColourRun& run) {
     Emulator& colour = *run.colour;
@@ -71,9 +72,9 @@ std::pair<double, int> MeasureRefresh(const ColourRun& run) {
             coloured = coloured && colour.Read(entry, 1) == ExpectedPalette(run.dictionary, colour, static_cast<std::uint16_t>(0x8000 + (sunTile + k) * 16));
         }
         if (sunFrame < 0 && coloured) sunFrame = colour.Read16(run.rom.At("wFrame"));
-        const int before = colour.Read(0xD000, 2) | (colour.Read(0xD001, 2) << 8);
+        const int before = colour.Read(runtime::kRefreshPos, 2) | (colour.Read(runtime::kRefreshPos + 1, 2) << 8);
         colour.RunFrame();
-        const int after = colour.Read(0xD000, 2) | (colour.Read(0xD001, 2) << 8);
+        const int after = colour.Read(runtime::kRefreshPos, 2) | (colour.Read(runtime::kRefreshPos + 1, 2) << 8);
         if (after > before) {  // a wrap from 0xA000 to 0x9800 is left out
             advanced += after - before;
             ++measured;

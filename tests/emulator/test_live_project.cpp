@@ -182,6 +182,7 @@ TEST(RuntimeLayout, MatchesTheAssembly) {
     const std::pair<const char*, long> cases[] = {
         {"RUNTIME_VARS", kVars},          {"vBgp", kBgpApplied},           {"vObp0", kObp0Applied},
         {"vPalettesUsed", kPalettesUsed}, {"vDictBanks", kDictionaryBanks}, {"vSpriteRecords", kSpriteRecordCount},
+        {"vUsedList", kUsedList},         {"vUsedCount", kUsedCount},      {"vRefreshPos", kRefreshPos},
         {"USER_COLOURS", kUserColours},   {"REC_U", kRecordsUnsigned},     {"REC_S", kRecordsSigned},
         {"DICT_FIRST_BANK", kDictionaryFirstWramBank},
     };
