@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     const std::string out = argv[1];
     try {
         const auto run = StartColourAndMono(LoadTestRom("demo"), ApplyDemoProject);
-        for (Emulator* e : {run->mono.get(), run->colour.get()}) RunToGameFrame(*e, run->rom, 120, {{60, 90, kKeyRight}});
+        for (Emulator* e : {run->mono.get(), run->colour.get()}) RunToGameFrame(*e, run->rom, 240, {{60, 90, kKeyRight}});  // the refresh has passed the sun by then
         std::string error = "cannot write the screenshots";
         if (WritePng(out + "/demo-mono.png", *run->mono, 2) && WritePng(out + "/demo-colour.png", *run->colour, 2) &&
             SaveGbp(*run->model, out + "/demo.gbp", error) && WriteColorRom(*run->model, out + "/demo.gbc", error)) {
