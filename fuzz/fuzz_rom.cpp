@@ -35,7 +35,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (loaded.errors.empty() || model->BankCount != bankCountBefore || model->RomBank[0] != bank0Before) std::abort();
         return 0;
     }
-    ScanRom(*model);
+    const Bank loadedBank0 = model->RomBank[0];
+    if (!ScanRom(*model).placed) {
+        // No unused end of bank 0: nothing may have changed; then the code goes in by force.
+        if (model->RomBank[0] != loadedBank0 || model->ColourCodePlaced) std::abort();
+        if (!ScanRom(*model, {}, true).placed) std::abort();
+    }
     // Every fragment lies inside bank 0, clear of the header.
     for (int position : {model->EntryHookPos, model->DmaHookPos, model->CopyHookPos, model->CopyTailPos})
         if (position <= 0x150 || position > kBankSize) std::abort();
