@@ -43,9 +43,9 @@ class IdiomRun;
 using Check = void (*)(IdiomRun& run);
 
 struct Idiom {
-    const char* name;              // the program: roms/idiom_<name>.gb
-    int workAtEnd;                 // wWork when the game is over (copies made, scenes shown)
-    Check check = nullptr;         // the habit's own checks
+    const char* name;                     // the program: roms/idiom_<name>.gb
+    int workAtEnd;                        // wWork when the game is over (copies made, scenes shown)
+    Check check = nullptr;                // the habit's own checks
     unsigned knownAreas = 0;              // where the colour code fails today (Bit(area) ...) ...
     std::vector<const char*> known = {};  // ... and how: those checks skip with this while they fail
 };
