@@ -10,6 +10,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -107,10 +108,15 @@ struct RunRecord {
     std::string stopped;           // why the run ended early; empty when it ran all frames
 };
 
+class Emulator;
+
 struct RunOptions {
     int frames = kDefaultFrames;
     bool monochromeModel = false;     // force the DMG (else the core goes by byte 0x143)
     std::uint16_t dmaHook = 0, copyHook = 0;  // bank-0 addresses to time; 0 = none
+    // Called at the start of every vertical blank once its frame is recorded, with the core
+    // as it is then: for what the record does not keep (WRAM, registers).
+    std::function<void(const Emulator& emulator, int frame)> atFrame;
 };
 
 RunRecord RecordRun(const std::vector<std::uint8_t>& rom, const RunOptions& options);

@@ -312,6 +312,7 @@ private:
         frame.droppedVramWrites = droppedThisFrame_;
         frame.rst38 = rst38ThisFrame_;
         record_.frames.push_back(std::move(frame));
+        if (options_.atFrame) options_.atFrame(emulator_, frame_);
         droppedThisFrame_ = rst38ThisFrame_ = 0;
         ++frame_;
         core_->setKeys(core_, KeysAt(frame_));
