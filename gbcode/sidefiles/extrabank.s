@@ -182,6 +182,8 @@ ColourInitTail:
         ld (vSpriteEntry + 1),a
         ld a,#FOLLOW_AFTER
         ld (vFollowAfter),a
+        ld a,#0x91                      ; LCDC as the boot ROM leaves it
+        ld (vLcdcSeen),a
         ld a,#>VRAM_MAP0
         ld (vRefreshPos + 1),a
         ld a,#>VRAM_TILES

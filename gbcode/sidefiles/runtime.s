@@ -136,7 +136,10 @@ CopiedByte:
 ; H = REC_U or REC_S, the record table that map numbers use under LCDC bit 4 now.
 RecordPage:
         ldh a,(rLCDC)
-        and #LCDC_TILES8000
+        and a
+        jr nz,1$
+        ld a,(vLcdcSeen)        ; a game that switched the LCD off by writing 0: as last shown
+1$:     and #LCDC_TILES8000
         ld h,#>REC_S
         ret z
         dec h
@@ -177,7 +180,15 @@ WindowCheck:
 ;     the blank a few times while it starts up and never again would otherwise keep the
 ;     shades of its start-up (the boot's BGP of 0xFC, an unset OBP0) for good.
 FrameWork:
-        ld a,#OFF_BUDGET
+        ldh a,(rLCDC)
+        bit 7,a
+        jr z,4$
+        ld (vLcdcSeen),a        ; the tile addressing for map entries stored while LCDC is 0
+        ldh a,(rLY)             ; a call this late (or outside the blank) leaves no time
+        sub #VBLANK_FIRST_LINE  ; for anything: back to the game at once
+        cp #SPRITES_END_LINE - VBLANK_FIRST_LINE
+        ret nc
+4$:     ld a,#OFF_BUDGET
         ld (vOffBudget),a
         ld hl,#vFrameCount
         inc (hl)

@@ -178,29 +178,26 @@ void TilesReachedOtherwiseGetTheirPalettes(IdiomRun& run) {
     }
 }
 
-// Faults of the colour code today, as these programs show them.
+// Limits of the colour code today, as these programs show them.
 const char* const kShadesAtFrame16 =
-    "the 16th frame's work rewrites every palette though no shade register changed, until line 152, and skips "
-    "that frame's sprite pass: the bee shows palette 0 for a frame";
+    "the first time the shades are followed (the 16th frame's work) every palette in use is rewritten, which "
+    "takes the blank's time: that frame's sprite pass does not start and the bee shows palette 0 for a frame";
 const char* const kNoTimeForRefresh =
     "after a DMA call at the start of the blank the colour work reaches the refresh and the sweep at line 148 or "
     "later: the sweep never runs and the refresh gets one chunk every 8 frames";
 const char* const kLongFrameWork =
-    "the colour work after the DMA call ends at line 150 at best (500 machine cycles), at line 152 to 0 while the "
-    "sprite slot count shrinks from 40 (one every fourth frame) and on every fourth and eighth frame after that";
+    "the colour work after the DMA call leaves the game four lines of the blank; 96 map writes after the call "
+    "need more, and the last of them fall into the next frame";
 const char* const kLateDmaCall =
-    "after a DMA call at line 150 the colour work takes 320 machine cycles to do nothing (no sprite pass starts "
-    "that late) and returns at line 0";
-const char* const kZeroLcdc =
-    "map entries stored while LCDC is 0 take the records of the 0x8800 tile addressing: tiles 0-127 of a game "
-    "that draws from 0x8000 get palette 0";
+    "after a DMA call at line 150 the colour work returns at once (a sprite pass could not end in the blank): "
+    "the bee keeps palette 0";
 
 const Idiom kIdioms[] = {
-    {"late_dma", 0, nullptr, Bit(kWrites) | Bit(kSprite) | Bit(kBackground), {kLateDmaCall, kNoTimeForRefresh}},
+    {"late_dma", 0, nullptr, Bit(kSprite) | Bit(kBackground), {kLateDmaCall, kNoTimeForRefresh}},
     {"rows_after_dma", 0, nullptr, Bit(kWrites) | Bit(kSprite) | Bit(kBackground), {kLongFrameWork, kShadesAtFrame16, kNoTimeForRefresh}},
     {"stat_copy", 12, nullptr, Bit(kSprite) | Bit(kBackground), {kShadesAtFrame16, kNoTimeForRefresh}},
     {"timer_in_dma", 0, TimerSeesTheGamesBanks, Bit(kSprite), {kShadesAtFrame16}},
-    {"lcd_off_loads", 4, ScenesRightOnTheirFirstFrame, Bit(kSprite) | Bit(kBackground), {kShadesAtFrame16, kZeroLcdc}},
+    {"lcd_off_loads", 4, ScenesRightOnTheirFirstFrame, Bit(kSprite), {kShadesAtFrame16}},
     {"lcd_off_loads_keep", 4, ScenesRightOnTheirFirstFrame, Bit(kSprite), {kShadesAtFrame16}},
     {"reach", 0, TilesReachedOtherwiseGetTheirPalettes, Bit(kSprite) | Bit(kBackground), {kShadesAtFrame16, kNoTimeForRefresh}},
 };
