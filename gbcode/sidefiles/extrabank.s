@@ -191,9 +191,7 @@ ColourInitTail:
         ld hl,#vObp1                    ; the twins still hold colours of their own
         ld (hl),#0xE4
         inc l
-        ld (hl),#0
-        ld a,#1
-        ld (vShadesBusy),a
+        ld (hl),#0                      ; (written once a sprite on OBP1 is seen)
 ; --- The twins, and the table the sprite pass sends OBP1 sprites through (VRAM bank 1; the
 ;     LCD is off).
         ld hl,#COLOUR_SETTINGS + SETTING_TWINS

@@ -196,6 +196,9 @@ FrameWork:
         ld a,(vAfterDma)
         and a
         call nz,SpritesThisFrame ; (otherwise OAM may not hold this frame's sprites)
+        ld a,(vShadesBusy)
+        and #2
+        call nz,TwinShades
         ld a,(vDictBanks)
         and a
         call nz,FirstRefreshWork ; (no tile has a palette: attributes and records stay 0)
@@ -206,29 +209,44 @@ FrameWork:
         jp Sweep
 
 ShadesThisFrame:
-        ld a,(vShadesBusy)      ; the usual frame: no register changed, nothing left to write
-        and a
-        jr nz,1$
-        ldh a,(rBGP)
-        ld hl,#vBgp
+        ld hl,#vBgp             ; a register that differs from what palette RAM shows marks
+        ldh a,(rBGP)            ; its side as waiting (bit 0: BGP and OBP0, bit 1: OBP1)
         cp (hl)
         jr nz,1$
-        ldh a,(rOBP0)
         ld l,#<vObp0
+        ldh a,(rOBP0)
         cp (hl)
-        jr nz,1$
+        jr z,2$
+1$:     ld hl,#vShadesBusy
+        set 0,(hl)
+2$:     ld a,(vObp1Seen)        ; (the twins show only sprites on OBP1)
+        and a
+        jr z,3$
+        ld hl,#vObp1
         ldh a,(rOBP1)
-        ld l,#<vObp1
         cp (hl)
+        jr z,3$
+        ld hl,#vShadesBusy
+        set 1,(hl)
+3$:     ld hl,#vShadesBusy      ; the usual frame: nothing waits
+        ld a,(hl)
+        and a
         ret z
-1$:     call LateWindowOpen
+        call LateWindowOpen
         ret nc
         ld hl,#vFollowAfter
         ld a,(hl)
         and a
-        jp z,FollowShades
+        jr z,4$
         dec (hl)
         ret
+4$:     ld a,(vShadesBusy)
+        rra
+        jp c,FollowShades
+        ld a,(vTwinsWaited)     ; twins that found no time after the sprites for a while
+        cp #STARVED_FRAMES      ; go first
+        ret c
+        jp FollowTwins
 
 ; The refresh's first chunk, or every other frame the sweep's first tile (a starved refresh
 ; always goes first).
@@ -285,24 +303,34 @@ FirstTile:
 ;     twin, a sprite palette no tile uses (vTwins, chosen by the program), written with p's
 ;     colours under OBP1; without a free palette they share p with OBP0. After a register
 ;     changes, the palettes in use are rewritten one at a time while the window is open, over
-;     as many frames as it takes.
+;     as many frames as it takes. BGP and OBP0 go before the sprite pass (a fade shows on
+;     the next frame); the twins wait until after it: few games use OBP1, and the first
+;     follow writes every twin, which would take the blank from the sprites.
 FollowShades:
-        ld a,#1
-        ld (vShadesBusy),a
-        xor a
-        ld (vFollowTwins),a
-        ldh a,(rBGP)
-        ld hl,#vBgp
-        ld de,#USER_COLOURS
-        ld c,#<rBCPS
-        call FollowRegister
+        call FollowMain
         ret nc
-        ldh a,(rOBP0)
-        ld hl,#vObp0
-        ld de,#USER_COLOURS + 0x40
-        ld c,#<rOCPS
-        call FollowRegister
-        ret nc
+        ld hl,#vShadesBusy
+        res 0,(hl)
+        ret
+
+; After the sprite pass, while the twins wait, if a palette can still be written (setting
+; up takes about two lines). Only a sprite on OBP1 shows a twin: until one has been seen,
+; they wait.
+TwinShades:
+        ld a,(vFollowAfter)
+        and a
+        ret nz
+        ld b,#LATE_LAST_START - 2 - VBLANK_FIRST_LINE
+        call WindowCheck
+        ld hl,#vTwinsWaited
+        jr c,FollowTwins
+        inc (hl)                ; no time this frame
+        ret nz
+        dec (hl)
+        ret
+FollowTwins:
+        ld hl,#vTwinsWaited
+        ld (hl),#0
         ld a,#1
         ld (vFollowTwins),a
         ldh a,(rOBP1)
@@ -311,15 +339,33 @@ FollowShades:
         ld c,#<rOCPS
         call FollowRegister
         ret nc
-        xor a
-        ld (vShadesBusy),a      ; all three registers shown
-        scf
+        ld hl,#vShadesBusy
+        res 1,(hl)
         ret
+
+; BGP and OBP0; carry clear when the window closed before both were done.
+FollowMain:
+        xor a
+        ld (vFollowTwins),a
+        ldh a,(rBGP)
+        ld hl,#vBgp
+        ld de,#USER_COLOURS
+        ld c,#<rBCPS
+        call FollowRegister
+        ret nc
+        call LateWindowOpen
+        ret nc
+        ldh a,(rOBP0)
+        ld hl,#vObp0
+        ld de,#USER_COLOURS + 0x40
+        ld c,#<rOCPS
+        jp FollowRegister
 
 ; A = the register now, HL = its variables (the value being applied, then how many of the
 ; palettes in use are written: vUsedCount when all are), DE = the set's colours (8 bytes a
-; palette), C = the set's palette index register. Carry clear when the window closed before
-; the set was done.
+; palette), C = the set's palette index register. The first palette left is written at once
+; (the caller saw to the time), the next ones while the window is open. Carry clear when the
+; window closed before the set was done.
 FollowRegister:
         cp (hl)
         jr z,3$
@@ -373,12 +419,16 @@ FollowRegister:
         call FollowPalette
         pop de
         pop hl
-        ret nc
-        inc (hl)
-        jr 2$
+        inc (hl)                ; (the carry stays)
+        jr c,2$
+        ld a,(vUsedCount)       ; the window closed: carry if that was the last one
+        dec a
+        cp (hl)
+        ret
 
 ; The A-th palette in use, p, into palette p of the set (its twin for OBP1), with DE the
-; set's colours and C its index register. Carry clear when the window has closed.
+; set's colours and C its index register. The caller saw to the time for the first; carry
+; clear when the window has closed for the next.
 FollowPalette:
         add a,#<vUsedList
         ld l,a
@@ -393,8 +443,7 @@ FollowPalette:
         ld l,a
         ld a,(hl)
         cp b
-        scf
-        ret z                   ; no twin: the palette follows OBP0 alone
+        jp z,LateWindowOpen     ; no twin: the palette follows OBP0 alone
         ld l,a                  ; (L: the twin)
         ld a,b
         ld b,l
@@ -405,10 +454,6 @@ FollowPalette:
         add a,a
         add a,e
         ld e,a                  ; DE: p's four colours
-        push bc
-        call LateWindowOpen
-        pop bc
-        ret nc
         ld a,b
         add a,a
         add a,a
@@ -427,8 +472,7 @@ FollowPalette:
         ldh (c),a
         .endm
         dec c
-        scf
-        ret
+        jp LateWindowOpen
 
 ; --- Sprites: right after the DMA, the OAM entries of the slots the game uses get the record
 ;     of their tile ORed into their attribute (monochrome games leave attribute bits 0-3
@@ -518,6 +562,8 @@ Obp1Seen:
         ret z
         dec l
         ld (hl),a
+        ld hl,#vShadesBusy      ; from now on the twins show: bring them up to date
+        set 1,(hl)
         ret
 
 ; The slots in use, up to the last sprite whose Y puts it on screen, kept up to date a little

@@ -179,9 +179,6 @@ void TilesReachedOtherwiseGetTheirPalettes(IdiomRun& run) {
 }
 
 // Limits of the colour code today, as these programs show them.
-const char* const kShadesAtFrame16 =
-    "the first time the shades are followed (the 16th frame's work) every palette in use is rewritten, which "
-    "takes the blank's time: that frame's sprite pass does not start and the bee shows palette 0 for a frame";
 const char* const kNoTimeForRefresh =
     "after a DMA call at the start of the blank the colour work reaches the refresh and the sweep at line 148 or "
     "later: the sweep never runs and the refresh gets one chunk every 8 frames";
@@ -194,12 +191,12 @@ const char* const kLateDmaCall =
 
 const Idiom kIdioms[] = {
     {"late_dma", 0, nullptr, Bit(kSprite) | Bit(kBackground), {kLateDmaCall, kNoTimeForRefresh}},
-    {"rows_after_dma", 0, nullptr, Bit(kWrites) | Bit(kSprite) | Bit(kBackground), {kLongFrameWork, kShadesAtFrame16, kNoTimeForRefresh}},
-    {"stat_copy", 12, nullptr, Bit(kSprite) | Bit(kBackground), {kShadesAtFrame16, kNoTimeForRefresh}},
-    {"timer_in_dma", 0, TimerSeesTheGamesBanks, Bit(kSprite), {kShadesAtFrame16}},
-    {"lcd_off_loads", 4, ScenesRightOnTheirFirstFrame, Bit(kSprite), {kShadesAtFrame16}},
-    {"lcd_off_loads_keep", 4, ScenesRightOnTheirFirstFrame, Bit(kSprite), {kShadesAtFrame16}},
-    {"reach", 0, TilesReachedOtherwiseGetTheirPalettes, Bit(kSprite) | Bit(kBackground), {kShadesAtFrame16, kNoTimeForRefresh}},
+    {"rows_after_dma", 0, nullptr, Bit(kWrites) | Bit(kBackground), {kLongFrameWork, kNoTimeForRefresh}},
+    {"stat_copy", 12, nullptr, Bit(kBackground), {kNoTimeForRefresh}},
+    {"timer_in_dma", 0, TimerSeesTheGamesBanks},
+    {"lcd_off_loads", 4, ScenesRightOnTheirFirstFrame},
+    {"lcd_off_loads_keep", 4, ScenesRightOnTheirFirstFrame},
+    {"reach", 0, TilesReachedOtherwiseGetTheirPalettes, Bit(kBackground), {kNoTimeForRefresh}},
 };
 
 void PrintTo(const Idiom& idiom, std::ostream* out) { *out << idiom.name; }
