@@ -201,10 +201,25 @@ FrameWork:
         call nz,TwinShades
         ld a,(vDictBanks)
         and a
-        call nz,FirstRefreshWork ; (no tile has a palette: attributes and records stay 0)
-        ld a,(vDictBanks)
-        and a
-        ret z
+        ret z                   ; no tile has a palette: attributes and records stay 0
+        ld hl,#vStarved         ; one frame more since the refresh's last chunk
+        inc (hl)
+        jr nz,5$
+        dec (hl)
+5$:     ldh a,(rLCDC)
+        rla
+        jr nc,6$
+        ldh a,(rLY)             ; the usual case: too late for a chunk or a tile, but a
+        cp #CHUNK_LAST_START    ; starved refresh has its chunk
+        jr c,6$
+        cp #LATE_CHUNK_LAST_START
+        ret nc
+        ld a,(hl)
+        cp #STARVED_FRAMES
+        ret c
+        ld (hl),#0
+        jp RefreshChunk
+6$:     call FirstRefreshWork
         call Refresh
         jp Sweep
 
@@ -251,11 +266,8 @@ ShadesThisFrame:
 ; The refresh's first chunk, or every other frame the sweep's first tile (a starved refresh
 ; always goes first).
 FirstRefreshWork:
-        ld hl,#vStarved         ; one frame more since the refresh's last chunk
-        inc (hl)
-        jr nz,1$
-        dec (hl)
-1$:     ld a,(hl)
+        ld hl,#vStarved
+        ld a,(hl)
         cp #STARVED_FRAMES
         jr nc,FirstChunk
         ld a,(vFrameCount)
@@ -500,16 +512,15 @@ SpritesThisFrame:
         push bc
         call ShrinkSlots
         call GrowSlots
+        call Obp1Probe
         pop bc
-6$:     ld a,(vHasTwins)
+6$:     ld a,(vObp1Seen)
         and a
         jr z,2$
         ldh a,(rOBP1)
         ld c,a
         ldh a,(rOBP0)
         cp c
-        jr z,2$
-        call Obp1Seen
         jp nz,TwinPass
 2$:     ld hl,#vSpriteRecords
         ld a,(hl+)
@@ -534,13 +545,22 @@ SpritesThisFrame:
 3$:     call StepsFor           ; the first A of them
 4$:     jp RunSteps
 
-; NZ once a sprite on OBP1 has been seen: until then one slot in use a frame is looked at
-; (most games never use OBP1, and the twin pass costs 9 cycles more a sprite). Keeps B.
-Obp1Seen:
+; Until a sprite on OBP1 has been seen, one slot in use is looked at every fourth frame
+; while OBP1 differs from OBP0 and some palette has a twin (most games never use OBP1, and
+; the twin pass costs 9 cycles more a sprite).
+Obp1Probe:
         ld hl,#vObp1Seen
         ld a,(hl)
         and a
         ret nz
+        ld a,(vHasTwins)
+        and a
+        ret z
+        ldh a,(rOBP1)
+        ld c,a
+        ldh a,(rOBP0)
+        cp c
+        ret z
         inc l                   ; vObp1Probe
         ld a,(hl)
         inc a
