@@ -281,14 +281,39 @@ DictDone:
         jp 0xC000
 
 ; BC bytes from HL to DE.
+; BC bytes from HL to DE: eight at a time, then the rest one by one (the set-up copies the
+; runtime and up to 16 KiB of dictionary before the game starts, and every frame of it is a
+; frame the game starts late).
 CopyBytes:
+        ld a,c
+        push af                 ; the rest: BC mod 8
+        srl b
+        rr c
+        srl b
+        rr c
+        srl b
+        rr c
+        ld a,b
+        or c
+        jr z,2$
+1$:     .rept 8
         ld a,(hl+)
         ld (de),a
         inc de
+        .endm
         dec bc
         ld a,b
         or c
-        jr nz,CopyBytes
+        jr nz,1$
+2$:     pop af
+        and #7
+        ret z
+        ld c,a
+3$:     ld a,(hl+)
+        ld (de),a
+        inc de
+        dec c
+        jr nz,3$
         ret
 
 ; The probe into 0xD000 of the WRAM bank in view.

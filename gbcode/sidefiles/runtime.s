@@ -217,7 +217,12 @@ FrameWork:
         ld a,(hl)
         cp #STARVED_FRAMES
         ret c
-        ld (hl),#0
+        ld a,(vRefreshLeft)     ; a pass not set up yet: only that, this frame (with the
+        and a                   ; chunk it would not end in the blank)
+        jr nz,7$
+        ld hl,#vRefreshLeft
+        jp StartRefreshPass
+7$:     ld (hl),#0
         jp RefreshChunk
 6$:     call FirstRefreshWork
         call Refresh
@@ -774,31 +779,47 @@ RefreshChunk:
         .endm
         xor a
         ldh (rVBK),a
-        ; next half row; after a whole row, the row below (rows wrap within the map). A
-        ; pass ends after its rows, so with the LCD off the refresh stops there too.
+        ; the next chunk of the row (its columns wrap within it); after the row's last,
+        ; the row below from its first column (rows wrap within the map). A pass ends after
+        ; its rows, so with the LCD off the refresh stops there too.
         ld a,e
         and #0x1F
+        jr nz,4$
+        ld a,e                  ; past column 31 (INC E left D alone): column 0 of the row
+        sub #32
+        ld e,a
+4$:     and #0x1F
+        ld hl,#vRefreshColEnd
+        cp (hl)
         jr nz,3$
+        ld a,e
+        and #0xE0
+        add a,#32
+        ld e,a
+        jr nc,1$
         ld a,d
         and #0xFC
         ld b,a                  ; the map's first page
-        ld a,e
-        and a
-        jr nz,1$
         inc d
         ld a,d
         and #0x03
         or b
         ld d,a
-1$:     ld hl,#vRefreshLeft
+1$:     ld a,(vRefreshColStart)
+        or e
+        ld e,a
+        ld hl,#vRefreshLeft
         dec (hl)
         call 2$
         ld hl,#vRefreshLeft
         ld a,(hl)
         and a
         ret nz
-        call StartRefreshPass   ; the next pass is set up at once: it reads only registers,
-        xor a                   ; so the next chunk can start late in the blank (Z: over)
+        ldh a,(rLY)             ; the next pass is set up at once: it reads only registers,
+        cp #LATE_CHUNK_LAST_START - 1 ; so the next chunk can start late in the blank; but not
+        jr nc,5$                ; after line 150, where a late chunk still has to end (LY
+        call StartRefreshPass   ; is 0 while the LCD is off)
+5$:     xor a                   ; (Z: over)
         ret
 2$:     ld hl,#vRefreshPos
         ld (hl),e
@@ -810,8 +831,10 @@ RefreshChunk:
         ret
 
 ; The next pass starts at the first visible row of the map the background shows: 19 rows
-; cover the screen at any vertical scroll. With the window on, every other pass does the
-; window map's rows instead.
+; cover the screen at any vertical scroll. Of each row it does the 21 columns the screen
+; shows at the horizontal scroll, in whole chunks: 24 columns from the chunk the first one
+; is in, or the whole row when that is not enough. With the window on, every other pass
+; does the window map's rows instead (their first 24 columns).
 StartRefreshPass:
         ld a,#19
         ld (hl),a
@@ -833,7 +856,9 @@ StartRefreshPass:
         jr z,1$                 ; the window shares the last pass's map: do the background
         or #>VRAM_MAP0
         ld d,a
-        ld e,#0
+        xor a
+        ld e,a
+        ld b,#24
         jr 2$
 1$:     ld a,b
         and #0x08               ; background map
@@ -850,11 +875,30 @@ StartRefreshPass:
         rla                     ; row x 32 in A:L
         or d
         ld d,a
-        ld e,l
+        ldh a,(rSCX)
+        ld c,a
+        and #0xC0               ; the chunk of the first column shown: (SCX / 8) & 0x18
+        rrca
+        rrca
+        rrca
+        or l
+        ld e,a
+        and #0x1F
+        add a,#24
+        bit 5,c                 ; (SCX / 8) & 7 of 4 or more: 24 columns are not enough
+        jr z,3$
+        add a,#8
+3$:     ld b,a
 2$:     ld hl,#vRefreshPos
         ld (hl),e
         inc l
         ld (hl),d
+        ld a,e
+        and #0x1F
+        ld (vRefreshColStart),a
+        ld a,b
+        and #0x1F
+        ld (vRefreshColEnd),a
         ret
 
 ; --- The sweep: one VRAM tile after another is looked at again, whatever put it there. With
