@@ -11,6 +11,7 @@
 ;                   handler counts the times it finds another WRAM or VRAM bank than the game's
 ;   LCD_OFF_LOADS   every 30 frames the LCD goes off for new tiles and a new map, both through
 ;                   the copy loop, and on again
+;   SCROLL_X        the background's horizontal scroll: map columns the game never wrote show
 ;   ZERO_LCDC       the LCD goes off by writing 0 to LCDC, as many games do, rather than by
 ;                   clearing bit 7 alone (which keeps the tile addressing in view)
 ;   REACH           three tiles reach VRAM other than through the copy loop (a loop reading
@@ -131,6 +132,8 @@ Start::
         ld a,#0xE4
         ldh (rBGP),a
         ldh (rOBP0),a
+        ld a,#SCROLL_X
+        ldh (rSCX),a
         ld a,#LCDC_ON | LCDC_TILES8000 | LCDC_OBJ_ON | LCDC_BG_ON
         ldh (rLCDC),a
         .if LCD_OFF_LOADS

@@ -70,13 +70,14 @@ public:
     // The palette the colour code gives the tile a map entry or sprite names (0x8000
     // addressing), by the bytes the tile has in that frame.
     int Palette(const FrameRecord& frame, int number) const { return LookUpTile(dictionary, &frame.vram[std::size_t(number) * 16]); }
-    // Map entries on screen (the scroll stays at 0) that do not show their tile's palette.
+    // Map entries on screen that do not show their tile's palette (x, y: the cell on screen).
     std::string WrongCells(const FrameRecord& frame) const {
         std::ostringstream wrong;
         const int map = frame.lcdc & 0x08 ? 0x400 : 0;
-        for (int y = 0; y < 18; ++y) {
-            for (int x = 0; x < 20; ++x) {
-                const auto cell = std::size_t(map + y * 32 + x);
+        const int rows = frame.scy % 8 ? 19 : 18, columns = frame.scx % 8 ? 21 : 20;
+        for (int y = 0; y < rows; ++y) {
+            for (int x = 0; x < columns; ++x) {
+                const auto cell = std::size_t(map + ((frame.scy / 8 + y) & 31) * 32 + ((frame.scx / 8 + x) & 31));
                 const int number = frame.vram[0x1800 + cell];
                 if (frame.attributes[cell] != Palette(frame, number))
                     wrong << " " << x << "," << y << " (tile " << number << ": " << int(frame.attributes[cell]) << " not " << Palette(frame, number) << ")";
@@ -197,6 +198,7 @@ const Idiom kIdioms[] = {
     {"lcd_off_loads", 4, ScenesRightOnTheirFirstFrame},
     {"lcd_off_loads_keep", 4, ScenesRightOnTheirFirstFrame},
     {"reach", 0, TilesReachedOtherwiseGetTheirPalettes, Bit(kBackground), {kNoTimeForRefresh}},
+    {"scroll", 0},  // map columns the game never wrote come into view: only the refresh colours them
 };
 
 void PrintTo(const Idiom& idiom, std::ostream* out) { *out << idiom.name; }
