@@ -176,10 +176,8 @@ ColourInitTail:
         ld (hl),#8
         ld a,#OAM_SIZE / 4
         ld (vSpriteSlots),a
-        ld a,#<SpriteSteps
-        ld (vSpriteEntry),a
-        ld a,#>SpriteSteps
-        ld (vSpriteEntry + 1),a
+        ld a,#5                         ; (all 40: (40 + 4) / 10, rounded up)
+        ld (vNeedLines),a
         ld a,#FOLLOW_AFTER
         ld (vFollowAfter),a
         ld a,#0x91                      ; LCDC as the boot ROM leaves it

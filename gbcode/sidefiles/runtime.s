@@ -86,11 +86,10 @@ RuntimeEntry::
         pop hl
         xor a
         ret
-1$:     ld a,#0
+1$:     ld c,#0                 ; C: not 0 when the frame's work follows the game's OAM DMA
         jr z,2$
-        inc a
-2$:     ld (vAfterDma),a
-        call FrameWork
+        inc c
+2$:     call FrameWork
         pop bc
         pop de
         pop hl
@@ -179,21 +178,45 @@ WindowCheck:
 ;     The shades are followed only from the FOLLOW_AFTER-th time on: a game that waits for
 ;     the blank a few times while it starts up and never again would otherwise keep the
 ;     shades of its start-up (the boot's BGP of 0xFC, an unset OBP0) for good.
+;     In: C not 0 when the work follows the game's OAM DMA (else OAM may not hold this
+;     frame's sprites, and they are left alone).
 FrameWork:
         ldh a,(rLCDC)
         bit 7,a
-        jr z,4$
-        ld (vLcdcSeen),a        ; the tile addressing for map entries stored while LCDC is 0
+        jr nz,1$
+        ld a,#OFF_BUDGET        ; LCD off: a budget takes the place of the line
+        ld (vOffBudget),a
+        jr 4$
+1$:     ld (vLcdcSeen),a        ; the tile addressing for map entries stored while LCDC is 0
         ldh a,(rLY)             ; a call this late (or outside the blank) leaves no time
         sub #VBLANK_FIRST_LINE  ; for anything: back to the game at once
         cp #SPRITES_END_LINE - VBLANK_FIRST_LINE
         ret nc
-4$:     ld a,#OFF_BUDGET
-        ld (vOffBudget),a
-        ld hl,#vFrameCount
+4$:     ld hl,#vFrameCount
         inc (hl)
-        call ShadesThisFrame
-        ld a,(vAfterDma)
+        ld hl,#vBgp             ; the shades: a register that differs from what palette RAM
+        ldh a,(rBGP)            ; shows marks its side as waiting (bit 0: BGP and OBP0,
+        cp (hl)                 ; bit 1: OBP1)
+        jr nz,10$
+        ld l,#<vObp0
+        ldh a,(rOBP0)
+        cp (hl)
+        jr z,11$
+10$:    ld hl,#vShadesBusy
+        set 0,(hl)
+11$:    ld a,(vObp1Seen)        ; (the twins show only sprites on OBP1)
+        and a
+        jr z,12$
+        ld hl,#vObp1
+        ldh a,(rOBP1)
+        cp (hl)
+        jr z,12$
+        ld hl,#vShadesBusy
+        set 1,(hl)
+12$:    ld a,(vShadesBusy)      ; the usual frame: nothing waits
+        and a
+        call nz,ShadesWaiting
+        ld a,c
         and a
         call nz,SpritesThisFrame ; (otherwise OAM may not hold this frame's sprites)
         ld a,(vShadesBusy)
@@ -206,17 +229,17 @@ FrameWork:
         inc (hl)
         jr nz,5$
         dec (hl)
-5$:     ldh a,(rLCDC)
-        rla
-        jr nc,6$
-        ldh a,(rLY)             ; the usual case: too late for a chunk or a tile, but a
-        cp #CHUNK_LAST_START    ; starved refresh has its chunk
+5$:     ld a,(hl)               ; the usual case: too late for a chunk or a tile (LY is 0
+        cp #STARVED_FRAMES      ; with the LCD off) ...
+        ldh a,(rLY)
+        jr nc,8$
+        cp #CHUNK_LAST_START - 1 ; (getting to the chunk or tile takes most of a line)
+        ret nc
+        jr 6$
+8$:     cp #CHUNK_LAST_START    ; ... but a starved refresh has its chunk
         jr c,6$
         cp #LATE_CHUNK_LAST_START
         ret nc
-        ld a,(hl)
-        cp #STARVED_FRAMES
-        ret c
         ld a,(vRefreshLeft)     ; a pass not set up yet: only that, this frame (with the
         and a                   ; chunk it would not end in the blank)
         jr nz,7$
@@ -228,30 +251,13 @@ FrameWork:
         call Refresh
         jp Sweep
 
-ShadesThisFrame:
-        ld hl,#vBgp             ; a register that differs from what palette RAM shows marks
-        ldh a,(rBGP)            ; its side as waiting (bit 0: BGP and OBP0, bit 1: OBP1)
-        cp (hl)
-        jr nz,1$
-        ld l,#<vObp0
-        ldh a,(rOBP0)
-        cp (hl)
-        jr z,2$
-1$:     ld hl,#vShadesBusy
-        set 0,(hl)
-2$:     ld a,(vObp1Seen)        ; (the twins show only sprites on OBP1)
-        and a
-        jr z,3$
-        ld hl,#vObp1
-        ldh a,(rOBP1)
-        cp (hl)
-        jr z,3$
-        ld hl,#vShadesBusy
-        set 1,(hl)
-3$:     ld hl,#vShadesBusy      ; the usual frame: nothing waits
-        ld a,(hl)
-        and a
-        ret z
+; Some palette waits to be written. Keeps C.
+ShadesWaiting:
+        push bc
+        call ShadesWork
+        pop bc
+        ret
+ShadesWork:
         call LateWindowOpen
         ret nc
         ld hl,#vFollowAfter
@@ -502,13 +508,10 @@ SpritesThisFrame:
         ldh a,(rLCDC)
         rla
         jr nc,1$
-        ldh a,(rLY)
-        cp #VBLANK_FIRST_LINE
-        ret c
-        ld c,a
-        ld a,#SPRITES_END_LINE
-        sub c
-        ret c
+        ldh a,(rLY)             ; (the frame's work started in the blank, before line 150)
+        cpl
+        add a,#SPRITES_END_LINE + 1 ; SPRITES_END_LINE - LY, carry while LY is not past it
+        ret nc
         ret z
         ld b,a                  ; (line LY may be almost over: B whole lines at least)
 1$:     ld a,(vFrameCount)      ; the count is looked after every fourth frame
@@ -531,24 +534,24 @@ SpritesThisFrame:
         ld a,(hl+)
         or (hl)
         ret z                   ; no sprite tile has a palette
-        ld a,b
-        cp #5
-        jr nc,5$                ; time for all 40
-        add a,a                 ; 11 cycles a step and 44 in and out: 10 a line, less 4
+        ld a,(vNeedLines)
+        dec a
+        cp b
+        jr c,5$                 ; time for all the slots in use
+        ld a,b                  ; 11 cycles a step and 44 in and out: 10 a line, less 4
+        add a,a
         add a,a
         add a,b
         add a,a
         sub #4
-        ld hl,#vSpriteSlots
-        cp (hl)
-        jr c,3$
-5$:     ld hl,#vSpriteEntry     ; all of them, the usual case
-        ld a,(hl+)
-        ld h,(hl)
-        ld l,a
-        jr 4$
-3$:     call StepsFor           ; the first A of them
-4$:     jp RunSteps
+        call StepsFor           ; the first A of them
+        jp RunSteps
+5$:     ld a,#1                 ; all of them, the usual case
+        ldh (rVBK),a
+        ld hl,#OAM + 2
+        ld d,#>REC_U
+SpriteJump:
+        jp SpriteSteps          ; (the operand: the steps for the slots in use, SlotsCounted)
 
 ; Until a sprite on OBP1 has been seen, one slot in use is looked at every fourth frame
 ; while OBP1 differs from OBP0 and some palette has a twin (most games never use OBP1, and
@@ -637,16 +640,26 @@ GrowSlots:
         ret nc                  ; off screen
         inc b
         ld (hl),b               ; on screen: the count reaches it
-; C = the count before; a new count gets its steps.
+; C = the count before; a new count gets its steps, and the lines they need (as many as
+; the step count of SpritesThisFrame takes for them: (count + 4) / 10, rounded up).
 SlotsCounted:
         ld a,(hl)
         cp c
         ret z
+        ld b,a
+        add a,#4 + 9
+        ld c,#0xFF
+1$:     inc c
+        sub #10
+        jr nc,1$
+        ld a,c
+        ld (vNeedLines),a
+        ld a,b
         call StepsFor
         ld a,l
-        ld (vSpriteEntry),a
+        ld (SpriteJump + 1),a
         ld a,h
-        ld (vSpriteEntry + 1),a
+        ld (SpriteJump + 2),a
         ret
 
 ; HL = where the steps for the first A (0-40) sprites start: 7 bytes a step.
