@@ -75,18 +75,24 @@ ProbeStubSize = ProbeEnd - Probe
 ;     clear for a copied byte. Returns A = 0 with BC, DE and HL as the game had them (DE
 ;     advanced for a copied byte, as INC DE would).
 RuntimeEntry::
+        jr c,3$
+        ld a,d
+        cp #>VRAM_MAP0
+        jr nc,MapEntryCopied
         push hl
         push de
         push bc
-        jr c,1$
-        call CopiedByte
+        call TileByteCopied
         pop bc
         pop de
         inc de
         pop hl
         xor a
         ret
-1$:     ld c,#0                 ; C: not 0 when the frame's work follows the game's OAM DMA
+3$:     push hl
+        push de
+        push bc
+        ld c,#0                 ; C: not 0 when the frame's work follows the game's OAM DMA
         jr z,2$
         inc c
 2$:     call FrameWork
@@ -96,11 +102,31 @@ RuntimeEntry::
         xor a
         ret
 
-; --- A byte the copy loop stored at DE in VRAM while the LCD is off: VRAM is free to use.
-CopiedByte:
-        ld a,d
-        cp #>VRAM_MAP0
-        jr nc,1$
+; --- A map entry the copy loop stored at DE while the LCD is off (VRAM is free to use)
+;     takes the record of the tile it names, under the tile addressing in use now. The
+;     usual byte of a screen load: it keeps BC and HL without pushing them.
+MapEntryCopied:
+        ld a,(vDictBanks)
+        and a
+        jr z,1$                 ; no tile has a palette: attributes stay 0
+        push hl
+        ld a,(de)
+        ld l,a
+        call RecordPage
+        ld a,#1
+        ldh (rVBK),a
+        ld a,(hl)
+        ld (de),a
+        xor a
+        ldh (rVBK),a
+        pop hl
+1$:     inc de
+        xor a
+        ret
+
+; --- The last byte of a tile the copy loop stored at DE while the LCD is off: the tile is
+;     looked up.
+TileByteCopied:
         ld a,e
         or #0xF0
         inc a
@@ -116,21 +142,6 @@ CopiedByte:
         call IdentifyTile
         pop hl
         jp SetRecord
-
-; A map entry takes the record of the tile it names, under the tile addressing in use now.
-1$:     ld a,(vDictBanks)
-        and a
-        ret z                   ; no tile has a palette: attributes stay 0
-        ld a,(de)
-        ld l,a
-        call RecordPage
-        ld a,#1
-        ldh (rVBK),a
-        ld a,(hl)
-        ld (de),a
-        xor a
-        ldh (rVBK),a
-        ret
 
 ; H = REC_U or REC_S, the record table that map numbers use under LCDC bit 4 now.
 RecordPage:
