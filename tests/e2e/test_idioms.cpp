@@ -181,7 +181,7 @@ void TilesReachedOtherwiseGetTheirPalettes(IdiomRun& run) {
 
 // Limits of the colour code today, as these programs show them.
 const char* const kNoTimeForRefresh =
-    "after a DMA call at the start of the blank the colour work reaches the refresh and the sweep at line 148 or "
+    "after a DMA call at the start of the blank the colour work reaches the refresh and the sweep at line 147 or "
     "later: the sweep never runs and the refresh gets one chunk every 8 frames";
 const char* const kLongFrameWork =
     "the colour work after the DMA call leaves the game four lines of the blank; 96 map writes after the call "
