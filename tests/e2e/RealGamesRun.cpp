@@ -1,5 +1,5 @@
 // Colouring a real game through the engine and running it on the mGBA core, one instruction at
-// a time, keeping what the comparison needs.
+// a time, keeping what the comparisons need; and the foreign VRAM bytes of a colour run.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -345,6 +345,27 @@ RunRecord RecordRun(const std::vector<std::uint8_t>& rom, const RunOptions& opti
         throw std::logic_error("the core would not run the ROM as a DMG");
     Recorder recorder(emulator, options);
     return recorder.Run();
+}
+
+int CountForeign(const RunRecord& mono, const FrameRecord& colour, int lo, int hi) {
+    int foreign = 0;
+    for (std::size_t address = 0; address < colour.vram.size(); ++address) {
+        bool seen = false;
+        for (int g = hi; g >= lo && !seen; --g) seen = mono.frames[g].vram[address] == colour.vram[address];
+        foreign += !seen;
+    }
+    return foreign;
+}
+
+ForeignBytes CountForeignBytes(const RunRecord& mono, const RunRecord& colour, int lagBehind) {
+    ForeignBytes result;
+    const int frames = static_cast<int>(std::min(mono.frames.size(), colour.frames.size()));
+    for (int f = kStartUpFrames; f < frames; ++f) {
+        const int foreign = CountForeign(mono, colour.frames[f], std::max(0, f - lagBehind), std::min(frames - 1, f + kLagAhead));
+        result.max = std::max(result.max, foreign);
+        if (foreign > 0 && result.frames++ == 0) result.first = f;
+    }
+    return result;
 }
 
 }  // namespace dapplix::e2e

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "RealGames.h"
+#include "RealGamesReport.h"
 
 using namespace dapplix::e2e;
 namespace fs = std::filesystem;

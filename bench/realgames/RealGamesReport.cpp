@@ -7,7 +7,7 @@
 #include <stdexcept>
 #include <unordered_map>
 
-#include "RealGames.h"
+#include "RealGamesReport.h"
 
 namespace dapplix::e2e {
 
@@ -64,18 +64,6 @@ bool Better(const Agreement& a, int lagA, const Agreement& b, int lagB) {
     if (a.picture != b.picture) return a.picture > b.picture;
     if (a.shades != b.shades) return a.shades > b.shades;
     return std::abs(lagA) < std::abs(lagB);
-}
-
-// Bytes of VRAM bank 0 whose value the mono run never had at that address in frames lo..hi.
-int CountForeign(const RunRecord& mono, const FrameRecord& colour, int lo, int hi) {
-    int foreign = 0;
-    for (std::size_t address = 0; address < colour.vram.size(); ++address) {
-        const std::uint8_t value = colour.vram[address];
-        bool seen = false;
-        for (int g = hi; g >= lo && !seen; --g) seen = mono.frames[g].vram[address] == value;
-        foreign += !seen;
-    }
-    return foreign;
 }
 
 using TileKey = std::array<std::uint64_t, 2>;
