@@ -308,14 +308,14 @@ Reach MeasureReach(const RunRecord& colour, const RomTiles& tiles) {
     return reach;
 }
 
-HookCosts SummariseHooks(const RunRecord& colour) {
+HookCosts SummariseHooks(const HookCalls& calls) {
     HookCosts costs;
     std::map<int, double> perFrame;
     auto widen = [](int& low, int& high, int value) {
         low = low < 0 ? value : std::min(low, value);
         high = std::max(high, value);
     };
-    for (const DmaHookCall& call : colour.dmaHookCalls) {
+    for (const DmaHookCall& call : calls.dma) {
         if (call.frame < kStartUpFrames) continue;
         perFrame[call.frame] += call.cycles;
         if (!call.lcdOn) continue;
@@ -324,7 +324,7 @@ HookCosts SummariseHooks(const RunRecord& colour) {
         if (call.vblankKnown) costs.vblankLeft.push_back(call.vblankLeft);
     }
     for (const auto& [frame, cycles] : perFrame) costs.dmaPerFrame.push_back(cycles);
-    for (const CopyHookCall& call : colour.copyHookCalls) costs.copyPerCall.push_back(call.cycles);
+    for (const CopyHookCall& call : calls.copy) costs.copyPerCall.push_back(call.cycles);
     return costs;
 }
 
@@ -335,21 +335,29 @@ std::shared_ptr<const RunRecord> RecordMonoRun(const std::vector<std::uint8_t>& 
     return std::make_shared<const RunRecord>(RecordRun(rom, options));
 }
 
+const char* ProjectName(GameProject project) { return project == GameProject::None ? "none" : "every tile"; }
+
 GameResult RunGame(const std::string& path, GameProject project, const GameOptions& options,
                    std::shared_ptr<const RunRecord> mono) {
     GameResult result;
     result.project = project;
     result.options = options;
-    result.game = ColourGame(path, project, options.sideFileDir);
+    result.game = ColourGame(path, options.sideFileDir, [project](Model& model) {
+        if (project != GameProject::EveryTile) return;
+        for (int bank = 0; bank <= model.BankCount; ++bank) {
+            for (int tile = 0; tile < kTilesPerBank; ++tile) model.TilePal[bank][tile] = static_cast<std::int16_t>(1 + (bank + tile) % 7);
+        }
+    });
     if (!result.game.placed) return result;
     result.mono = mono ? std::move(mono) : RecordMonoRun(result.game.mono, options.frames);
+    HookTimer timer(result.game.dmaHook, result.game.copyHook);
     RunOptions run;
     run.frames = options.frames;
-    run.dmaHook = result.game.dmaHook;
-    run.copyHook = result.game.copyHook;
+    run.observer = &timer;
     result.colour = RecordRun(result.game.colour, run);
+    result.hookCalls = std::move(timer.calls);
     result.pictures = ComparePictures(*result.mono, result.colour, options.lagBehind);
-    result.hooks = SummariseHooks(result.colour);
+    result.hooks = SummariseHooks(result.hookCalls);
     if (project == GameProject::EveryTile) {
         result.reachMeasured = true;
         result.reach = MeasureReach(result.colour, RomTiles(result.game.mono));
@@ -487,7 +495,7 @@ std::string Notes(const GameResult& result) {
     if (result.colour.rst38 > 0) notes += who + Format("first RST 38 at frame %d\n", result.colour.firstRst38Frame);
     if (result.colour.droppedVramWrites > 0) {
         notes += who + Format("%ld dropped VRAM writes, %ld of them while a hook ran:", result.colour.droppedVramWrites,
-                              result.colour.droppedByColourCode);
+                              result.hookCalls.droppedVramWrites);
         for (const DroppedWrite& drop : result.colour.firstDrops)
             notes += Format(" frame %d line %d %04X (%s, before %04X);", drop.frame, drop.line, drop.address, drop.where,
                             drop.pc);
@@ -501,7 +509,7 @@ std::string Notes(const GameResult& result) {
     long outside = 0, overran = 0;
     int worstFrame = -1;
     double worst = 0;
-    for (const DmaHookCall& call : result.colour.dmaHookCalls) {
+    for (const DmaHookCall& call : result.hookCalls.dma) {
         outside += call.lcdOn && call.entryLine < 144;
         if (call.lcdOn && call.vblankKnown && call.vblankLeft < 0) {
             ++overran;
@@ -526,11 +534,11 @@ void WriteFrameTsv(const GameResult& result, const std::string& path) {
            "lcdc_mono\treach_cells\treach_coloured\n";
     const int frames = static_cast<int>(result.pictures.frames.size());
     std::vector<std::vector<const DmaHookCall*>> dma(frames);
-    for (const DmaHookCall& call : result.colour.dmaHookCalls) {
+    for (const DmaHookCall& call : result.hookCalls.dma) {
         if (call.frame < frames) dma[call.frame].push_back(&call);
     }
     std::vector<std::pair<int, double>> copies(frames);
-    for (const CopyHookCall& call : result.colour.copyHookCalls) {
+    for (const CopyHookCall& call : result.hookCalls.copy) {
         if (call.frame < frames) {
             ++copies[call.frame].first;
             copies[call.frame].second += call.cycles;

@@ -8,6 +8,67 @@
 
 namespace dapplix::e2e {
 
+// The projects a game is coloured with: none, or every tile of banks 0..BankCount given
+// palette 1 + (bank + tile) % 7.
+enum class GameProject { None, EveryTile };
+const char* ProjectName(GameProject project);  // "none", "every tile"
+
+// --- What the colour ROM's hooks cost --------------------------------------------------------
+
+struct DmaHookCall {
+    int frame = 0;
+    double cycles = 0;           // machine cycles in the hook, the game's routine left out
+    int entryLine = 0, exitLine = 0;
+    bool lcdOn = false;          // at entry and exit
+    double vblankLeft = 0;       // to the end of line 153 of the vertical blank it entered in
+    bool vblankKnown = false;    // entered in a vertical blank whose start the run saw
+};
+
+struct CopyHookCall {
+    int frame = 0;
+    double cycles = 0;
+};
+
+struct HookCalls {
+    std::vector<DmaHookCall> dma;
+    std::vector<CopyHookCall> copy;
+    long droppedVramWrites = 0;  // VRAM stores the PPU refused while a hook was running
+};
+
+// Times the calls of the hooks at two bank-0 addresses (0: none) on a stack of open calls,
+// which also holds interrupts so that a handler's cycles are never billed to a hook it
+// interrupted, and names the hook that made a lost VRAM write.
+class HookTimer final : public RunObserver {
+public:
+    HookTimer(std::uint16_t dmaHook, std::uint16_t copyHook) : dmaHook_(dmaHook), copyHook_(copyHook) {}
+    void Stepped(const Emulator& emulator, std::uint16_t pc, std::uint16_t sp, double cycles, bool interrupt) override;
+    void VerticalBlank(const Emulator& emulator, int frame) override;
+    const char* Dropped() override;
+    HookCalls calls;
+
+private:
+    enum class Kind { DmaHook, CopyHook, Interrupt };
+    struct OpenCall {
+        Kind kind;
+        std::uint16_t returnPc, returnSp;
+        int frame;
+        double cycles = 0;
+        int entryLine = 0;
+        bool lcdOn = false;
+        double vblankStart = 0;
+        bool vblankKnown = false;
+    };
+    void Open(const Emulator& emulator, Kind kind, std::uint16_t returnPc, int returnSp);
+    void CloseReturned(const Emulator& emulator);
+    void Finish(const Emulator& emulator, const OpenCall& call);
+
+    std::uint16_t dmaHook_, copyHook_;
+    int frame_ = 0;  // the frame being run
+    double vblankStart_ = 0;
+    bool vblankSeen_ = false;  // the run starts inside a vertical blank whose start it never saw
+    std::vector<OpenCall> open_;
+};
+
 // --- Comparing the two runs -----------------------------------------------------------------
 
 struct Agreement {
@@ -82,7 +143,7 @@ struct HookCosts {
     std::vector<double> vblankLeft;   // calls entered in a seen vertical blank with the LCD on
     int entryLineMin = -1, entryLineMax = -1, exitLineMin = -1, exitLineMax = -1;
 };
-HookCosts SummariseHooks(const RunRecord& colour);
+HookCosts SummariseHooks(const HookCalls& calls);
 
 struct GameResult {
     ColouredGame game;
@@ -90,6 +151,7 @@ struct GameResult {
     GameOptions options;
     std::shared_ptr<const RunRecord> mono;  // the same for every project of a game
     RunRecord colour;
+    HookCalls hookCalls;
     PictureComparison pictures;
     HookCosts hooks;
     bool reachMeasured = false;

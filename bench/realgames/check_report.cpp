@@ -1,5 +1,6 @@
-// Checks of the realgames report's own measures on made-up frames: picture agreement, lag, wrong
-// pictures and reach. They guard the figures of docs/performance.md, not the program.
+// Checks of the realgames report's own measures: the hooks' cost on a ROM whose events are known
+// to the instruction, and on made-up frames picture agreement, lag, wrong pictures and reach.
+// They guard the figures of docs/performance.md, not the program.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +10,34 @@
 using namespace dapplix::e2e;
 
 namespace {
+
+constexpr int kRounds = 5;
+
+// The routine at 0x0038 of the counting ROM taken as either hook: entered ten times (five RST, five CALL); a call
+// costs CALL 0xFF80 (6 cycles), the RET in high RAM (4) and its own RET (4). The DMA hook's
+// time leaves the high-RAM routine out.
+TEST(RealGamesReport, TimesHookCallsWithoutTheGamesRoutineOrInterrupts) {
+    const struct Case {
+        bool asDmaHook;
+        double cycles;
+    } cases[] = {{true, 10}, {false, 14}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.asDmaHook ? "DMA hook" : "copy hook");
+        HookTimer timer(c.asDmaHook ? 0x0038 : 0, c.asDmaHook ? 0 : 0x0038);
+        RunOptions options;
+        options.frames = 4;
+        options.monochromeModel = true;
+        options.observer = &timer;
+        const RunRecord run = RecordRun(CountingRom(kRounds), options);
+        std::vector<double> cycles;
+        for (const DmaHookCall& call : timer.calls.dma) cycles.push_back(call.cycles);
+        for (const CopyHookCall& call : timer.calls.copy) cycles.push_back(call.cycles);
+        EXPECT_EQ(cycles, std::vector<double>(2 * kRounds, c.cycles));
+        EXPECT_EQ(c.asDmaHook ? timer.calls.copy.size() : timer.calls.dma.size(), 0u);
+        EXPECT_EQ(run.droppedVramWrites, kRounds);  // made outside the routine: the game's
+        EXPECT_EQ(timer.calls.droppedVramWrites, 0);
+    }
+}
 
 // Four quadrants of grey levels a, b, c, d.
 std::vector<std::uint8_t> Quadrants(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {

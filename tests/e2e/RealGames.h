@@ -4,8 +4,7 @@
 //
 // A run steps the core one instruction at a time and keeps, at the start of every vertical
 // blank, VRAM, OAM, the scroll registers and the picture just drawn; on the way it counts RST 38
-// (opcode 0xFF executed), VRAM writes the PPU refused, and times the colour ROM's hooks (a hook
-// on the stack of open calls also tells which lost writes the colour code made).
+// (opcode 0xFF executed) and VRAM writes the PPU refused.
 #pragma once
 
 #include <array>
@@ -40,9 +39,6 @@ std::uint32_t KeysAt(int frame);
 
 // --- Colouring a game as dapplix-cli colorize does ------------------------------------------
 
-enum class GameProject { None, EveryTile };
-const char* ProjectName(GameProject project);  // "none", "every tile"
-
 struct ColouredGame {
     std::string name;                   // the file name
     bool placed = false;                // the colour code found a place in bank 0
@@ -54,9 +50,10 @@ struct ColouredGame {
 };
 
 // The side files from sideFileDir, the default palettes, the ROM opened for colouring (no
-// overwriting of ROM code), then the project: none, or every tile of banks 0..BankCount given
-// palette 1 + (bank + tile) % 7; then the colour ROM. Throws when the side files are refused.
-ColouredGame ColourGame(const std::string& path, GameProject project, const std::string& sideFileDir);
+// overwriting of ROM code), then the project if one is given; then the colour ROM. Throws when
+// the side files are refused.
+ColouredGame ColourGame(const std::string& path, const std::string& sideFileDir,
+                        const std::function<void(Model&)>& project = {});
 
 // --- One run on the core --------------------------------------------------------------------
 
@@ -75,51 +72,52 @@ struct FrameRecord {
 // The hash a picture is known by: equal grey levels, equal hash.
 std::uint64_t PictureHash(const std::vector<std::uint8_t>& grey);
 
-struct DmaHookCall {
-    int frame = 0;
-    double cycles = 0;           // machine cycles in the hook, the game's routine left out
-    int entryLine = 0, exitLine = 0;
-    bool lcdOn = false;          // at entry and exit
-    double vblankLeft = 0;       // to the end of line 153 of the vertical blank it entered in
-    bool vblankKnown = false;    // entered in a vertical blank whose start the run saw
-};
-
-struct CopyHookCall {
-    int frame = 0;
-    double cycles = 0;
-};
-
 // Where a lost VRAM write came from, for the notes.
 struct DroppedWrite {
     int frame = 0, line = 0;
     std::uint16_t address = 0, pc = 0;  // pc: the instruction after the store
-    const char* where = "";             // "game", "DMA hook", "copy hook"
+    const char* where = "";             // "game", or what a RunObserver names
 };
 
 struct RunRecord {
     std::vector<FrameRecord> frames;
     long rst38 = 0;
     long droppedVramWrites = 0;
-    long droppedByColourCode = 0;  // of those, stores made while a hook was running
     std::vector<DroppedWrite> firstDrops;  // the first few
     int firstRst38Frame = -1, firstDropFrame = -1;
-    std::vector<DmaHookCall> dmaHookCalls;
-    std::vector<CopyHookCall> copyHookCalls;
     std::string stopped;           // why the run ended early; empty when it ran all frames
 };
 
 class Emulator;
 
+// Follows a run step by step, for tools that measure more than the record keeps (the
+// realgames report times the colour ROM's hooks with one).
+class RunObserver {
+public:
+    virtual ~RunObserver() = default;
+    // After each step that began at pc with the stack at sp and took cycles machine cycles;
+    // interrupt: the step entered an interrupt handler rather than executing an instruction.
+    virtual void Stepped(const Emulator& emulator, std::uint16_t pc, std::uint16_t sp, double cycles, bool interrupt) = 0;
+    virtual void VerticalBlank(const Emulator& emulator, int frame) = 0;  // frame: the one just drawn
+    virtual const char* Dropped() = 0;  // a VRAM store the PPU refused: who made it
+};
+
 struct RunOptions {
     int frames = kDefaultFrames;
     bool monochromeModel = false;     // force the DMG (else the core goes by byte 0x143)
-    std::uint16_t dmaHook = 0, copyHook = 0;  // bank-0 addresses to time; 0 = none
+    RunObserver* observer = nullptr;
     // Called at the start of every vertical blank once its frame is recorded, with the core
     // as it is then: for what the record does not keep (WRAM, registers).
     std::function<void(const Emulator& emulator, int frame)> atFrame;
 };
 
 RunRecord RecordRun(const std::vector<std::uint8_t>& rom, const RunOptions& options);
+
+// A ROM whose events are known to the instruction, for the checks of the measures: `rounds`
+// times it waits for mode 3 and stores to VRAM (lost), executes RST 38 (whose routine calls a
+// RET in high RAM and returns), then CALL 0x0038 (the same routine, not an RST). The
+// vertical-blank interrupt is on, with a bare RETI, so that interrupts are taken throughout.
+std::vector<std::uint8_t> CountingRom(int rounds);
 
 // --- Foreign VRAM bytes ---------------------------------------------------------------------
 
