@@ -164,7 +164,6 @@ private slots:
         QCOMPARE(Child<QSlider>(window.get(), "sldPage")->value(), tile / 256);
         QCOMPARE(window->View().SelX1, std::int16_t(tile % 16));
         QCOMPARE(window->View().SelY1, std::int16_t(tile % 256 / 16));
-        QCOMPARE(window->View().SelX2, window->View().SelX1);
         QVERIFY(Child<QLabel>(play, "lblStatus")->text().contains(QString("Bank %1, offset %2").arg(bank).arg(offset)));
         QVERIFY(!Child<GameScreen>(play, "picScreen")->Mark().isEmpty());
         const int newPalette = palette == 6 ? 5 : 6;
@@ -189,7 +188,6 @@ private slots:
         QListWidget* list = Child<QListWidget>(play, "lstMatches");
         QVERIFY(list->isVisible());
         QCOMPARE(list->count(), int(play->Matches().size()));
-        QVERIFY(play->Matches().size() > 1);
         // Places in banks 0 and 1 are listed but the tile view starts at bank 2.
         const int first = FirstShownMatch(play->Matches(), kFirstShownBank, model->BankCount);
         QVERIFY(first >= 0);
