@@ -13,6 +13,26 @@ namespace dapplix::e2e {
 enum class GameProject { None, EveryTile };
 const char* ProjectName(GameProject project);  // "none", "every tile"
 
+// --- A run as the report takes it -----------------------------------------------------------
+
+constexpr int kScreenPixels = 160 * 144;
+
+// What the screen showed at the start of a vertical blank: grey levels 0-255, 160 x 144, and
+// the hash the picture is known by (equal grey levels, equal hash).
+struct Picture {
+    std::vector<std::uint8_t> grey;
+    std::uint64_t hash = 0;
+};
+std::uint64_t PictureHash(const std::vector<std::uint8_t>& grey);
+
+// The record of a run and its pictures, frame by frame.
+struct MeasuredRun {
+    RunRecord record;
+    std::vector<Picture> pictures;
+};
+// Runs the ROM as RecordRun does, taking the pictures on the way.
+MeasuredRun MeasureRun(const std::vector<std::uint8_t>& rom, RunOptions options);
+
 // --- What the colour ROM's hooks cost --------------------------------------------------------
 
 struct DmaHookCall {
@@ -103,7 +123,7 @@ struct PictureComparison {
 // frame, the agreement is at least 0.99, every best candidate shows one and the same mono
 // picture, and exactly one of them is a frame where mono changed to it. Foreign bytes, the
 // agreements and the later lags count from kStartUpFrames.
-PictureComparison ComparePictures(const RunRecord& mono, const RunRecord& colour, int lagBehind = kLagBehind);
+PictureComparison ComparePictures(const MeasuredRun& mono, const MeasuredRun& colour, int lagBehind = kLagBehind);
 
 // Tiles that exist byte for byte at the tile grid (offset 16 t) of some bank of a ROM.
 class RomTiles {
@@ -149,8 +169,8 @@ struct GameResult {
     ColouredGame game;
     GameProject project = GameProject::None;
     GameOptions options;
-    std::shared_ptr<const RunRecord> mono;  // the same for every project of a game
-    RunRecord colour;
+    std::shared_ptr<const MeasuredRun> mono;  // the same for every project of a game
+    MeasuredRun colour;
     HookCalls hookCalls;
     PictureComparison pictures;
     HookCosts hooks;
@@ -159,12 +179,12 @@ struct GameResult {
 };
 
 // The monochrome run of a game: the DMG model, the key script, no hooks.
-std::shared_ptr<const RunRecord> RecordMonoRun(const std::vector<std::uint8_t>& rom, int frames);
+std::shared_ptr<const MeasuredRun> RecordMonoRun(const std::vector<std::uint8_t>& rom, int frames);
 
 // Colours and runs one game and compares it with its monochrome run (recorded here unless
 // given). A game that cannot be coloured comes back with game.placed false and no runs.
 GameResult RunGame(const std::string& path, GameProject project, const GameOptions& options,
-                   std::shared_ptr<const RunRecord> mono = nullptr);
+                   std::shared_ptr<const MeasuredRun> mono = nullptr);
 
 std::string TableHeader();
 std::string TableRow(const GameResult& result);

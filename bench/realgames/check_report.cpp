@@ -74,23 +74,22 @@ TEST(RealGamesReport, PictureAgreementTakesTheBestMappingBothWays) {
 // A mono run whose picture (white, one black column that moves) and VRAM change every seventh
 // frame, and a colour run that shows the same frames `lag` frames later.
 struct MadeUpRuns {
-    RunRecord mono, colour;
+    MeasuredRun mono, colour;
 };
 
-FrameRecord MadeUpFrame(int step) {
-    FrameRecord frame;
-    frame.grey.assign(kScreenPixels, 255);
-    for (int y = 0; y < 144; ++y) frame.grey[y * 160 + step * 5 % 160] = 0;
-    frame.pictureHash = PictureHash(frame.grey);
-    frame.vram[0x100] = static_cast<std::uint8_t>(step);
-    return frame;
+void AddMadeUpFrame(MeasuredRun& run, int step) {
+    run.record.frames.emplace_back().vram[0x100] = static_cast<std::uint8_t>(step);
+    Picture& picture = run.pictures.emplace_back();
+    picture.grey.assign(kScreenPixels, 255);
+    for (int y = 0; y < 144; ++y) picture.grey[y * 160 + step * 5 % 160] = 0;
+    picture.hash = PictureHash(picture.grey);
 }
 
 MadeUpRuns DelayedRuns(int frames, int lag) {
     MadeUpRuns runs;
     for (int f = 0; f < frames; ++f) {
-        runs.mono.frames.push_back(MadeUpFrame(f / 7));
-        runs.colour.frames.push_back(MadeUpFrame(std::max(0, f - lag) / 7));
+        AddMadeUpFrame(runs.mono, f / 7);
+        AddMadeUpFrame(runs.colour, std::max(0, f - lag) / 7);
     }
     return runs;
 }
@@ -112,8 +111,8 @@ TEST(RealGamesReport, FindsTheLagWherePicturesChange) {
 
 TEST(RealGamesReport, CountsWrongPictures) {
     MadeUpRuns runs = DelayedRuns(200, 2);
-    runs.colour.frames[150].grey = Quadrants(60, 255, 0, 60);  // a picture mono never showed
-    runs.colour.frames[150].pictureHash = PictureHash(runs.colour.frames[150].grey);
+    runs.colour.pictures[150].grey = Quadrants(60, 255, 0, 60);  // a picture mono never showed
+    runs.colour.pictures[150].hash = PictureHash(runs.colour.pictures[150].grey);
     const PictureComparison p = ComparePictures(runs.mono, runs.colour);
     EXPECT_EQ(p.pictureBelow, 1);
     EXPECT_EQ(p.firstPictureBelow, 150);

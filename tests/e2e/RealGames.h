@@ -3,7 +3,7 @@
 // bench/realgames compares them further (pictures, lag, reach, costs) for docs/performance.md.
 //
 // A run steps the core one instruction at a time and keeps, at the start of every vertical
-// blank, VRAM, OAM, the scroll registers and the picture just drawn; on the way it counts RST 38
+// blank, VRAM, OAM and the scroll registers; on the way it counts RST 38
 // (opcode 0xFF executed) and VRAM writes the PPU refused.
 #pragma once
 
@@ -22,7 +22,6 @@ constexpr int kDefaultFrames = 900;
 constexpr int kStartUpFrames = 60;   // the comparisons start here: the colour set-up runs first
 constexpr int kLagBehind = 30;       // a colour frame is set against mono frames f-30 .. f+2
 constexpr int kLagAhead = 2;
-constexpr int kScreenPixels = 160 * 144;
 
 // --- The key presses both runs get, by frame number -----------------------------------------
 
@@ -57,20 +56,14 @@ ColouredGame ColourGame(const std::string& path, const std::string& sideFileDir,
 
 // --- One run on the core --------------------------------------------------------------------
 
-// What the screen and VRAM held at the start of one vertical blank (the frame just drawn).
+// What VRAM, OAM and the registers held at the start of one vertical blank (the frame just drawn).
 struct FrameRecord {
     std::array<std::uint8_t, 0x2000> vram{};        // VRAM bank 0, 0x8000-0x9FFF
     std::array<std::uint8_t, 0x800> attributes{};   // VRAM bank 1, 0x9800-0x9FFF (colour model)
     std::array<std::uint8_t, 160> oam{};
     std::uint8_t lcdc = 0, scy = 0, scx = 0, wy = 0, wx = 0;
-    std::vector<std::uint8_t> grey;                 // 160 x 144 grey levels 0-255
-    std::uint64_t pictureHash = 0;
-    std::uint32_t keys = 0;
     int droppedVramWrites = 0, rst38 = 0;
 };
-
-// The hash a picture is known by: equal grey levels, equal hash.
-std::uint64_t PictureHash(const std::vector<std::uint8_t>& grey);
 
 // Where a lost VRAM write came from, for the notes.
 struct DroppedWrite {

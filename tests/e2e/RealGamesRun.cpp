@@ -47,12 +47,6 @@ std::uint32_t KeysAt(int frame) {
     return keys;
 }
 
-std::uint64_t PictureHash(const std::vector<std::uint8_t>& grey) {
-    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
-    for (const std::uint8_t level : grey) hash = (hash ^ level) * 1099511628211ull;
-    return hash;
-}
-
 ColouredGame ColourGame(const std::string& path, const std::string& sideFileDir, const std::function<void(Model&)>& project) {
     ColouredGame game;
     game.name = std::filesystem::path(path).filename().string();
@@ -88,12 +82,6 @@ constexpr long kStepsWithoutFrame = 400000;
 constexpr std::size_t kDropsKept = 8;
 
 bool IsInterruptVector(std::uint16_t pc) { return pc >= 0x40 && pc <= 0x60 && pc % 8 == 0; }
-
-// The grey level a pixel 0x00BBGGRR shows: luma weights that add up to 256, so a grey stays.
-std::uint8_t Grey(std::uint32_t pixel) {
-    const unsigned r = pixel & 0xFF, g = (pixel >> 8) & 0xFF, b = (pixel >> 16) & 0xFF;
-    return static_cast<std::uint8_t>((77 * r + 150 * g + 29 * b) >> 8);
-}
 
 // Runs one emulator for a number of frames. The core's memory functions are wrapped while it
 // runs: the first instruction fetch of each step tells an executed 0xFF (RST 38) from an
@@ -221,12 +209,6 @@ private:
         frame.scx = io[GB_REG_SCX];
         frame.wy = io[GB_REG_WY];
         frame.wx = io[GB_REG_WX];
-        frame.grey.resize(kScreenPixels);
-        for (int y = 0; y < kScreenHeight; ++y) {
-            for (int x = 0; x < kScreenWidth; ++x) frame.grey[y * kScreenWidth + x] = Grey(emulator_.Pixel(x, y));
-        }
-        frame.pictureHash = PictureHash(frame.grey);
-        frame.keys = KeysAt(frame_);
         frame.droppedVramWrites = droppedThisFrame_;
         frame.rst38 = rst38ThisFrame_;
         record_.frames.push_back(std::move(frame));
