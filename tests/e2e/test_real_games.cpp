@@ -49,6 +49,8 @@ TEST(RealGamesMeasure, CountsForeignBytesWithinTheLagWindow) {
     colour.frames[100].vram[0x1800] = 0x77;  // never in the mono map
     colour.frames[130].vram[0x100] = 10;     // mono had it in frames 70-76 only, out of the window
     colour.frames[140].vram[0x100] = 14;     // mono had it in frames 98-104, 36 frames back
+    colour.frames[106].vram[0x100] = 10;     // mono has it in frame 76, the window's first ...
+    colour.frames[68].vram[0x100] = 10;      // ... and in frame 70, its last: neither counts
     const ForeignBytes foreign = CountForeignBytes(mono, colour);
     EXPECT_EQ(foreign.frames, 3);
     EXPECT_EQ(foreign.max, 1);
