@@ -1,5 +1,5 @@
 // Colouring a real game through the engine and running it on the mGBA core, one instruction at
-// a time, keeping what the comparison needs.
+// a time, keeping what the comparisons need; and the foreign VRAM bytes of a colour run.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -47,15 +47,7 @@ std::uint32_t KeysAt(int frame) {
     return keys;
 }
 
-std::uint64_t PictureHash(const std::vector<std::uint8_t>& grey) {
-    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
-    for (const std::uint8_t level : grey) hash = (hash ^ level) * 1099511628211ull;
-    return hash;
-}
-
-const char* ProjectName(GameProject project) { return project == GameProject::None ? "none" : "every tile"; }
-
-ColouredGame ColourGame(const std::string& path, GameProject project, const std::string& sideFileDir) {
+ColouredGame ColourGame(const std::string& path, const std::string& sideFileDir, const std::function<void(Model&)>& project) {
     ColouredGame game;
     game.name = std::filesystem::path(path).filename().string();
     game.mono = ReadBinaryFile(path);
@@ -70,12 +62,7 @@ ColouredGame ColourGame(const std::string& path, GameProject project, const std:
         if (!opened.summary.empty()) game.reason += " " + opened.summary;
         return game;
     }
-    if (project == GameProject::EveryTile) {
-        for (int bank = 0; bank <= model->BankCount; ++bank) {
-            for (int tile = 0; tile < kTilesPerBank; ++tile)
-                model->TilePal[bank][tile] = static_cast<std::int16_t>(1 + (bank + tile) % 7);
-        }
-    }
+    if (project) project(*model);
     const TileDictionary dictionary = BuildTileDictionary(*model);
     game.dictionaryEntries = dictionary.entries;
     game.dictionaryLeftOut = dictionary.leftOut;
@@ -88,30 +75,18 @@ ColouredGame ColourGame(const std::string& path, GameProject project, const std:
 
 namespace {
 
-constexpr int kLineCycles = 114;
-constexpr int kFirstVblankLine = 144;
-constexpr double kVblankCycles = 1140;
 constexpr std::uint16_t kRst38Target = 0x0038;
-constexpr std::uint16_t kHighRam = 0xFF80;
 // A frame is 17556 machine cycles, so a few thousand instructions; this many steps without a
 // new frame means the core stopped making frames (a STOP it never leaves).
 constexpr long kStepsWithoutFrame = 400000;
-constexpr std::size_t kMostOpenCalls = 64;  // calls that never return are let go beyond this
 constexpr std::size_t kDropsKept = 8;
 
 bool IsInterruptVector(std::uint16_t pc) { return pc >= 0x40 && pc <= 0x60 && pc % 8 == 0; }
 
-// The grey level a pixel 0x00BBGGRR shows: luma weights that add up to 256, so a grey stays.
-std::uint8_t Grey(std::uint32_t pixel) {
-    const unsigned r = pixel & 0xFF, g = (pixel >> 8) & 0xFF, b = (pixel >> 16) & 0xFF;
-    return static_cast<std::uint8_t>((77 * r + 150 * g + 29 * b) >> 8);
-}
-
 // Runs one emulator for a number of frames. The core's memory functions are wrapped while it
 // runs: the first instruction fetch of each step tells an executed 0xFF (RST 38) from an
 // interrupt (which fetches nothing), and every store to VRAM is checked against the PPU mode
-// the core itself decides by. Calls of the hooks are timed on a stack of open calls, which
-// also holds interrupts so that a handler's cycles are never billed to a hook it interrupted.
+// the core itself decides by.
 class Recorder {
 public:
     Recorder(Emulator& emulator, const RunOptions& options)
@@ -149,18 +124,6 @@ public:
     }
 
 private:
-    enum class Kind { DmaHook, CopyHook, Interrupt };
-    struct OpenCall {
-        Kind kind;
-        std::uint16_t returnPc, returnSp;
-        int frame;
-        double cycles = 0;
-        int entryLine = 0;
-        bool lcdOn = false;
-        double vblankStart = 0;
-        bool vblankKnown = false;
-    };
-
     static std::vector<Recorder*>& Registry() {
         static std::vector<Recorder*> recorders;
         return recorders;
@@ -191,11 +154,7 @@ private:
             ++self.record_.droppedVramWrites;
             ++self.droppedThisFrame_;
             if (self.record_.firstDropFrame < 0) self.record_.firstDropFrame = self.frame_;
-            const char* where = "game";
-            if (!self.open_.empty() && self.open_.back().kind != Kind::Interrupt) {
-                ++self.record_.droppedByColourCode;
-                where = self.open_.back().kind == Kind::DmaHook ? "DMA hook" : "copy hook";
-            }
+            const char* where = self.options_.observer ? self.options_.observer->Dropped() : "game";
             if (self.record_.firstDrops.size() < kDropsKept)
                 self.record_.firstDrops.push_back({self.frame_, self.Line(), address, cpu->pc, where});
         }
@@ -217,7 +176,6 @@ private:
 
     bool LcdOn() const { return gb_->memory.io[GB_REG_LCDC] & 0x80; }
     int Line() const { return gb_->memory.io[GB_REG_LY]; }
-    std::uint16_t StackWord() const { return emulator_.Read16(cpu_->sp); }
 
     void Step() {
         const std::uint16_t pc = cpu_->pc, sp = cpu_->sp;
@@ -225,73 +183,21 @@ private:
         fetched_ = false;
         core_->step(core_);
         Wrap();
-        const double cycles = emulator_.Cycles() - start;
         const bool executed = fetched_ && fetchAddress_ == pc;  // an interrupt or HALT fetches nothing
-
         if (executed && fetchValue_ == 0xFF && cpu_->pc == kRst38Target) {
             ++record_.rst38;
             ++rst38ThisFrame_;
             if (record_.firstRst38Frame < 0) record_.firstRst38Frame = frame_;
         }
-        if (!executed && cpu_->pc != pc && IsInterruptVector(cpu_->pc)) {
-            Open(Kind::Interrupt, pc, static_cast<std::uint16_t>(sp));
-            return;
-        }
-        if (!open_.empty()) {
-            OpenCall& call = open_.back();
-            // The DMA hook's time leaves out the game's own routine in high RAM.
-            if (call.kind == Kind::CopyHook || (call.kind == Kind::DmaHook && pc < kHighRam)) call.cycles += cycles;
-        }
-        CloseReturned();
-        if (options_.dmaHook && cpu_->pc == options_.dmaHook) Open(Kind::DmaHook, StackWord(), cpu_->sp + 2);
-        else if (options_.copyHook && cpu_->pc == options_.copyHook) Open(Kind::CopyHook, StackWord(), cpu_->sp + 2);
-    }
-
-    void Open(Kind kind, std::uint16_t returnPc, int returnSp) {
-        if (open_.size() == kMostOpenCalls) open_.erase(open_.begin());
-        OpenCall call{kind, returnPc, static_cast<std::uint16_t>(returnSp), frame_};
-        call.entryLine = Line();
-        call.lcdOn = LcdOn();
-        call.vblankStart = vblankStart_;
-        call.vblankKnown = vblankSeen_ && call.entryLine >= kFirstVblankLine;
-        open_.push_back(call);
-    }
-
-    // A call ends when the program is back at its return address with the stack as before the
-    // call; one whose stack has been unwound past that was left for good and is dropped.
-    void CloseReturned() {
-        while (!open_.empty()) {
-            const OpenCall& call = open_.back();
-            if (cpu_->pc == call.returnPc && cpu_->sp == call.returnSp) {
-                Finish(call);
-                open_.pop_back();
-                return;
-            }
-            if (cpu_->sp <= call.returnSp) return;
-            open_.pop_back();
-        }
-    }
-
-    void Finish(const OpenCall& call) {
-        if (call.kind == Kind::CopyHook) {
-            record_.copyHookCalls.push_back({call.frame, call.cycles});
-        } else if (call.kind == Kind::DmaHook) {
-            DmaHookCall done;
-            done.frame = call.frame;
-            done.cycles = call.cycles;
-            done.entryLine = call.entryLine;
-            done.exitLine = Line();
-            done.lcdOn = call.lcdOn && LcdOn();
-            done.vblankKnown = call.vblankKnown;
-            done.vblankLeft = call.vblankStart + kVblankCycles - emulator_.Cycles();
-            record_.dmaHookCalls.push_back(done);
+        if (options_.observer) {
+            const bool interrupt = !executed && cpu_->pc != pc && IsInterruptVector(cpu_->pc);
+            options_.observer->Stepped(emulator_, pc, sp, emulator_.Cycles() - start, interrupt);
         }
     }
 
     // The start of a vertical blank: the frame just drawn is complete.
     void EndFrame() {
-        vblankStart_ = emulator_.Cycles();
-        vblankSeen_ = true;
+        if (options_.observer) options_.observer->VerticalBlank(emulator_, frame_);
         FrameRecord frame;
         const std::uint8_t* vram = gb_->video.vram;
         std::copy(vram, vram + 0x2000, frame.vram.begin());
@@ -303,12 +209,6 @@ private:
         frame.scx = io[GB_REG_SCX];
         frame.wy = io[GB_REG_WY];
         frame.wx = io[GB_REG_WX];
-        frame.grey.resize(kScreenPixels);
-        for (int y = 0; y < kScreenHeight; ++y) {
-            for (int x = 0; x < kScreenWidth; ++x) frame.grey[y * kScreenWidth + x] = Grey(emulator_.Pixel(x, y));
-        }
-        frame.pictureHash = PictureHash(frame.grey);
-        frame.keys = KeysAt(frame_);
         frame.droppedVramWrites = droppedThisFrame_;
         frame.rst38 = rst38ThisFrame_;
         record_.frames.push_back(std::move(frame));
@@ -329,12 +229,9 @@ private:
     RunRecord record_;
     int frame_ = 0;  // the frame being run
     int droppedThisFrame_ = 0, rst38ThisFrame_ = 0;
-    double vblankStart_ = 0;
-    bool vblankSeen_ = false;  // the run starts inside a vertical blank whose start it never saw
     bool fetched_ = false;
     std::uint16_t fetchAddress_ = 0;
     std::uint8_t fetchValue_ = 0;
-    std::vector<OpenCall> open_;
 };
 
 }  // namespace
@@ -345,6 +242,65 @@ RunRecord RecordRun(const std::vector<std::uint8_t>& rom, const RunOptions& opti
         throw std::logic_error("the core would not run the ROM as a DMG");
     Recorder recorder(emulator, options);
     return recorder.Run();
+}
+
+int CountForeign(const RunRecord& mono, const FrameRecord& colour, int lo, int hi) {
+    int foreign = 0;
+    for (std::size_t address = 0; address < colour.vram.size(); ++address) {
+        bool seen = false;
+        for (int g = hi; g >= lo && !seen; --g) seen = mono.frames[g].vram[address] == colour.vram[address];
+        foreign += !seen;
+    }
+    return foreign;
+}
+
+ForeignBytes CountForeignBytes(const RunRecord& mono, const RunRecord& colour, int lagBehind) {
+    ForeignBytes result;
+    const int frames = static_cast<int>(std::min(mono.frames.size(), colour.frames.size()));
+    for (int f = kStartUpFrames; f < frames; ++f) {
+        const int foreign = CountForeign(mono, colour.frames[f], std::max(0, f - lagBehind), std::min(frames - 1, f + kLagAhead));
+        result.max = std::max(result.max, foreign);
+        if (foreign > 0 && result.frames++ == 0) result.first = f;
+    }
+    return result;
+}
+
+std::vector<std::uint8_t> CountingRom(int rounds) {
+    std::vector<std::uint8_t> rom(0x8000, 0x00);
+    const std::vector<std::uint8_t> routine = {0xCD, 0x80, 0xFF, 0xC9};  // CALL 0xFF80; RET
+    std::copy(routine.begin(), routine.end(), rom.begin() + 0x38);
+    rom[0x40] = 0xD9;  // RETI
+    const std::vector<std::uint8_t> entry = {0x00, 0xC3, 0x50, 0x01};
+    std::copy(entry.begin(), entry.end(), rom.begin() + 0x100);
+
+    std::vector<std::uint8_t> code;
+    const int base = 0x150;
+    auto emit = [&](std::initializer_list<std::uint8_t> bytes) { code.insert(code.end(), bytes); };
+    auto here = [&] { return base + static_cast<int>(code.size()); };
+    auto jumpBack = [&](std::uint8_t opcode, int target) {  // JR cc to an earlier address
+        emit({opcode, static_cast<std::uint8_t>(target - (here() + 2))});
+    };
+    emit({0x31, 0xFE, 0xFF});        // LD SP,0xFFFE
+    emit({0x3E, 0xC9, 0xE0, 0x80});  // LD A,0xC9; LDH (0x80),A: RET at 0xFF80
+    emit({0x3E, 0x01, 0xE0, 0xFF});  // LD A,1; LDH (IE),A: vertical-blank interrupt
+    emit({0xFB});                    // EI
+    emit({0x06, static_cast<std::uint8_t>(rounds)});  // LD B,rounds
+    emit({0x21, 0x00, 0x80});        // LD HL,0x8000
+    const int round = here();
+    emit({0xF0, 0x41, 0xE6, 0x03, 0xFE, 0x03});  // LDH A,(STAT); AND 3; CP 3
+    jumpBack(0x28, round);                      // JR Z: wait until mode 3 is over
+    const int waitMode3 = here();
+    emit({0xF0, 0x41, 0xE6, 0x03, 0xFE, 0x03});
+    jumpBack(0x20, waitMode3);  // JR NZ: wait for the next mode 3
+    emit({0x36, 0x55});         // LD (HL),0x55: lost
+    emit({0xFF});               // RST 38
+    emit({0xCD, 0x38, 0x00});   // CALL 0x0038
+    emit({0x05});               // DEC B
+    jumpBack(0x20, round);      // JR NZ
+    const int idle = here();
+    jumpBack(0x18, idle);       // JR to itself
+    std::copy(code.begin(), code.end(), rom.begin() + base);
+    return rom;
 }
 
 }  // namespace dapplix::e2e

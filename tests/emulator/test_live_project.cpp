@@ -100,18 +100,7 @@ TEST(PushAssignments, ANewPaletteShowsInTheNextFrameEvenWhenTheRomHadNone) {
     for (const bool withProject : {true, false}) {
         LiveRun run = Start("demo", withProject);
         int x = 0, y = 0;
-        bool found = false;
-        const VideoState video = run.emulator->Video();
-        // A background pixel of a tile in the ROM, with a pixel value that is not 0.
-        for (y = 0; y < kScreenHeight && !found; ++y)
-            for (x = 0; x < kScreenWidth && !found; ++x) {
-                const ScreenTile tile = TileAtPixel(video, x, y);
-                const int entry = PaletteEntryAt(*run.emulator, x, y);
-                found = tile.layer == ScreenLayer::Background && entry > 0 && entry < 32 && entry % 4 != 0 &&
-                        !FindTileInModel(*run.model, tile.Bytes(video)).empty();
-            }
-        ASSERT_TRUE(found);
-        --x, --y;
+        ASSERT_TRUE(FindBackgroundPixel(run, x, y));
         const int before = PaletteEntryAt(*run.emulator, x, y);
         const int newPalette = before / 4 == 6 ? 5 : 6;
         AssignScreenTile(run, x, y, newPalette);

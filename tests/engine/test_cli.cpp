@@ -125,16 +125,17 @@ TEST_F(CliTest, RefusalsGoToTheirStreamInOrderAndWriteNothing) {
     EXPECT_EQ(run.err, "Required file bnk0cod.dat missing!\n");
 }
 
-// Outputs that would lose an input or a device are refused before any work (the engine's
-// output check, with the ROM and the project as inputs); readers never wait and always
-// say why; the title printed safely; "--" ending the options; output that never arrived.
+// Outputs that would lose an input are refused before any work (the engine's output check,
+// with the ROM and the project as inputs; the kinds of file it refuses are the engine tests'
+// business); readers never wait and say why; the title printed safely; "--" ending the
+// options; output that never arrived.
 TEST_F(CliTest, EveryFailureIsReportedAndNothingHangs) {
     auto model = MakeModel();
     model->BankCount = 3;
     std::string error;
     ASSERT_TRUE(SaveGbp(*model, (dir / "work.gbp").string(), error)) << error;
     const auto rom = ReadFile(dir / "game.gb"), project = ReadFile(dir / "work.gbp");
-    for (const char* fifo : {"pipe.gbc", "pipe.gb", "pipe.gbp"}) ASSERT_EQ(::mkfifo((dir / fifo).c_str(), 0644), 0);
+    for (const char* fifo : {"pipe.gb", "pipe.gbp"}) ASSERT_EQ(::mkfifo((dir / fifo).c_str(), 0644), 0);
     WriteFile(dir / "-dash.gb", MakeRom({.title = "DASH", .freeTail = 300}));
     WriteFile(dir / "ctrl.gb", MakeRom({.title = "A\x1b[2J\\\x07", .freeTail = 300}));
     const struct Case {
@@ -147,13 +148,9 @@ TEST_F(CliTest, EveryFailureIsReportedAndNothingHangs) {
         {"colorize game.gb -o ./game.gb", 1, "Couldn't write ./game.gb: it is the same file as the input game.gb, which would be lost.\n"},
         {"colorize game.gb --project work.gbp -o work.gbp", 1,
          "Couldn't write work.gbp: it is the same file as the input work.gbp, which would be lost.\n"},
-        {"colorize game.gb -o pipe.gbc", 1, "Couldn't write pipe.gbc: it is a FIFO, not a regular file.\n"},
         {"check pipe.gb", 1, "Couldn't open pipe.gb: it is a FIFO, not a regular file.\n", true},
         {"colorize game.gb -o out.gbc --project pipe.gbp", 1,
          "Couldn't open pipe.gbp: it is a FIFO, not a regular file.\nCouldn't Load Gbp File!\n"},
-        {"colorize game.gb -o out.gbc --project /dev/zero", 1,
-         "Couldn't open /dev/zero: it is a character device, not a regular file.\nCouldn't Load Gbp File!\n"},
-        {"colorize game.gb -o out.gbc --project gone.gbp", 1, "Couldn't open gone.gbp: No such file or directory\nCouldn't Load Gbp File!\n"},
         {"check -- -dash.gb", 0, "\n\"DASH\": 4 banks, can be colorized\n", true},
         {"check ctrl.gb", 0, "\n\"A\\x1B[2J\\x5C\\x07\": 4 banks, can be colorized\n", true},
         {"check game.gb", 1, "dapplix-cli: couldn't write to standard output: No space left on device\n", false, "/dev/full"},
@@ -169,7 +166,6 @@ TEST_F(CliTest, EveryFailureIsReportedAndNothingHangs) {
         WriteFile(dir / "game.gb", rom);  // so that a fault in one case does not spill into the next
     }
     EXPECT_EQ(ReadFile(dir / "work.gbp"), project);
-    EXPECT_TRUE(fs::is_fifo(dir / "pipe.gbc"));
     // The colour ROM is written, but the run fails: its report never arrived.
     const CliRun written = RunCli(dir.path(), "colorize game.gb -o out.gbc", DAPPLIX_CLI_PATH, "/dev/full");
     EXPECT_EQ(written.exitCode, 1);

@@ -1,11 +1,9 @@
 // The windows' wiring: a click reaches the engine's flow, and the flow's result reaches
 // the screen. What the flows themselves do is checked by the engine tests.
 #include <QAction>
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
-#include <QMouseEvent>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScrollArea>
@@ -16,10 +14,10 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QUndoStack>
-#include <QTimer>
 
 #include <sys/stat.h>
 
+#include "GuiSupport.h"
 #include "PatchAppliers.h"
 #include "TestRoms.h"
 #include "dialogs/frmFile.h"
@@ -33,53 +31,11 @@
 #include "engine/Scan.h"
 #include "project/frmEditCol.h"
 #include "view/frmMain.h"
-#include "widgets/Messages.h"
-#include "widgets/ViewCanvas.h"
 
 namespace dapplix {
 namespace {
 
 using namespace dapplix::testing;
-
-// Records every box as "Title: text"; questions are answered from a list, else No/Cancel.
-struct ScriptedMessages final : MessageBoxes {
-    ScriptedMessages() : previous(SetMessages(this)) {}
-    ~ScriptedMessages() override { SetMessages(previous); }
-    MessageAnswer Show(QWidget*, MessageKind, const QString& title, const QString& text, MessageButtons b) override {
-        log << title + ": " + text;
-        if (!answers.isEmpty()) return answers.takeFirst();
-        return b == MessageButtons::Ok ? MessageAnswer::Ok : b == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Cancel;
-    }
-    MessageBoxes* previous;
-    QStringList log;
-    QList<MessageAnswer> answers;
-};
-
-// Runs act on the dialog of type T once it is up, from inside its own event loop.
-template <typename T>
-void WhenShown(std::function<void(T*)> act) {
-    auto* timer = new QTimer;
-    QObject::connect(timer, &QTimer::timeout, [timer, act] {
-        for (QWidget* widget : QApplication::topLevelWidgets())
-            if (auto* dialog = qobject_cast<T*>(widget); dialog && dialog->isVisible()) {
-                timer->deleteLater();
-                timer->stop();
-                return act(dialog);
-            }
-    });
-    timer->start(10);
-}
-
-// A mouse event at a picture position of a drawing area.
-void Mouse(ViewCanvas* area, QEvent::Type type, QPoint pos, Qt::MouseButton button = Qt::LeftButton) {
-    const QPointF at = QPointF(pos * area->Zoom() + area->ImageOrigin());
-    QMouseEvent event(type, at, area->mapToGlobal(at), type == QEvent::MouseMove ? Qt::NoButton : button,
-                      type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button), Qt::NoModifier);
-    QApplication::sendEvent(area, &event);
-}
-
-template <typename T>
-T* Child(QWidget* parent, const char* name) { return parent->findChild<T*>(name); }
 
 class WindowTests : public QObject {
     Q_OBJECT
@@ -137,15 +93,16 @@ class WindowTests : public QObject {
         picTiles = Child<ViewCanvas>(window.get(), "picTiles");
     }
 
-    // Each tile pixel of the cell shows its value in the tile's palette (read at the second
-    // screen pixel each way: the selection frame and the grid lines lie on the outer ones).
+    // Each tile pixel of the cell of the page shown has its value in the tile's palette (read
+    // at the second screen pixel each way: the selection frame and the grid lines lie on the
+    // outer ones).
     void ExpectCellShows(int column, int row) const {
-        const int tile = PageTile(0, column, row);
-        const TileImage image = DisplayTile(*model, 2, tile);
+        const int bank = window->CurrentBank(), tile = PageTile(window->CurrentPage(), column, row);
+        const TileImage image = DisplayTile(*model, bank, tile);
         for (int pixel = 0; pixel < 49; ++pixel) {
             const int x = pixel % 7, y = pixel / 7;
             QCOMPARE(picTiles->image().pixel(16 * column + 2 * x + 1, 16 * row + 2 * y + 1),
-                     QRgb(ScreenColour(*model, window->View(), TilePixel(image, x, y), model->TilePal[2][tile])));
+                     QRgb(ScreenColour(*model, window->View(), TilePixel(image, x, y), model->TilePal[bank][tile])));
         }
     }
 
@@ -185,7 +142,6 @@ private slots:
         Action("mnuViewRominfo")->trigger();
         QVERIFY(messages.log.size() == 1 && messages.log[0].startsWith("ROM Info: \"TESTROM\": 4 banks\n\nColor code: $"));
         QVERIFY(messages.log[0].contains("OAM DMA call: none found") && messages.log[0].endsWith(kMsgMbc2Saves));
-        QCOMPARE(model->RomBank[0][kColorFlag], 0xC0);  // scanned
         ExpectCellShows(0, 0);
         ExpectCellShows(15, 15);
     }
@@ -214,8 +170,7 @@ private slots:
         ExpectCellShows(2, 3);
 
         const int tile = PageTile(0, 4, 5), colour = (TilePixel(DisplayTile(*model, 2, tile), 6, 7) + 1) % kColours;
-        Mouse(picTiles, QEvent::MouseButtonPress, {4 * 16, 5 * 16});
-        Mouse(picTiles, QEvent::MouseButtonRelease, {4 * 16, 5 * 16});
+        Select(4, 5);
         WhenShown<frmTileEdit>([colour](frmTileEdit* dialog) {
             Mouse(Child<ViewCanvas>(dialog, "picCols"), QEvent::MouseButtonRelease, {5, colour * 32 + 5});
             Mouse(Child<ViewCanvas>(dialog, "picTileEdit"), QEvent::MouseButtonPress, {24 * 6 + 3, 24 * 7 + 3});
@@ -248,24 +203,14 @@ private slots:
     void aSliderMovedBeforeTheEditorOpensChangesNoOtherTile() {
         QFETCH(QString, slider);
         QVERIFY(Open({.freeTail = 300}));
-        Bytes before, after;
-        std::string error;
-        QVERIFY(EncodeGbp(*model, before, error));
-        Mouse(picTiles, QEvent::MouseButtonPress, {4 * 16, 1 * 16});
-        Mouse(picTiles, QEvent::MouseButtonRelease, {4 * 16, 1 * 16});
+        const Bytes before = Project();
+        Select(4, 1);
         auto* moved = Child<QSlider>(window.get(), qPrintable(slider));
         QTimer::singleShot(100, moved, [moved] { QTest::keyClick(moved, Qt::Key_Right); });
         WhenShown<frmTileEdit>([](frmTileEdit* dialog) { Child<QPushButton>(dialog, "cmdOkay")->click(); });
         Mouse(picTiles, QEvent::MouseButtonDblClick, {4 * 16 + 3, 1 * 16 + 3});
-        QVERIFY(EncodeGbp(*model, after, error));
-        QVERIFY(before == after);  // no tile was painted, so none is marked edited
-        const int bank = window->CurrentBank(), page = window->CurrentPage();
-        for (auto [column, row] : {std::pair{4, 1}, {0, 0}, {15, 15}}) {
-            const TileImage image = DisplayTile(*model, bank, PageTile(page, column, row));
-            for (int pixel = 0; pixel < 49; ++pixel)
-                QCOMPARE(picTiles->image().pixel(16 * column + 2 * (pixel % 7) + 1, 16 * row + 2 * (pixel / 7) + 1),
-                         QRgb(ScreenColour(*model, window->View(), TilePixel(image, pixel % 7, pixel / 7), 0)));
-        }
+        QVERIFY(Project() == before);  // no tile was painted, so none is marked edited
+        for (auto [column, row] : {std::pair{4, 1}, {0, 0}, {15, 15}}) ExpectCellShows(column, row);
     }
 
     // Every kind of change is one step of the history, and undo and redo give back the
@@ -339,7 +284,6 @@ private slots:
         } else {
             auto other = std::make_unique<Model>(*model);
             other->Pals[kSpriteSet][7][3] = {31, 0, 8};
-            WriteFile(dir / "colours.gpl", Bytes(EncodePaletteFile(*other, kSpriteSet, PaletteFileFormat::Gimp).size()));
             const std::string text = EncodePaletteFile(*other, kSpriteSet, PaletteFileFormat::Gimp);
             WriteFile(dir / "colours.gpl", Bytes(text.begin(), text.end()));
             ChooseFor("mnuFileImportpal", "colours.gpl");
@@ -479,25 +423,13 @@ private slots:
     void projectsGoThroughTheChooserAndRefusalsAreShownInOrder() {
         QVERIFY(Open({.freeTail = 300}));
         model->TilePal[2][7] = 5;
-        auto choose = [this](const char* name, const char* menu) {
-            WhenShown<frmFile>([this, name](frmFile* chooser) {
-                chooser->OpenDirectory(QString::fromStdString(dir.path().string()));
-                Child<QLineEdit>(chooser, "txtFileName")->setText(name);
-                Child<QPushButton>(chooser, "cmdOkay")->click();
-            });
-            Child<QAction>(window.get(), menu)->trigger();
-        };
-        choose("work", "mnuFileSavegbp");
-        Bytes expected;
-        std::string error;
-        QVERIFY(EncodeGbp(*model, expected, error) && ReadFile(dir / "work.gbp") == expected);
-
+        ChooseFor("mnuFileSavegbp", "work");
         WriteFile(dir / "bad.gbp", {'D', 'A', 'P', 'P', 'L', 'E', 'X', 'P', 'R', 'J', 2, 0});
-        choose("bad.gbp", "mnuFileLoadgbp");
+        ChooseFor("mnuFileLoadgbp", "bad.gbp");
         QCOMPARE(messages.log, QStringList({"Error: Not a valid Gbp file!", "Error: Unsupported Gbp version!",
                                             "Error: Couldn't Load Gbp File!"}));
         model->TilePal[2][7] = 0;
-        choose("work.gbp", "mnuFileLoadgbp");
+        ChooseFor("mnuFileLoadgbp", "work.gbp");
         QCOMPARE(model->TilePal[2][7], std::int16_t(5));
         ExpectCellShows(7, 0);
 
@@ -528,12 +460,7 @@ private slots:
         const Bytes rom = ReadFile(dir / "game.gb");
         messages.log.clear();
         messages.answers = {MessageAnswer::Yes};  // overwrite? the chooser asks; the write refuses
-        WhenShown<frmFile>([&](frmFile* chooser) {
-            chooser->OpenDirectory(folder);
-            Child<QLineEdit>(chooser, "txtFileName")->setText("game.gb");
-            Child<QPushButton>(chooser, "cmdOkay")->click();
-        });
-        Child<QAction>(window.get(), "mnuFileWriterom")->trigger();
+        ChooseFor("mnuFileWriterom", "game.gb");
         QCOMPARE(messages.log.size(), 2);
         QVERIFY2(messages.log.last().startsWith("Error: Couldn't write " + folder + "/game.gb: it is the same file"),
                  qPrintable(messages.log.last()));

@@ -7,7 +7,8 @@
 #include <stdexcept>
 #include <unordered_map>
 
-#include "RealGames.h"
+#include "ColourRun.h"
+#include "RealGamesReport.h"
 
 namespace dapplix::e2e {
 
@@ -66,18 +67,6 @@ bool Better(const Agreement& a, int lagA, const Agreement& b, int lagB) {
     return std::abs(lagA) < std::abs(lagB);
 }
 
-// Bytes of VRAM bank 0 whose value the mono run never had at that address in frames lo..hi.
-int CountForeign(const RunRecord& mono, const FrameRecord& colour, int lo, int hi) {
-    int foreign = 0;
-    for (std::size_t address = 0; address < colour.vram.size(); ++address) {
-        const std::uint8_t value = colour.vram[address];
-        bool seen = false;
-        for (int g = hi; g >= lo && !seen; --g) seen = mono.frames[g].vram[address] == value;
-        foreign += !seen;
-    }
-    return foreign;
-}
-
 using TileKey = std::array<std::uint64_t, 2>;
 
 TileKey KeyOf(const std::uint8_t* bytes) {
@@ -103,23 +92,24 @@ Agreement CompareFrames(const std::vector<std::uint8_t>& colour, const std::vect
     return Agree(LevelsOf(colour), LevelsOf(mono), colour, mono);
 }
 
-PictureComparison ComparePictures(const RunRecord& mono, const RunRecord& colour, int lagBehind) {
+PictureComparison ComparePictures(const MeasuredRun& monoRun, const MeasuredRun& colourRun, int lagBehind) {
     PictureComparison result;
-    const int frames = static_cast<int>(std::min(mono.frames.size(), colour.frames.size()));
+    const std::vector<Picture>&mono = monoRun.pictures, &colour = colourRun.pictures;
+    const int frames = static_cast<int>(std::min(mono.size(), colour.size()));
     std::vector<Levels> monoLevels, colourLevels;
     for (int f = 0; f < frames; ++f) {
-        monoLevels.push_back(LevelsOf(mono.frames[f].grey));
-        colourLevels.push_back(LevelsOf(colour.frames[f].grey));
+        monoLevels.push_back(LevelsOf(mono[f].grey));
+        colourLevels.push_back(LevelsOf(colour[f].grey));
     }
     // Games repeat pictures a lot; each pair of distinct pictures is compared once.
     std::map<std::pair<std::uint64_t, std::uint64_t>, Agreement> known;
     auto agreement = [&](int f, int g) {
-        const auto key = std::make_pair(colour.frames[f].pictureHash, mono.frames[g].pictureHash);
+        const auto key = std::make_pair(colour[f].hash, mono[g].hash);
         const auto it = known.find(key);
         if (it != known.end()) return it->second;
-        return known[key] = Agree(colourLevels[f], monoLevels[g], colour.frames[f].grey, mono.frames[g].grey);
+        return known[key] = Agree(colourLevels[f], monoLevels[g], colour[f].grey, mono[g].grey);
     };
-    auto monoChanged = [&](int g) { return g == 0 || mono.frames[g].pictureHash != mono.frames[g - 1].pictureHash; };
+    auto monoChanged = [&](int g) { return g == 0 || mono[g].hash != mono[g - 1].hash; };
 
     double shadeSum = 0;
     int compared = 0;
@@ -133,13 +123,13 @@ PictureComparison ComparePictures(const RunRecord& mono, const RunRecord& colour
                 frame.agreement = a;
             }
         }
-        const bool colourChanged = f > 0 && colour.frames[f].pictureHash != colour.frames[f - 1].pictureHash;
+        const bool colourChanged = f > 0 && colour[f].hash != colour[f - 1].hash;
         if (colourChanged && frame.agreement.picture >= kPictureFloor) {
             bool onePicture = true;
             int changes = 0, changedAt = -1;
             for (int g = lo; g <= hi; ++g) {
                 if (agreement(f, g).picture != frame.agreement.picture) continue;
-                onePicture = onePicture && mono.frames[g].pictureHash == mono.frames[frame.match].pictureHash;
+                onePicture = onePicture && mono[g].hash == mono[frame.match].hash;
                 if (monoChanged(g)) {
                     ++changes;
                     changedAt = g;
@@ -160,7 +150,7 @@ PictureComparison ComparePictures(const RunRecord& mono, const RunRecord& colour
             }
         }
         if (f >= kStartUpFrames) {
-            frame.foreign = CountForeign(mono, colour.frames[f], lo, hi);
+            frame.foreign = CountForeign(monoRun.record, colourRun.record.frames[f], lo, hi);
             result.foreignMax = std::max(result.foreignMax, frame.foreign);
             if (frame.foreign > 0) {
                 ++result.foreignFrames;
@@ -320,14 +310,14 @@ Reach MeasureReach(const RunRecord& colour, const RomTiles& tiles) {
     return reach;
 }
 
-HookCosts SummariseHooks(const RunRecord& colour) {
+HookCosts SummariseHooks(const HookCalls& calls) {
     HookCosts costs;
     std::map<int, double> perFrame;
     auto widen = [](int& low, int& high, int value) {
         low = low < 0 ? value : std::min(low, value);
         high = std::max(high, value);
     };
-    for (const DmaHookCall& call : colour.dmaHookCalls) {
+    for (const DmaHookCall& call : calls.dma) {
         if (call.frame < kStartUpFrames) continue;
         perFrame[call.frame] += call.cycles;
         if (!call.lcdOn) continue;
@@ -336,35 +326,69 @@ HookCosts SummariseHooks(const RunRecord& colour) {
         if (call.vblankKnown) costs.vblankLeft.push_back(call.vblankLeft);
     }
     for (const auto& [frame, cycles] : perFrame) costs.dmaPerFrame.push_back(cycles);
-    for (const CopyHookCall& call : colour.copyHookCalls) costs.copyPerCall.push_back(call.cycles);
+    for (const CopyHookCall& call : calls.copy) costs.copyPerCall.push_back(call.cycles);
     return costs;
 }
 
-std::shared_ptr<const RunRecord> RecordMonoRun(const std::vector<std::uint8_t>& rom, int frames) {
+std::uint64_t PictureHash(const std::vector<std::uint8_t>& grey) {
+    std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+    for (const std::uint8_t level : grey) hash = (hash ^ level) * 1099511628211ull;
+    return hash;
+}
+
+MeasuredRun MeasureRun(const std::vector<std::uint8_t>& rom, RunOptions options) {
+    MeasuredRun run;
+    options.atFrame = [&run](const Emulator& emulator, int) {
+        Picture picture;
+        picture.grey.resize(kScreenPixels);
+        for (int y = 0; y < kScreenHeight; ++y) {
+            for (int x = 0; x < kScreenWidth; ++x) {
+                // Luma weights that add up to 256, so that a grey stays itself.
+                const std::uint32_t pixel = emulator.Pixel(x, y);
+                const unsigned r = pixel & 0xFF, g = (pixel >> 8) & 0xFF, b = (pixel >> 16) & 0xFF;
+                picture.grey[y * kScreenWidth + x] = static_cast<std::uint8_t>((77 * r + 150 * g + 29 * b) >> 8);
+            }
+        }
+        picture.hash = PictureHash(picture.grey);
+        run.pictures.push_back(std::move(picture));
+    };
+    run.record = RecordRun(rom, options);
+    return run;
+}
+
+std::shared_ptr<const MeasuredRun> RecordMonoRun(const std::vector<std::uint8_t>& rom, int frames) {
     RunOptions options;
     options.frames = frames;
     options.monochromeModel = true;
-    return std::make_shared<const RunRecord>(RecordRun(rom, options));
+    return std::make_shared<const MeasuredRun>(MeasureRun(rom, options));
 }
 
+const char* ProjectName(GameProject project) { return project == GameProject::None ? "none" : "every tile"; }
+
 GameResult RunGame(const std::string& path, GameProject project, const GameOptions& options,
-                   std::shared_ptr<const RunRecord> mono) {
+                   std::shared_ptr<const MeasuredRun> mono) {
     GameResult result;
     result.project = project;
     result.options = options;
-    result.game = ColourGame(path, project, options.sideFileDir);
+    result.game = ColourGame(path, options.sideFileDir, [project](Model& model) {
+        if (project != GameProject::EveryTile) return;
+        for (int bank = 0; bank <= model.BankCount; ++bank) {
+            for (int tile = 0; tile < kTilesPerBank; ++tile) model.TilePal[bank][tile] = static_cast<std::int16_t>(1 + (bank + tile) % 7);
+        }
+    });
     if (!result.game.placed) return result;
     result.mono = mono ? std::move(mono) : RecordMonoRun(result.game.mono, options.frames);
+    HookTimer timer(result.game.dmaHook, result.game.copyHook);
     RunOptions run;
     run.frames = options.frames;
-    run.dmaHook = result.game.dmaHook;
-    run.copyHook = result.game.copyHook;
-    result.colour = RecordRun(result.game.colour, run);
+    run.observer = &timer;
+    result.colour = MeasureRun(result.game.colour, run);
+    result.hookCalls = std::move(timer.calls);
     result.pictures = ComparePictures(*result.mono, result.colour, options.lagBehind);
-    result.hooks = SummariseHooks(result.colour);
+    result.hooks = SummariseHooks(result.hookCalls);
     if (project == GameProject::EveryTile) {
         result.reachMeasured = true;
-        result.reach = MeasureReach(result.colour, RomTiles(result.game.mono));
+        result.reach = MeasureReach(result.colour.record, RomTiles(result.game.mono));
     }
     return result;
 }
@@ -433,8 +457,8 @@ std::string TableRow(const GameResult& result) {
     }
     const PictureComparison& p = result.pictures;
     const HookCosts& h = result.hooks;
-    row += Format("%d (%d) | %ld / %ld | %ld / %ld | ", p.foreignMax, p.foreignFrames, result.colour.rst38, result.mono->rst38,
-                  result.colour.droppedVramWrites, result.mono->droppedVramWrites);
+    row += Format("%d (%d) | %ld / %ld | %ld / %ld | ", p.foreignMax, p.foreignFrames, result.colour.record.rst38, result.mono->record.rst38,
+                  result.colour.record.droppedVramWrites, result.mono->record.droppedVramWrites);
     row += Format("%.4f (%d) | %.4f / %.4f (%d) | ", p.pictureMin, p.pictureBelow, p.shadeMin, p.shadeMean, p.shadeBelow);
     row += (p.startLagFrame < 0 ? std::string("—") : Format("%d @ %d", p.startLag, p.startLagFrame)) + " / " +
            (p.lagSamples == 0 ? std::string("—") : Format("%d", p.maxLagLater)) + " | ";
@@ -492,15 +516,15 @@ std::string Notes(const GameResult& result) {
     if (result.project == GameProject::EveryTile)
         notes += who + Format("tile dictionary %d images, %d left out\n", result.game.dictionaryEntries,
                               result.game.dictionaryLeftOut);
-    if (!result.mono->stopped.empty()) notes += who + "monochrome run stopped: " + result.mono->stopped + "\n";
-    if (!result.colour.stopped.empty()) notes += who + "colour run stopped: " + result.colour.stopped + "\n";
+    if (!result.mono->record.stopped.empty()) notes += who + "monochrome run stopped: " + result.mono->record.stopped + "\n";
+    if (!result.colour.record.stopped.empty()) notes += who + "colour run stopped: " + result.colour.record.stopped + "\n";
     const PictureComparison& p = result.pictures;
     if (p.firstForeignFrame >= 0) notes += who + Format("first foreign VRAM byte at frame %d\n", p.firstForeignFrame);
-    if (result.colour.rst38 > 0) notes += who + Format("first RST 38 at frame %d\n", result.colour.firstRst38Frame);
-    if (result.colour.droppedVramWrites > 0) {
-        notes += who + Format("%ld dropped VRAM writes, %ld of them while a hook ran:", result.colour.droppedVramWrites,
-                              result.colour.droppedByColourCode);
-        for (const DroppedWrite& drop : result.colour.firstDrops)
+    if (result.colour.record.rst38 > 0) notes += who + Format("first RST 38 at frame %d\n", result.colour.record.firstRst38Frame);
+    if (result.colour.record.droppedVramWrites > 0) {
+        notes += who + Format("%ld dropped VRAM writes, %ld of them while a hook ran:", result.colour.record.droppedVramWrites,
+                              result.hookCalls.droppedVramWrites);
+        for (const DroppedWrite& drop : result.colour.record.firstDrops)
             notes += Format(" frame %d line %d %04X (%s, before %04X);", drop.frame, drop.line, drop.address, drop.where,
                             drop.pc);
         notes += "\n";
@@ -513,7 +537,7 @@ std::string Notes(const GameResult& result) {
     long outside = 0, overran = 0;
     int worstFrame = -1;
     double worst = 0;
-    for (const DmaHookCall& call : result.colour.dmaHookCalls) {
+    for (const DmaHookCall& call : result.hookCalls.dma) {
         outside += call.lcdOn && call.entryLine < 144;
         if (call.lcdOn && call.vblankKnown && call.vblankLeft < 0) {
             ++overran;
@@ -538,11 +562,11 @@ void WriteFrameTsv(const GameResult& result, const std::string& path) {
            "lcdc_mono\treach_cells\treach_coloured\n";
     const int frames = static_cast<int>(result.pictures.frames.size());
     std::vector<std::vector<const DmaHookCall*>> dma(frames);
-    for (const DmaHookCall& call : result.colour.dmaHookCalls) {
+    for (const DmaHookCall& call : result.hookCalls.dma) {
         if (call.frame < frames) dma[call.frame].push_back(&call);
     }
     std::vector<std::pair<int, double>> copies(frames);
-    for (const CopyHookCall& call : result.colour.copyHookCalls) {
+    for (const CopyHookCall& call : result.hookCalls.copy) {
         if (call.frame < frames) {
             ++copies[call.frame].first;
             copies[call.frame].second += call.cycles;
@@ -550,11 +574,11 @@ void WriteFrameTsv(const GameResult& result, const std::string& path) {
     }
     for (int f = 0; f < frames; ++f) {
         const FrameComparison& c = result.pictures.frames[f];
-        const FrameRecord& colour = result.colour.frames[f];
-        const FrameRecord& mono = result.mono->frames[f];
+        const FrameRecord& colour = result.colour.record.frames[f];
+        const FrameRecord& mono = result.mono->record.frames[f];
         double dmaCycles = 0;
         for (const DmaHookCall* call : dma[f]) dmaCycles += call->cycles;
-        out << f << '\t' << colour.keys << '\t' << c.foreign << '\t' << c.match << '\t' << c.lagKnown << '\t'
+        out << f << '\t' << KeysAt(f) << '\t' << c.foreign << '\t' << c.match << '\t' << c.lagKnown << '\t'
             << c.agreement.picture << '\t' << c.agreement.shades << '\t' << colour.droppedVramWrites << '\t'
             << mono.droppedVramWrites << '\t' << colour.rst38 << '\t' << mono.rst38 << '\t' << dma[f].size() << '\t'
             << dmaCycles << '\t';
@@ -582,9 +606,9 @@ void WritePictures(const GameResult& result, int frame, const std::string& pathS
         if (!out.flush()) throw std::runtime_error("cannot write " + path);
     };
     const int match = result.pictures.frames[frame].match;
-    write(result.colour.frames[frame].grey, pathStem + Format("-f%03d-colour.pgm", frame));
-    write(result.mono->frames[frame].grey, pathStem + Format("-f%03d-mono.pgm", frame));
-    write(result.mono->frames[match].grey, pathStem + Format("-f%03d-mono-match-f%03d.pgm", frame, match));
+    write(result.colour.pictures[frame].grey, pathStem + Format("-f%03d-colour.pgm", frame));
+    write(result.mono->pictures[frame].grey, pathStem + Format("-f%03d-mono.pgm", frame));
+    write(result.mono->pictures[match].grey, pathStem + Format("-f%03d-mono-match-f%03d.pgm", frame, match));
 }
 
 }  // namespace dapplix::e2e

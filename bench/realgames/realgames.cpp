@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "RealGames.h"
+#include "RealGamesReport.h"
 
 using namespace dapplix::e2e;
 namespace fs = std::filesystem;
@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
 
     std::string rows, notes;
     for (const std::string& path : games) {
-        std::shared_ptr<const RunRecord> mono;  // one monochrome run serves every project
+        std::shared_ptr<const MeasuredRun> mono;  // one monochrome run serves every project
         for (const GameProject project : projects) {
             const auto start = std::chrono::steady_clock::now();
             try {
