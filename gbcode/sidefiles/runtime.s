@@ -279,11 +279,8 @@ ShadesWork:
         ret
 4$:     ld a,(vShadesBusy)
         rra
-        jp c,FollowShades
-        ld a,(vTwinsWaited)     ; twins that found no time after the sprites for a while
-        cp #STARVED_FRAMES      ; go first
-        ret c
-        jp FollowTwins
+        ret nc
+        jp FollowShades
 
 ; The refresh's first chunk, or every other frame the sweep's first tile (a starved refresh
 ; always goes first).
@@ -355,7 +352,11 @@ TwinShades:
         and a
         ret nz
         ld b,#LATE_LAST_START - 2 - VBLANK_FIRST_LINE
-        call WindowCheck
+        ld a,(vTwinsWaited)     ; twins that found no time for a while: one palette that
+        cp #STARVED_FRAMES      ; ends in the blank's last lines, as a starved refresh chunk
+        jr c,1$
+        ld b,#LATE_CHUNK_LAST_START - 1 - VBLANK_FIRST_LINE
+1$:     call WindowCheck
         ld hl,#vTwinsWaited
         jr c,FollowTwins
         inc (hl)                ; no time this frame
@@ -564,7 +565,7 @@ SpritesThisFrame:
 SpriteJump:
         jp SpriteSteps          ; (the operand: the steps for the slots in use, SlotsCounted)
 
-; Until a sprite on OBP1 has been seen, one slot in use is looked at every fourth frame
+; Until a sprite on OBP1 has been seen, four slots in use are looked at every fourth frame
 ; while OBP1 differs from OBP0 and some palette has a twin (most games never use OBP1, and
 ; the twin pass costs 9 cycles more a sprite).
 Obp1Probe:
@@ -581,15 +582,16 @@ Obp1Probe:
         cp c
         ret z
         inc l                   ; vObp1Probe
-        ld a,(hl)
-        inc a
-        ld c,a
+        ld b,#4                 ; four slots at a time
+2$:     ld c,(hl)               ; this one, or the first when it is past the slots in use
         ld a,(vSpriteSlots)
         dec a
         cp c
         jr nc,1$
         ld c,#0
-1$:     ld (hl),c
+1$:     ld a,c
+        inc a
+        ld (hl),a               ; the next one after it
         ld a,c
         add a,a
         add a,a
@@ -598,8 +600,11 @@ Obp1Probe:
         ld d,#>OAM
         ld a,(de)
         and #0x10
-        ret z
-        dec l
+        jr nz,3$
+        dec b
+        jr nz,2$
+        ret
+3$:     dec l
         ld (hl),a
         ld hl,#vShadesBusy      ; from now on the twins show: bring them up to date
         set 1,(hl)

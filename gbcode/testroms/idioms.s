@@ -12,6 +12,7 @@
 ;   LCD_OFF_LOADS   every 30 frames the LCD goes off for new tiles and a new map, both through
 ;                   the copy loop, and on again
 ;   SCROLL_X        the background's horizontal scroll: map columns the game never wrote show
+;   SPRITE_OBP1     the bee takes its shades from OBP1, which differs from OBP0
 ;   ZERO_LCDC       the LCD goes off by writing 0 to LCDC, as many games do, rather than by
 ;                   clearing bit 7 alone (which keeps the tile addressing in view)
 ;   REACH           three tiles reach VRAM other than through the copy loop (a loop reading
@@ -46,6 +47,7 @@ OAM_PAGE    = 0xC1
 
 ; --- Places shared with the tests
 SPRITE_Y    == 64
+OBP1_SHADES == 0x1B         ; OBP1: the shades of OBP0 (0xE4) the other way round
 LATE_DMA_LINE == 150
 LATE_ROW    == 17           ; LATE_DMA: the row whose first eight entries change after the call
 ROWS_FIRST  == 14           ; ROWS_AFTER_DMA: rows 14-16
@@ -128,10 +130,16 @@ Start::
         ld (hl),#8
         inc l
         ld (hl),#T_BEE_A
+        .if SPRITE_OBP1
+        inc l
+        ld (hl),#0x10           ; the bee's shades from OBP1
+        .endif
 
         ld a,#0xE4
         ldh (rBGP),a
         ldh (rOBP0),a
+        ld a,#OBP1_SHADES
+        ldh (rOBP1),a
         ld a,#SCROLL_X
         ldh (rSCX),a
         ld a,#LCDC_ON | LCDC_TILES8000 | LCDC_OBJ_ON | LCDC_BG_ON

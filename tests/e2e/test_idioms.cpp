@@ -15,6 +15,7 @@
 
 #include "ColourRun.h"
 #include "RealGames.h"
+#include "engine/SideFileLayout.h"
 #include "engine/TileDictionary.h"
 #include "engine/Writer.h"
 
@@ -22,6 +23,7 @@ namespace dapplix::e2e {
 namespace {
 
 constexpr int kSpriteFrom = 2;       // game frames after which the bee must show its palette
+constexpr int kObp1Found = 4;        // ... and the more until it is seen on OBP1 (four slots every fourth frame)
 constexpr int kFramesAfterEnd = 60;  // both runs go on this long past the game's last frame
 constexpr int kReachBound = 300;     // game frames within which a tile must get its palette
 constexpr int kVariables = 16;       // the program's variables from wFrame on
@@ -37,6 +39,7 @@ struct GameRun {
     RunRecord record;
     std::vector<std::array<std::uint8_t, kVariables>> variables;
     std::vector<int> gameFrame;  // wFrame at each frame; -1 until the game has cleared it
+    std::vector<std::array<std::uint16_t, 32>> spritePalettes;  // palette RAM, palette x 4 + colour
 };
 
 class IdiomRun;
@@ -55,10 +58,18 @@ public:
     explicit IdiomRun(const Idiom& idiom) : rom(LoadTestRom(std::string("idiom_") + idiom.name)) {
         auto model = PrepareModel(rom.image, DAPPLIX_SIDEFILE_DIR);
         ApplyTestProject(*model, rom);
+        if (rom.At("SPRITE_OBP1")) {  // palettes 0-3 only: 4-7 are free to be twins for OBP1
+            for (auto& bank : model->TilePal)
+                for (auto& palette : bank) palette &= 3;
+        }
         dictionary = BuildTileDictionary(*model);
         const int frames = rom.At("END_FRAME") + kFramesAfterEnd;
         mono = Record(rom.image, frames, true);
         colour = Record(BuildColorRom(*model), frames, false);
+        for (int p = 0; p < kPalettes; ++p) {
+            twins[std::size_t(p)] = model->ExtraBankCode[sidefile::kSettingTwins + std::size_t(p)];
+            for (int c = 0; c < kColours; ++c) spriteColours[std::size_t(p * 4 + c)] = ModelColourWord(*model, kSpriteSet, p, c);
+        }
     }
 
     int Variable(const GameRun& run, int frame, const char* name, int bytes = 1) const {
@@ -70,6 +81,12 @@ public:
     // The palette the colour code gives the tile a map entry or sprite names (0x8000
     // addressing), by the bytes the tile has in that frame.
     int Palette(const FrameRecord& frame, int number) const { return LookUpTile(dictionary, &frame.vram[std::size_t(number) * 16]); }
+    // The palette a sprite must show: its tile's, or that one's twin when it takes its
+    // shades from OBP1.
+    int SpritePalette(const FrameRecord& frame, int slot) const {
+        const int palette = Palette(frame, frame.oam[std::size_t(slot * 4 + 2)]);
+        return frame.oam[std::size_t(slot * 4 + 3)] & 0x10 ? twins[std::size_t(palette)] : palette;
+    }
     // Map entries on screen that do not show their tile's palette (x, y: the cell on screen).
     std::string WrongCells(const FrameRecord& frame) const {
         std::ostringstream wrong;
@@ -88,6 +105,8 @@ public:
 
     TestRom rom;
     TileDictionary dictionary;
+    std::array<int, kPalettes> twins{};                // the sprite palette that shows palette p on OBP1
+    std::array<std::uint16_t, 32> spriteColours{};     // the project's, palette x 4 + colour
     GameRun mono, colour;
     std::ostringstream found[kAreas];  // what went wrong, by area
     std::ostringstream setUp;          // the program or the project not doing what the checks rely on
@@ -102,6 +121,9 @@ private:
             std::array<std::uint8_t, kVariables> v{};
             for (int i = 0; i < kVariables; ++i) v[std::size_t(i)] = emulator.Read(static_cast<std::uint16_t>(rom.At("wFrame") + i));
             run.variables.push_back(v);
+            std::array<std::uint16_t, 32> palettes{};
+            for (int i = 0; i < 32; ++i) palettes[std::size_t(i)] = emulator.PaletteRam(kSpriteSet, i / 4, i % 4);
+            run.spritePalettes.push_back(palettes);
         };
         run.record = RecordRun(image, options);
         // WRAM holds what power-on and the colour set-up left until the game clears its
@@ -129,6 +151,25 @@ void TimerSeesTheGamesBanks(IdiomRun& run) {
         run.setUp << " only " << run.Variable(run.colour, c, "wTicksInDma", 2) << " timer interrupts around the DMA calls;";
     if (run.Variable(run.mono, m, "wForeignSvbk") == 0 || run.Variable(run.mono, m, "wForeignVbk") == 0)
         run.setUp << " the monochrome run's timer handler never saw the registers read 0xFF;";
+}
+
+// A sprite on OBP1 shows its palette's twin (above), in the palette's colours under OBP1's
+// shades: pixel value v in the colour for shade (OBP1 >> 2v) & 3.
+void TwinShowsObp1Shades(IdiomRun& run) {
+    const int c = IdiomRun::LastFrame(run.colour);
+    const FrameRecord& frame = run.colour.record.frames[std::size_t(c)];
+    const int palette = run.Palette(frame, frame.oam[2]), twin = run.twins[std::size_t(palette)];
+    if (!(frame.oam[3] & 0x10) || twin == palette) {
+        run.setUp << " the bee is not on OBP1 or its palette " << palette << " has no twin;";
+        return;
+    }
+    const int obp1 = run.rom.At("OBP1_SHADES");
+    for (int v = 0; v < kColours; ++v) {
+        const std::uint16_t shown = run.colour.spritePalettes[std::size_t(c)][std::size_t(twin * 4 + v)];
+        const std::uint16_t wanted = run.spriteColours[std::size_t(palette * 4 + (obp1 >> (2 * v) & 3))];
+        if (shown != wanted)
+            run.found[kSprite] << " twin " << twin << " of palette " << palette << " shows " << shown << " for value " << v << ", not " << wanted << ";";
+    }
 }
 
 // Each scene loaded with the LCD off is right on the first frame the LCD is on again: the
@@ -199,6 +240,7 @@ const Idiom kIdioms[] = {
     {"lcd_off_loads_keep", 4, ScenesRightOnTheirFirstFrame},
     {"reach", 0, TilesReachedOtherwiseGetTheirPalettes, Bit(kBackground), {kNoTimeForRefresh}},
     {"scroll", 0},  // map columns the game never wrote come into view: only the refresh colours them
+    {"obp1", 0, TwinShowsObp1Shades},
 };
 
 void PrintTo(const Idiom& idiom, std::ostream* out) { *out << idiom.name; }
@@ -253,7 +295,8 @@ TEST_P(Idioms, ColourRunKeepsTheGameAndShowsItsColours) {
     for (int f = 0; f <= c; ++f) {
         const FrameRecord& frame = colour.record.frames[std::size_t(f)];
         if (colour.gameFrame[std::size_t(f)] < 0 || !(frame.lcdc & 0x80)) continue;
-        if (colour.gameFrame[std::size_t(f)] >= kSpriteFrom && (frame.oam[3] & 7) != run.Palette(frame, frame.oam[2]))
+        const int from = kSpriteFrom + (frame.oam[3] & 0x10 ? kObp1Found : 0);
+        if (colour.gameFrame[std::size_t(f)] >= from && (frame.oam[3] & 7) != run.SpritePalette(frame, 0))
             spriteFirst = spriteWrong++ ? spriteFirst : f;
         for (const std::uint8_t attribute : frame.attributes) {
             if (attribute & 0xF8) oddFirst = oddAttributes++ ? oddFirst : f;
