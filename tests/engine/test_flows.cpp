@@ -36,8 +36,9 @@ TEST(OpenRomForColouring, RefusesWithoutBankTwoLoadsBeforeScanningAndSaysWhatThe
     WriteFile(dir / "mbc3.gb", MakeRom({.banks = 3, .cartridgeType = 0x11}));
     std::vector<std::string> steps;
     const RomOpenResult opened = OpenRomForColouring(*model, (dir / "mbc3.gb").string(),
-                                                     {[&] { steps.push_back("loaded " + std::to_string(model->BankCount)); },
-                                                      [&](int value) { steps.push_back(std::to_string(value)); }});
+                                                     {.loaded = [&] { steps.push_back("loaded " + std::to_string(model->BankCount)); },
+                                                      .progress = [&](int value) { steps.push_back(std::to_string(value)); },
+                                                      .overwriteRomCode = {}});
     // Loaded, but bank 0 has no unused end: nothing of it changes, and no colour ROM can be
     // written unless the front end's question allows the code over ROM code.
     EXPECT_TRUE(opened.ok && opened.summary.empty());
