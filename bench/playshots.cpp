@@ -58,7 +58,7 @@ int main(int argc, char** argv) {
     play->move(400, 0);
     play->findChild<QCheckBox*>("chkMono")->click();
     play->SetPaused(true);
-    for (int frame = 0; frame < 150; ++frame) {
+    for (int frame = 0; frame < 240; ++frame) {  // past the start-up, when the refresh has passed the sun
         if (frame == 60 || frame == 90) {
             QKeyEvent key(frame == 60 ? QEvent::KeyPress : QEvent::KeyRelease, Qt::Key_Right, Qt::NoModifier);
             QApplication::sendEvent(play, &key);
