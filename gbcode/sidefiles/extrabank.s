@@ -176,7 +176,7 @@ ColourInitTail:
         ld (hl),#8
         ld a,#OAM_SIZE / 4
         ld (vSpriteSlots),a
-        ld a,#5                         ; (all 40: (40 + 4) / 10, rounded up)
+        ld a,#(OAM_SIZE / 4 + 4 + 9) / 10 ; the lines all 40 need, as SlotsCounted reckons them
         ld (vNeedLines),a
         ld a,#FOLLOW_AFTER
         ld (vFollowAfter),a

@@ -298,7 +298,8 @@ FirstRefreshWork:
 ; 0 once it ran) and it can end by line 150: it takes about two lines.
 ; After STARVED_FRAMES frames without one (many sprites, a late DMA call), the chunk may
 ; start until LATE_CHUNK_LAST_START and end by line 153: that frame the game keeps less of
-; the blank, rather than the background never catching up.
+; the blank, rather than the background never catching up. The line is looked at as
+; LY - 144: a line of the next frame (work before this one ran late) counts as too late.
 FirstChunk:
         ld hl,#vStarved
         ld a,(hl)
@@ -620,13 +621,7 @@ ShrinkSlots:
         ret z
         ld c,a                  ; the count before
         dec a
-        add a,a
-        add a,a
-        ld e,a
-        ld d,#>OAM
-        ld a,(de)
-        dec a
-        cp #159
+        call SlotOnScreen
         ret c                   ; the top one is on screen
         dec (hl)
         jr SlotsCounted
@@ -646,13 +641,7 @@ GrowSlots:
         cp #OAM_SIZE / 4
         ret nc                  ; (all 40 counted already)
         ld b,a
-        add a,a
-        add a,a
-        ld e,a
-        ld d,#>OAM
-        ld a,(de)
-        dec a
-        cp #159
+        call SlotOnScreen
         ret nc                  ; off screen
         inc b
         ld (hl),b               ; on screen: the count reaches it
@@ -676,6 +665,17 @@ SlotsCounted:
         ld (SpriteJump + 1),a
         ld a,h
         ld (SpriteJump + 2),a
+        ret
+
+; Carry set when the sprite in OAM slot A is on screen (its Y is 1-159). Uses DE.
+SlotOnScreen:
+        add a,a
+        add a,a
+        ld e,a
+        ld d,#>OAM
+        ld a,(de)
+        dec a
+        cp #159
         ret
 
 ; HL = where the steps for the first A (0-40) sprites start: 7 bytes a step.
