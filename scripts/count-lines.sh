@@ -11,8 +11,8 @@ count() {
 
 # The demo ROM's sources: the program the window program opens first (scripts/run.sh), and the
 # game the end-to-end tests colour.
-demo=(gbcode/testroms/game.s gbcode/testroms/art.s)
-not_demo=(':!gbcode/testroms/game.s' ':!gbcode/testroms/art.s')
+demo=(gbcode/testroms/game.s gbcode/testroms/art.s gbcode/testroms/copyloops.inc)
+not_demo=(':!gbcode/testroms/game.s' ':!gbcode/testroms/art.s' ':!gbcode/testroms/copyloops.inc')
 
 product=$(count engine emulator widgets dialogs editing project play view app gbcode/sidefiles gbcode/tools "${demo[@]}")
 demo_lines=$(count "${demo[@]}")

@@ -332,25 +332,7 @@ TimerHandler:
         pop af
         reti
 
-; --- The byte-copy loop most games have: HL source, DE destination, BC count
-CopyMem::
-        ld a,(hl+)
-        ld (de),a
-        inc de
-        dec bc
-        ld a,b
-        or c
-        jr nz,CopyMem
-        ret
-
-; --- B bytes, the loop testing flags set before the copy: the copy must leave them alone
-CopyRow::
-        dec b
-        ld a,(hl+)
-        ld (de),a
-        inc de
-        jr nz,CopyRow
-        ret
+        .include "testroms/copyloops.inc"
 
 ; --- The copy sequence run with all 16 flag combinations towards four kinds of destination
 ;     (WRAM, the first and the second byte of a tile, a map entry), from block A in its

@@ -240,25 +240,7 @@ LoadScene:
         jr nz,1$
         jp AddCheck
 
-; --- The byte-copy loop most games have: HL source, DE destination, BC count
-CopyMem::
-        ld a,(hl+)
-        ld (de),a
-        inc de
-        dec bc
-        ld a,b
-        or c
-        jr nz,CopyMem
-        ret
-
-; --- B bytes, the loop testing flags set before the copy
-CopyRow::
-        dec b
-        ld a,(hl+)
-        ld (de),a
-        inc de
-        jr nz,CopyRow
-        ret
+        .include "testroms/copyloops.inc"
 
 ; --- Vertical blank: the OAM DMA call (late, or with the timer running), the map rows, the
 ;     frame counter
