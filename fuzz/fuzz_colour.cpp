@@ -16,8 +16,8 @@
 #include "engine/Rom.h"
 #include "engine/Scan.h"
 #include "engine/Writer.h"
-#include "engine/Palette.h"
 #include "engine/ProjectFile.h"
+#include "FuzzModel.h"
 #include "engine/SideFileLayout.h"
 
 using namespace dapplix;
@@ -53,17 +53,7 @@ void CheckColourRom(const std::vector<std::uint8_t>& rom, const Model& model) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;
-    static const auto pristine = [] {
-        auto m = std::make_unique<Model>();
-        SetDefaultPals(*m);
-        for (std::size_t i = 0; i < m->ExtraBankCode.size(); ++i) m->ExtraBankCode[i] = static_cast<std::uint8_t>(i);
-        m->ExtraBankCodeAsRead = m->ExtraBankCode;
-        m->EntryHookCode.fill(0xE1);
-        m->CopyHookCode.fill(0xC1);
-        m->CopyTailCode.fill(0x71);
-        m->DmaHookCode.fill(0xD1);
-        return m;
-    }();
+    static const auto pristine = MarkedModel();
     // Every run starts from the same model: the project reader only clears the loaded
     // banks, so work of an earlier input would otherwise carry over.
     static auto model = std::make_unique<Model>();

@@ -10,22 +10,12 @@
 #include "engine/Rom.h"
 #include "engine/Scan.h"
 #include "engine/Writer.h"
-#include "engine/Palette.h"
+#include "FuzzModel.h"
 
 using namespace dapplix;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static auto model = [] {
-        auto m = std::make_unique<Model>();
-        SetDefaultPals(*m);
-        for (std::size_t i = 0; i < m->ExtraBankCode.size(); ++i) m->ExtraBankCode[i] = static_cast<std::uint8_t>(i);
-        m->ExtraBankCodeAsRead = m->ExtraBankCode;
-        m->EntryHookCode.fill(0xE1);
-        m->CopyHookCode.fill(0xC1);
-        m->CopyTailCode.fill(0x71);
-        m->DmaHookCode.fill(0xD1);
-        return m;
-    }();
+    static auto model = MarkedModel();
     const std::int16_t bankCountBefore = model->BankCount;
     const Bank bank0Before = model->RomBank[0];
 
