@@ -241,7 +241,9 @@ FrameWork:
         jr nz,5$
         dec (hl)
 5$:     ld a,(hl)               ; the usual case: too late for a chunk or a tile (LY is 0
-        cp #STARVED_FRAMES      ; with the LCD off) ...
+        cp #STARVED_FRAMES      ; with the LCD off; a line of the next frame, after work
+                                ; that ran late, passes too: FirstChunk and FirstTile look
+                                ; again as LY - 144) ...
         ldh a,(rLY)
         jr nc,8$
         cp #CHUNK_LAST_START - 1 ; (getting to the chunk or tile takes most of a line)
