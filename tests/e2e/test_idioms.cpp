@@ -39,7 +39,7 @@ struct GameRun {
     RunRecord record;
     std::vector<std::array<std::uint8_t, kVariables>> variables;
     std::vector<int> gameFrame;  // wFrame at each frame; -1 until the game has cleared it
-    std::vector<std::array<std::uint16_t, 32>> spritePalettes;  // palette RAM, palette x 4 + colour
+    std::vector<std::array<std::uint16_t, 32>> spritePalettes;  // colour run: palette RAM, palette x 4 + colour
 };
 
 class IdiomRun;
@@ -121,6 +121,7 @@ private:
             std::array<std::uint8_t, kVariables> v{};
             for (int i = 0; i < kVariables; ++i) v[std::size_t(i)] = emulator.Read(static_cast<std::uint16_t>(rom.At("wFrame") + i));
             run.variables.push_back(v);
+            if (monochrome) return;  // (no palette RAM)
             std::array<std::uint16_t, 32> palettes{};
             for (int i = 0; i < 32; ++i) palettes[std::size_t(i)] = emulator.PaletteRam(kSpriteSet, i / 4, i % 4);
             run.spritePalettes.push_back(palettes);
