@@ -264,9 +264,16 @@ FrameWork:
         call Refresh
         jp Sweep
 
-; Some palette waits to be written. Keeps C.
+; Some palette waits to be written. Keeps C. Twins alone wait for TwinShades, after the
+; sprites (once the start-up count is over).
 ShadesWaiting:
-        push bc
+        ld a,(vFollowAfter)
+        and a
+        jr nz,1$
+        ld a,(vShadesBusy)
+        rra
+        ret nc
+1$:     push bc
         call ShadesWork
         pop bc
         ret
@@ -519,8 +526,17 @@ FollowPalette:
 ;     twin table, which sends a sprite on OBP1 to its palette's twin; that pass runs even
 ;     when no tile has a palette (sprites on OBP1 then show palette 0's twin).
 SpritesThisFrame:
-        ld b,#4                 ; B: lines of blank left (with the LCD off, four)
-        ldh a,(rLCDC)
+        ld a,(vFrameCount)      ; the count is looked after every fourth frame, when that
+        and #3                  ; still leaves time for sprites (it may take two lines)
+        jr nz,6$
+        ldh a,(rLY)
+        cp #SPRITES_END_LINE - 2
+        jr nc,6$
+        call ShrinkSlots
+        call GrowSlots
+        call Obp1Probe
+6$:     ld b,#4                 ; B: lines of blank left (with the LCD off, four), taken
+        ldh a,(rLCDC)           ; after the count, which may have used some
         rla
         jr nc,1$
         ldh a,(rLY)             ; (the frame's work started in the blank, before line 150)
@@ -529,15 +545,7 @@ SpritesThisFrame:
         ret nc
         ret z
         ld b,a                  ; (line LY may be almost over: B whole lines at least)
-1$:     ld a,(vFrameCount)      ; the count is looked after every fourth frame
-        and #3
-        jr nz,6$
-        push bc
-        call ShrinkSlots
-        call GrowSlots
-        call Obp1Probe
-        pop bc
-6$:     ld a,(vObp1Seen)
+1$:     ld a,(vObp1Seen)
         and a
         jr z,2$
         ldh a,(rOBP1)
