@@ -57,7 +57,8 @@ DmaHookCall::
 ; instructions leave: A the byte, HL and DE advanced, BC and every flag unchanged. Only the
 ; last byte of a tile and a map entry, stored while the LCD is off, go on to the runtime
 ; (the tile is recognised, the map entry gets its attribute); with the LCD on there is no
-; time to spare and the frame's work catches up.
+; time to spare and the frame's work catches up. The checks run from the cheapest way out:
+; a byte for RAM, then the other fifteen bytes of a tile, then the LCD.
         .org 32
 CopyHook::
         ld a,(hl+)
@@ -66,16 +67,17 @@ CopyHook::
         ld a,d
         cp #0xA0
         jr nc,CopyHookDone      ; WRAM, cartridge RAM, high RAM: the usual case
-        cp #0x80
-        jr c,CopyHookDone
-        ldh a,(rLCDC)
-        rla                     ; carry: LCD on
-        jr c,CopyHookDone
-        ld a,d
         cp #0x98
-        jr nc,Shared            ; a map entry (carry clear)
+        jr nc,CopyHookVram      ; a map entry
         ld a,e
-        or #0xF0                ; tile data: CopyTail goes on for the tile's last byte only
+        or #0xF0
+        inc a                   ; zero for the last byte of a tile
+        jr nz,CopyHookDone
+        ld a,d
+        cp #0x80
+        jr c,CopyHookDone       ; (below VRAM: not a tile)
+CopyHookVram:
+        ldh a,(rLCDC)           ; (CopyTail looks at the LCD)
 CopyHookJump::
         jp 0x0000               ; operand = address of CopyTail, written by the program
 CopyHookDone:
@@ -86,8 +88,8 @@ CopyHookDone:
         .iif gt, . - CopyHook - 32, .error 1
 
 ; ---------------------------------------------------------------------------------------------
-; CopyTail (block 64-101): a tile byte goes on only when it is the tile's last. Then "Shared":
-; the way into the runtime in WRAM bank 2 for every hook.
+; CopyTail (block 64-101): with the LCD on (A = LCDC), back to the copy loop; else "Shared": the way
+; into the runtime in WRAM bank 2 for every hook.
 ; The caller has pushed its AF; its carry and Z, which reach the runtime untouched, tell why
 ; it was called. (The stack cannot carry it: with the game's stack at 0xD000-0xDFFF, what is
 ; pushed here lands in WRAM bank 1 and the runtime sees bank 2 there.) IE is cleared
@@ -96,8 +98,8 @@ CopyHookDone:
 ; meanwhile is taken right after).
         .org 64
 CopyTail::
-        inc a                   ; (A = E | 0xF0) zero for the last byte of a tile
-        jr nz,CopyHookDone      ; carry clear from CopyHook's last compare
+        rla
+        jr c,CopyHookDone       ; the LCD is on (a stored byte goes on with carry clear)
 Shared:
         ldh a,(rIE)
         push af                 ; IE (popped again once bank 1 is back)

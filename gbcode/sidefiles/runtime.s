@@ -16,7 +16,9 @@
 VBLANK_WORK_END = 146       ; more refresh chunks start before this line and end by 148,
                             ; leaving the game lines 148-153 of vertical blank (684 cycles)
 SWEEP_LAST_START = 146      ; a tile takes about two lines to look at
-SPRITES_END_LINE = 150      ; the sprite pass ends before line 150: the game keeps 4 lines
+SPRITES_END_LINE = 149      ; the sprite pass ends before line 149: the game keeps 5 lines
+FRAME_LAST_LINE = 150       ; a frame's work called this late (or outside the blank) does nothing
+LATE_RETURN_LINE = 150      ; a frame's work that returns on this line or later: the next is light
 LATE_LAST_START = 150       ; a palette takes under a line
 CHUNK_LAST_START = 148      ; the frame's first refresh chunk ends by line 150
 OFF_BUDGET = 4              ; chunks, tiles or palettes a call does while the LCD is off
@@ -180,12 +182,13 @@ WindowCheck:
         ret
 
 ; --- Once a frame, after the game's OAM DMA or its wait for the blank. Everything runs only
-;     in vertical blank (or, within a budget, with the LCD off), most urgent first, and
-;     leaves the game at least four lines of the blank: the shades when a register changed
-;     (seldom, and seen at once); the sprites (the DMA has just put them back to palette 0),
-;     as many as the blank allows; one chunk of the refresh or, every other frame,
-;     one tile of the sweep (a tile must be known before its map entries can show its
-;     palette); then more of the refresh and of the sweep while the blank leaves time.
+;     in vertical blank (or, within a budget, with the LCD off), most urgent first: the
+;     sprites (the DMA has just put them back to palette 0), as many as fit before line
+;     SPRITES_END_LINE; the shades when a register changed (seldom, and seen at once); one
+;     chunk of the refresh or, every other frame, one tile of the sweep (a tile must be
+;     known before its map entries can show its palette); then more of the refresh and of
+;     the sweep while the blank leaves time. After a frame whose work ended late, the next
+;     does the sprites alone (LateCheck).
 ;     The shades are followed only from the FOLLOW_AFTER-th time on: a game that waits for
 ;     the blank a few times while it starts up and never again would otherwise keep the
 ;     shades of its start-up (the boot's BGP of 0xFC, an unset OBP0) for good.
@@ -201,11 +204,23 @@ FrameWork:
 1$:     ld (vLcdcSeen),a        ; the tile addressing for map entries stored while LCDC is 0
         ldh a,(rLY)             ; a call this late (or outside the blank) leaves no time
         sub #VBLANK_FIRST_LINE  ; for anything: back to the game at once
-        cp #SPRITES_END_LINE - VBLANK_FIRST_LINE
+        cp #FRAME_LAST_LINE - VBLANK_FIRST_LINE
         ret nc
+        ld a,c                  ; after a DMA call the frame's work returns through LateCheck
+        and a
+        jr z,4$
+        ld hl,#LateCheck
+        push hl
 4$:     ld hl,#vFrameCount
         inc (hl)
-        ld hl,#vBgp             ; the shades: a register that differs from what palette RAM
+        ld a,c                  ; after a DMA call: the sprites first (the DMA has just put
+        and a                   ; them back to palette 0)
+        jr z,13$
+        call SpritesThisFrame
+        ld a,(vLateReturn)      ; after a frame whose work ended late, the sprites alone
+        and a
+        ret nz
+13$:    ld hl,#vBgp             ; the shades: a register that differs from what palette RAM
         ldh a,(rBGP)            ; shows marks its side as waiting (bit 0: BGP and OBP0,
         cp (hl)                 ; bit 1: OBP1)
         jr nz,10$
@@ -227,9 +242,6 @@ FrameWork:
 12$:    ld a,(vShadesBusy)      ; the usual frame: nothing waits
         and a
         call nz,ShadesWaiting
-        ld a,c
-        and a
-        call nz,SpritesThisFrame ; (otherwise OAM may not hold this frame's sprites)
         ld a,(vShadesBusy)
         and #2
         call nz,TwinShades
@@ -264,30 +276,31 @@ FrameWork:
         call Refresh
         jp Sweep
 
-; Some palette waits to be written. Keeps C. Twins alone wait for TwinShades, after the
-; sprites (once the start-up count is over).
-ShadesWaiting:
-        ld a,(vFollowAfter)
-        and a
-        jr nz,1$
-        ld a,(vShadesBusy)
-        rra
-        ret nc
-1$:     push bc
-        call ShadesWork
-        pop bc
+; After the work that follows a DMA call with the LCD on: a return after line 150 (or in the
+; next frame) makes the next frame's work light. (A game that waits for the blank in its main
+; loop goes on there, with no handler of its own to finish.)
+LateCheck:
+        ldh a,(rLY)
+        sub #VBLANK_FIRST_LINE
+        cp #LATE_RETURN_LINE - VBLANK_FIRST_LINE
+        ccf
+        sbc a,a
+        ld (vLateReturn),a
         ret
-ShadesWork:
-        call LateWindowOpen
-        ret nc
+
+; Some palette waits to be written: BGP and OBP0 here, the twins in TwinShades. The first
+; FOLLOW_AFTER frames only count down (whether or not there is time).
+ShadesWaiting:
         ld hl,#vFollowAfter
         ld a,(hl)
         and a
-        jr z,4$
+        jr z,1$
         dec (hl)
         ret
-4$:     ld a,(vShadesBusy)
+1$:     ld a,(vShadesBusy)
         rra
+        ret nc
+        call LateWindowOpen
         ret nc
         jp FollowShades
 
@@ -398,9 +411,10 @@ FollowMain:
         ld c,#<rBCPS
         call FollowRegister
         ret nc
+        jr nz,1$                ; BGP had nothing to write: OBP0 in the same time
         call LateWindowOpen
         ret nc
-        ldh a,(rOBP0)
+1$:     ldh a,(rOBP0)
         ld hl,#vObp0
         ld de,#USER_COLOURS + 0x40
         ld c,#<rOCPS
@@ -410,7 +424,8 @@ FollowMain:
 ; palettes in use are written: vUsedCount when all are), DE = the set's colours (8 bytes a
 ; palette), C = the set's palette index register. The first palette left is written at once
 ; (the caller saw to the time), the next ones while the window is open. Carry clear when the
-; window closed before the set was done.
+; window closed before the set was done; when it was done, Z clear if there was nothing to
+; write (the time the caller saw to is still there).
 FollowRegister:
         cp (hl)
         jr z,3$
@@ -469,6 +484,9 @@ FollowRegister:
         ld a,(vUsedCount)       ; the window closed: carry if that was the last one
         dec a
         cp (hl)
+        ret nc
+        xor a                   ; (Z: no more time)
+        scf
         ret
 
 ; The A-th palette in use, p, into palette p of the set (its twin for OBP1), with DE the
@@ -526,15 +544,27 @@ FollowPalette:
 ;     twin table, which sends a sprite on OBP1 to its palette's twin; that pass runs even
 ;     when no tile has a palette (sprites on OBP1 then show palette 0's twin).
 SpritesThisFrame:
-        ld a,(vFrameCount)      ; the count is looked after every fourth frame, when that
-        and #3                  ; still leaves time for sprites (it may take two lines)
-        jr nz,6$
-        ldh a,(rLY)
+        ld a,(vFrameCount)      ; the slots are looked after a piece at a time, every other
+        rra                     ; frame when that still leaves time for sprites: in turn
+        jr c,6$                 ; the top slot, a slot for OBP1, a slot above the count, a
+        ld c,a                  ; slot for OBP1. A change of the count takes up to two
+        ldh a,(rLY)             ; lines, the OBP1 probe less than one.
+        ld b,a
+        ld a,c
+        rra
+        jr c,7$
+        ld a,b
         cp #SPRITES_END_LINE - 2
         jr nc,6$
+        bit 1,c
+        jr nz,8$
         call ShrinkSlots
-        call GrowSlots
-        call Obp1Probe
+        jr 6$
+7$:     ld a,b
+        cp #SPRITES_END_LINE - 1
+        call c,Obp1Probe
+        jr 6$
+8$:     call GrowSlots
 6$:     ld b,#4                 ; B: lines of blank left (with the LCD off, four), taken
         ldh a,(rLCDC)           ; after the count, which may have used some
         rla
@@ -561,12 +591,13 @@ SpritesThisFrame:
         dec a
         cp b
         jr c,5$                 ; time for all the slots in use
-        ld a,b                  ; 11 cycles a step and 44 in and out: 10 a line, less 4
+        ld a,b                  ; 11 cycles a step, 10 a line; less 7 for the way in and
+                                ; out and the part of line LY already gone
         add a,a
         add a,a
         add a,b
         add a,a
-        sub #4
+        sub #7
         call StepsFor           ; the first A of them
         jp RunSteps
 5$:     ld a,#1                 ; all of them, the usual case
@@ -656,13 +687,13 @@ GrowSlots:
         inc b
         ld (hl),b               ; on screen: the count reaches it
 ; C = the count before; a new count gets its steps, and the lines they need (as many as
-; the step count of SpritesThisFrame takes for them: (count + 4) / 10, rounded up).
+; the step count of SpritesThisFrame takes for them: (count + 7) / 10, rounded up).
 SlotsCounted:
         ld a,(hl)
         cp c
         ret z
         ld b,a
-        add a,#4 + 9
+        add a,#7 + 9
         ld c,#0xFF
 1$:     inc c
         sub #10
@@ -735,13 +766,13 @@ SpriteStepsEnd:
         ret
         .iif ne, SpriteStepsEnd - SpriteSteps - 7 * OAM_SIZE / 4, .error 1
 
-; The pass through the twin table, a loop of 20 cycles a sprite: 5 a line, less 2.
+; The pass through the twin table, a loop of 20 cycles a sprite: 5 a line, less 4.
 TwinPass:
         ld a,b
         add a,a
         add a,a
         add a,b
-        sub #2
+        sub #4
         ld hl,#vSpriteSlots
         cp (hl)
         jr c,1$
@@ -751,26 +782,26 @@ TwinPass:
         add a,a
         add a,a
         add a,#2
-        ld c,a                  ; where the loop stops: the attribute after the last
+        ld (TwinPassEnd + 1),a  ; where the loop stops: the tile after the last sprite's
         ld a,#1
         ldh (rVBK),a
         ld hl,#OAM + 2
         ld d,#>REC_U
         ld b,#>TWIN_TABLE
-2$:     ld e,(hl)
+TwinPassLoop:
+        ld e,(hl)
         inc l
         ld a,(de)
         or (hl)
-        push bc
         ld c,a
         ld a,(bc)
-        pop bc
         ld (hl+),a
         inc l
         inc l
         ld a,l
-        cp c
-        jr nz,2$
+TwinPassEnd:
+        cp #0                   ; (the operand: set above)
+        jr nz,TwinPassLoop
         xor a
         ldh (rVBK),a
         ret

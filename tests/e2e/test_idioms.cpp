@@ -226,8 +226,8 @@ const char* const kNoTimeForRefresh =
     "after a DMA call at the start of the blank the colour work reaches the refresh and the sweep at line 147 or "
     "later: the sweep never runs and the refresh gets one chunk every 8 frames";
 const char* const kLongFrameWork =
-    "the colour work after the DMA call leaves the game four lines of the blank; 96 map writes after the call "
-    "need more, and the last of them fall into the next frame";
+    "the sprite pass after the DMA call ends by line 149, leaving the game five lines of the blank; 96 map "
+    "writes after the call need more, and the last of them fall into the next frame";
 const char* const kLateDmaCall =
     "after a DMA call at line 150 the colour work returns at once (a sprite pass could not end in the blank): "
     "the bee keeps palette 0";
