@@ -357,9 +357,9 @@ FirstTile:
 ;     twin, a sprite palette no tile uses (vTwins, chosen by the program), written with p's
 ;     colours under OBP1; without a free palette they share p with OBP0. After a register
 ;     changes, the palettes in use are rewritten one at a time while the window is open, over
-;     as many frames as it takes. BGP and OBP0 go before the sprite pass (a fade shows on
-;     the next frame); the twins wait until after it: few games use OBP1, and the first
-;     follow writes every twin, which would take the blank from the sprites.
+;     as many frames as it takes, after the sprite pass (the sprites lose their palettes
+;     with every DMA; a fade a frame late does not show). The twins come last: few games use
+;     OBP1, and they wait until a sprite on OBP1 has been seen.
 FollowShades:
         call FollowMain
         ret nc
