@@ -546,18 +546,21 @@ FollowPalette:
 SpritesThisFrame:
         ld a,(vFrameCount)      ; the slots are looked after a piece at a time, every other
         rra                     ; frame when that still leaves time for sprites: in turn
-        jr c,6$                 ; the top slot, a slot for OBP1, a slot above the count, a
-        ld c,a                  ; slot for OBP1. A change of the count takes up to two
-        ldh a,(rLY)             ; lines, the OBP1 probe less than one.
+        jr c,6$                 ; the top slot, a slot for OBP1, the top slot, a slot above
+        ld c,a                  ; the count. A change of the count takes up to two lines,
+        ldh a,(rLY)             ; the OBP1 probe less than one.
         ld b,a
         ld a,c
-        rra
-        jr c,7$
+        and #3
+        cp #1
+        jr z,7$
         ld a,b
         cp #SPRITES_END_LINE - 2
         jr nc,6$
-        bit 1,c
-        jr nz,8$
+        ld a,c
+        and #3
+        cp #3
+        jr z,8$
         call ShrinkSlots
         jr 6$
 7$:     ld a,b
@@ -607,7 +610,7 @@ SpritesThisFrame:
 SpriteJump:
         jp SpriteSteps          ; (the operand: the steps for the slots in use, SlotsCounted)
 
-; Until a sprite on OBP1 has been seen, four slots in use are looked at every fourth frame
+; Until a sprite on OBP1 has been seen, four slots in use are looked at every eighth frame
 ; while OBP1 differs from OBP0 and some palette has a twin (most games never use OBP1, and
 ; the twin pass costs 9 cycles more a sprite).
 Obp1Probe:
