@@ -5,6 +5,7 @@
 // of destination); start-up to the game's main loop; the attribute refresh (entries a frame,
 // and the game frame from which the sun, written without the copy loop, has its palette).
 // Usage: hookcost [ROM name...]   (default: every test ROM)
+#include <algorithm>
 #include <cstdio>
 #include <map>
 
@@ -98,11 +99,19 @@ int main(int argc, char** argv) {
         CopyCosts plain, hooked;
         const double monoStart = TimeStartUp(*run->mono, run->rom, plain), colourStart = TimeStartUp(*run->colour, run->rom, hooked);
         const auto [perFrame, sunFrame] = MeasureRefresh(*run);
-        DmaCall mono, colour;  // the third call of each run, past any start-up effect
-        for (int i = 0; i < 3; ++i) {
-            mono = TimeDmaCall(*run->mono, run->rom.At("DmaCallSite"));
-            colour = TimeDmaCall(*run->colour, run->rom.At("DmaCallSite"));
+        // The median of 16 calls in a row: the work differs from frame to frame (a refresh
+        // chunk, a piece of the slot count, a light frame after a late one), so one frame
+        // says little. Mono and colour are ranked on their own.
+        std::vector<DmaCall> monoCalls, colourCalls;
+        for (int i = 0; i < 16; ++i) {
+            monoCalls.push_back(TimeDmaCall(*run->mono, run->rom.At("DmaCallSite")));
+            colourCalls.push_back(TimeDmaCall(*run->colour, run->rom.At("DmaCallSite")));
         }
+        const auto median = [](std::vector<DmaCall> calls) {
+            std::sort(calls.begin(), calls.end(), [](const DmaCall& a, const DmaCall& b) { return a.cycles < b.cycles; });
+            return calls[calls.size() / 2];
+        };
+        const DmaCall mono = median(monoCalls), colour = median(colourCalls);
         std::printf("| %s | %d | %.0f | %.0f | %.0f | %d / %d | %.0f / %.0f |\n", name.c_str(), run->rom.At("ALL_SPRITES") ? 40 : 1,
                     mono.cycles, colour.cycles, colour.cycles - mono.cycles, mono.line, colour.line, mono.vblankLeft,
                     colour.vblankLeft);
