@@ -39,12 +39,17 @@ std::vector<std::uint8_t> ReadBinaryFile(const std::string& path) {
     return bytes;
 }
 
-std::unique_ptr<Model> PrepareModel(const std::vector<std::uint8_t>& rom, const std::string& sideFileDir,
-                                    std::vector<std::string>* warnings) {
+std::unique_ptr<Model> SideFilesModel(const std::string& sideFileDir) {
     auto model = std::make_unique<Model>();
     std::string fatal;
     if (!LoadCodeFiles(*model, {sideFileDir}, fatal)) throw std::runtime_error(fatal);
     SetDefaultPals(*model);
+    return model;
+}
+
+std::unique_ptr<Model> PrepareModel(const std::vector<std::uint8_t>& rom, const std::string& sideFileDir,
+                                    std::vector<std::string>* warnings) {
+    auto model = SideFilesModel(sideFileDir);
     const RomLoadResult loaded = LoadRomBytes(*model, rom);
     if (!loaded.ok) throw std::runtime_error("ROM refused: " + loaded.errors.front());
     if (warnings) *warnings = loaded.warnings;
