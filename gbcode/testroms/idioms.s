@@ -24,8 +24,8 @@ wVBlankFlag == 0xC0F2
 wWork       == 0xC0F3       ; rounds of the habit done (copies, scenes shown)
 GAME_STATE_SIZE == 4        ; wFrame up to here: the same in monochrome and in colour at the end
 wTicksInDma == 0xC0FA       ; two bytes: timer interrupts between the EI and the DI around the DMA call
-wForeignSvbk == 0xC0FC      ; timer interrupts finding SVBK on another bank than 1 (up to 255) ...
-wForeignVbk == 0xC0FD       ; ... VRAM bank 1 (up to 255)
+wForeignSvbk == 0xC0FC      ; not 0 once a timer interrupt found SVBK on another bank than 1 ...
+wForeignVbk == 0xC0FD       ; ... or VRAM bank 1
 wInDma      == 0xC0FE
 wShadowOAM  == 0xC100       ; (cleared with the variables: 16 + 160 bytes from wFrame)
 wRows       == 0xC200       ; ROWS_AFTER_DMA: the three map rows the handler stores
@@ -80,13 +80,9 @@ Start::
         dec b
         jr nz,2$
         ld hl,#DmaRoutine       ; the OAM DMA routine into high RAM
-        ld c,#<hDma
-        ld b,#DmaRoutineEnd - DmaRoutine
-4$:     ld a,(hl+)
-        ldh (c),a
-        inc c
-        dec b
-        jr nz,4$
+        ld de,#hDma
+        ld bc,#DmaRoutineEnd - DmaRoutine
+        call CopyMem
 
         xor a
         call LoadScene
@@ -100,10 +96,8 @@ Start::
         ld (hl),#8
         inc l
         ld (hl),#T_BEE_A
-        .if SPRITE_OBP1
         inc l
-        ld (hl),#0x10           ; the bee's shades from OBP1
-        .endif
+        ld (hl),#0x10 * SPRITE_OBP1     ; the bee's shades from OBP1 or OBP0
 
         ld a,#0xE4
         ldh (rBGP),a
@@ -113,15 +107,9 @@ Start::
         ld a,#SCROLL_X
         ldh (rSCX),a
         call LcdOn
-        .if LCD_OFF_LOADS
-        ld hl,#wWork            ; the first scene is on screen
-        inc (hl)
-        .endif
-        .if TIMER_IN_DMA
-        ld a,#IEF_VBLANK | IEF_TIMER
-        .else
-        ld a,#IEF_VBLANK
-        .endif
+        ld a,#LCD_OFF_LOADS     ; (the first scene is on screen)
+        ld (wWork),a
+        ld a,#IEF_VBLANK | (IEF_TIMER * TIMER_IN_DMA)
         ldh (rIE),a
         xor a
         ldh (rIF),a
@@ -291,25 +279,19 @@ TimerHandler:
         push hl
         ldh a,(rSVBK)
         and #6                  ; 0 and 1 both select bank 1
-        ld hl,#wForeignSvbk
-        call nz,CountUpTo255
-        ldh a,(rVBK)
+        jr z,1$
+        ld (wForeignSvbk),a
+1$:     ldh a,(rVBK)
         and #1
-        ld hl,#wForeignVbk
-        call nz,CountUpTo255
-        ld a,(wInDma)
+        jr z,2$
+        ld (wForeignVbk),a
+2$:     ld a,(wInDma)
         and a
         ld hl,#wTicksInDma
         call nz,Count16
         pop hl
         pop af
         reti
-
-CountUpTo255:
-        inc (hl)
-        ret nz
-        dec (hl)
-        ret
 
 Count16:
         inc (hl)

@@ -57,14 +57,4 @@ std::unique_ptr<Model> PrepareModel(const std::vector<std::uint8_t>& rom, const 
     return model;
 }
 
-bool ChecksumsValid(const std::vector<std::uint8_t>& rom) {
-    std::uint8_t header = 0;
-    for (std::size_t i = 0x134; i <= 0x14C; ++i) header = static_cast<std::uint8_t>(header - rom[i] - 1);
-    std::uint16_t global = 0;
-    for (std::size_t i = 0; i < rom.size(); ++i) {
-        if (i != 0x14E && i != 0x14F) global = static_cast<std::uint16_t>(global + rom[i]);
-    }
-    return rom[0x14D] == header && ((rom[0x14E] << 8) | rom[0x14F]) == global;
-}
-
 }  // namespace dapplix::e2e

@@ -30,7 +30,4 @@ std::unique_ptr<Model> SideFilesModel(const std::string& sideFileDir);
 std::unique_ptr<Model> PrepareModel(const std::vector<std::uint8_t>& rom, const std::string& sideFileDir,
                                     std::vector<std::string>* warnings = nullptr);
 
-// Both header sums, computed here byte by byte: 0x14D over 0x134-0x14C, 0x14E-0x14F over the rest.
-bool ChecksumsValid(const std::vector<std::uint8_t>& rom);
-
 }  // namespace dapplix::e2e

@@ -129,6 +129,15 @@ const MapperCase kMapperCases[] = {
     {"Mbc3WithClockAndRam", 0x10, 0x03, nullptr, 0x10, 0x03},
 };
 
+// Both header sums, computed here byte by byte: 0x14D over 0x134-0x14C, 0x14E-0x14F over the rest.
+bool ChecksumsValid(const std::vector<std::uint8_t>& rom) {
+    std::uint8_t header = 0;
+    for (std::size_t i = 0x134; i <= 0x14C; ++i) header = static_cast<std::uint8_t>(header - rom[i] - 1);
+    std::uint16_t global = 0;
+    for (std::size_t i = 0; i < rom.size(); ++i) global = static_cast<std::uint16_t>(global + (i == 0x14E || i == 0x14F ? 0 : rom[i]));
+    return rom[0x14D] == header && ((rom[0x14E] << 8) | rom[0x14F]) == global;
+}
+
 class Mapper : public ::testing::TestWithParam<MapperCase> {};
 
 TEST_P(Mapper, NoteAtLoadAndHeaderOfTheColourRom) {

@@ -126,7 +126,7 @@ private:
 void TimerSeesTheGamesBanks(IdiomRun& run) {
     const auto atEnd = [&run](const GameRun& r, const char* name, int bytes = 1) { return run.Variable(r, IdiomRun::LastFrame(r), name, bytes); };
     const int svbk = atEnd(run.colour, "wForeignSvbk"), vbk = atEnd(run.colour, "wForeignVbk"), ticks = atEnd(run.colour, "wTicksInDma", 2);
-    if (svbk || vbk) run.found[kGame] << " the timer handler found another bank: SVBK " << svbk << " times, VBK " << vbk << " times;";
+    if (svbk || vbk) run.found[kGame] << " the timer handler found another bank (SVBK bits " << svbk << ", VBK bit " << vbk << ");";
     if (ticks < int(run.rom.At("END_FRAME"))) run.setUp << " only " << ticks << " timer interrupts around the DMA calls;";
     if (!atEnd(run.mono, "wForeignSvbk") || !atEnd(run.mono, "wForeignVbk")) run.setUp << " the monochrome run's timer handler never saw the registers read 0xFF;";
 }
@@ -166,7 +166,7 @@ void ScenesRightOnTheirFirstFrame(IdiomRun& run) {
 
 // A tile that never passes the copy loop, in a map entry written directly, gets its palette
 // within kReachBound game frames of the LCD coming on, for good (the time is printed).
-void TileReachedOtherwiseGetsItsPalette(IdiomRun& run) {
+void TilesReachedOtherwiseGetTheirPalettes(IdiomRun& run) {
     const GameRun& colour = run.colour;
     const FrameRecord& last = colour.record.frames.back();
     const auto cell = std::size_t(run.rom.At("REACH_CELL") - 0x9800);
@@ -203,7 +203,7 @@ const Idiom kIdioms[] = {
     {"timer_in_dma", 0, TimerSeesTheGamesBanks},
     {"lcd_off_loads", 4, ScenesRightOnTheirFirstFrame},
     {"lcd_off_loads_keep", 4, ScenesRightOnTheirFirstFrame},
-    {"reach", 0, TileReachedOtherwiseGetsItsPalette, Bit(kBackground), {kNoTimeForRefresh}},
+    {"reach", 0, TilesReachedOtherwiseGetTheirPalettes, Bit(kBackground), {kNoTimeForRefresh}},
     {"scroll", 0},  // map columns the game never wrote come into view: only the refresh colours them
     {"obp1", 0, TwinShowsObp1Shades},
 };
