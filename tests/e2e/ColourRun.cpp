@@ -19,7 +19,7 @@
 namespace dapplix::e2e {
 namespace {
 
-// The core logs to stdout without a logger (an MBC1 cartridge without RAM on every bank switch).
+// (The core logs to stdout without a logger.)
 void Quiet(struct mLogger*, int, enum mLogLevel, const char*, va_list) {}
 struct mLogger quietLogger = {Quiet, nullptr};
 
@@ -32,7 +32,7 @@ Emulator::Emulator(std::vector<std::uint8_t> rom, bool monochromeModel) : rom_(s
     core_ = GBCoreCreate();
     if (!core_ || !core_->init(core_)) throw std::runtime_error("mGBA core could not start");
     mCoreInitConfig(core_, nullptr);             // the core crashes without a config
-    if (monochromeModel) {                       // read at reset, by the model the header asks for
+    if (monochromeModel) {
         mCoreConfigSetValue(&core_->config, "gb.model", "DMG");
         mCoreConfigSetValue(&core_->config, "sgb.model", "DMG");
     }
@@ -60,11 +60,6 @@ std::uint16_t Emulator::Pc() const { return Board(core_)->cpu->pc; }
 std::uint16_t Emulator::Sp() const { return Board(core_)->cpu->sp; }
 std::uint16_t Emulator::De() const { return Board(core_)->cpu->de; }
 double Emulator::Cycles() const { return mTimingGlobalTime(core_->timing) / 8.0; }  // the clock counts half dots
-
-std::uint32_t ScreenColour(std::uint16_t word) {
-    auto expand = [](unsigned c) { return (c << 3) | (c >> 2); };
-    return expand(word & 0x1F) | (expand((word >> 5) & 0x1F) << 8) | (expand((word >> 10) & 0x1F) << 16);
-}
 
 const std::vector<std::string> kTestRomNames = {"demo", "mbc1_256k", "mbc1_full_bank0", "mbc3_128k", "mbc2_128k"};
 
@@ -112,10 +107,14 @@ std::unique_ptr<ColourRun> StartColourAndMono(TestRom rom, const std::function<v
     return run;
 }
 
-void RunToGameFrame(Emulator& emulator, const TestRom& rom, int gameFrame, const std::vector<KeyHold>& keys) {
-    // WRAM holds whatever it held at power-on until the game clears its counter; a value at or
-    // past gameFrame only counts once a value before it has been seen.
-    bool started = false;
+std::uint32_t KeysHeld(const std::vector<KeyPress>& presses, int frame) {
+    std::uint32_t keys = 0;
+    for (const KeyPress& press : presses) keys |= (frame >= press.from && frame < press.to) ? press.keys : 0;
+    return keys;
+}
+
+void RunToGameFrame(Emulator& emulator, const TestRom& rom, int gameFrame, const std::vector<KeyPress>& keys) {
+    bool started = false;  // (WRAM holds what power-on left until the game clears its counter)
     for (int frames = 0; frames < 2000; ++frames) {
         const int now = emulator.Read16(rom.At("wFrame"));
         started = started || now < gameFrame;
@@ -123,9 +122,7 @@ void RunToGameFrame(Emulator& emulator, const TestRom& rom, int gameFrame, const
             if (now == gameFrame) return;
             break;
         }
-        std::uint32_t held = 0;
-        for (const KeyHold& k : keys) held |= (now >= k.from && now < k.to) ? k.keys : 0;
-        emulator.RunFrame(held);
+        emulator.RunFrame(KeysHeld(keys, now));
     }
     throw std::runtime_error(rom.name + ": the game did not reach frame " + std::to_string(gameFrame));
 }

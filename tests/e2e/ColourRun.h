@@ -1,5 +1,5 @@
-// The mGBA core as the end-to-end tests and the measuring tools need it, and one test ROM run
-// twice on it: as built (monochrome) and coloured through the engine with a project.
+// The mGBA core as the end-to-end tests and the measuring tools need it (stepping, the
+// registers, the core itself), and a test ROM run twice on it: as built and coloured.
 #pragma once
 
 #include <functional>
@@ -14,14 +14,12 @@ namespace dapplix::e2e {
 constexpr int kScreenWidth = 160;
 constexpr int kScreenHeight = 144;
 constexpr int kMachineCyclesPerFrame = 17556;  // 154 lines of 114 machine cycles
-constexpr std::uint32_t kKeyA = 1 << 0;        // joypad bits as the core takes them
-constexpr std::uint32_t kKeyRight = 1 << 4;
+constexpr std::uint32_t kKeyA = 1, kKeyB = 2, kKeyStart = 8, kKeyRight = 16, kKeyLeft = 32, kKeyDown = 128;  // joypad bits
 
 class Emulator {
 public:
-    // Loads the ROM image and resets. The core picks the colour model only when bit 7 of
-    // 0x143 is set; monochromeModel holds it to the original Game Boy even for a cartridge
-    // that declares Super Game Boy functions (the core would pick that model for it).
+    // monochromeModel holds the core to the original Game Boy even for a cartridge that
+    // declares Super Game Boy functions; otherwise bit 7 of 0x143 picks the colour model.
     explicit Emulator(std::vector<std::uint8_t> rom, bool monochromeModel = false);
     ~Emulator();
     Emulator(const Emulator&) = delete;
@@ -40,7 +38,6 @@ public:
     std::uint16_t Sp() const;
     std::uint16_t De() const;
     double Cycles() const;  // machine cycles since power-on
-    // The core itself, for tools that watch its memory accesses and video state.
     mCore* Core() const { return core_; }
 
 private:
@@ -49,12 +46,9 @@ private:
     mCore* core_ = nullptr;
 };
 
-// The RGB mGBA shows for a 15-bit colour word: each 5-bit component c becomes (c << 3) | (c >> 2).
-std::uint32_t ScreenColour(std::uint16_t word);
-
-// One build of the test game (gbcode/testroms), its symbols and the monochrome image. Its
-// graphics: block A, tiles at offset 0 of bank BANK_A, goes to 0x8000; block B, at offset
-// GFX_OFFSET of bank BANK_B, to 0x8800.
+// One build of the test game (gbcode/testroms), its symbols and the monochrome image. Block A
+// of its graphics (offset 0 of bank BANK_A) goes to 0x8000, block B (offset GFX_OFFSET of bank
+// BANK_B) to 0x8800.
 struct TestRom {
     std::string name;
     Symbols symbols;
@@ -64,16 +58,14 @@ struct TestRom {
 };
 
 extern const std::vector<std::string> kTestRomNames;
-TestRom LoadTestRom(const std::string& name);
+TestRom LoadTestRom(const std::string& name);  // roms/NAME.gb and NAME.noi
 
-// The project of the end-to-end runs: 64 distinct colours, so that a screen colour names its
-// palette entry (colour 0 of each palette light, colour 3 dark, like the monochrome shades);
-// block A tiles get palettes 1-7 in turn, block B tiles 0-7.
+// The project of the end-to-end runs: 64 distinct colours (colour 0 light, 3 dark, like the
+// shades); block A tiles get palettes 1-7 in turn, block B tiles 0-7.
 void ApplyTestProject(Model& model, const TestRom& rom);
-// The palette the colour ROM gives the tile whose 16 bytes are in VRAM bank 0 at address:
-// what the project's tile dictionary holds for those bytes.
+// The palette the project's dictionary gives the tile whose bytes are at address (VRAM bank 0).
 int ExpectedPalette(const TileDictionary& dictionary, const Emulator& emulator, std::uint16_t address);
-// Palette p colour c of a set of the model as the 15-bit word the hardware holds.
+// Colour c of palette p of a set of the model as the 15-bit word the hardware holds.
 std::uint16_t ModelColourWord(const Model& model, int set, int palette, int colour);
 
 struct ColourRun {
@@ -88,13 +80,15 @@ struct ColourRun {
 std::unique_ptr<ColourRun> StartColourAndMono(TestRom rom, const std::function<void(Model&, const TestRom&)>& project =
                                                                ApplyTestProject);
 
-struct KeyHold {  // keys held while the game's frame counter is in [from, to)
+struct KeyPress {  // keys held while the frame number is in [from, to)
     int from, to;
     std::uint32_t keys;
+    const char* name = "";
 };
+std::uint32_t KeysHeld(const std::vector<KeyPress>& presses, int frame);
 
-// Runs until the game's frame counter reaches gameFrame, holding keys by that counter so that
-// every run sees the same input at the same point of the game; throws if it never gets there.
-void RunToGameFrame(Emulator& emulator, const TestRom& rom, int gameFrame, const std::vector<KeyHold>& keys = {});
+// Runs until the game's own frame counter (wFrame) reaches gameFrame, the keys held by that
+// counter, so that every run sees the same input at the same point of the game.
+void RunToGameFrame(Emulator& emulator, const TestRom& rom, int gameFrame, const std::vector<KeyPress>& keys = {});
 
 }  // namespace dapplix::e2e

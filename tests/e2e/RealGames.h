@@ -1,10 +1,8 @@
 // Real monochrome games, coloured through the engine and run beside their originals on the mGBA
-// core. The real-games and idiom tests assert on these runs; the `realgames` tool in
-// bench/realgames compares them further (pictures, lag, reach, costs) for docs/performance.md.
-//
-// A run steps the core one instruction at a time and keeps, at the start of every vertical
-// blank, VRAM, OAM and the scroll registers; on the way it counts RST 38
-// (opcode 0xFF executed) and VRAM writes the PPU refused.
+// core one instruction at a time; the real-games and idiom tests assert on these runs, and the
+// `realgames` tool in bench/realgames compares them further for docs/performance.md. A run
+// keeps VRAM, OAM and the scroll registers at the start of every vertical blank and counts
+// RST 38 (opcode 0xFF executed) and the VRAM writes the PPU refused.
 #pragma once
 
 #include <array>
@@ -14,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/Binary.h"
+#include "ColourRun.h"
 
 namespace dapplix::e2e {
 
@@ -23,20 +21,10 @@ constexpr int kStartUpFrames = 60;   // the comparisons start here: the colour s
 constexpr int kLagBehind = 30;       // a colour frame is set against mono frames f-30 .. f+2
 constexpr int kLagAhead = 2;
 
-// --- The key presses both runs get, by frame number -----------------------------------------
-
-struct KeyPress {
-    int from, to;         // held while the frame number is in [from, to)
-    std::uint32_t keys;   // joypad bits as the core takes them
-    const char* name;
-};
-// A fixed script that gets typical games past their title screens and moving: Start and A in
-// turn with gaps (menus react to a press, not to a held key), then Down, Right held while A
-// jumps, Left held, and more Start and A.
+// Gets typical games past their title screens and moving: Start and A in turn with gaps
+// (menus react to a press, not a held key), then Down, Right held while A jumps, Left held.
 const std::vector<KeyPress>& KeyScript();
 std::uint32_t KeysAt(int frame);
-
-// --- Colouring a game as dapplix-cli colorize does ------------------------------------------
 
 struct ColouredGame {
     std::string name;                   // the file name
@@ -48,15 +36,12 @@ struct ColouredGame {
     int dictionaryEntries = 0, dictionaryLeftOut = 0;
 };
 
-// The side files from sideFileDir, the default palettes, the ROM opened for colouring (no
-// overwriting of ROM code), then the project if one is given; then the colour ROM. Throws when
-// the side files are refused.
+// Colours a game as dapplix-cli colorize does (never over ROM code), with the project if one
+// is given. Throws when the side files are refused.
 ColouredGame ColourGame(const std::string& path, const std::string& sideFileDir,
                         const std::function<void(Model&)>& project = {});
 
-// --- One run on the core --------------------------------------------------------------------
-
-// What VRAM, OAM and the registers held at the start of one vertical blank (the frame just drawn).
+// The start of one vertical blank (the frame just drawn).
 struct FrameRecord {
     std::array<std::uint8_t, 0x2000> vram{};        // VRAM bank 0, 0x8000-0x9FFF
     std::array<std::uint8_t, 0x800> attributes{};   // VRAM bank 1, 0x9800-0x9FFF (colour model)
@@ -65,7 +50,6 @@ struct FrameRecord {
     int droppedVramWrites = 0, rst38 = 0;
 };
 
-// Where a lost VRAM write came from, for the notes.
 struct DroppedWrite {
     int frame = 0, line = 0;
     std::uint16_t address = 0, pc = 0;  // pc: the instruction after the store
@@ -81,10 +65,7 @@ struct RunRecord {
     std::string stopped;           // why the run ended early; empty when it ran all frames
 };
 
-class Emulator;
-
-// Follows a run step by step, for tools that measure more than the record keeps (the
-// realgames report times the colour ROM's hooks with one).
+// Follows a run step by step, for tools that measure more than the record keeps.
 class RunObserver {
 public:
     virtual ~RunObserver() = default;
@@ -99,20 +80,16 @@ struct RunOptions {
     int frames = kDefaultFrames;
     bool monochromeModel = false;     // force the DMG (else the core goes by byte 0x143)
     RunObserver* observer = nullptr;
-    // Called at the start of every vertical blank once its frame is recorded, with the core
-    // as it is then: for what the record does not keep (WRAM, registers).
+    // At the start of every vertical blank, once its frame is recorded: for WRAM and registers.
     std::function<void(const Emulator& emulator, int frame)> atFrame;
 };
 
 RunRecord RecordRun(const std::vector<std::uint8_t>& rom, const RunOptions& options);
 
-// A ROM whose events are known to the instruction, for the checks of the measures: `rounds`
-// times it waits for mode 3 and stores to VRAM (lost), executes RST 38 (whose routine calls a
-// RET in high RAM and returns), then CALL 0x0038 (the same routine, not an RST). The
-// vertical-blank interrupt is on, with a bare RETI, so that interrupts are taken throughout.
+// A ROM whose events are known to the instruction: `rounds` times it waits for mode 3 and
+// stores to VRAM (lost), executes RST 38 (whose routine calls a RET in high RAM), then CALL
+// 0x0038 (not an RST); a bare RETI takes the vertical-blank interrupts throughout.
 std::vector<std::uint8_t> CountingRom(int rounds);
-
-// --- Foreign VRAM bytes ---------------------------------------------------------------------
 
 // Bytes of VRAM bank 0 in the colour frame whose value the mono run never had at that address
 // in its frames lo..hi.

@@ -13,48 +13,32 @@
 #include <mgba/internal/gb/io.h>
 #include <mgba/internal/sm83/sm83.h>
 
-#include "ColourRun.h"
 #include "RealGames.h"
-#include "engine/CodeFiles.h"
 #include "engine/Flows.h"
-#include "engine/Palette.h"
 #include "engine/TileDictionary.h"
 #include "engine/Writer.h"
 
 namespace dapplix::e2e {
 
-namespace {
-
-constexpr std::uint32_t kA = 1 << 0, kB = 1 << 1, kStart = 1 << 3, kRight = 1 << 4, kLeft = 1 << 5, kDown = 1 << 7;
-
-}  // namespace
-
 const std::vector<KeyPress>& KeyScript() {
     static const std::vector<KeyPress> script = {
-        {90, 96, kStart, "Start"},   {150, 156, kA, "A"},         {210, 216, kStart, "Start"},
-        {270, 276, kA, "A"},         {330, 336, kStart, "Start"}, {390, 396, kA, "A"},
-        {440, 446, kDown, "Down"},   {470, 476, kA, "A"},         {500, 620, kRight, "Right"},
-        {540, 546, kA, "A"},         {580, 586, kA, "A"},         {640, 646, kStart, "Start"},
-        {680, 686, kA, "A"},         {700, 780, kLeft, "Left"},   {720, 726, kB, "B"},
-        {800, 806, kStart, "Start"}, {840, 846, kA, "A"},
+        {90, 96, kKeyStart, "Start"},   {150, 156, kKeyA, "A"},         {210, 216, kKeyStart, "Start"},
+        {270, 276, kKeyA, "A"},         {330, 336, kKeyStart, "Start"}, {390, 396, kKeyA, "A"},
+        {440, 446, kKeyDown, "Down"},   {470, 476, kKeyA, "A"},         {500, 620, kKeyRight, "Right"},
+        {540, 546, kKeyA, "A"},         {580, 586, kKeyA, "A"},         {640, 646, kKeyStart, "Start"},
+        {680, 686, kKeyA, "A"},         {700, 780, kKeyLeft, "Left"},   {720, 726, kKeyB, "B"},
+        {800, 806, kKeyStart, "Start"}, {840, 846, kKeyA, "A"},
     };
     return script;
 }
 
-std::uint32_t KeysAt(int frame) {
-    std::uint32_t keys = 0;
-    for (const KeyPress& press : KeyScript()) keys |= (frame >= press.from && frame < press.to) ? press.keys : 0;
-    return keys;
-}
+std::uint32_t KeysAt(int frame) { return KeysHeld(KeyScript(), frame); }
 
 ColouredGame ColourGame(const std::string& path, const std::string& sideFileDir, const std::function<void(Model&)>& project) {
     ColouredGame game;
     game.name = std::filesystem::path(path).filename().string();
     game.mono = ReadBinaryFile(path);
-    auto model = std::make_unique<Model>();
-    std::string fatal;
-    if (!LoadCodeFiles(*model, {sideFileDir}, fatal)) throw std::runtime_error(fatal);
-    SetDefaultPals(*model);
+    const auto model = SideFilesModel(sideFileDir);
     const RomOpenResult opened = OpenRomForColouring(*model, path);  // never over ROM code
     game.findings = opened.findings;
     if (!opened.ok || !opened.scan.placed) {
@@ -76,8 +60,8 @@ ColouredGame ColourGame(const std::string& path, const std::string& sideFileDir,
 namespace {
 
 constexpr std::uint16_t kRst38Target = 0x0038;
-// A frame is 17556 machine cycles, so a few thousand instructions; this many steps without a
-// new frame means the core stopped making frames (a STOP it never leaves).
+// A frame is a few thousand instructions: this many steps without one means the core stopped
+// making frames (a STOP it never leaves).
 constexpr long kStepsWithoutFrame = 400000;
 constexpr std::size_t kDropsKept = 8;
 
@@ -92,14 +76,14 @@ public:
     Recorder(Emulator& emulator, const RunOptions& options)
         : emulator_(emulator), options_(options), core_(emulator.Core()), gb_(static_cast<GB*>(core_->board)),
           cpu_(gb_->cpu) {
-        Registry().push_back(this);
+        if (active_) throw std::logic_error("one recorded run at a time");
+        active_ = this;
         Wrap();
     }
     ~Recorder() {
         cpu_->memory.cpuLoad8 = originalFetch_;
         cpu_->memory.store8 = originalStore_;
-        auto& registry = Registry();
-        registry.erase(std::remove(registry.begin(), registry.end(), this), registry.end());
+        active_ = nullptr;
     }
     Recorder(const Recorder&) = delete;
     Recorder& operator=(const Recorder&) = delete;
@@ -124,17 +108,10 @@ public:
     }
 
 private:
-    static std::vector<Recorder*>& Registry() {
-        static std::vector<Recorder*> recorders;
-        return recorders;
-    }
     static Recorder& Of(SM83Core* cpu) {
-        for (Recorder* recorder : Registry()) {
-            if (recorder->cpu_ == cpu) return *recorder;
-        }
-        // Called from inside the core's C code, which an exception must not cross.
+        if (active_ && active_->cpu_ == cpu) return *active_;
         std::fputs("realgames: a memory access of a core that no recorder watches\n", stderr);
-        std::abort();
+        std::abort();  // (called from the core's C code, which an exception must not cross)
     }
 
     static std::uint8_t Fetch(SM83Core* cpu, std::uint16_t address) {
@@ -218,6 +195,7 @@ private:
         core_->setKeys(core_, KeysAt(frame_));
     }
 
+    static inline Recorder* active_ = nullptr;
     Emulator& emulator_;
     RunOptions options_;
     mCore* core_;
@@ -267,39 +245,18 @@ ForeignBytes CountForeignBytes(const RunRecord& mono, const RunRecord& colour, i
 
 std::vector<std::uint8_t> CountingRom(int rounds) {
     std::vector<std::uint8_t> rom(0x8000, 0x00);
-    const std::vector<std::uint8_t> routine = {0xCD, 0x80, 0xFF, 0xC9};  // CALL 0xFF80; RET
-    std::copy(routine.begin(), routine.end(), rom.begin() + 0x38);
-    rom[0x40] = 0xD9;  // RETI
-    const std::vector<std::uint8_t> entry = {0x00, 0xC3, 0x50, 0x01};
-    std::copy(entry.begin(), entry.end(), rom.begin() + 0x100);
-
-    std::vector<std::uint8_t> code;
-    const int base = 0x150;
-    auto emit = [&](std::initializer_list<std::uint8_t> bytes) { code.insert(code.end(), bytes); };
-    auto here = [&] { return base + static_cast<int>(code.size()); };
-    auto jumpBack = [&](std::uint8_t opcode, int target) {  // JR cc to an earlier address
-        emit({opcode, static_cast<std::uint8_t>(target - (here() + 2))});
-    };
-    emit({0x31, 0xFE, 0xFF});        // LD SP,0xFFFE
-    emit({0x3E, 0xC9, 0xE0, 0x80});  // LD A,0xC9; LDH (0x80),A: RET at 0xFF80
-    emit({0x3E, 0x01, 0xE0, 0xFF});  // LD A,1; LDH (IE),A: vertical-blank interrupt
-    emit({0xFB});                    // EI
-    emit({0x06, static_cast<std::uint8_t>(rounds)});  // LD B,rounds
-    emit({0x21, 0x00, 0x80});        // LD HL,0x8000
-    const int round = here();
-    emit({0xF0, 0x41, 0xE6, 0x03, 0xFE, 0x03});  // LDH A,(STAT); AND 3; CP 3
-    jumpBack(0x28, round);                      // JR Z: wait until mode 3 is over
-    const int waitMode3 = here();
-    emit({0xF0, 0x41, 0xE6, 0x03, 0xFE, 0x03});
-    jumpBack(0x20, waitMode3);  // JR NZ: wait for the next mode 3
-    emit({0x36, 0x55});         // LD (HL),0x55: lost
-    emit({0xFF});               // RST 38
-    emit({0xCD, 0x38, 0x00});   // CALL 0x0038
-    emit({0x05});               // DEC B
-    jumpBack(0x20, round);      // JR NZ
-    const int idle = here();
-    jumpBack(0x18, idle);       // JR to itself
-    std::copy(code.begin(), code.end(), rom.begin() + base);
+    const auto put = [&rom](std::size_t at, std::initializer_list<std::uint8_t> bytes) { std::copy(bytes.begin(), bytes.end(), rom.begin() + at); };
+    put(0x38, {0xCD, 0x80, 0xFF, 0xC9});  // CALL 0xFF80; RET
+    put(0x40, {0xD9});                    // RETI
+    put(0x100, {0x00, 0xC3, 0x50, 0x01});
+    put(0x150, {0x31, 0xFE, 0xFF,         // LD SP,0xFFFE
+                0x3E, 0xC9, 0xE0, 0x80,   // LD A,0xC9; LDH (0x80),A: RET at 0xFF80
+                0x3E, 0x01, 0xE0, 0xFF,   // LD A,1; LDH (IE),A: vertical-blank interrupt
+                0xFB, 0x06, std::uint8_t(rounds), 0x21, 0x00, 0x80,  // EI; LD B,rounds; LD HL,0x8000
+                0xF0, 0x41, 0xE6, 0x03, 0xFE, 0x03, 0x28, 0xF8,  // 0x161: LDH A,(STAT); AND 3; CP 3; JR Z: while mode 3
+                0xF0, 0x41, 0xE6, 0x03, 0xFE, 0x03, 0x20, 0xF8,  // the same, JR NZ: until the next mode 3
+                0x36, 0x55, 0xFF, 0xCD, 0x38, 0x00,  // LD (HL),0x55 (lost); RST 38; CALL 0x0038
+                0x05, 0x20, 0xE7, 0x18, 0xFE});      // DEC B; JR NZ,0x161; JR to itself
     return rom;
 }
 

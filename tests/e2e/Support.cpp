@@ -39,27 +39,22 @@ std::vector<std::uint8_t> ReadBinaryFile(const std::string& path) {
     return bytes;
 }
 
-std::unique_ptr<Model> PrepareModel(const std::vector<std::uint8_t>& rom, const std::string& sideFileDir,
-                                    std::vector<std::string>* warnings) {
+std::unique_ptr<Model> SideFilesModel(const std::string& sideFileDir) {
     auto model = std::make_unique<Model>();
     std::string fatal;
     if (!LoadCodeFiles(*model, {sideFileDir}, fatal)) throw std::runtime_error(fatal);
     SetDefaultPals(*model);
+    return model;
+}
+
+std::unique_ptr<Model> PrepareModel(const std::vector<std::uint8_t>& rom, const std::string& sideFileDir,
+                                    std::vector<std::string>* warnings) {
+    auto model = SideFilesModel(sideFileDir);
     const RomLoadResult loaded = LoadRomBytes(*model, rom);
     if (!loaded.ok) throw std::runtime_error("ROM refused: " + loaded.errors.front());
     if (warnings) *warnings = loaded.warnings;
     ScanRom(*model, {}, true);  // a test ROM without room at the end of bank 0 gets the code over ROM code
     return model;
-}
-
-bool ChecksumsValid(const std::vector<std::uint8_t>& rom) {
-    std::uint8_t header = 0;
-    for (std::size_t i = 0x134; i <= 0x14C; ++i) header = static_cast<std::uint8_t>(header - rom[i] - 1);
-    std::uint16_t global = 0;
-    for (std::size_t i = 0; i < rom.size(); ++i) {
-        if (i != 0x14E && i != 0x14F) global = static_cast<std::uint16_t>(global + rom[i]);
-    }
-    return rom[0x14D] == header && ((rom[0x14E] << 8) | rom[0x14F]) == global;
 }
 
 }  // namespace dapplix::e2e

@@ -1,5 +1,4 @@
-// Shared by the end-to-end tests and tools, without the emulator: test-ROM symbols, files,
-// colouring a ROM through the engine, and checking the header sums of a written ROM.
+// Shared by the end-to-end tests and tools, without the emulator.
 #pragma once
 
 #include <cstdint>
@@ -25,13 +24,10 @@ private:
 
 std::vector<std::uint8_t> ReadBinaryFile(const std::string& path);
 
-// A model with the side files from sideFileDir and the ROM loaded and scanned, ready for a
-// project; the load's warnings go to warnings when given. Throws when something is refused.
+// A model with the side files from sideFileDir and the default palettes; PrepareModel also
+// loads and scans the ROM (its warnings to warnings). Both throw when something is refused.
+std::unique_ptr<Model> SideFilesModel(const std::string& sideFileDir);
 std::unique_ptr<Model> PrepareModel(const std::vector<std::uint8_t>& rom, const std::string& sideFileDir,
                                     std::vector<std::string>* warnings = nullptr);
-
-// Both header sums of a ROM image, computed here byte by byte as the boot ROM and the tools
-// that check the global sum do: 0x14D over 0x134-0x14C, 0x14E-0x14F over all other bytes.
-bool ChecksumsValid(const std::vector<std::uint8_t>& rom);
 
 }  // namespace dapplix::e2e

@@ -1,7 +1,6 @@
-// Without the emulator: the side files as the build cuts them out of the linked code, the
-// cutting tool's refusals, and what each mapper gets at load time and in the written header.
-// The places in the side files are checked through the engine's own reader, so the assembly
-// and the program agree on them.
+// Without the emulator: the side files as the build cuts them out of the linked code (read
+// through the engine's own reader), the cutting tool's refusals, and each mapper's load-time
+// note and written header.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -11,6 +10,7 @@
 #include <unistd.h>
 
 #include "Support.h"
+#include "TestRoms.h"
 #include "engine/CodeFiles.h"
 #include "engine/Mapper.h"
 #include "engine/Rom.h"
@@ -33,8 +33,7 @@ struct SideFiles : ::testing::Test {
     Model model;
 };
 
-// The engine reads each fragment at its offset in bnk0cod.dat, and exbnkcod.dat comes whole
-// into bank 33.
+// Each fragment sits at the offset the engine reads it from; exbnkcod.dat comes whole.
 TEST_F(SideFiles, FragmentsSitWhereTheProgramReadsThem) {
     const auto bank0Code = SideFile(kBank0CodeFile);
     ASSERT_EQ(bank0Code.size(), 106u);
@@ -47,16 +46,14 @@ TEST_F(SideFiles, FragmentsSitWhereTheProgramReadsThem) {
         EXPECT_EQ(symbols[symbol], std::uint32_t(inBlock)) << symbol;
         EXPECT_TRUE(std::equal(block.begin(), block.end(), bank0Code.begin() + offset)) << symbol;
     };
-    // Linked as the block the scan makes of them, cut into their file offsets.
     fragmentAt("EntryHook", sidefile::kEntryHookInBlock, 1, model.EntryHookCode);
     fragmentAt("DmaHook", sidefile::kDmaHookInBlock, 20, model.DmaHookCode);
     fragmentAt("CopyHook", sidefile::kCopyHookInBlock, 35, model.CopyHookCode);
     fragmentAt("CopyTail", sidefile::kCopyTailInBlock, 68, model.CopyTailCode);
 }
 
-// The places the scan and the writer fill in (engine/SideFileLayout.h) are the operands of
-// the instructions the assembly put there, and the fragments reach ColourInit in bank 33 and
-// the runtime in WRAM bank 2.
+// The places the scan and the writer fill in are the operands of the assembly's instructions,
+// and the fragments reach ColourInit in bank 33 and the runtime in WRAM bank 2.
 TEST_F(SideFiles, PatchedPlacesAndCallsMeetTheirCode) {
     using namespace sidefile;
     const auto operand = [](const auto& block, std::size_t at) { return block[at] | block[at + 1] << 8; };
@@ -77,7 +74,7 @@ TEST_F(SideFiles, PatchedPlacesAndCallsMeetTheirCode) {
     EXPECT_EQ(symbols["RuntimeEntry"], 0xD100u);
 }
 
-// --- The cutting tool refuses hex input that would give a wrong side file.
+// The cutting tool refuses hex input that would give a wrong side file.
 struct CutCase {
     const char* name;
     const char* hex;
@@ -99,7 +96,6 @@ class CutTool : public ::testing::TestWithParam<CutCase> {};
 
 TEST_P(CutTool, AcceptsOnlyAnUnambiguousLayout) {
     const CutCase& c = GetParam();
-    // Files named after the case and the process: ctest runs cases in parallel processes.
     const std::string scratch = (std::filesystem::temp_directory_path() / "ihxcut_").string() + c.name + std::to_string(::getpid());
     std::ofstream(scratch + ".ihx") << c.hex;
     const std::string command = DAPPLIX_IHXCUT " " + scratch + ".ihx -o " + scratch + ".bin 8 255 " + c.mappings + " 2>/dev/null";
@@ -114,7 +110,7 @@ TEST_P(CutTool, AcceptsOnlyAnUnambiguousLayout) {
 
 INSTANTIATE_TEST_SUITE_P(HexFiles, CutTool, ::testing::ValuesIn(kCutCases), ::testing::PrintToStringParamName());
 
-// --- Mappers: the note a user gets at load time, and the header the colour ROM declares.
+// Mappers: the note a user gets at load time, and the header the colour ROM declares.
 struct MapperCase {
     const char* name;
     std::uint8_t type, ramSize;
@@ -133,15 +129,13 @@ const MapperCase kMapperCases[] = {
     {"Mbc3WithClockAndRam", 0x10, 0x03, nullptr, 0x10, 0x03},
 };
 
-std::vector<std::uint8_t> MapperRom(std::uint8_t type, std::uint8_t ramSize, std::uint8_t sizeCode = 0x01) {
-    std::vector<std::uint8_t> rom(4 * kBankSize, 0xFF);  // 64 KiB: within MBC2's reach as well
-    rom[kColorFlag] = 0x00;
-    rom[kEntryPoint] = 0x00;
-    rom[kEntryOpcode] = 0xC3;
-    rom[kCartridgeType] = type;
-    rom[kRomSizeCode] = sizeCode;
-    rom[kRamSizeCode] = ramSize;
-    return rom;
+// Both header sums, computed here byte by byte: 0x14D over 0x134-0x14C, 0x14E-0x14F over the rest.
+bool ChecksumsValid(const std::vector<std::uint8_t>& rom) {
+    std::uint8_t header = 0;
+    for (std::size_t i = 0x134; i <= 0x14C; ++i) header = static_cast<std::uint8_t>(header - rom[i] - 1);
+    std::uint16_t global = 0;
+    for (std::size_t i = 0; i < rom.size(); ++i) global = static_cast<std::uint16_t>(global + (i == 0x14E || i == 0x14F ? 0 : rom[i]));
+    return rom[0x14D] == header && ((rom[0x14E] << 8) | rom[0x14F]) == global;
 }
 
 class Mapper : public ::testing::TestWithParam<MapperCase> {};
@@ -149,7 +143,9 @@ class Mapper : public ::testing::TestWithParam<MapperCase> {};
 TEST_P(Mapper, NoteAtLoadAndHeaderOfTheColourRom) {
     const MapperCase& c = GetParam();
     std::vector<std::string> warnings;
-    const auto model = PrepareModel(MapperRom(c.type, c.ramSize), DAPPLIX_SIDEFILE_DIR, &warnings);
+    auto rom = testing::MakeRom({.banks = 4, .cartridgeType = c.type, .freeTail = 200});  // within MBC2's reach
+    rom[kRamSizeCode] = c.ramSize;
+    const auto model = PrepareModel(rom, DAPPLIX_SIDEFILE_DIR, &warnings);
     EXPECT_EQ(warnings, c.warning ? std::vector<std::string>{c.warning} : std::vector<std::string>{});
     const Bank scanned = model->RomBank[0];
     const auto written = BuildColorRom(*model);
@@ -157,9 +153,8 @@ TEST_P(Mapper, NoteAtLoadAndHeaderOfTheColourRom) {
     EXPECT_EQ(written[kRamSizeCode], c.writtenRamSize);
     EXPECT_TRUE(ChecksumsValid(written));
     EXPECT_TRUE(model->RomBank[0] == scanned) << "the loaded bank 0 stays as loaded";
-    for (std::size_t i = 0; i < kHeaderChecksum; ++i) {
+    for (std::size_t i = 0; i < kHeaderChecksum; ++i)
         EXPECT_TRUE(i == kCartridgeType || i == kRamSizeCode || written[i] == scanned[i]) << "bank 0 byte " << i;
-    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Cartridges, Mapper, ::testing::ValuesIn(kMapperCases), ::testing::PrintToStringParamName());

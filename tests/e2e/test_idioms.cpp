@@ -1,22 +1,14 @@
-// Habits of real games, each in a small program (gbcode/testroms/idioms.s), coloured through
-// the engine with the test project and run beside its monochrome original on the mGBA core,
-// one instruction at a time (RecordRun). Whatever the habit, the colour run must keep every
-// VRAM write the original keeps, never run into RST 38 and end in the same state as the
-// original; the bee must show its tile's palette, no map attribute may have more than palette
-// bits, and once the game has settled every map entry on screen shows its tile's palette. Some
-// habits have checks of their own (a scene loaded with the LCD off right on its first frame,
-// tiles that never pass the copy loop coloured within a bounded time, interrupt handlers that
-// only ever see the game's banks).
+// Habits of real games, each in a small program (gbcode/testroms/idioms.s), coloured with the
+// test project and run beside the original one instruction at a time (RecordRun). The colour
+// run must keep every VRAM write the original keeps, never run into RST 38, end in the same
+// state, show the bee's palette and, at the end, every map entry's; some habits add checks.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <iostream>
 #include <sstream>
 
-#include "ColourRun.h"
 #include "RealGames.h"
 #include "engine/SideFileLayout.h"
-#include "engine/TileDictionary.h"
 #include "engine/Writer.h"
 
 namespace dapplix::e2e {
@@ -28,18 +20,17 @@ constexpr int kFramesAfterEnd = 60;  // both runs go on this long past the game'
 constexpr int kReachBound = 300;     // game frames within which a tile must get its palette
 constexpr int kVariables = 16;       // the program's variables from wFrame on
 
-// What can go wrong, kept apart so that a fault the colour code is known to have today skips
-// its own kind of check only.
+// What can go wrong, apart, so that a known limit of the colour code skips its own kind only.
 enum Area { kWrites, kGame, kSprite, kBackground, kAreas };
 const char* const kAreaNames[kAreas] = {"the game's VRAM writes", "the game's state", "the bee's colours", "the background's colours"};
 constexpr unsigned Bit(Area area) { return 1u << area; }
 
-// One run: its frame records and the program's variables at the start of each of its frames.
+// One run: its frame records and the program's variables at the start of each frame.
 struct GameRun {
     RunRecord record;
     std::vector<std::array<std::uint8_t, kVariables>> variables;
     std::vector<int> gameFrame;  // wFrame at each frame; -1 until the game has cleared it
-    std::vector<std::array<std::uint16_t, 32>> spritePalettes;  // colour run: palette RAM, palette x 4 + colour
+    std::array<std::uint16_t, 32> spritePalettes{};  // palette RAM at the end (palette x 4 + colour)
 };
 
 class IdiomRun;
@@ -47,7 +38,7 @@ using Check = void (*)(IdiomRun& run);
 
 struct Idiom {
     const char* name;                     // the program: roms/idiom_<name>.gb
-    int workAtEnd;                        // wWork when the game is over (copies made, scenes shown)
+    int workAtEnd;                        // wWork when the game is over
     Check check = nullptr;                // the habit's own checks
     unsigned knownAreas = 0;              // where the colour code fails today (Bit(area) ...) ...
     std::vector<const char*> known = {};  // ... and how: those checks skip with this while they fail
@@ -55,8 +46,8 @@ struct Idiom {
 
 class IdiomRun {
 public:
-    explicit IdiomRun(const Idiom& idiom) : rom(LoadTestRom(std::string("idiom_") + idiom.name)) {
-        auto model = PrepareModel(rom.image, DAPPLIX_SIDEFILE_DIR);
+    explicit IdiomRun(const Idiom& idiom)
+        : rom(LoadTestRom(std::string("idiom_") + idiom.name)), model(PrepareModel(rom.image, DAPPLIX_SIDEFILE_DIR)) {
         ApplyTestProject(*model, rom);
         if (rom.At("SPRITE_OBP1")) {  // palettes 0-3 only: 4-7 are free to be twins for OBP1
             for (auto& bank : model->TilePal)
@@ -66,10 +57,6 @@ public:
         const int frames = rom.At("END_FRAME") + kFramesAfterEnd;
         mono = Record(rom.image, frames, true);
         colour = Record(BuildColorRom(*model), frames, false);
-        for (int p = 0; p < kPalettes; ++p) {
-            twins[std::size_t(p)] = model->ExtraBankCode[sidefile::kSettingTwins + std::size_t(p)];
-            for (int c = 0; c < kColours; ++c) spriteColours[std::size_t(p * 4 + c)] = ModelColourWord(*model, kSpriteSet, p, c);
-        }
     }
 
     int Variable(const GameRun& run, int frame, const char* name, int bytes = 1) const {
@@ -78,16 +65,15 @@ public:
         return bytes == 1 ? v[at] : v[at] | v[at + 1] << 8;
     }
     static int LastFrame(const GameRun& run) { return static_cast<int>(run.record.frames.size()) - 1; }
-    // The palette the colour code gives the tile a map entry or sprite names (0x8000
-    // addressing), by the bytes the tile has in that frame.
+    // The palette of the tile a map entry or sprite names (0x8000 addressing), by its bytes then.
     int Palette(const FrameRecord& frame, int number) const { return LookUpTile(dictionary, &frame.vram[std::size_t(number) * 16]); }
-    // The palette a sprite must show: its tile's, or that one's twin when it takes its
-    // shades from OBP1.
+    // A sprite's: its tile's, or that one's twin when it takes its shades from OBP1.
     int SpritePalette(const FrameRecord& frame, int slot) const {
         const int palette = Palette(frame, frame.oam[std::size_t(slot * 4 + 2)]);
-        return frame.oam[std::size_t(slot * 4 + 3)] & 0x10 ? twins[std::size_t(palette)] : palette;
+        return frame.oam[std::size_t(slot * 4 + 3)] & 0x10 ? Twin(palette) : palette;
     }
-    // Map entries on screen that do not show their tile's palette (x, y: the cell on screen).
+    int Twin(int palette) const { return model->ExtraBankCode[sidefile::kSettingTwins + std::size_t(palette)]; }
+    // Map entries on screen without their tile's palette (x, y: the cell on screen).
     std::string WrongCells(const FrameRecord& frame) const {
         std::ostringstream wrong;
         const int map = frame.lcdc & 0x08 ? 0x400 : 0;
@@ -104,12 +90,11 @@ public:
     }
 
     TestRom rom;
+    std::unique_ptr<Model> model;  // scanned, with the project
     TileDictionary dictionary;
-    std::array<int, kPalettes> twins{};                // the sprite palette that shows palette p on OBP1
-    std::array<std::uint16_t, 32> spriteColours{};     // the project's, palette x 4 + colour
     GameRun mono, colour;
     std::ostringstream found[kAreas];  // what went wrong, by area
-    std::ostringstream setUp;          // the program or the project not doing what the checks rely on
+    std::ostringstream setUp;          // what the checks rely on and did not find
 
 private:
     GameRun Record(const std::vector<std::uint8_t>& image, int frames, bool monochrome) const {
@@ -121,15 +106,10 @@ private:
             std::array<std::uint8_t, kVariables> v{};
             for (int i = 0; i < kVariables; ++i) v[std::size_t(i)] = emulator.Read(static_cast<std::uint16_t>(rom.At("wFrame") + i));
             run.variables.push_back(v);
-            if (monochrome) return;  // (no palette RAM)
-            std::array<std::uint16_t, 32> palettes{};
-            for (int i = 0; i < 32; ++i) palettes[std::size_t(i)] = emulator.PaletteRam(kSpriteSet, i / 4, i % 4);
-            run.spritePalettes.push_back(palettes);
+            for (int i = 0; i < 32 && !monochrome; ++i) run.spritePalettes[std::size_t(i)] = emulator.PaletteRam(kSpriteSet, i / 4, i % 4);
         };
         run.record = RecordRun(image, options);
-        // WRAM holds what power-on and the colour set-up left until the game clears its
-        // counter: a value counts once 0 has been seen.
-        bool cleared = false;
+        bool cleared = false;  // (the counter holds what power-on left until the game clears it)
         for (const auto& v : run.variables) {
             cleared = cleared || (v[0] == 0 && v[1] == 0);
             run.gameFrame.push_back(cleared ? v[0] | v[1] << 8 : -1);
@@ -138,43 +118,40 @@ private:
     }
 };
 
-// --- The habits' own checks ------------------------------------------------------------------
+// --- The habits' own checks
 
-// The timer handler runs all through the DMA call and the colour work after it; it must find
-// the game's WRAM bank (SVBK 0 or 1) and VRAM bank 0 every time. A monochrome Game Boy reads
-// both registers as 0xFF, so there every interrupt counts as foreign: the count can see one.
+// The timer handler, running all through the DMA call and the colour work after it, must find
+// the game's WRAM bank and VRAM bank 0 every time. (On a monochrome Game Boy both registers
+// read 0xFF: there every interrupt counts as foreign, which shows the count works.)
 void TimerSeesTheGamesBanks(IdiomRun& run) {
-    const int m = IdiomRun::LastFrame(run.mono), c = IdiomRun::LastFrame(run.colour);
-    if (run.Variable(run.colour, c, "wForeignSvbk") != 0 || run.Variable(run.colour, c, "wForeignVbk") != 0)
-        run.found[kGame] << " the timer handler found another bank: SVBK " << run.Variable(run.colour, c, "wForeignSvbk")
-                         << " times, VBK " << run.Variable(run.colour, c, "wForeignVbk") << " times;";
-    if (run.Variable(run.colour, c, "wTicksInDma", 2) < int(run.rom.At("END_FRAME")))
-        run.setUp << " only " << run.Variable(run.colour, c, "wTicksInDma", 2) << " timer interrupts around the DMA calls;";
-    if (run.Variable(run.mono, m, "wForeignSvbk") == 0 || run.Variable(run.mono, m, "wForeignVbk") == 0)
-        run.setUp << " the monochrome run's timer handler never saw the registers read 0xFF;";
+    const auto atEnd = [&run](const GameRun& r, const char* name, int bytes = 1) { return run.Variable(r, IdiomRun::LastFrame(r), name, bytes); };
+    const int svbk = atEnd(run.colour, "wForeignSvbk"), vbk = atEnd(run.colour, "wForeignVbk"), ticks = atEnd(run.colour, "wTicksInDma", 2);
+    if (svbk || vbk) run.found[kGame] << " the timer handler found another bank (SVBK bits " << svbk << ", VBK bit " << vbk << ");";
+    if (ticks < int(run.rom.At("END_FRAME"))) run.setUp << " only " << ticks << " timer interrupts around the DMA calls;";
+    if (!atEnd(run.mono, "wForeignSvbk") || !atEnd(run.mono, "wForeignVbk")) run.setUp << " the monochrome run's timer handler never saw the registers read 0xFF;";
 }
 
-// A sprite on OBP1 shows its palette's twin (above), in the palette's colours under OBP1's
-// shades: pixel value v in the colour for shade (OBP1 >> 2v) & 3.
+// The twin a sprite on OBP1 shows holds its palette's colours under OBP1's shades: pixel value
+// v in the colour for shade (OBP1 >> 2v) & 3.
 void TwinShowsObp1Shades(IdiomRun& run) {
     const int c = IdiomRun::LastFrame(run.colour);
     const FrameRecord& frame = run.colour.record.frames[std::size_t(c)];
-    const int palette = run.Palette(frame, frame.oam[2]), twin = run.twins[std::size_t(palette)];
+    const int palette = run.Palette(frame, frame.oam[2]), twin = run.Twin(palette);
     if (!(frame.oam[3] & 0x10) || twin == palette) {
         run.setUp << " the bee is not on OBP1 or its palette " << palette << " has no twin;";
         return;
     }
     const int obp1 = run.rom.At("OBP1_SHADES");
     for (int v = 0; v < kColours; ++v) {
-        const std::uint16_t shown = run.colour.spritePalettes[std::size_t(c)][std::size_t(twin * 4 + v)];
-        const std::uint16_t wanted = run.spriteColours[std::size_t(palette * 4 + (obp1 >> (2 * v) & 3))];
+        const std::uint16_t shown = run.colour.spritePalettes[std::size_t(twin * 4 + v)];
+        const std::uint16_t wanted = ModelColourWord(*run.model, kSpriteSet, palette, obp1 >> (2 * v) & 3);
         if (shown != wanted)
             run.found[kSprite] << " twin " << twin << " of palette " << palette << " shows " << shown << " for value " << v << ", not " << wanted << ";";
     }
 }
 
 // Each scene loaded with the LCD off is right on the first frame the LCD is on again: the
-// copy loop recognised the tiles and gave the map entries their palettes as it stored them.
+// copy hook gave the map entries their palettes as the loop stored them.
 void ScenesRightOnTheirFirstFrame(IdiomRun& run) {
     int scene = 1;
     for (int f = 0; f <= IdiomRun::LastFrame(run.colour); ++f) {
@@ -187,38 +164,25 @@ void ScenesRightOnTheirFirstFrame(IdiomRun& run) {
     if (scene != int(run.rom.At("SCENES")) + 2) run.setUp << " saw " << scene - 1 << " scenes come on;";
 }
 
-// Three tiles that never pass the copy loop, each shown by a map entry written directly: the
-// colour code must give the entry its tile's palette within kReachBound game frames of the
-// LCD coming on, for good. The frames it took are printed.
+// A tile that never passes the copy loop, in a map entry written directly, gets its palette
+// within kReachBound game frames of the LCD coming on, for good (the time is printed).
 void TilesReachedOtherwiseGetTheirPalettes(IdiomRun& run) {
-    const struct {
-        const char* how;
-        const char* cell;
-    } cells[] = {{"a loop through BC", "REACH_LOOP_CELL"}, {"a 1-bit letter unpacked", "REACH_UNPACKED_CELL"},
-                 {"an unrolled copy from bank 1", "REACH_UNROLLED_CELL"}};
     const GameRun& colour = run.colour;
     const FrameRecord& last = colour.record.frames.back();
-    for (const auto& c : cells) {
-        const auto cell = std::size_t(run.rom.At(c.cell) - 0x9800);
-        const int expected = run.Palette(last, last.vram[0x1800 + cell]);
-        int first = -1, coloured = -1;
-        for (int f = 0; f <= IdiomRun::LastFrame(colour) && coloured < 0; ++f) {
-            const FrameRecord& frame = colour.record.frames[std::size_t(f)];
-            if (colour.gameFrame[std::size_t(f)] < 0 || !(frame.lcdc & 0x80)) continue;
-            if (first < 0) first = f;
-            if (frame.attributes[cell] == expected) coloured = colour.gameFrame[std::size_t(f)];
-        }
-        // The entry must start out with another palette, or the wait measures nothing.
-        if (expected == 0 || first < 0 || colour.record.frames[std::size_t(first)].attributes[cell] == expected)
-            run.setUp << " the tile of " << c.how << " has palette " << expected << " from the start;";
-        std::cout << "[ reach    ] " << c.how << ": palette " << expected << " after "
-                  << (coloured < 0 ? "more than " + std::to_string(colour.gameFrame.back()) : std::to_string(coloured)) << " frames\n";
-        ::testing::Test::RecordProperty(c.cell, coloured);
-        if (coloured < 0 || coloured > kReachBound)
-            run.found[kBackground] << " the tile of " << c.how << " got no palette within " << kReachBound << " frames;";
-        else if (last.attributes[cell] != expected)
-            run.found[kBackground] << " the tile of " << c.how << " lost its palette again;";
+    const auto cell = std::size_t(run.rom.At("REACH_CELL") - 0x9800);
+    const int expected = run.Palette(last, last.vram[0x1800 + cell]);
+    int first = -1, coloured = -1;  // the frame the LCD came on, the game frame of the palette
+    for (int f = 0; f < int(colour.record.frames.size()) && coloured < 0; ++f) {
+        const FrameRecord& frame = colour.record.frames[std::size_t(f)];
+        if (colour.gameFrame[std::size_t(f)] < 0 || !(frame.lcdc & 0x80)) continue;
+        first = first < 0 ? f : first;
+        if (frame.attributes[cell] == expected) coloured = colour.gameFrame[std::size_t(f)];
     }
+    if (expected == 0 || first < 0 || colour.record.frames[std::size_t(first)].attributes[cell] == expected)
+        run.setUp << " the letter has palette " << expected << " from the start;";
+    std::cout << "[ reach    ] palette " << expected << " after " << (coloured < 0 ? "no" : std::to_string(coloured)) << " frames\n";
+    if (coloured < 0 || coloured > kReachBound) run.found[kBackground] << " the letter got no palette within " << kReachBound << " frames;";
+    else if (last.attributes[cell] != expected) run.found[kBackground] << " the letter lost its palette again;";
 }
 
 // Limits of the colour code today, as these programs show them.
@@ -254,8 +218,7 @@ TEST_P(Idioms, ColourRunKeepsTheGameAndShowsItsColours) {
     const GameRun &mono = run.mono, &colour = run.colour;
     ASSERT_TRUE(mono.record.stopped.empty() && colour.record.stopped.empty()) << mono.record.stopped << colour.record.stopped;
 
-    // Both games are over, with the same work done: their states can be compared. The
-    // program itself loses no write (else the comparison would say little).
+    // Both games are over, with the same work done; the original loses no write.
     for (const GameRun* r : {&mono, &colour}) {
         SCOPED_TRACE(r == &mono ? "monochrome" : "colour");
         const int last = IdiomRun::LastFrame(*r);
@@ -265,32 +228,24 @@ TEST_P(Idioms, ColourRunKeepsTheGameAndShowsItsColours) {
     ASSERT_EQ(mono.record.droppedVramWrites, 0) << "first in frame " << mono.record.firstDropFrame;
 
     // No write lost, no RST 38.
-    if (colour.record.droppedVramWrites != 0) {
-        run.found[kWrites] << " " << colour.record.droppedVramWrites << " lost in " << colour.record.frames.size() << " frames, the first:";
-        for (const DroppedWrite& d : colour.record.firstDrops)
-            run.found[kWrites] << " frame " << d.frame << " line " << d.line << " at " << std::hex << d.address << " pc " << d.pc << std::dec << " (" << d.where << ")";
-        run.found[kWrites] << ";";
-    }
+    if (colour.record.droppedVramWrites != 0) run.found[kWrites] << " " << colour.record.droppedVramWrites << " lost, the first:";
+    for (const DroppedWrite& d : colour.record.firstDrops)
+        run.found[kWrites] << " frame " << d.frame << " line " << d.line << " at " << std::hex << d.address << " pc " << d.pc << std::dec << ";";
     if (mono.record.rst38 + colour.record.rst38 != 0)
         run.found[kGame] << " RST 38 " << colour.record.rst38 << " times, the first in frame " << colour.record.firstRst38Frame << ";";
 
     // The same state at the end: the program's variables, VRAM bank 0, OAM but for the palette bits.
-    const int m = IdiomRun::LastFrame(mono), c = IdiomRun::LastFrame(colour);
-    for (int i = 0; i < int(run.rom.At("GAME_STATE_SIZE")); ++i) {
-        if (mono.variables[std::size_t(m)][std::size_t(i)] != colour.variables[std::size_t(c)][std::size_t(i)]) run.found[kGame] << " variable " << i << ";";
-    }
+    const int c = IdiomRun::LastFrame(colour);
+    for (int i = 0; i < int(run.rom.At("GAME_STATE_SIZE")); ++i)
+        if (mono.variables.back()[std::size_t(i)] != colour.variables.back()[std::size_t(i)]) run.found[kGame] << " variable " << i << ";";
     const FrameRecord &monoEnd = mono.record.frames.back(), &colourEnd = colour.record.frames.back();
-    for (std::size_t i = 0; i < monoEnd.vram.size(); ++i) {
+    for (std::size_t i = 0; i < monoEnd.vram.size(); ++i)
         if (monoEnd.vram[i] != colourEnd.vram[i]) run.found[kWrites] << " VRAM " << std::hex << 0x8000 + i << std::dec << " differs at the end;";
-    }
-    for (std::size_t i = 0; i < 160; ++i) {
-        const int mask = i % 4 == 3 ? 0xF8 : 0xFF;  // palette bits come from the colour code
-        if ((monoEnd.oam[i] & mask) != (colourEnd.oam[i] & mask)) run.found[kGame] << " OAM byte " << i << ";";
-    }
+    for (std::size_t i = 0; i < 160; ++i)
+        if ((monoEnd.oam[i] ^ colourEnd.oam[i]) & (i % 4 == 3 ? 0xF8 : 0xFF)) run.found[kGame] << " OAM byte " << i << ";";
 
-    // The colours: in every frame the bee with its tile's palette and no attribute beyond the
-    // palette bits (bank, flips and priority come from nowhere in a monochrome game); at the
-    // end every map entry on screen with its tile's palette.
+    // In every frame the bee's palette and no attribute bit beyond the palette's (a monochrome
+    // game has no bank, flips or priority); at the end every map entry's palette.
     ASSERT_NE(run.Palette(colourEnd, colourEnd.oam[2]), 0) << "the project gives the bee no palette";
     int spriteWrong = 0, spriteFirst = -1, oddAttributes = 0, oddFirst = -1;
     for (int f = 0; f <= c; ++f) {
@@ -299,9 +254,8 @@ TEST_P(Idioms, ColourRunKeepsTheGameAndShowsItsColours) {
         const int from = kSpriteFrom + (frame.oam[3] & 0x10 ? kObp1Found : 0);
         if (colour.gameFrame[std::size_t(f)] >= from && (frame.oam[3] & 7) != run.SpritePalette(frame, 0))
             spriteFirst = spriteWrong++ ? spriteFirst : f;
-        for (const std::uint8_t attribute : frame.attributes) {
+        for (const std::uint8_t attribute : frame.attributes)
             if (attribute & 0xF8) oddFirst = oddAttributes++ ? oddFirst : f;
-        }
     }
     if (spriteWrong) run.found[kSprite] << " palette 0 or another in " << spriteWrong << " frames, the first " << spriteFirst << ";";
     if (oddAttributes) run.found[kBackground] << " " << oddAttributes << " attributes with bits 3-7 set, the first in frame " << oddFirst << ";";
@@ -313,13 +267,10 @@ TEST_P(Idioms, ColourRunKeepsTheGameAndShowsItsColours) {
 
     std::string unexpected, known;
     for (int a = 0; a < kAreas; ++a) {
-        const std::string text = run.found[a].str();
-        if (idiom.knownAreas & Bit(Area(a))) {
-            if (text.empty()) std::cout << "[ known    ] no longer seen: " << kAreaNames[a] << "\n";
-            else known += std::string("\n") + kAreaNames[a] + ":" + text.substr(0, 600);
-        } else if (!text.empty()) {
-            unexpected += std::string("\n") + kAreaNames[a] + ":" + text.substr(0, 600);
-        }
+        const std::string text = run.found[a].str(), line = std::string("\n") + kAreaNames[a] + ":" + text.substr(0, 600);
+        if (!(idiom.knownAreas & Bit(Area(a)))) unexpected += text.empty() ? "" : line;
+        else if (text.empty()) std::cout << "[ known    ] no longer seen: " << kAreaNames[a] << "\n";
+        else known += line;
     }
     if (!unexpected.empty()) ADD_FAILURE() << unexpected;
     if (known.empty()) return;

@@ -1,7 +1,6 @@
-// Real monochrome games (../shared/realgames beside the project) coloured without a project
-// must behave like their originals: no VRAM byte the original never had, no runaway RST 38, no
-// more VRAM writes lost to the PPU. The measurements behind those three are checked first, on
-// a ROM built here whose behaviour is known to the instruction, and on made-up runs.
+// Real monochrome games (../shared/realgames) coloured without a project behave like their
+// originals: no VRAM byte the original never had, no RST 38, no more VRAM writes lost. The
+// measures are checked first, on a ROM whose events are known and on made-up runs.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,9 +14,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kGameFrames = 600;
-
-// --- The counts on a ROM whose events are known to the instruction ---------------------------
-
 constexpr int kRounds = 5;
 
 TEST(RealGamesMeasure, CountsRst38AndLostVramWritesOnly) {
@@ -34,8 +30,6 @@ TEST(RealGamesMeasure, CountsRst38AndLostVramWritesOnly) {
     EXPECT_EQ(run.frames[1].rst38, 0);
     EXPECT_EQ(run.frames[0].vram[0], 0x00) << "the lost store must not have reached VRAM";
 }
-
-// --- Foreign bytes on made-up runs -----------------------------------------------------------
 
 // A mono run whose VRAM byte 0x100 changes every seventh frame, and a colour run two frames behind.
 TEST(RealGamesMeasure, CountsForeignBytesWithinTheLagWindow) {
@@ -57,8 +51,6 @@ TEST(RealGamesMeasure, CountsForeignBytesWithinTheLagWindow) {
     EXPECT_EQ(foreign.first, 100);
     EXPECT_EQ(CountForeignBytes(mono, colour, 40).frames, 2) << "a window of 40 frames reaches frame 140's byte";
 }
-
-// --- The games ------------------------------------------------------------------------------
 
 std::vector<std::string> Games() {
     std::vector<std::string> games;
