@@ -13,6 +13,9 @@
 ;   SPRITE_OBP1     the bee takes its shades from OBP1, which differs from OBP0
 ;   REACH           a letter of a 1-bit font unpacked into VRAM past the copy loop, shown by
 ;                   a map entry written directly
+;   LINE_WAIT       40 sprites on OBP1, BGP changed every frame and more work in the handler
+;                   after the DMA call; every 16 frames the main loop waits for line 145-153
+;                   as GBDK's display_off does, and switches the LCD off and on
 ; The game stops at END_FRAME, so that the colour run, which starts later, ends in the same
 ; state. Graphics and scene from art.s: block A (bank BANK_A) to 0x8000, block B to 0x8800.
         .module idioms
@@ -98,6 +101,23 @@ Start::
         ld (hl),#T_BEE_A
         inc l
         ld (hl),#0x10 * SPRITE_OBP1     ; the bee's shades from OBP1 or OBP0
+        .if LINE_WAIT
+        ld b,#OAM_SIZE / 4 - 1  ; 39 more bees in a row below it
+        ld c,#16
+3$:     inc l
+        ld (hl),#SPRITE_Y + 16
+        inc l
+        ld (hl),c
+        inc l
+        ld (hl),#T_BEE_A
+        inc l
+        ld (hl),#0x10
+        ld a,c
+        add a,#4
+        ld c,a
+        dec b
+        jr nz,3$
+        .endif
 
         ld a,#0xE4
         ldh (rBGP),a
@@ -137,6 +157,9 @@ MainLoop::
         .endif
         .if LCD_OFF_LOADS
         call NextScene
+        .endif
+        .if LINE_WAIT
+        call LineWaitRound
         .endif
         jr MainLoop
 
@@ -250,6 +273,14 @@ DmaCallSite::
         .endm
         dec c
         jr nz,4$
+        .endif
+        .if LINE_WAIT
+        ldh a,(rBGP)            ; a shade that changes every frame
+        xor #0x01
+        ldh (rBGP),a
+        ld b,#70                ; and 280 cycles of the handler's own after the DMA call
+5$:     dec b
+        jr nz,5$
         .endif
         call AtEnd
         ld hl,#wFrame
@@ -432,4 +463,24 @@ ReachTiles:
 
 GlyphD:                         ; the D of block A (T_LETTER_D) as a 1-bit letter, a byte a row
         .db 0xF8, 0xCC, 0xC6, 0xC6, 0xC6, 0xCC, 0xF8, 0x00
+        .endif
+
+        .if LINE_WAIT
+; Every 16 frames, as GBDK's display_off: out of lines 146-153, then on to line 145 or later
+; (a blank handler that ends in the next frame keeps it waiting); the LCD off and on again.
+LineWaitRound:
+        ld a,(wFrame)
+        and #15
+        ret nz
+1$:     ldh a,(rLY)
+        cp #146
+        jr nc,1$
+2$:     ldh a,(rLY)
+        cp #145
+        jr c,2$
+        LCD_OFF
+        call LcdOn
+        ld hl,#wWork
+        inc (hl)
+        ret
         .endif

@@ -206,6 +206,7 @@ const Idiom kIdioms[] = {
     {"reach", 0, TilesReachedOtherwiseGetTheirPalettes, Bit(kBackground), {kNoTimeForRefresh}},
     {"scroll", 0},  // map columns the game never wrote come into view: only the refresh colours them
     {"obp1", 0, TwinShowsObp1Shades},
+    {"line_wait", 7},  // a blank handler with more to do after its DMA call, a main loop waiting for line 145
 };
 
 void PrintTo(const Idiom& idiom, std::ostream* out) { *out << idiom.name; }
