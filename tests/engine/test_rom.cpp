@@ -27,13 +27,8 @@ TEST(CheckRomHeader, ReportsEveryFailedCheckInOrder) {
     };
     for (const Case& c : cases) EXPECT_EQ(CheckRomHeader(MakeRom(c.shape)), c.errors) << int(c.shape.cartridgeType);
     EXPECT_EQ(CheckRomHeader(std::vector<std::uint8_t>(kHeaderEnd - 1, 0xC3)), Messages{kMsgRomTooShort});
-    for (int type = 0; type < 256; ++type) {
-        const int expected = type >= 1 && type <= 3 ? 1 : type == 5 || type == 6 ? 2 : type >= 0x0F && type <= 0x13 ? 3 : 0;
-        EXPECT_EQ(MapperClass(std::uint8_t(type)), expected) << type;
-    }
 }
 
-// The entry forms a cartridge can start with, and where each one goes.
 TEST(FindEntryPoint, TakesJumpsAndRelativeJumpsWithOrWithoutANop) {
     const struct Case {
         std::array<std::uint8_t, 4> bytes;
@@ -91,9 +86,8 @@ TEST(LoadRom, LoadsTheBanksPadsTheLastWithFFAndRefusesWithoutChangingAnything) {
     EXPECT_TRUE(model->RomBank == before);
 }
 
-// A side file shorter than the bytes taken from it would put stray bytes into the colour
-// ROM: refused, naming the file, and nothing of it is used. exbnkcod.dat says itself how
-// long its code is.
+// A side file shorter than its code would put stray bytes into the colour ROM; exbnkcod.dat
+// says itself how long its code is.
 TEST(LoadCodeFiles, RefusesASideFileShorterThanItsCode) {
     ScratchDir dir;
     WriteSideFiles(dir.path());
