@@ -8,6 +8,7 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QSettings>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTest>
 #include <QUndoStack>
@@ -194,21 +195,27 @@ private slots:
             Child<QPushButton>(window.get(), "cmdPixelSwitch")->click();
             QCOMPARE(DisplayTile(*model, 2, cell), expected);
         } else if (change == "tile edit") {
-            WhenShown<frmTileEdit>([](frmTileEdit* dialog) {
+            QString title;
+            WhenShown<frmTileEdit>([&title](frmTileEdit* dialog) {
+                title = dialog->windowTitle();
                 QTest::keyClick(dialog, Qt::Key_4);  // paint with colour 3
                 for (int x = 0; x < 8; ++x) Mouse(Child<ViewCanvas>(dialog, "picTileEdit"), QEvent::MouseButtonPress, {24 * x + 3, 3});
                 Child<QPushButton>(dialog, "cmdOkay")->click();
             });
             Mouse(picTiles, QEvent::MouseButtonDblClick, {16 + 3, 16 + 3});
+            QCOMPARE(title, QString("Bank 2, Tile 17, Palette 0"));
             QCOMPARE(TileRowPixels(DisplayTile(*model, 2, cell), 0), 0xFFFFu);
             QCOMPARE(picTiles->image().pixel(16 + 12, 16 + 2), 0xFFFF6000u);  // the edited tile's mark
         } else if (change == "colour") {
             WhenShown<frmEditCol>([](frmEditCol* dialog) {
                 Child<QSlider>(dialog, "sldRed")->setValue(31);
+                QCOMPARE(Child<QSpinBox>(dialog, "spnRed")->value(), 31);
+                Child<QSpinBox>(dialog, "spnGreen")->setValue(17);  // the numbers move the sliders too
                 Child<QPushButton>(dialog, "cmdOkay")->click();
             });
             Mouse(Child<ViewCanvas>(window.get(), "picPals"), QEvent::MouseButtonRelease, {16 * 2 + 3, 3});
             QCOMPARE(model->Pals[kSpriteSet][0][2][0], std::int16_t(31));
+            QCOMPARE(model->Pals[kSpriteSet][0][2][1], std::int16_t(17));
             QCOMPARE(Child<ViewCanvas>(window.get(), "picPals")->image().pixel(16 * 2 + 3, 3),
                      QRgb(ScreenColour(*model, window->View(), 2, 0)));
         } else if (change == "offset") {
