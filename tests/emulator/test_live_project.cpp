@@ -33,8 +33,7 @@ struct LiveRun {
 LiveRun Start(const std::string& name, bool withProject) {
     LiveRun run{LoadTestRom(name), nullptr, nullptr};
     run.model = e2e::PrepareModel(run.rom.image, DAPPLIX_SIDEFILE_DIR);
-    // Without a project the test project's colours still go in, so that a screen colour
-    // names its palette; no tile has a palette.
+    // Without a project its colours still go in, so that a screen colour names its palette.
     ApplyTestProject(*run.model, run.rom);
     if (!withProject)
         for (auto& bank : run.model->TilePal) bank.fill(0);
@@ -64,13 +63,10 @@ bool FindBackgroundPixel(const LiveRun& run, int& x, int& y) {
     return false;
 }
 
-// Gives every tile of the ROM with the bytes of the screen tile at (x, y) a palette.
-void AssignScreenTile(LiveRun& run, int x, int y, int palette) {
-    const VideoState video = run.emulator->Video();
-    for (const TileMatch& match : FindTileInModel(*run.model, TileAtPixel(video, x, y).Bytes(video))) {
-        if (match.offset != run.model->TileOffset[match.bank]) continue;
-        run.model->TilePal[match.bank][match.tile] = static_cast<std::int16_t>(palette);
-    }
+// Gives every tile of the ROM with these bytes, at its bank's offset, a palette.
+void AssignTile(LiveRun& run, const std::uint8_t* bytes, int palette) {
+    for (const TileMatch& match : FindTileInModel(*run.model, bytes))
+        if (match.offset == run.model->TileOffset[match.bank]) run.model->TilePal[match.bank][match.tile] = std::int16_t(palette);
 }
 
 TEST(PushColours, AColourEditShowsInTheNextFrame) {
@@ -89,8 +85,7 @@ TEST(PushColours, AColourEditShowsInTheNextFrame) {
         EXPECT_EQ(run.emulator->Read(runtime::kUserColours + 8 * palette + 2 * colour, runtime::kRuntimeWramBank),
                   ColourWord(*run.model, kBackgroundSet, palette, colour) & 0xFF)
             << name << ": the runtime's copy has the new colour too";
-        // The runtime's own rewrite from its copy keeps it.
-        for (int i = 0; i < 5; ++i) run.emulator->RunFrame();
+        for (int i = 0; i < 5; ++i) run.emulator->RunFrame();  // the runtime rewrites from its copy
         EXPECT_EQ(run.emulator->Pixel(x, y), ScreenColourOfWord(ColourWord(*run.model, kBackgroundSet, palette, colour)))
             << name;
     }
@@ -103,13 +98,13 @@ TEST(PushAssignments, ANewPaletteShowsInTheNextFrameEvenWhenTheRomHadNone) {
         ASSERT_TRUE(FindBackgroundPixel(run, x, y));
         const int before = PaletteEntryAt(*run.emulator, x, y);
         const int newPalette = before / 4 == 6 ? 5 : 6;
-        AssignScreenTile(run, x, y, newPalette);
+        const VideoState video = run.emulator->Video();
+        AssignTile(run, TileAtPixel(video, x, y).Bytes(video), newPalette);
         const AssignmentPush push = PushAssignments(*run.emulator, *run.model);
         EXPECT_GT(push.dictionaryEntries, 0);
         run.emulator->RunFrame();
         EXPECT_EQ(PaletteEntryAt(*run.emulator, x, y) / 4, newPalette) << "project at start: " << withProject;
-        // The runtime goes on with the new state: the refresh and the sweep keep it.
-        for (int i = 0; i < 120; ++i) run.emulator->RunFrame();
+        for (int i = 0; i < 120; ++i) run.emulator->RunFrame();  // the refresh and the sweep keep it
         EXPECT_EQ(PaletteEntryAt(*run.emulator, x, y) / 4, newPalette) << "project at start: " << withProject;
     }
 }
@@ -118,9 +113,7 @@ TEST(PushAssignments, TheBeeTakesItsNewPaletteInTheNextFrame) {
     LiveRun run = Start("demo", false);
     const int bee = 0;  // OAM entry 0
     const VideoState video = run.emulator->Video();
-    const int tile = video.oam[4 * bee + 2];
-    for (const TileMatch& match : FindTileInModel(*run.model, video.vram + 16 * tile))
-        if (match.offset == run.model->TileOffset[match.bank]) run.model->TilePal[match.bank][match.tile] = 4;
+    AssignTile(run, video.vram + 16 * video.oam[4 * bee + 2], 4);
     PushAssignments(*run.emulator, *run.model);
     EXPECT_EQ(run.emulator->Video().oam[4 * bee + 3] & 7, 4) << "in OAM at once";
     // The wings flap every 16 frames: both tiles of the bee keep palette 4 only if both were given it.

@@ -1,5 +1,5 @@
 // What the work is exchanged as and remembered by: patches, palette files, tile pictures,
-// the undo history's changes, and the tiles whose bytes were given different palettes.
+// the undo history, and shared tiles given different palettes.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -19,13 +19,6 @@ namespace dapplix {
 namespace {
 
 using namespace dapplix::testing;
-
-Bytes Project(const Model& model) {
-    Bytes bytes;
-    std::string error;
-    EXPECT_TRUE(EncodeGbp(model, bytes, error)) << error;
-    return bytes;
-}
 
 TEST(Patches, ApplyToTheOriginalAndGiveTheColourRomByteForByte) {
     ScratchDir dir;
@@ -54,8 +47,7 @@ TEST(Patches, ApplyToTheOriginalAndGiveTheColourRomByteForByte) {
             EXPECT_LT(patch.size(), kColorRomSize / 2);  // runs of one byte are not spelt out
         }
     }
-    // Differences that the writers must split: a record longer than IPS can hold, a run at
-    // the start, equal stretches of every length inside a difference, a shorter target.
+    // A record longer than IPS holds, a run at the start, short equal stretches, a shorter target.
     Bytes source(300000), target(280000);
     for (auto& b : source) b = std::uint8_t(random());
     for (std::size_t i = 0; i < target.size(); ++i) target[i] = i < 70000 ? std::uint8_t(random()) : i < 90000 ? 7 : source[i];
@@ -105,7 +97,7 @@ TEST(TileSheet, ExportThenImportChangesNothingAndEditsTakeTheNearestColour) {
     model->TileOffset[3] = 5;  // tile 1023 of bank 3 is absent
     for (int tile = 0; tile < kTilesPerBank; tile += 3) model->TilePal[3][tile] = std::int16_t(tile % 8);
     model->Pals[kSpriteSet][2][1] = model->Pals[kSpriteSet][2][2];  // two equal colours in palette 2
-    const Bytes before = Project(*model);
+    const Bytes before = ProjectBytes(*model);
     for (const SheetArea area : {SheetArea{3, 1}, SheetArea{3, -1}})
         for (bool grey : {false, true}) {
             const TileSheet sheet = ExportTileSheet(*model, area, kSpriteSet, grey);
@@ -116,7 +108,7 @@ TEST(TileSheet, ExportThenImportChangesNothingAndEditsTakeTheNearestColour) {
             const SheetImport read = ImportTileSheet(*model, area, kSpriteSet, sheet.width, sheet.height, pixels);
             EXPECT_TRUE(read.ok && read.changedTiles.empty() && read.inexactPixels == 0) << read.error;
             EXPECT_EQ(read.grey, grey);
-            EXPECT_EQ(Project(*model), before);
+            EXPECT_EQ(ProjectBytes(*model), before);
         }
     // Tile 3 of bank 3 (palette 3): pixel (0,0) near colour 2, pixel (1,0) exactly colour 3.
     const SheetArea page{3, 0};
@@ -151,18 +143,18 @@ TEST(WorkHistory, UndoAndRedoOfEveryKindOfChangeGiveTheSameProjectBytes) {
         {"reset", [](Model& m) { ClearTileAttrs(m); }, 14, 0, 0},
     };
     for (const Case& c : cases) {
-        const Bytes before = Project(*model);
+        const Bytes before = ProjectBytes(*model);
         const auto work = CaptureWork(*model);
         c.change(*model);
-        const Bytes after = Project(*model);
+        const Bytes after = ProjectBytes(*model);
         const WorkChange change = DiffWork(*work, *model);
         EXPECT_EQ(change.tiles.size(), c.tiles) << c.name;
         EXPECT_EQ(change.offsets.size(), c.offsets) << c.name;
         EXPECT_EQ(change.colours.size(), c.colours) << c.name;
         ApplyWorkChange(*model, change, true);
-        EXPECT_EQ(Project(*model), before) << c.name;
+        EXPECT_EQ(ProjectBytes(*model), before) << c.name;
         ApplyWorkChange(*model, change, false);
-        EXPECT_EQ(Project(*model), after) << c.name;
+        EXPECT_EQ(ProjectBytes(*model), after) << c.name;
     }
     WorkChange first{{}, {{2, 0, 1}}, {}}, second{{}, {{2, 1, 4}}, {}}, elsewhere{{}, {{3, 0, 1}}, {}};
     EXPECT_TRUE(MergeOffsetChanges(first, second));

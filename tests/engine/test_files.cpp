@@ -1,5 +1,4 @@
-// What the program may read and replace, and how a write survives being stopped: the
-// rules every reader and writer of both programs goes through.
+// What the program may read and replace, and how a write survives being stopped.
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -50,8 +49,7 @@ mode_t TypeOf(const fs::path& path) {
     return ::lstat(path.c_str(), &info) == 0 ? (info.st_mode & S_IFMT) : 0;
 }
 
-// A FIFO with no writer makes a plain open wait for ever; the alarm turns such a wait
-// into a failed test instead of a hung one.
+// A FIFO with no writer makes a plain open wait for ever: the alarm fails the test instead.
 TEST(Readers, RefuseWhatIsNotARegularFileWithoutWaiting) {
     ScratchDir dir;
     ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0644), 0);
@@ -75,20 +73,16 @@ TEST(Readers, RefuseWhatIsNotARegularFileWithoutWaiting) {
     // A FIFO with a side file's name is passed over for the real file in the next folder.
     ScratchDir real;
     ASSERT_EQ(::mkfifo((dir / kBank0CodeFile).c_str(), 0644), 0);
-    WriteFile(real / kBank0CodeFile, MakeBank0CodeFile());
-    WriteFile(real / kExtraBankCodeFile, MakeExtraBankCodeFile());
+    WriteSideFiles(real.path());
     Model model;
     std::string fatal;
     EXPECT_TRUE(LoadCodeFiles(model, {dir.path().string(), real.path().string()}, fatal)) << fatal;
     ::alarm(0);
-
-    // A file that cannot be opened says why.
     EXPECT_EQ(CheckGbpHeader((dir / "gone.gbp").string()),
               std::vector<std::string>{"Couldn't open " + (dir / "gone.gbp").string() + ": No such file or directory"});
 }
 
-// Targets that a write must not replace are refused before anything is written, with the
-// reason, and are left exactly as they were.
+// Targets a write must not replace are refused, with the reason, before anything is written.
 TEST(CheckOutputTarget, RefusesWhatAWriteWouldDestroy) {
     ScratchDir dir;
     WriteFile(dir / "rom.gb", {1, 2, 3});
@@ -144,8 +138,8 @@ TEST(CheckOutputTarget, RefusesWhatAWriteWouldDestroy) {
     EXPECT_EQ(ReadFile(dir / "rom.gb"), (std::vector<std::uint8_t>{1, 2, 3}));
 }
 
-// A symbolic link is written through and stays a link; names up to the longest a folder
-// takes are written and replaced, both ways the temporary file can be made.
+// A link is written through and stays a link; the longest names are written and replaced,
+// both ways the temporary file can be made.
 TEST(WriteFileAtomically, WritesThroughLinksAndTakesTheLongestNames) {
     ScratchDir dir;
     fs::create_directory(dir / "real");
@@ -170,10 +164,9 @@ TEST(WriteFileAtomically, WritesThroughLinksAndTakesTheLongestNames) {
     EXPECT_EQ(Names(dir.path()).size(), 6u);  // real, link.gbc and the four long names: no temporary left
 }
 
-// A write stopped by SIGINT or SIGTERM, or cut short by a file-size limit, leaves the old
-// file whole and no temporary file behind; the limit is an error, not the end of the
-// process. Each write runs in a child process, which the signal ends as it would end the
-// program.
+// A write stopped by SIGINT or SIGTERM, or cut short by a file-size limit (an error, not the
+// end of the process), leaves the old file whole and no temporary file behind. Each write
+// runs in a child process, which the signal ends as it would end the program.
 TEST(WriteFileAtomically, InterruptedWritesLeaveNoTemporaryFile) {
     struct Case {
         int signal;  // 0: a file-size limit instead
@@ -186,7 +179,7 @@ TEST(WriteFileAtomically, InterruptedWritesLeaveNoTemporaryFile) {
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            // Long enough (64 MiB, flushed to disk) that the signal, 2 ms in, comes mid-write.
+            // 64 MiB, flushed to disk: the signal, 2 ms in, comes mid-write.
             const std::size_t size = c.signal ? std::size_t(64) << 20 : std::size_t(1) << 20;
             auto* data = static_cast<std::uint8_t*>(
                 ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0));

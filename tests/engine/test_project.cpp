@@ -11,14 +11,6 @@ using namespace dapplix::testing;
 
 const Bytes kHeader{'D', 'A', 'P', 'P', 'L', 'I', 'X', 'P', 'R', 'J', 3};
 
-// The whole work of banks 0..BankCount as bytes: equal bytes, equal work.
-Bytes Encode(const Model& model) {
-    Bytes bytes;
-    std::string error;
-    if (!EncodeGbp(model, bytes, error)) throw std::runtime_error(error);
-    return bytes;
-}
-
 Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t length) {
     return Bytes(bytes.begin() + std::ptrdiff_t(from), bytes.begin() + std::ptrdiff_t(from + length));
 }
@@ -33,7 +25,7 @@ TEST(EncodeGbp, WritesHeaderBankHeadersRecordsAndColours) {
     model->TileEdited[2][513] = model->TileEdited[2][2] = true;
     model->EditedTile[2][513].fill(0x3C);
     model->EditedTile[2][2].fill(0x81);
-    const Bytes bytes = Encode(*model);
+    const Bytes bytes = ProjectBytes(*model);
     Bytes start = kHeader;
     start.insert(start.end(), {2, 0x00, 0x00, 0x14, 0x00, 0x15, 0x2C, 0xC0, 0x02, 0x81});  // offset 5, 300 records
     EXPECT_EQ(Slice(bytes, 0, start.size()), start);
@@ -44,7 +36,7 @@ TEST(EncodeGbp, WritesHeaderBankHeadersRecordsAndColours) {
     model->BankCount = 0;
     model->TileOffset[0] = 6;
     model->TilePal[0].fill(2);  // 1024 records: the full-bank flag, count bits 0
-    EXPECT_EQ(Slice(Encode(*model), 12, 2), (Bytes{0x40 | 6 << 2, 0}));
+    EXPECT_EQ(Slice(ProjectBytes(*model), 12, 2), (Bytes{0x40 | 6 << 2, 0}));
 }
 
 TEST(LoadGbp, SaveThenLoadGivesTheSameWorkAndFilesThatLieChangeNothing) {
@@ -71,8 +63,8 @@ TEST(LoadGbp, SaveThenLoadGivesTheSameWorkAndFilesThatLieChangeNothing) {
     loaded->BankCount = 31;
     loaded->TilePal[4][4] = 4;  // old work is replaced, not merged
     ASSERT_TRUE(LoadGbp(*loaded, (dir / "work.gbp").string(), error)) << error;
-    const Bytes good = Encode(*saved);
-    EXPECT_EQ(Encode(*loaded), good);
+    const Bytes good = ProjectBytes(*saved);
+    EXPECT_EQ(ProjectBytes(*loaded), good);
 
     std::vector<std::pair<std::string, Bytes>> lies;
     for (std::size_t length : {std::size_t(12), std::size_t(15), good.size() / 2, good.size() - 1})
@@ -88,7 +80,7 @@ TEST(LoadGbp, SaveThenLoadGivesTheSameWorkAndFilesThatLieChangeNothing) {
     for (const auto& [name, file] : lies) {
         EXPECT_FALSE(DecodeGbp(*loaded, file, error)) << name << " of " << file.size();
         EXPECT_NE(error.find("damaged"), std::string::npos) << name << ": " << error;
-        EXPECT_EQ(Encode(*loaded), good) << name;
+        EXPECT_EQ(ProjectBytes(*loaded), good) << name;
     }
 }
 

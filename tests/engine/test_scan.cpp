@@ -81,8 +81,7 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     EXPECT_EQ(lines[1], "Entry: NOP, JP at $0100 to $0150, reached after the color set-up");
 }
 
-// Whatever jump the cartridge starts with, the colour ROM enters by NOP / JP to its set-up
-// and the set-up goes on where the game's own jump went.
+// Whatever jump the cartridge starts with, the set-up goes on where the game's jump went.
 TEST(ScanRom, EveryEntryFormBecomesNopJumpToTheEntryHook) {
     const std::pair<std::array<std::uint8_t, 4>, std::uint16_t> forms[] = {
         {{0xC3, 0x53, 0x01, 0xCE}, 0x0153}, {{0x18, 0x55, 0xFF, 0xFF}, 0x0157}, {{0x00, 0x18, 0x4D, 0x00}, 0x0150}};
@@ -114,9 +113,8 @@ TEST(ScanRom, APagePassedInAAndTheNextRomOfTheRunGetsTheSideFilesInstructionBack
     EXPECT_EQ(model->DmaCallLow, 0);
 }
 
-// An end too short for the fragments and the margin leaves bank 0 exactly as it was; only
-// when asked does the scan put the fragments over ROM code: into a run of free bytes if
-// there is one, else at the end of the bank, always side by side.
+// Without room at the end, bank 0 is left as it was; when asked, the fragments go over ROM
+// code, side by side: into the top run of free bytes, else at the end of the bank.
 TEST(ScanRom, WithoutRoomNothingChangesUnlessAskedThenTheFragmentsNeverOverlap) {
     constexpr int kEnough = 102 + kPlacementMargin + 1;
     for (int tail : {0, kEnough - 1}) {
@@ -145,8 +143,7 @@ TEST(ScanRom, WithoutRoomNothingChangesUnlessAskedThenTheFragmentsNeverOverlap) 
 }
 
 }  // namespace
-// Only copies in a tight loop are redirected: the loop's jump must come within a few bytes and
-// land on the copy or a wait just before it.
+// Only copies in a tight loop are redirected: a jump soon after, back to the copy or a wait.
 TEST(ScanRom, CopiesAreRedirectedOnlyInTightLoops) {
     const struct { std::vector<std::uint8_t> code; bool tight; } cases[] = {
         {{0x2A, 0x12, 0x13, 0x05, 0x20, 0xFA}, true},                                // DEC B / JR NZ

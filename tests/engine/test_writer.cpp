@@ -72,8 +72,7 @@ TEST(BuildColorRom, LaysOutBanksPalettesTablesRedrawnTilesAndChecksums) {
     EXPECT_EQ(BuildColorRom(*model), rom);  // writing twice gives the same file
 }
 
-// The twins for sprites on OBP1 take the palettes no tile uses, in order; and a colour ROM
-// without a single palette gives the copy loops their own instructions back.
+// OBP1's twin palettes take those no tile uses; without palettes the copy loops are left alone.
 TEST(BuildColorRom, TwinsTakeFreePalettesAndCopyLoopsWithoutPalettesAreLeftAlone) {
     auto model = LoadedModel({.freeTail = 200});
     const Bytes loop = {0x2A, 0x12, 0x13, 0x05, 0x20, 0xFA};  // a copy loop
@@ -92,9 +91,8 @@ TEST(BuildColorRom, TwinsTakeFreePalettesAndCopyLoopsWithoutPalettesAreLeftAlone
     EXPECT_EQ(twins, (Bytes{1, 1, 4, 5, 4, 5, 6, 7}));  // 0, 2, 3 in use take 1, 4, 5; the rest stay themselves
 }
 
-// Identical tile bytes with several palettes: the palette most of them have, a tie to the
-// lower number; tiles without a palette do not vote. What the table gives back is what the
-// runtime's lookup finds.
+// Equal tile bytes with several palettes: the majority, a tie to the lower number; tiles
+// without a palette do not vote.
 TEST(TileDictionary, RecordsEachImageOnceWithTheMajorityPalette) {
     auto model = LoadedModel({.freeTail = 200});
     TileImage blank{}, border{}, other{};
@@ -127,8 +125,7 @@ TEST(TileDictionary, RecordsEachImageOnceWithTheMajorityPalette) {
     EXPECT_EQ(BuildTileDictionary(*LoadedModel()).parts, 0);  // no palettes, no dictionary
 }
 
-// A bigger project takes more parts, and every image in the table is found again; one that
-// needs more than four parts leaves the rest out and says how many.
+// A bigger project takes more parts; past four parts the rest is left out and counted.
 TEST(TileDictionary, GrowsByPartsAndFindsEveryImageItHolds) {
     auto model = LoadedModel({.banks = 16, .freeTail = 200});
     for (int tile = 0; tile < 2000; ++tile) model->TilePal[2 + tile / kTilesPerBank][tile % kTilesPerBank] = std::int16_t(1 + tile % 7);

