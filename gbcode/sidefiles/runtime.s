@@ -213,6 +213,11 @@ FrameWork:
         push hl
 4$:     ld hl,#vFrameCount
         inc (hl)
+        ld l,#<vStarved         ; one frame more since the refresh's last chunk (light
+        inc (hl)                ; frames count too: a starved chunk that ends late is
+        jr nz,14$               ; followed by one)
+        dec (hl)
+14$:
         ld a,c                  ; after a DMA call: the sprites first (the DMA has just put
         and a                   ; them back to palette 0)
         jr z,13$
@@ -248,11 +253,8 @@ FrameWork:
         ld a,(vDictBanks)
         and a
         ret z                   ; no tile has a palette: attributes and records stay 0
-        ld hl,#vStarved         ; one frame more since the refresh's last chunk
-        inc (hl)
-        jr nz,5$
-        dec (hl)
-5$:     ld a,(hl)               ; the usual case: too late for a chunk or a tile (LY is 0
+        ld hl,#vStarved
+        ld a,(hl)               ; the usual case: too late for a chunk or a tile (LY is 0
         cp #STARVED_FRAMES      ; with the LCD off; a line of the next frame, after work
                                 ; that ran late, passes too: FirstChunk and FirstTile look
                                 ; again as LY - 144) ...
