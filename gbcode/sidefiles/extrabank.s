@@ -176,7 +176,7 @@ ColourInitTail:
         ld (hl),#8
         ld a,#OAM_SIZE / 4
         ld (vSpriteSlots),a
-        ld a,#(OAM_SIZE / 4 + 4 + 9) / 10 ; the lines all 40 need, as SlotsCounted reckons them
+        ld a,#(OAM_SIZE / 4 + SPRITE_STEPS_SPARE + 9) / 10 ; the lines all 40 need, as SlotsCounted reckons them
         ld (vNeedLines),a
         ld a,#FOLLOW_AFTER
         ld (vFollowAfter),a

@@ -551,25 +551,18 @@ SpritesThisFrame:
         jr c,6$                 ; the top slot, a slot for OBP1, the top slot, a slot above
         ld c,a                  ; the count. A change of the count takes up to two lines,
         ldh a,(rLY)             ; the OBP1 probe less than one.
-        ld b,a
-        ld a,c
-        and #3
-        cp #1
-        jr z,7$
-        ld a,b
-        cp #SPRITES_END_LINE - 2
-        jr nc,6$
-        ld a,c
-        and #3
-        cp #3
+        bit 0,c
         jr z,8$
-        call ShrinkSlots
-        jr 6$
-7$:     ld a,b
+        bit 1,c
+        jr nz,7$
         cp #SPRITES_END_LINE - 1
         call c,Obp1Probe
         jr 6$
-8$:     call GrowSlots
+7$:     cp #SPRITES_END_LINE - 2
+        call c,GrowSlots
+        jr 6$
+8$:     cp #SPRITES_END_LINE - 2
+        call c,ShrinkSlots
 6$:     ld b,#4                 ; B: lines of blank left (with the LCD off, four), taken
         ldh a,(rLCDC)           ; after the count, which may have used some
         rla
@@ -596,13 +589,12 @@ SpritesThisFrame:
         dec a
         cp b
         jr c,5$                 ; time for all the slots in use
-        ld a,b                  ; 11 cycles a step, 10 a line; less 7 for the way in and
-                                ; out and the part of line LY already gone
+        ld a,b                  ; 10 steps a line, less the spare
         add a,a
         add a,a
         add a,b
         add a,a
-        sub #7
+        sub #SPRITE_STEPS_SPARE
         call StepsFor           ; the first A of them
         jp RunSteps
 5$:     ld a,#1                 ; all of them, the usual case
@@ -692,13 +684,14 @@ GrowSlots:
         inc b
         ld (hl),b               ; on screen: the count reaches it
 ; C = the count before; a new count gets its steps, and the lines they need (as many as
-; the step count of SpritesThisFrame takes for them: (count + 7) / 10, rounded up).
+; the step count of SpritesThisFrame takes for them: (count + SPRITE_STEPS_SPARE) / 10,
+; rounded up).
 SlotsCounted:
         ld a,(hl)
         cp c
         ret z
         ld b,a
-        add a,#7 + 9
+        add a,#SPRITE_STEPS_SPARE + 9
         ld c,#0xFF
 1$:     inc c
         sub #10
