@@ -37,6 +37,7 @@ constexpr int kEntryHookLength = 18;
 constexpr int kDmaHookLength = 14;
 constexpr int kCopyHookLength = 32;
 constexpr int kCopyTailLength = 38;
+constexpr int kStoreHooksLength = 27;
 constexpr int kExtraBankCodeLength = 512;
 
 using Bank = std::array<std::uint8_t, kBankSize>;
@@ -61,6 +62,7 @@ struct Model {
     std::array<std::uint8_t, kDmaHookLength> DmaHookCode{};
     std::array<std::uint8_t, kCopyHookLength> CopyHookCode{};
     std::array<std::uint8_t, kCopyTailLength> CopyTailCode{};
+    std::array<std::uint8_t, kStoreHooksLength> StoreHooksCode{};
     std::array<std::uint8_t, kExtraBankCodeLength> ExtraBankCode{};
     // The rest of exbnkcod.dat (the runtime and its set-up), placed right after
     // ExtraBankCode at the start of bank 33.
@@ -74,6 +76,7 @@ struct Model {
     std::int32_t DmaHookPos = 0;
     std::int32_t CopyHookPos = 0;
     std::int32_t CopyTailPos = 0;
+    std::int32_t StoreHooksPos = 0;  // 0: bank 0 had no room for them
     std::uint8_t DmaSourceHigh = 0;
     std::uint8_t DmaCallLow = 0;
     bool ColourCodePlaced = false;  // the last scan prepared bank 0; the writer needs it

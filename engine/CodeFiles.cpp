@@ -57,9 +57,9 @@ std::string FindCodeFile(const std::string& name, const std::vector<std::string>
 }
 
 bool LoadCodeFiles(Model& model, const std::vector<std::string>& dirs, std::string& fatalMessage) {
-    // bnk0cod.dat: four fragments, each after one byte that is not used.
+    // bnk0cod.dat: five fragments, each after one byte that is not used.
     constexpr std::size_t kBank0CodeUsed = 1 + kEntryHookLength + 1 + kDmaHookLength + 1 + kCopyHookLength +
-                                           1 + kCopyTailLength;
+                                           1 + kCopyTailLength + 1 + kStoreHooksLength;
     const std::string bank0Path = FindCodeFile(kBank0CodeFile, dirs);
     if (bank0Path.empty()) {
         fatalMessage = std::string("Required file ") + kBank0CodeFile + " missing!";
@@ -90,6 +90,8 @@ bool LoadCodeFiles(Model& model, const std::vector<std::string>& dirs, std::stri
     CopyBlock(model.CopyHookCode, bank0, at);
     at += kCopyHookLength + 1;
     CopyBlock(model.CopyTailCode, bank0, at);
+    at += kCopyTailLength + 1;
+    CopyBlock(model.StoreHooksCode, bank0, at);
 
     CopyBlock(model.ExtraBankCode, extra, 0);
     model.ExtraBankCodeAsRead = model.ExtraBankCode;

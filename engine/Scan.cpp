@@ -137,6 +137,29 @@ bool InTightLoop(const Bank& bank, int index) {
     return false;
 }
 
+std::vector<Redirection> StoreRedirections(const Model& model) {
+    const int block = model.DmaHookPos - kDmaHookInBlock;
+    const auto redirect = [block](std::vector<std::uint8_t> original, std::size_t at, std::uint8_t opcode,
+                                  int hookInBlock, bool tightLoop) {
+        auto replaced = original;
+        const auto hook = PositionAddress(block + hookInBlock);
+        replaced[at] = opcode;
+        replaced[at + 1] = hook[0];
+        replaced[at + 2] = hook[1];
+        return Redirection{std::move(original), std::move(replaced), tightLoop};
+    };
+    std::vector<Redirection> all{redirect({0x2A, 0x12, 0x13}, 0, 0xCD, kCopyHookInBlock, true)};
+    if (model.StoreHooksPos == 0) return all;
+    // The tight copy loops with other registers, and GBDK's set_vram_byte: a STAT wait (LD A,
+    // ($FF41) or LDH A,($41), AND 2, JR NZ back), then LD A,(HL) / LD (BC),A / RET, whose last
+    // three bytes become a jump (the hook returns for the routine).
+    all.push_back(redirect({0x2A, 0x02, 0x03}, 0, 0xCD, kCopyHookBcInBlock, true));
+    all.push_back(redirect({0x1A, 0x22, 0x13}, 0, 0xCD, kCopyHookHlInBlock, true));
+    all.push_back(redirect({0xFA, 0x41, 0xFF, 0xE6, 0x02, 0x20, 0xF9, 0x7E, 0x02, 0xC9}, 7, kOpJp, kVramByteHookInBlock, false));
+    all.push_back(redirect({0xF0, 0x41, 0xE6, 0x02, 0x20, 0xFA, 0x7E, 0x02, 0xC9}, 6, kOpJp, kVramByteHookInBlock, false));
+    return all;
+}
+
 void FindDmaCall(Model& model, ScanProgress& progress) {
     progress.beginCall();
     const Bank& bank0 = model.RomBank[0];
@@ -192,12 +215,16 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
     bank0[kRomSizeCode] = 0x05;
     progress.set(kProgressStart);
 
-    int block = FindFreeSpace(model, kBank0CodeLength, progress, result.forced ? 1 : safeLowest);
+    // The store hooks come along when the fill has room for them too.
+    const bool withStoreHooks = !result.forced && kBankSize - kBank0CodeWithStoreHooks >= safeLowest;
+    const int blockLength = withStoreHooks ? kBank0CodeWithStoreHooks : kBank0CodeLength;
+    int block = FindFreeSpace(model, blockLength, progress, result.forced ? 1 : safeLowest);
     if (block == 0) block = kBankSize - kBank0CodeLength;  // forced and no free run at all: the end of the bank
     model.DmaHookPos = block + kDmaHookInBlock;
     model.EntryHookPos = block + kEntryHookInBlock;
     model.CopyHookPos = block + kCopyHookInBlock;
     model.CopyTailPos = block + kCopyTailInBlock;
+    model.StoreHooksPos = withStoreHooks ? block + kStoreHooksInBlock : 0;
     for (int value : {14, 29, 43, 57}) progress.set(value);
 
     FindDmaCall(model, progress);
@@ -224,8 +251,12 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
     }
     progress.set(kProgressAfterDmaRedirect);
 
-    const auto copyHook = PositionAddress(model.CopyHookPos);
-    result.copyLoops = ReplaceCode(model, {0x2A, 0x12, 0x13}, {0xCD, copyHook[0], copyHook[1]}, progress, InTightLoop);
+    const auto redirections = StoreRedirections(model);
+    for (std::size_t i = 0; i < redirections.size(); ++i) {
+        const Redirection& r = redirections[i];
+        (i == 0 ? result.copyLoops : result.otherStores) +=
+            ReplaceCode(model, r.original, r.replaced, progress, r.tightLoop ? InTightLoop : nullptr);
+    }
     // A game that waits for the vertical blank by polling LY gets its frame's work there: the
     // hook waits as the loop did and returns what the loop left, so the three bytes after
     // the call are never needed.
@@ -245,6 +276,10 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
     PlaceFragment(bank0, model.CopyHookPos, model.CopyHookCode);
     PlaceFragment(bank0, model.CopyTailPos, model.CopyTailCode);
     PlaceFragment(bank0, model.DmaHookPos, model.DmaHookCode);
+    if (model.StoreHooksPos != 0) {
+        PutAddress(model.StoreHooksCode.data() + kStoredCallOperand, block + kCopyHookStoredInBlock);
+        PlaceFragment(bank0, model.StoreHooksPos, model.StoreHooksCode);
+    }
 
     bank0[kEntryPoint] = kOpNop;
     bank0[kEntryPoint + 1] = kOpJp;
@@ -267,7 +302,8 @@ std::vector<std::string> DescribeScan(const Model& model, const ScanResult& scan
                         " unused bytes; the color code needs " + std::to_string(kBank0CodeLength + kPlacementMargin + 1) + ".");
         return lines;
     }
-    const int low = model.DmaHookPos - 1, high = low + kBank0CodeLength - 1;
+    const int low = model.DmaHookPos - 1;
+    const int high = low + (model.StoreHooksPos != 0 ? kBank0CodeWithStoreHooks : kBank0CodeLength) - 1;
     lines.push_back("Color code: " + hex(low, 4) + "-" + hex(high, 4) + " of bank 0" +
                     (scan.forced ? ", over ROM code (forced)" : ", in its unused end (" + std::to_string(scan.trailingFill) + " bytes)"));
     lines.push_back(std::string("Entry: ") + EntryFormName(scan.entry.form) + " at $0100 to " + hex(scan.entry.target, 4) +
@@ -285,6 +321,10 @@ std::vector<std::string> DescribeScan(const Model& model, const ScanResult& scan
                         " (LDH A,(LY) / CP $90 / JR NZ): fades, map attributes and the tile sweep follow there too");
     lines.push_back("Copy loops: " + std::to_string(scan.copyLoops) +
                     " (LD A,(HL+) / LD (DE),A / INC DE in a tight loop): tiles and map entries they store with the LCD off get their palettes at once");
+    lines.push_back(model.StoreHooksPos == 0
+                        ? std::string("Other stores: not hooked (no room for their code in bank 0)")
+                        : "Other stores: " + std::to_string(scan.otherStores) +
+                              " (copy loops through BC or HL, STAT-waited single stores): handled as the copy loops");
     return lines;
 }
 

@@ -92,8 +92,18 @@ struct ScanResult {
     int copyLoops = 0;           // copy sequences redirected to CopyHook
     int dmaCalls = 0;            // calls of the game's DMA routine redirected to DmaHook
     int blankWaits = 0;          // vertical-blank wait loops redirected to PollHook
+    int otherStores = 0;         // other store sequences redirected to StoreHooks
     EntryPoint entry;            // how the cartridge started before the scan
 };
+
+// A copy or store sequence that the scan sends to a hook: as the game has it and as
+// redirected (CALL or JP to the hook in its place).
+struct Redirection {
+    std::vector<std::uint8_t> original, replaced;
+    bool tightLoop;  // only where a jump close after it leads back to it
+};
+// The copy hook's and, when placed, the store hooks', for the block the last scan placed.
+std::vector<Redirection> StoreRedirections(const Model& model);
 
 // The whole preparation of bank 0, reporting progress through report. Without room at the
 // end of bank 0 it changes nothing and says so, unless overwriteRomCode asks for the

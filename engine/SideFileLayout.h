@@ -16,6 +16,15 @@ constexpr int kCopyTailInBlock = 64;
 constexpr int kBank0CodeLength = 102;
 // A second way into the CopyTail fragment: the replacement for a vertical-blank wait loop.
 constexpr int kPollHookInBlock = 88;
+// The fifth fragment, StoreHooks, goes right above CopyTail when the room allows: the block
+// is then this long. Its three ways in replace other store instructions (see bank0.s).
+constexpr int kStoreHooksInBlock = 102;
+constexpr int kBank0CodeWithStoreHooks = 129;
+constexpr int kVramByteHookInBlock = 102;
+constexpr int kCopyHookBcInBlock = 109;
+constexpr int kCopyHookHlInBlock = 117;
+// CopyHook's checks for a byte already stored at DE, which StoreHooks calls.
+constexpr int kCopyHookStoredInBlock = 34;
 
 
 // EntryHookCode: JP to the game's own entry, operand at 16-17.
@@ -24,6 +33,8 @@ constexpr std::size_t kEntryJumpOperand = 16;
 constexpr std::size_t kDmaCallLow = 1;
 // CopyHookCode: JP to CopyTail, operand at 26-27.
 constexpr std::size_t kCopyTailOperand = 26;
+// StoreHooksCode: CALL of CopyHook's checks, operand at 23-24.
+constexpr std::size_t kStoredCallOperand = 23;
 
 // ExtraBankCode (bank 33 from 0x4000): what the scan found, kept as a record.
 constexpr std::size_t kDmaPageInstruction = 0x103;  // LD A,nn with nn = the OAM buffer page

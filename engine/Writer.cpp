@@ -121,17 +121,16 @@ std::uint16_t GlobalChecksum(const std::uint8_t* rom, std::size_t size) {
     return static_cast<std::uint16_t>(total);
 }
 
-// Without a tile that has a palette the copy hook has nothing to do: the copy loops get their
-// own instructions back, so that screens load as fast as in the monochrome game.
+// Without a tile that has a palette the copy and store hooks have nothing to do: the copy
+// loops get their own instructions back, so that screens load as fast as in the monochrome game.
 static void UnhookCopyLoops(const Model& model, std::uint8_t* bank0) {
-    const auto hook = PositionAddress(model.CopyHookPos);
-    const int blockFirst = model.DmaHookPos - 1, blockLast = blockFirst + sidefile::kBank0CodeLength - 1;
-    for (int at = 0; at + 2 < kBankSize; ++at) {
-        if (at + 2 >= blockFirst && at <= blockLast) continue;
-        if (bank0[at] == 0xCD && bank0[at + 1] == hook[0] && bank0[at + 2] == hook[1]) {
-            bank0[at] = 0x2A;  // LD A,(HL+)
-            bank0[at + 1] = 0x12;  // LD (DE),A
-            bank0[at + 2] = 0x13;  // INC DE
+    const int blockLength = model.StoreHooksPos != 0 ? sidefile::kBank0CodeWithStoreHooks : sidefile::kBank0CodeLength;
+    const int blockFirst = model.DmaHookPos - 1, blockLast = blockFirst + blockLength - 1;
+    for (const Redirection& r : StoreRedirections(model)) {
+        const int length = static_cast<int>(r.replaced.size());
+        for (int at = 0; at + length <= kBankSize; ++at) {
+            if (at + length > blockFirst && at <= blockLast) continue;
+            if (std::equal(r.replaced.begin(), r.replaced.end(), bank0 + at)) std::copy(r.original.begin(), r.original.end(), bank0 + at);
         }
     }
 }

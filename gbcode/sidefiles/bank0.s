@@ -1,11 +1,12 @@
-; bnk0cod.dat: the four fragments that go into bank 0 of the colour ROM.
-; The program places the four side by side, DmaHook, EntryHook, CopyHook, CopyTail from low
-; to high addresses, in room at the end of bank 0 that the game never uses (the scan keeps
-; them together, see engine/Scan.cpp). So the 102 bytes are one block of code with three
-; ways in (DmaHook at 0, EntryHook at 14, CopyHook at 32) that may run from one fragment into
-; the next. It is assembled here as that block, at offsets 0-101; the build cuts the
-; fragments out into their places in bnk0cod.dat (each after one skipped byte: EntryHook
-; at 1, DmaHook at 20, CopyHook at 35, CopyTail at 68). Only the places the program writes
+; bnk0cod.dat: the fragments that go into bank 0 of the colour ROM.
+; The program places them side by side, DmaHook, EntryHook, CopyHook, CopyTail and, where
+; there is room, StoreHooks from low to high addresses, in room at the end of bank 0 that the
+; game never uses (the scan keeps them together, see engine/Scan.cpp). So the 102 bytes (129
+; with StoreHooks) are one block of code with several ways in (DmaHook at 0, EntryHook at 14,
+; CopyHook at 32, ...) that may run from one fragment into the next. It is assembled here as
+; that block, at offsets 0-128; the build cuts the fragments out into their places in
+; bnk0cod.dat (each after one skipped byte: EntryHook at 1, DmaHook at 20, CopyHook at 35,
+; CopyTail at 68, StoreHooks at 107). Only the places the program writes
 ; (engine/SideFileLayout.h) are fixed. Everything that does not have to be in bank 0 runs
 ; from WRAM bank 2 (runtime.s).
         .module bank0
@@ -63,6 +64,7 @@ DmaHookCall::
 CopyHook::
         ld a,(hl+)
         ld (de),a
+CopyHookStored::                ; (a byte just stored at DE, A = the byte)
         push af                 ; the byte and the caller's flags
         ld a,d
         cp #0xA0
@@ -131,3 +133,48 @@ CopyTailEnd:
         .iif ne, PollHook - CopyTail - 24, .error 1
         .org 101
         .db 0x00
+
+; ---------------------------------------------------------------------------------------------
+; StoreHooks (block 102-128): the other ways games store bytes in VRAM with the LCD off. Each
+; stores its byte first, as the game's instructions would, then hands the address to the
+; copy hook's checks (CopyHookStored) as DE, keeping the game's DE. The caller gets back
+; what its instructions leave: A the byte, the same flags, the pointers advanced.
+; The scan places this fragment above CopyTail when bank 0 has room for it.
+        .org 102
+StoreHooks::
+; VramByteHook: jumped to in place of LD A,(HL) / LD (BC),A / RET at the end of a routine
+; that waits for the STAT mode first (GBDK's set_vram_byte): one map entry or tile byte.
+VramByteHook::
+        ld a,(hl)
+        ld (bc),a
+        push de
+        ld d,b
+        ld e,c
+        jr StoredAtDe
+; CopyHookBc: replaces LD A,(HL+) / LD (BC),A / INC BC in a tight loop.
+CopyHookBc::
+        ld a,(hl+)
+        ld (bc),a
+        inc bc
+        push de
+        ld d,b
+        ld e,c
+        jr StoredBeforeDe
+; CopyHookHl: replaces LD A,(DE) / LD (HL+),A / INC DE in a tight loop.
+CopyHookHl::
+        ld a,(de)
+        ld (hl+),a
+        inc de
+        push de
+        ld d,h
+        ld e,l
+StoredBeforeDe:
+        dec de
+StoredAtDe:
+StoreHooksCall::
+        call CopyHookStored     ; operand = CopyHook's checks, written by the program
+        pop de
+        ret
+StoreHooksEnd:
+        .iif ne, StoreHooksEnd - StoreHooks - 27, .error 1
+        .iif ne, StoreHooksCall - StoreHooks - 22, .error 1

@@ -9,6 +9,8 @@
 ;                   times it finds another WRAM or VRAM bank than the game's
 ;   LCD_OFF_LOADS   every 30 frames new tiles and a new map through the copy loop, LCD off
 ;   ZERO_LCDC       the LCD switched off by writing 0 to LCDC, not by clearing bit 7 alone
+;   OTHER_STORES    the scenes' tiles of block A and map stored by other loops: through BC,
+;                   through HL, and one entry at a time as GBDK's set_vram_byte does
 ;   SCROLL_X        map columns the game never wrote scroll into view
 ;   SPRITE_OBP1     the bee takes its shades from OBP1, which differs from OBP0
 ;   REACH           a letter of a 1-bit font unpacked into VRAM past the copy loop, shown by
@@ -178,13 +180,22 @@ LoadScene:
         ld a,#BANK_A
         ld (MBC_ROM_BANK),a
         ld hl,#TilesA
+        .if OTHER_STORES
+        ld bc,#VRAM_TILES
+        ld de,#TilesAEnd - TilesA
+        call CopyMemBc
+        .else
         ld de,#VRAM_TILES
         ld bc,#TilesAEnd - TilesA
         call CopyMem
+        .endif
         pop af
         call TilesBFrom
         ld bc,#TilesBEnd - TilesB
         call CopyMem
+        .if OTHER_STORES
+        jr SceneByOtherStores
+        .endif
         ld hl,#SceneMap
         ld de,#VRAM_MAP0
         ld c,#18
@@ -223,6 +234,74 @@ LcdOn:
         ret
 
         .include "testroms/copyloops.inc"
+
+        .if OTHER_STORES
+; The scene's rows 0-8 through HL, rows 9-17 one entry at a time.
+SceneByOtherStores:
+        ld de,#SceneMap
+        ld hl,#VRAM_MAP0
+        ld c,#9
+1$:     ld b,#20
+        call CopyRowHl
+        call NextMapRow
+        dec c
+        jr nz,1$
+        ld b,h                  ; BC: the entry, HL: its byte
+        ld c,l
+        ld h,d
+        ld l,e
+        ld e,#9
+2$:     ld d,#20
+3$:     call SetVramByte
+        inc hl
+        inc bc
+        dec d
+        jr nz,3$
+        push hl
+        ld h,b
+        ld l,c
+        call NextMapRow
+        ld b,h
+        ld c,l
+        pop hl
+        dec e
+        jr nz,2$
+        ret
+
+NextMapRow:                     ; HL on by the 12 entries past the screen's edge
+        ld a,l
+        add a,#12
+        ld l,a
+        ret nc
+        inc h
+        ret
+
+CopyRowHl:                      ; B bytes from DE to HL
+        ld a,(de)
+        ld (hl+),a
+        inc de
+        dec b
+        jr nz,CopyRowHl
+        ret
+
+CopyMemBc:                      ; DE bytes from HL to BC
+        ld a,(hl+)
+        ld (bc),a
+        inc bc
+        dec de
+        ld a,d
+        or e
+        jr nz,CopyMemBc
+        ret
+
+SetVramByte:                    ; as GBDK's: a STAT wait by absolute address, then the byte
+        ld a,(rSTAT)
+        and #2                  ; (modes 2 and 3)
+        jr nz,SetVramByte
+        ld a,(hl)
+        ld (bc),a
+        ret
+        .endif
 
 ; --- Vertical blank: the OAM DMA call (late, or with the timer on), map writes, the counter
 VBlankHandler:

@@ -36,7 +36,7 @@ struct SideFiles : ::testing::Test {
 // Each fragment sits at the offset the engine reads it from; exbnkcod.dat comes whole.
 TEST_F(SideFiles, FragmentsSitWhereTheProgramReadsThem) {
     const auto bank0Code = SideFile(kBank0CodeFile);
-    ASSERT_EQ(bank0Code.size(), 106u);
+    ASSERT_EQ(bank0Code.size(), 134u);
     const auto colourCode = SideFile(kExtraBankCodeFile);
     ASSERT_LE(colourCode.size(), sidefile::kColourCodeLimit);
     EXPECT_EQ(model.ExtraBankCode.size() + model.ExtraBankCodeRest.size(), colourCode.size());
@@ -50,6 +50,11 @@ TEST_F(SideFiles, FragmentsSitWhereTheProgramReadsThem) {
     fragmentAt("DmaHook", sidefile::kDmaHookInBlock, 20, model.DmaHookCode);
     fragmentAt("CopyHook", sidefile::kCopyHookInBlock, 35, model.CopyHookCode);
     fragmentAt("CopyTail", sidefile::kCopyTailInBlock, 68, model.CopyTailCode);
+    fragmentAt("StoreHooks", sidefile::kStoreHooksInBlock, 107, model.StoreHooksCode);
+    for (auto [symbol, inBlock] : {std::pair{"VramByteHook", sidefile::kVramByteHookInBlock}, {"CopyHookBc", sidefile::kCopyHookBcInBlock},
+                                   {"CopyHookHl", sidefile::kCopyHookHlInBlock}, {"CopyHookStored", sidefile::kCopyHookStoredInBlock}})
+        EXPECT_EQ(symbols[symbol], std::uint32_t(inBlock)) << symbol;
+    EXPECT_EQ(sidefile::kStoreHooksInBlock + kStoreHooksLength, sidefile::kBank0CodeWithStoreHooks);
 }
 
 // The places the scan and the writer fill in are the operands of the assembly's instructions,
@@ -65,6 +70,8 @@ TEST_F(SideFiles, PatchedPlacesAndCallsMeetTheirCode) {
     EXPECT_EQ(model.DmaHookCode[kDmaCallLow + 1], 0xFF);
     EXPECT_EQ(symbols["CopyHookJump"] - symbols["CopyHook"] + 1, kCopyTailOperand);
     EXPECT_EQ(model.CopyHookCode[kCopyTailOperand - 1], 0xC3);
+    EXPECT_EQ(symbols["StoreHooksCall"] - symbols["StoreHooks"] + 1, kStoredCallOperand);
+    EXPECT_EQ(model.StoreHooksCode[kStoredCallOperand - 1], 0xCD);
     EXPECT_EQ(bank33("ScanDmaPage", symbols) + 1, kDmaPageOperand);
     EXPECT_EQ(model.ExtraBankCode[kDmaPageInstruction], 0x3E);  // LD A,page
     EXPECT_EQ(bank33("ScanDmaCall", symbols) + 1, kDmaRoutineLow);

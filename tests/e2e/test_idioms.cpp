@@ -203,6 +203,7 @@ const Idiom kIdioms[] = {
     {"timer_in_dma", 0, TimerSeesTheGamesBanks},
     {"lcd_off_loads", 4, ScenesRightOnTheirFirstFrame},
     {"lcd_off_loads_keep", 4, ScenesRightOnTheirFirstFrame},
+    {"lcd_off_stores", 4, ScenesRightOnTheirFirstFrame},  // block A from bank 1 through BC, the map through HL and set_vram_byte
     {"reach", 0, TilesReachedOtherwiseGetTheirPalettes, Bit(kBackground), {kNoTimeForRefresh}},
     {"scroll", 0},  // map columns the game never wrote come into view: only the refresh colours them
     {"obp1", 0, TwinShowsObp1Shades},

@@ -34,6 +34,12 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     for (std::size_t at : {0x00FD, 0x0130}) Put(bank0, at, {0x2A, 0x12, 0x13});  // in the header: left alone
     Put(bank0, 0x3000, {0x2A, 0x12, 0x13, 0x2A, 0x12, 0x13, 0xC9});  // unrolled: left alone
     Put(bank0, 0x0400, {0xF0, 0x44, 0xFE, 0x90, 0x20, 0xFA});        // waits for line 144
+    Put(bank0, 0x0500, {0x2A, 0x02, 0x03, 0x1B, 0x7A, 0xB3, 0x20, 0xF8});  // copy loops through BC ...
+    Put(bank0, 0x0600, {0x1A, 0x22, 0x13, 0x05, 0xC2, 0x00, 0x06});        // ... and HL
+    Put(bank0, 0x0700, {0x1A, 0x22, 0x13, 0xC9});                          // (not in a loop)
+    Put(bank0, 0x0800, {0xFA, 0x41, 0xFF, 0xE6, 0x02, 0x20, 0xF9, 0x7E, 0x02, 0xC9});  // set_vram_byte
+    Put(bank0, 0x0900, {0xF0, 0x41, 0xE6, 0x02, 0x20, 0xFA, 0x7E, 0x02, 0xC9});
+    Put(bank0, 0x0A00, {0x7E, 0x02, 0xC9});                                // (no STAT wait)
     std::vector<int> progress;
     const ScanResult scan = ScanRom(*model, [&](int value) { progress.push_back(value); });
     EXPECT_TRUE(scan.placed && !scan.notEnoughRoom && !scan.forced);
@@ -41,22 +47,25 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     EXPECT_EQ(scan.copyLoops, 2);
     EXPECT_EQ(scan.dmaCalls, 1);
     EXPECT_EQ(scan.blankWaits, 1);
+    EXPECT_EQ(scan.otherStores, 4);
 
     // Side by side below the last byte of the bank, which is never used.
-    const std::pair<int, std::uint8_t> placed[] = {{16346, 0x71}, {16314, 0xC1}, {16296, 0xE1}, {16282, 0xD1}};
-    EXPECT_EQ(model->CopyTailPos, placed[0].first);
-    EXPECT_EQ(model->CopyHookPos, placed[1].first);
-    EXPECT_EQ(model->EntryHookPos, placed[2].first);
-    EXPECT_EQ(model->DmaHookPos, placed[3].first);
+    const std::pair<int, std::uint8_t> placed[] = {{16357, 0x5E}, {16319, 0x71}, {16287, 0xC1}, {16269, 0xE1}, {16255, 0xD1}};
+    EXPECT_EQ(model->StoreHooksPos, placed[0].first);
+    EXPECT_EQ(model->CopyTailPos, placed[1].first);
+    EXPECT_EQ(model->CopyHookPos, placed[2].first);
+    EXPECT_EQ(model->EntryHookPos, placed[3].first);
+    EXPECT_EQ(model->DmaHookPos, placed[4].first);
     for (const auto& [position, marker] : placed) EXPECT_EQ(bank0[position - 1], marker) << position;
     EXPECT_TRUE(HasAt(bank0, kBankSize - 1, {0xFF}));
     EXPECT_TRUE(std::all_of(bank0.begin() + 0x2800, bank0.begin() + 0x2800 + 300, [](auto b) { return b == 0xFF; }));
     EXPECT_TRUE(HasAt(bank0, kColorFlag, {0xC0}) && HasAt(bank0, kRomSizeCode, {0x05}));
-    EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0xA7, 0x3F}));  // NOP; JP EntryHook (address 16295)
+    EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0x8C, 0x3F}));  // NOP; JP EntryHook (address 16268)
     using namespace sidefile;
-    EXPECT_TRUE(HasAt(bank0, 16296 - 1 + kEntryJumpOperand, {0x50, 0x01}));  // ... which goes on to $0150
-    EXPECT_TRUE(HasAt(bank0, 16314 - 1 + kCopyTailOperand, {0xD9, 0x3F}));   // the copy hook knows its tail
-    EXPECT_TRUE(HasAt(bank0, 16282 - 1 + kDmaCallLow, {0x80}));               // the DMA hook calls the game's routine
+    EXPECT_TRUE(HasAt(bank0, 16269 - 1 + kEntryJumpOperand, {0x50, 0x01}));  // ... which goes on to $0150
+    EXPECT_TRUE(HasAt(bank0, 16287 - 1 + kCopyTailOperand, {0xBE, 0x3F}));   // the copy hook knows its tail
+    EXPECT_TRUE(HasAt(bank0, 16255 - 1 + kDmaCallLow, {0x80}));               // the DMA hook calls the game's routine
+    EXPECT_TRUE(HasAt(bank0, 16357 - 1 + kStoredCallOperand, {0xA0, 0x3F}));  // the store hooks reach the copy hook's checks
 
     EXPECT_EQ(model->DmaSourceHigh, 0xC1);
     EXPECT_EQ(model->DmaCallLow, 0x80);
@@ -72,12 +81,20 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     }
     const auto poll = PositionAddress(model->DmaHookPos - kDmaHookInBlock + kPollHookInBlock);
     EXPECT_TRUE(HasAt(bank0, 0x0400, {0xCD, poll[0], poll[1], 0x00, 0x00, 0x00}));
+    const int block = model->DmaHookPos - kDmaHookInBlock;
+    const auto bc = PositionAddress(block + kCopyHookBcInBlock), hl = PositionAddress(block + kCopyHookHlInBlock),
+               byte = PositionAddress(block + kVramByteHookInBlock);
+    EXPECT_TRUE(HasAt(bank0, 0x0500, {0xCD, bc[0], bc[1]}));
+    EXPECT_TRUE(HasAt(bank0, 0x0600, {0xCD, hl[0], hl[1]}));
+    EXPECT_TRUE(HasAt(bank0, 0x0700, {0x1A, 0x22, 0x13}));
+    EXPECT_TRUE(HasAt(bank0, 0x0807, {0xC3, byte[0], byte[1]}) && HasAt(bank0, 0x0906, {0xC3, byte[0], byte[1]}));
+    EXPECT_TRUE(HasAt(bank0, 0x0A00, {0x7E, 0x02, 0xC9}));
     EXPECT_EQ(progress.front(), kProgressStart);
     EXPECT_EQ(progress.back(), kProgressEnd);
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
     const auto lines = DescribeScan(*model, scan);
     ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "Color code: $3F99-$3FFE of bank 0, in its unused end (200 bytes)");
+    EXPECT_EQ(lines[0], "Color code: $3F7E-$3FFE of bank 0, in its unused end (200 bytes)");
     EXPECT_EQ(lines[1], "Entry: NOP, JP at $0100 to $0150, reached after the color set-up");
 }
 
@@ -89,8 +106,8 @@ TEST(ScanRom, EveryEntryFormBecomesNopJumpToTheEntryHook) {
         auto model = LoadedModel({.entry = entry, .freeTail = 200});
         ASSERT_TRUE(ScanRom(*model).placed);
         const Bank& bank0 = model->RomBank[0];
-        EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0xA7, 0x3F})) << target;
-        EXPECT_TRUE(HasAt(bank0, 16296 - 1 + sidefile::kEntryJumpOperand,
+        EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0x8C, 0x3F})) << target;
+        EXPECT_TRUE(HasAt(bank0, 16269 - 1 + sidefile::kEntryJumpOperand,
                           {std::uint8_t(target & 0xFF), std::uint8_t(target >> 8)}))
             << target;
     }
@@ -139,7 +156,10 @@ TEST(ScanRom, WithoutRoomNothingChangesUnlessAskedThenTheFragmentsNeverOverlap) 
     auto full = LoadedModel();  // no free byte anywhere: the end of the bank, its last byte kept
     EXPECT_TRUE(ScanRom(*full, {}, true).placed);
     EXPECT_EQ(full->DmaHookPos, kBankSize - 102);
-    EXPECT_TRUE(ScanRom(*LoadedModel({.freeTail = kEnough})).placed);
+    auto tight = LoadedModel({.freeTail = kEnough});  // room for the block without the store hooks
+    EXPECT_TRUE(ScanRom(*tight).placed);
+    EXPECT_EQ(tight->StoreHooksPos, 0);
+    EXPECT_EQ(tight->DmaHookPos, kBankSize - 102);
 }
 
 }  // namespace

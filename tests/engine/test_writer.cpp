@@ -76,17 +76,21 @@ TEST(BuildColorRom, LaysOutBanksPalettesTablesRedrawnTilesAndChecksums) {
 TEST(BuildColorRom, TwinsTakeFreePalettesAndCopyLoopsWithoutPalettesAreLeftAlone) {
     auto model = LoadedModel({.freeTail = 200});
     const Bytes loop = {0x2A, 0x12, 0x13, 0x05, 0x20, 0xFA};  // a copy loop
+    const Bytes store = {0xF0, 0x41, 0xE6, 0x02, 0x20, 0xFA, 0x7E, 0x02, 0xC9};  // a STAT-waited store
     std::copy(loop.begin(), loop.end(), model->RomBank[0].begin() + 0x2000);
+    std::copy(store.begin(), store.end(), model->RomBank[0].begin() + 0x2100);
     ScanRom(*model);
     const auto hook = PositionAddress(model->CopyHookPos);
     const Bytes plain = BuildColorRom(*model);
-    EXPECT_TRUE(std::equal(plain.begin() + 0x2000, plain.begin() + 0x2003, Bytes{0x2A, 0x12, 0x13}.begin()));
+    EXPECT_TRUE(std::equal(loop.begin(), loop.end(), plain.begin() + 0x2000));
+    EXPECT_TRUE(std::equal(store.begin(), store.end(), plain.begin() + 0x2100));
     EXPECT_EQ(model->ExtraBankCode[sidefile::kSettingTwins + 0], 1);  // only palette 0 is in use
 
     model->TilePal[2][0] = 2;
     model->TilePal[2][1] = 3;
     const Bytes coloured = BuildColorRom(*model);
     EXPECT_TRUE(std::equal(coloured.begin() + 0x2000, coloured.begin() + 0x2003, Bytes{0xCD, hook[0], hook[1]}.begin()));
+    EXPECT_EQ(coloured[0x2106], 0xC3);  // JP to the store hook
     const Bytes twins(model->ExtraBankCode.begin() + sidefile::kSettingTwins, model->ExtraBankCode.begin() + sidefile::kSettingTwins + 8);
     EXPECT_EQ(twins, (Bytes{1, 1, 4, 5, 4, 5, 6, 7}));  // 0, 2, 3 in use take 1, 4, 5; the rest stay themselves
 }

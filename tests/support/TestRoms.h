@@ -60,12 +60,12 @@ inline Bytes ReadFile(const std::filesystem::path& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Side files whose fragments start with markers E1, D1, C1, 71 (entry, DMA, copy, tail)
+// Side files whose fragments start with markers E1, D1, C1, 71, 5E (entry, DMA, copy, tail, stores)
 // and whose extra bank byte i is i & 0xFF, with LD A,nn (3E) at 0x103 and a code length of
 // 512 (its own length) at 0x12E.
 inline Bytes MakeBank0CodeFile() {
-    Bytes bank0(106, 0x80);
-    for (auto [at, marker] : {std::pair{1, 0xE1}, {20, 0xD1}, {35, 0xC1}, {68, 0x71}}) bank0[at] = std::uint8_t(marker);
+    Bytes bank0(134, 0x80);
+    for (auto [at, marker] : {std::pair{1, 0xE1}, {20, 0xD1}, {35, 0xC1}, {68, 0x71}, {107, 0x5E}}) bank0[at] = std::uint8_t(marker);
     return bank0;
 }
 inline Bytes MakeExtraBankCodeFile() {
