@@ -10,7 +10,8 @@
 ;   LCD_OFF_LOADS   every 30 frames new tiles and a new map through the copy loop, LCD off
 ;   ZERO_LCDC       the LCD switched off by writing 0 to LCDC, not by clearing bit 7 alone
 ;   OTHER_STORES    the scenes' tiles of block A and map stored by other loops: through BC,
-;                   through HL, and one entry at a time as GBDK's set_vram_byte does
+;                   through HL, and one entry at a time as GBDK's set_vram_byte does (also
+;                   with the LCD on, every frame, into the map not shown)
 ;   SCROLL_X        map columns the game never wrote scroll into view
 ;   SPRITE_OBP1     the bee takes its shades from OBP1, which differs from OBP0
 ;   REACH           a letter of a 1-bit font unpacked into VRAM past the copy loop, shown by
@@ -160,6 +161,9 @@ MainLoop::
         .if LCD_OFF_LOADS
         call NextScene
         .endif
+        .if OTHER_STORES
+        call StoreRowLcdOn
+        .endif
         .if LINE_WAIT
         call LineWaitRound
         .endif
@@ -292,6 +296,16 @@ CopyMemBc:                      ; DE bytes from HL to BC
         ld a,d
         or e
         jr nz,CopyMemBc
+        ret
+
+StoreRowLcdOn:                  ; with the LCD on, while the screen is drawn: a row of the
+        ld hl,#wFrame           ; map not shown, one entry at a time
+        ld bc,#VRAM_MAP0 + 0x400
+        ld d,#20
+1$:     call SetVramByte
+        inc bc
+        dec d
+        jr nz,1$
         ret
 
 SetVramByte:                    ; as GBDK's: a STAT wait by absolute address, then the byte
