@@ -265,7 +265,10 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
                                     {0xCD, pollHook[0], pollHook[1], kOpNop, kOpNop, kOpNop}, progress);
     progress.set(kProgressEnd);
 
-    PutAddress(model.CopyHookCode.data() + kCopyTailOperand, model.CopyTailPos);
+    // With the store hooks placed, map entries stored with the LCD off take their record in
+    // bank 0 (MapEntryFast), the rest goes on to CopyTail as without them.
+    const int copyHookGoesTo = model.StoreHooksPos != 0 ? block + kMapEntryFastInBlock : model.CopyTailPos;
+    PutAddress(model.CopyHookCode.data() + kCopyTailOperand, copyHookGoesTo);
 
     // The entry hook ends by jumping where the cartridge used to go; the cartridge now enters
     // through NOP / JP to the entry hook, whatever form its jump had.

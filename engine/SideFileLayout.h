@@ -17,9 +17,11 @@ constexpr int kBank0CodeLength = 102;
 // A second way into the CopyTail fragment: the replacement for a vertical-blank wait loop.
 constexpr int kPollHookInBlock = 88;
 // The fifth fragment, StoreHooks, goes right above CopyTail when the room allows: the block
-// is then this long. Its three ways in replace other store instructions (see bank0.s).
+// is then this long. Its three ways in replace other store instructions (see bank0.s), and
+// CopyHook's jump goes to its MapEntryFast instead of CopyTail.
 constexpr int kStoreHooksInBlock = 102;
-constexpr int kBank0CodeWithStoreHooks = 129;
+constexpr int kBank0CodeWithStoreHooks = 174;
+constexpr int kMapEntryFastInBlock = 129;
 constexpr int kVramByteHookInBlock = 102;
 constexpr int kCopyHookBcInBlock = 109;
 constexpr int kCopyHookHlInBlock = 117;

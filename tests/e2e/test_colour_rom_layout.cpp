@@ -36,7 +36,7 @@ struct SideFiles : ::testing::Test {
 // Each fragment sits at the offset the engine reads it from; exbnkcod.dat comes whole.
 TEST_F(SideFiles, FragmentsSitWhereTheProgramReadsThem) {
     const auto bank0Code = SideFile(kBank0CodeFile);
-    ASSERT_EQ(bank0Code.size(), 134u);
+    ASSERT_EQ(bank0Code.size(), 179u);
     const auto colourCode = SideFile(kExtraBankCodeFile);
     ASSERT_LE(colourCode.size(), sidefile::kColourCodeLimit);
     EXPECT_EQ(model.ExtraBankCode.size() + model.ExtraBankCodeRest.size(), colourCode.size());
@@ -52,7 +52,8 @@ TEST_F(SideFiles, FragmentsSitWhereTheProgramReadsThem) {
     fragmentAt("CopyTail", sidefile::kCopyTailInBlock, 68, model.CopyTailCode);
     fragmentAt("StoreHooks", sidefile::kStoreHooksInBlock, 107, model.StoreHooksCode);
     for (auto [symbol, inBlock] : {std::pair{"VramByteHook", sidefile::kVramByteHookInBlock}, {"CopyHookBc", sidefile::kCopyHookBcInBlock},
-                                   {"CopyHookHl", sidefile::kCopyHookHlInBlock}, {"CopyHookStored", sidefile::kCopyHookStoredInBlock}})
+                                   {"CopyHookHl", sidefile::kCopyHookHlInBlock}, {"CopyHookStored", sidefile::kCopyHookStoredInBlock},
+                                   {"MapEntryFast", sidefile::kMapEntryFastInBlock}})
         EXPECT_EQ(symbols[symbol], std::uint32_t(inBlock)) << symbol;
     EXPECT_EQ(sidefile::kStoreHooksInBlock + kStoreHooksLength, sidefile::kBank0CodeWithStoreHooks);
 }

@@ -104,9 +104,9 @@ TEST(LoadCodeFiles, RefusesASideFileShorterThanItsCode) {
         Bytes bank0, extra;
         const char* fatal;
     } cases[] = {
-        {{}, MakeExtraBankCodeFile(), "Required file bnk0cod.dat is too short: it holds 0 bytes, the color code needs 134."},
-        {Bytes(133, 0x55), MakeExtraBankCodeFile(),
-         "Required file bnk0cod.dat is too short: it holds 133 bytes, the color code needs 134."},
+        {{}, MakeExtraBankCodeFile(), "Required file bnk0cod.dat is too short: it holds 0 bytes, the color code needs 179."},
+        {Bytes(178, 0x55), MakeExtraBankCodeFile(),
+         "Required file bnk0cod.dat is too short: it holds 178 bytes, the color code needs 179."},
         {MakeBank0CodeFile(), Bytes(511, 0x66),
          "Required file exbnkcod.dat is too short: it holds 511 bytes, the color code needs 512."},
         {MakeBank0CodeFile(), declared, "Required file exbnkcod.dat is too short: it holds 512 bytes, the color code needs 768."},
