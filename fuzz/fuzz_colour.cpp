@@ -12,7 +12,7 @@ using namespace dapplix;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;
-    static const auto pristine = MarkedModel();
+    static const auto pristine = MakeModel();
     // The project reader only clears the loaded banks: each run starts afresh.
     static auto model = std::make_unique<Model>();
     *model = *pristine;

@@ -4,11 +4,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "engine/CodeFiles.h"
-#include "engine/Files.h"
-#include "engine/Rom.h"
 #include "engine/Scan.h"
-#include "engine/Palette.h"
 
 namespace dapplix::e2e {
 
@@ -17,12 +13,9 @@ Symbols Symbols::Load(const std::string& path) {
     if (!in) throw std::runtime_error("cannot open symbol file " + path);
     Symbols symbols;
     std::string line, def, name, value;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        if (fields >> def >> name >> value && def == "DEF") {
+    while (std::getline(in, line))
+        if (std::istringstream fields(line); fields >> def >> name >> value && def == "DEF")
             symbols.values_[name] = static_cast<std::uint32_t>(std::stoul(value, nullptr, 0));
-        }
-    }
     return symbols;
 }
 
@@ -30,21 +23,6 @@ std::uint32_t Symbols::operator[](const std::string& name) const {
     const auto it = values_.find(name);
     if (it == values_.end()) throw std::out_of_range("symbol " + name + " is not defined");
     return it->second;
-}
-
-std::vector<std::uint8_t> ReadBinaryFile(const std::string& path) {
-    std::vector<std::uint8_t> bytes;
-    std::string error;
-    if (!ReadWholeFile(path, bytes, error, std::size_t(4) << 20)) throw std::runtime_error(error);
-    return bytes;
-}
-
-std::unique_ptr<Model> SideFilesModel(const std::string& sideFileDir) {
-    auto model = std::make_unique<Model>();
-    std::string fatal;
-    if (!LoadCodeFiles(*model, {sideFileDir}, fatal)) throw std::runtime_error(fatal);
-    SetDefaultPals(*model);
-    return model;
 }
 
 std::unique_ptr<Model> PrepareModel(const std::vector<std::uint8_t>& rom, const std::string& sideFileDir,

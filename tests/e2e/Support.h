@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "engine/Binary.h"
+#include "TestRoms.h"
 
 namespace dapplix::e2e {
+
+using testing::SideFilesModel;
 
 // Symbols of a linked Game Boy program, from the linker's NoICE file ("DEF name 0xVALUE").
 // A missing name throws std::out_of_range naming it.
@@ -22,11 +24,9 @@ private:
     std::map<std::string, std::uint32_t> values_;
 };
 
-std::vector<std::uint8_t> ReadBinaryFile(const std::string& path);
+inline std::vector<std::uint8_t> ReadBinaryFile(const std::string& path) { return testing::ReadFile(path); }
 
-// A model with the side files from sideFileDir and the default palettes; PrepareModel also
-// loads and scans the ROM (its warnings to warnings). Both throw when something is refused.
-std::unique_ptr<Model> SideFilesModel(const std::string& sideFileDir);
+// SideFilesModel, then the ROM loaded and scanned (its warnings to warnings); throws when it is refused.
 std::unique_ptr<Model> PrepareModel(const std::vector<std::uint8_t>& rom, const std::string& sideFileDir,
                                     std::vector<std::string>* warnings = nullptr);
 
