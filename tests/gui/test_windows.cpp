@@ -45,10 +45,10 @@ class WindowTests : public QObject {
     ScratchDir settingsDir;
     bool dmaWarned = false;  // the test ROMs have no OAM DMA call: each load warns of it
 
-    bool Open(const RomShape& shape, const char* name = "game.gb") {
-        WriteFile(dir / name, MakeRom(shape));
+    bool Open(const RomShape& shape) {
+        WriteFile(dir / "game.gb", MakeRom(shape));
         messages.log.clear();
-        const bool opened = window->LoadRomFile(Path(name));
+        const bool opened = window->LoadRomFile(Path("game.gb"));
         dmaWarned = messages.log.removeAll(QString("Warning: ") + kMsgNoDmaCall) > 0;
         return opened;
     }
@@ -56,9 +56,10 @@ class WindowTests : public QObject {
     Bytes Project() const { return ProjectBytes(*model); }
     QAction* Action(const char* name) const { return Child<QAction>(window.get(), name); }
     // Picks a name in the scratch folder, or a whole path, in the chooser the action opens.
-    void ChooseFor(const char* action, const QString& name) {
-        WhenShown<frmFile>([this, name](frmFile* chooser) {
+    void ChooseFor(const char* action, const QString& name, bool* listed = nullptr) {
+        WhenShown<frmFile>([this, name, listed](frmFile* chooser) {
             chooser->OpenDirectory(Path(""));
+            if (listed) *listed = !Child<QListWidget>(chooser, "filFile")->findItems(name, Qt::MatchExactly).isEmpty();
             Child<QLineEdit>(chooser, "txtFileName")->setText(name);
             Child<QPushButton>(chooser, "cmdOkay")->click();
         });
@@ -102,9 +103,10 @@ private slots:
     }
     void init() {
         QSettings(QSettings::NativeFormat, QSettings::UserScope, "Dapplix", "Dapplix").clear();
-        MakeWindow();  // which starts from the default palettes, all alike
-        for (int colour = 0; colour < kColours; ++colour)  // palette 3 unlike the others on screen
-            model->Pals[kSpriteSet][3][colour] = {std::int16_t(colour * 8), 31, std::int16_t(31 - colour * 8)};
+        MakeWindow();  // which starts from the default palettes, all alike: each is made unlike the others on screen
+        for (int entry = 0; entry < kPalettes * kColours; ++entry)
+            model->Pals[kSpriteSet][entry / 4][entry % 4] = {std::int16_t(entry % 4 * 8), std::int16_t(31 - entry / 4 * 3),
+                                                             std::int16_t(31 - entry % 4 * 8)};
     }
 
     void openingARomShowsItsFirstPageOrWhyNot() {
@@ -125,8 +127,8 @@ private slots:
         QCOMPARE(messages.log, QStringList({QString("Warning: ") + kMsgMbc2Saves}));
         QVERIFY(dmaWarned);
         QCOMPARE(window->windowTitle(), QString("Dapplix - TESTROM"));
-        QCOMPARE(Child<QSlider>(window.get(), "sldBank")->value(), 2);
-        QCOMPARE(Child<QSlider>(window.get(), "sldBank")->minimum(), 0);  // banks 0 and 1 can be browsed
+        auto* bank = Child<QSlider>(window.get(), "sldBank");
+        QCOMPARE(QList<int>({bank->value(), bank->minimum()}), QList<int>({2, 0}));  // banks 0 and 1 can be browsed
         messages.log.clear();
         Action("mnuViewRominfo")->trigger();
         QVERIFY(messages.log.size() == 1 && messages.log[0].startsWith("ROM Info: \"TESTROM\": 4 banks\n\nColor code: $"));
@@ -150,23 +152,18 @@ private slots:
 
     // A key that moves a slider between the double click and the editor's opening must
     // not send the edit to another bank, or redraw another cell than the one edited.
-    void aSliderMovedBeforeTheEditorOpensChangesNoOtherTile_data() {
-        QTest::addColumn<QString>("slider");
-        QTest::newRow("bank") << "sldBank";
-        QTest::newRow("page") << "sldPage";
-        QTest::newRow("offset") << "sldTileOffset";
-    }
     void aSliderMovedBeforeTheEditorOpensChangesNoOtherTile() {
-        QFETCH(QString, slider);
-        QVERIFY(Open({.freeTail = 300}));
-        const Bytes before = Project();
-        Select(4, 1);
-        auto* moved = Child<QSlider>(window.get(), qPrintable(slider));
-        QTimer::singleShot(100, moved, [moved] { QTest::keyClick(moved, Qt::Key_Right); });
-        WhenShown<frmTileEdit>([](frmTileEdit* dialog) { Child<QPushButton>(dialog, "cmdOkay")->click(); });
-        Mouse(picTiles, QEvent::MouseButtonDblClick, {4 * 16 + 3, 1 * 16 + 3});
-        QVERIFY(Project() == before);  // no tile was painted, so none is marked edited
-        for (auto [column, row] : {std::pair{4, 1}, {0, 0}, {15, 15}}) ExpectCellShows(column, row);
+        for (const char* slider : {"sldBank", "sldPage", "sldTileOffset"}) {
+            QVERIFY(Open({.freeTail = 300}));
+            const Bytes before = Project();
+            Select(4, 1);
+            auto* moved = Child<QSlider>(window.get(), slider);
+            QTimer::singleShot(100, moved, [moved] { QTest::keyClick(moved, Qt::Key_Right); });
+            WhenShown<frmTileEdit>([](frmTileEdit* dialog) { Child<QPushButton>(dialog, "cmdOkay")->click(); });
+            Mouse(picTiles, QEvent::MouseButtonDblClick, {4 * 16 + 3, 1 * 16 + 3});
+            QVERIFY2(Project() == before, slider);  // no tile was painted, so none is marked edited
+            for (auto [column, row] : {std::pair{4, 1}, {0, 0}, {15, 15}}) ExpectCellShows(column, row);
+        }
     }
 
     // Every kind of change is one step of the history, and undo and redo give back the
@@ -214,8 +211,7 @@ private slots:
                 Child<QPushButton>(dialog, "cmdOkay")->click();
             });
             Mouse(Child<ViewCanvas>(window.get(), "picPals"), QEvent::MouseButtonRelease, {16 * 2 + 3, 3});
-            QCOMPARE(model->Pals[kSpriteSet][0][2][0], std::int16_t(31));
-            QCOMPARE(model->Pals[kSpriteSet][0][2][1], std::int16_t(17));
+            QCOMPARE(QList<int>({model->Pals[kSpriteSet][0][2][0], model->Pals[kSpriteSet][0][2][1]}), QList<int>({31, 17}));
             QCOMPARE(Child<ViewCanvas>(window.get(), "picPals")->image().pixel(16 * 2 + 3, 3),
                      QRgb(ScreenColour(*model, window->View(), 2, 0)));
         } else if (change == "offset") {
@@ -301,8 +297,7 @@ private slots:
         Action("mnuOptDim")->trigger();
 
         MakeWindow();
-        QCOMPARE(Action("mnuFileRecent0")->text(), QString("&1 work.gbp"));
-        QCOMPARE(Action("mnuFileRecent1")->text(), QString("&2 game.gb"));
+        QCOMPARE(Action("mnuFileRecent0")->text() + ", " + Action("mnuFileRecent1")->text(), QString("&1 work.gbp, &2 game.gb"));
         QVERIFY(!Action("mnuFileRecent0")->isEnabled());  // a project waits for its ROM
         QVERIFY(!Action("mnuOptGrid")->isChecked() && !Action("mnuOptDim")->isChecked());
         QCOMPARE(window->View().ColorScale, std::int16_t(kFullScale));
@@ -364,11 +359,31 @@ private slots:
         QCOMPARE(model->TilePal[0][300], std::int16_t(5));
     }
 
-    void projectsGoThroughTheChooserAndRefusalsAreShownInOrder() {
+    // Projects go through the chooser, refusals are shown in order; a FIFO is neither listed nor
+    // opened (it would hang), and no write replaces the loaded ROM.
+    void theChooserAndWritesRefuseWhatTheyWouldDestroy() {
         QVERIFY(Open({.freeTail = 300}));
+        const QString folder = QString::fromStdString(dir.path().string());
+        QCOMPARE(::mkfifo((dir / "pipe.gbp").c_str(), 0644), 0);
+        bool listed = true;
+        ChooseFor("mnuFileLoadgbp", "pipe.gbp", &listed);
+        QVERIFY(!listed);
+        QCOMPARE(messages.log, QStringList({"Error: Couldn't open " + folder + "/pipe.gbp: it is a FIFO, not a regular file."}));
+
+        const Bytes rom = ReadFile(dir / "game.gb");
+        messages.log.clear();
+        messages.answers = {MessageAnswer::Yes};  // overwrite? the chooser asks; the write refuses
+        ChooseFor("mnuFileWriterom", "game.gb");
+        QCOMPARE(messages.log.size(), 2);
+        QVERIFY2(messages.log.last().startsWith("Error: Couldn't write " + folder + "/game.gb: it is the same file"),
+                 qPrintable(messages.log.last()));
+        QVERIFY(ReadFile(dir / "game.gb") == rom);
+        QVERIFY(Action("mnuFileWriterom")->isEnabled());
+
         model->TilePal[2][7] = 5;
         ChooseFor("mnuFileSavegbp", "work");
         WriteFile(dir / "bad.gbp", {'D', 'A', 'P', 'P', 'L', 'E', 'X', 'P', 'R', 'J', 2, 0});
+        messages.log.clear();
         ChooseFor("mnuFileLoadgbp", "bad.gbp");
         QCOMPARE(messages.log, QStringList({"Error: Not a valid Gbp file!", "Error: Unsupported Gbp version!",
                                             "Error: Couldn't Load Gbp File!"}));
@@ -382,33 +397,6 @@ private slots:
         window->close();
         QCOMPARE(messages.log, QStringList({"Query: Save palette and tile data?"}));
         QVERIFY(window->ProgramEnded());
-    }
-
-    // A FIFO is neither listed nor opened (it would hang), and no write replaces the loaded ROM.
-    void theChooserAndWritesRefuseWhatTheyWouldDestroy() {
-        QVERIFY(Open({.freeTail = 300}));
-        const QString folder = QString::fromStdString(dir.path().string());
-        QCOMPARE(::mkfifo((dir / "pipe.gbp").c_str(), 0644), 0);
-        bool listed = true;
-        WhenShown<frmFile>([&](frmFile* chooser) {
-            chooser->OpenDirectory(folder);
-            listed = !Child<QListWidget>(chooser, "filFile")->findItems("pipe.gbp", Qt::MatchExactly).isEmpty();
-            Child<QLineEdit>(chooser, "txtFileName")->setText("pipe.gbp");
-            Child<QPushButton>(chooser, "cmdOkay")->click();
-        });
-        Child<QAction>(window.get(), "mnuFileLoadgbp")->trigger();
-        QVERIFY(!listed);
-        QCOMPARE(messages.log, QStringList({"Error: Couldn't open " + folder + "/pipe.gbp: it is a FIFO, not a regular file."}));
-
-        const Bytes rom = ReadFile(dir / "game.gb");
-        messages.log.clear();
-        messages.answers = {MessageAnswer::Yes};  // overwrite? the chooser asks; the write refuses
-        ChooseFor("mnuFileWriterom", "game.gb");
-        QCOMPARE(messages.log.size(), 2);
-        QVERIFY2(messages.log.last().startsWith("Error: Couldn't write " + folder + "/game.gb: it is the same file"),
-                 qPrintable(messages.log.last()));
-        QVERIFY(ReadFile(dir / "game.gb") == rom);
-        QVERIFY(Child<QAction>(window.get(), "mnuFileWriterom")->isEnabled());
     }
 };
 
