@@ -32,10 +32,9 @@ protected:
 
 TEST_P(ColourRuntime, PaletteRamHoldsTheProjectColours) {
     ASSERT_TRUE(run->colour->IsColourModel());
-    for (int set = 0; set < kPaletteSets; ++set) {
+    for (int set = 0; set < kPaletteSets; ++set)
         for (int i = 0; i < kPalettes * kColours; ++i)
             EXPECT_EQ(run->colour->PaletteRam(set, i / 4, i % 4), ModelColourWord(*run->model, set, i / 4, i % 4)) << set << " " << i;
-    }
 }
 
 // Every map entry on screen carries its tile's palette and nothing else: tiles copied by the

@@ -17,10 +17,7 @@ constexpr int kGameFrames = 600;
 constexpr int kRounds = 5;
 
 TEST(RealGamesMeasure, CountsRst38AndLostVramWritesOnly) {
-    RunOptions options;
-    options.frames = 4;
-    options.monochromeModel = true;
-    const RunRecord run = RecordRun(CountingRom(kRounds), options);
+    const RunRecord run = RecordRun(CountingRom(kRounds), {.frames = 4, .monochromeModel = true});
     EXPECT_TRUE(run.stopped.empty()) << run.stopped;
     ASSERT_EQ(run.frames.size(), 4u);
     EXPECT_EQ(run.rst38, kRounds);  // the CALLs and the interrupts do not count
@@ -55,9 +52,8 @@ TEST(RealGamesMeasure, CountsForeignBytesWithinTheLagWindow) {
 std::vector<std::string> Games() {
     std::vector<std::string> games;
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator(DAPPLIX_REALGAMES_DIR, error)) {
+    for (const auto& entry : fs::directory_iterator(DAPPLIX_REALGAMES_DIR, error))
         if (entry.path().extension() == ".gb") games.push_back(entry.path().string());
-    }
     std::sort(games.begin(), games.end());
     return games;
 }
@@ -73,11 +69,8 @@ class RealGame : public testing::TestWithParam<std::string> {};
 TEST_P(RealGame, ColouredWithoutAProjectBehavesLikeTheOriginal) {
     const ColouredGame game = ColourGame(GetParam(), DAPPLIX_SIDEFILE_DIR);
     if (!game.placed) GTEST_SKIP() << "cannot be coloured: " << game.reason;
-    RunOptions options;
-    options.frames = kGameFrames;
-    const RunRecord colour = RecordRun(game.colour, options);
-    options.monochromeModel = true;
-    const RunRecord mono = RecordRun(game.mono, options);
+    const RunRecord colour = RecordRun(game.colour, {.frames = kGameFrames});
+    const RunRecord mono = RecordRun(game.mono, {.frames = kGameFrames, .monochromeModel = true});
     ASSERT_TRUE(mono.stopped.empty()) << mono.stopped;
     ASSERT_TRUE(colour.stopped.empty()) << colour.stopped;
     ASSERT_EQ(colour.frames.size(), std::size_t(kGameFrames));

@@ -5,7 +5,7 @@
 
 #include <fstream>
 #include <regex>
-#include <sstream>
+#include <map>
 
 #include "ColourRun.h"
 #include "emulator/Emulator.h"
@@ -74,20 +74,17 @@ TEST(PushColours, AColourEditShowsInTheNextFrame) {
         LiveRun run = Start(name, true);
         int x = 0, y = 0;
         ASSERT_TRUE(FindBackgroundPixel(run, x, y)) << name;
-        const int entry = PaletteEntryAt(*run.emulator, x, y);
-        const int palette = entry / 4, value = entry % 4;
-        const int colour = ShadeOf(run.emulator->IoRegister(0xFF47), value);
+        const int entry = PaletteEntryAt(*run.emulator, x, y), palette = entry / 4;
+        const int colour = ShadeOf(run.emulator->IoRegister(0xFF47), entry % 4);
         run.model->Pals[kBackgroundSet][palette][colour] = {31, 0, 31};
+        const std::uint16_t word = ColourWord(*run.model, kBackgroundSet, palette, colour);
         PushColours(*run.emulator, *run.model);
         run.emulator->RunFrame();
-        EXPECT_EQ(run.emulator->Pixel(x, y), ScreenColourOfWord(ColourWord(*run.model, kBackgroundSet, palette, colour)))
-            << name;
-        EXPECT_EQ(run.emulator->Read(runtime::kUserColours + 8 * palette + 2 * colour, runtime::kRuntimeWramBank),
-                  ColourWord(*run.model, kBackgroundSet, palette, colour) & 0xFF)
+        EXPECT_EQ(run.emulator->Pixel(x, y), ScreenColourOfWord(word)) << name;
+        EXPECT_EQ(run.emulator->Read(runtime::kUserColours + 8 * palette + 2 * colour, runtime::kRuntimeWramBank), word & 0xFF)
             << name << ": the runtime's copy has the new colour too";
         for (int i = 0; i < 5; ++i) run.emulator->RunFrame();  // the runtime rewrites from its copy
-        EXPECT_EQ(run.emulator->Pixel(x, y), ScreenColourOfWord(ColourWord(*run.model, kBackgroundSet, palette, colour)))
-            << name;
+        EXPECT_EQ(run.emulator->Pixel(x, y), ScreenColourOfWord(word)) << name;
     }
 }
 
@@ -119,8 +116,7 @@ TEST(PushAssignments, TheBeeTakesItsNewPaletteInTheNextFrame) {
     // The wings flap every 16 frames: both tiles of the bee keep palette 4 only if both were given it.
     run.emulator->RunFrame();
     EXPECT_EQ(run.emulator->Video().oam[4 * bee + 3] & 7, 4) << "and after the next transfer, from the runtime";
-    const int spriteRecords = run.emulator->Read(runtime::kSpriteRecordCount, runtime::kRuntimeWramBank);
-    EXPECT_GE(spriteRecords, 1);
+    EXPECT_GE(run.emulator->Read(runtime::kSpriteRecordCount, runtime::kRuntimeWramBank), 1);
 }
 
 TEST(Emulator, SoundComesAtTheRateAskedForThroughAReset) {
@@ -145,10 +141,8 @@ TEST(Emulator, SoundComesAtTheRateAskedForThroughAReset) {
 
 // The runtime's places this program writes into are the assembly's own.
 TEST(RuntimeLayout, MatchesTheAssembly) {
-    std::ifstream file(DAPPLIX_LAYOUT_INC);
-    ASSERT_TRUE(file) << DAPPLIX_LAYOUT_INC;
-    std::stringstream text;
-    text << file.rdbuf();
+    std::ifstream text(DAPPLIX_LAYOUT_INC);
+    ASSERT_TRUE(text) << DAPPLIX_LAYOUT_INC;
     std::map<std::string, long> values;
     const std::regex line(R"(^\s*([A-Za-z_][A-Za-z0-9_]*)\s*=\s*([A-Za-z_0-9x]+)(?:\s*\+\s*(0x[0-9A-Fa-f]+|\d+))?)");
     std::string row;

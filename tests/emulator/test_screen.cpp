@@ -2,7 +2,9 @@
 // capture's framing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <tuple>
 
 #include "emulator/AnimatedGif.h"
 #include "emulator/Screen.h"
@@ -20,10 +22,8 @@ struct Video {
 
     void MapEntry(int map, int column, int row, std::uint8_t number) { vram[0x1800 + map * 0x400 + row * 32 + column] = number; }
     void Sprite(int i, int y, int x, std::uint8_t tile, std::uint8_t attributes = 0) {
-        oam[4 * i] = static_cast<std::uint8_t>(y);
-        oam[4 * i + 1] = static_cast<std::uint8_t>(x);
-        oam[4 * i + 2] = tile;
-        oam[4 * i + 3] = attributes;
+        const std::uint8_t entry[] = {static_cast<std::uint8_t>(y), static_cast<std::uint8_t>(x), tile, attributes};
+        std::copy_n(entry, 4, oam.begin() + 4 * i);
     }
     // Gives VRAM tile n pixel value 1 in its top-left pixel only.
     void Dot(int vramTile) { vram[vramTile * 16] = 0x80; }
@@ -50,13 +50,10 @@ TEST(TileAtPixel, BackgroundFollowsScrollMapAndAddressing) {
         {"0x8800 addressing, n >= 128 is at 0x8800", kLcdOn | kBgMap1, 0, 0, 25, 17, 200, 0x9C43},
     };
     for (const Case& c : cases) {
-        video.state.lcdc = c.lcdc;
-        video.state.scx = c.scx;
-        video.state.scy = c.scy;
+        std::tie(video.state.lcdc, video.state.scx, video.state.scy) = std::tie(c.lcdc, c.scx, c.scy);
         const ScreenTile tile = TileAtPixel(video.state, c.x, c.y);
-        EXPECT_EQ(tile.layer, ScreenLayer::Background) << c.what;
-        EXPECT_EQ(tile.vramTile, c.vramTile) << c.what;
-        EXPECT_EQ(tile.mapAddress, c.mapAddress) << c.what;
+        EXPECT_EQ(std::tuple(tile.layer, tile.vramTile, tile.mapAddress),
+                  std::tuple(ScreenLayer::Background, c.vramTile, c.mapAddress)) << c.what;
     }
     video.state.lcdc = 0;
     EXPECT_EQ(TileAtPixel(video.state, 0, 0).layer, ScreenLayer::None) << "LCD off";

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "PatchAppliers.h"
 #include "TestRoms.h"
@@ -120,8 +121,7 @@ TEST(TileSheet, ExportThenImportChangesNothingAndEditsTakeTheNearestColour) {
     const SheetImport read = ImportTileSheet(*model, page, kSpriteSet, sheet.width, sheet.height, pixels);
     EXPECT_EQ(read.changedTiles, std::vector<int>{3});
     EXPECT_EQ(read.inexactPixels, 1);
-    EXPECT_EQ(TilePixel(DisplayTile(*model, 3, 3), 0, 0), 2);
-    EXPECT_EQ(TilePixel(DisplayTile(*model, 3, 3), 1, 0), 3);
+    EXPECT_EQ(std::pair(TilePixel(DisplayTile(*model, 3, 3), 0, 0), TilePixel(DisplayTile(*model, 3, 3), 1, 0)), std::pair(2, 3));
     EXPECT_TRUE(model->TileEdited[3][3]);
     const SheetImport wrong = ImportTileSheet(*model, SheetArea{3, -1}, kSpriteSet, 128, 128, pixels);
     EXPECT_EQ(wrong.error, "The picture is 128 x 128 pixels; a bank is 128 x 512.");
@@ -148,9 +148,8 @@ TEST(WorkHistory, UndoAndRedoOfEveryKindOfChangeGiveTheSameProjectBytes) {
         c.change(*model);
         const Bytes after = ProjectBytes(*model);
         const WorkChange change = DiffWork(*work, *model);
-        EXPECT_EQ(change.tiles.size(), c.tiles) << c.name;
-        EXPECT_EQ(change.offsets.size(), c.offsets) << c.name;
-        EXPECT_EQ(change.colours.size(), c.colours) << c.name;
+        EXPECT_EQ(std::tuple(change.tiles.size(), change.offsets.size(), change.colours.size()),
+                  std::tuple(c.tiles, c.offsets, c.colours)) << c.name;
         ApplyWorkChange(*model, change, true);
         EXPECT_EQ(ProjectBytes(*model), before) << c.name;
         ApplyWorkChange(*model, change, false);
@@ -158,8 +157,7 @@ TEST(WorkHistory, UndoAndRedoOfEveryKindOfChangeGiveTheSameProjectBytes) {
     }
     WorkChange first{{}, {{2, 0, 1}}, {}}, second{{}, {{2, 1, 4}}, {}}, elsewhere{{}, {{3, 0, 1}}, {}};
     EXPECT_TRUE(MergeOffsetChanges(first, second));
-    EXPECT_EQ(first.offsets[0].before, 0);
-    EXPECT_EQ(first.offsets[0].after, 4);
+    EXPECT_EQ((std::pair<int, int>(first.offsets[0].before, first.offsets[0].after)), std::pair(0, 4));
     EXPECT_FALSE(MergeOffsetChanges(first, elsewhere));
     EXPECT_FALSE(MergeOffsetChanges(first, WorkChange{{TileChange{}}, {{2, 4, 5}}, {}}));
 }

@@ -23,8 +23,7 @@ TEST(OpenRomForColouring, RefusesWithoutBankTwoLoadsBeforeScanningAndSaysWhatThe
     WriteFile(dir / "refused.gb", MakeRom({.banks = 2}));
     const RomOpenResult refused = OpenRomForColouring(*model, (dir / "refused.gb").string());
     EXPECT_FALSE(refused.ok);
-    EXPECT_EQ(refused.errors, Messages{kMsgRomTooSmall});
-    EXPECT_EQ(refused.summary, kMsgCouldNotLoadRom);
+    EXPECT_EQ(std::pair(refused.errors, refused.summary), std::pair(Messages{kMsgRomTooSmall}, std::string(kMsgCouldNotLoadRom)));
     EXPECT_EQ(model->TilePal[2][3], 5);
 
     WriteFile(dir / "mbc3.gb", MakeRom({.banks = 3, .cartridgeType = 0x11}));
@@ -36,8 +35,7 @@ TEST(OpenRomForColouring, RefusesWithoutBankTwoLoadsBeforeScanningAndSaysWhatThe
     // No unused end of bank 0: nothing changes unless the front end's question allows it.
     EXPECT_TRUE(opened.ok && opened.summary.empty());
     EXPECT_FALSE(opened.scan.placed);
-    EXPECT_EQ(opened.errors, Messages{kMsgNoSafeRoom});
-    EXPECT_TRUE(opened.warnings.empty());
+    EXPECT_EQ(std::pair(opened.errors, opened.warnings), std::pair(Messages{kMsgNoSafeRoom}, Messages{}));
     ASSERT_FALSE(steps.empty());
     EXPECT_EQ(steps.front(), "loaded 2");
     EXPECT_EQ(model->TilePal[2][3], 0);
@@ -66,8 +64,7 @@ TEST(OpenProject, ShowsTheHeaderMessagesOrTheReadersRefusalThenTheSummary) {
         WriteFile(dir / "p.gbp", c.bytes);
         const FlowResult result = OpenProject(*model, (dir / "p.gbp").string());
         EXPECT_FALSE(result.ok);
-        EXPECT_EQ(result.errors, c.errors);
-        EXPECT_EQ(result.summary, kMsgCouldNotLoadGbp);
+        EXPECT_EQ(std::pair(result.errors, result.summary), std::pair(c.errors, std::string(kMsgCouldNotLoadGbp)));
     }
     EXPECT_EQ(model->TilePal[2][8], 4);
     EXPECT_EQ(OpenProject(*model, (dir / "gone.gbp").string()).errors, Messages{"Couldn't open " + (dir / "gone.gbp").string() + ": No such file or directory"});

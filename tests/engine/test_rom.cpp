@@ -48,8 +48,7 @@ TEST(FindEntryPoint, TakesJumpsAndRelativeJumpsWithOrWithoutANop) {
     for (const Case& c : cases) {
         const Bytes rom = MakeRom({.entry = c.bytes});
         const EntryPoint entry = FindEntryPoint(rom.data());
-        EXPECT_EQ(entry.form, c.form) << int(c.bytes[0]) << " " << int(c.bytes[1]);
-        EXPECT_EQ(entry.target, c.target) << int(c.bytes[0]) << " " << int(c.bytes[1]);
+        EXPECT_EQ(std::pair(entry.form, entry.target), std::pair(c.form, c.target)) << int(c.bytes[0]) << " " << int(c.bytes[1]);
         EXPECT_EQ(CheckRomHeader(rom).empty(), c.form != EntryForm::None);
     }
 }
