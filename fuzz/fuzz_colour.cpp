@@ -6,7 +6,6 @@
 #include <string>
 
 #include "FuzzModel.h"
-#include "engine/ProjectFile.h"
 
 using namespace dapplix;
 

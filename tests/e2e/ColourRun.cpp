@@ -13,7 +13,6 @@
 #include <mgba/internal/sm83/sm83.h>
 #include <mgba-util/vfs.h>
 
-#include "engine/Rom.h"
 #include "engine/Writer.h"
 
 namespace dapplix::e2e {

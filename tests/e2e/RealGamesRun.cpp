@@ -17,7 +17,6 @@
 
 #include "RealGames.h"
 #include "engine/Flows.h"
-#include "engine/TileDictionary.h"
 #include "engine/Writer.h"
 
 namespace dapplix::e2e {

@@ -11,7 +11,6 @@
 #include "PatchAppliers.h"
 #include "TestRoms.h"
 #include "engine/Flows.h"
-#include "engine/ProjectFile.h"
 #include "engine/Writer.h"
 
 namespace dapplix {

@@ -11,7 +11,6 @@
 #include "engine/Flows.h"
 #include "engine/PaletteConflicts.h"
 #include "engine/PaletteFiles.h"
-#include "engine/ProjectFile.h"
 #include "engine/TileSheet.h"
 #include "engine/WorkHistory.h"
 #include "engine/Writer.h"

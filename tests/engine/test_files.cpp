@@ -16,10 +16,7 @@
 #include <set>
 
 #include "TestRoms.h"
-#include "engine/CodeFiles.h"
 #include "engine/Files.h"
-#include "engine/Rom.h"
-#include "engine/ProjectFile.h"
 
 namespace dapplix {
 namespace {

@@ -7,8 +7,6 @@
 #include "engine/Bits.h"
 #include "engine/Flows.h"
 #include "engine/Mapper.h"
-#include "engine/ProjectFile.h"
-#include "engine/Rom.h"
 
 namespace dapplix {
 namespace {

@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "TestRoms.h"
-#include "engine/CodeFiles.h"
-#include "engine/Rom.h"
 
 namespace dapplix {
 namespace {

@@ -1,15 +1,5 @@
 // The Play window's wiring on the demo ROM: keys, pause and step, edits in the main window
 // shown in the next frame, a click on the screen reaching the tile view, marks and captures.
-#include <QAction>
-#include <QCheckBox>
-#include <QImageReader>
-#include <QLabel>
-#include <QListWidget>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSlider>
-#include <QTest>
-
 #include "GuiSupport.h"
 #include "Support.h"
 #include "emulator/LiveProject.h"

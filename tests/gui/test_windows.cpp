@@ -1,18 +1,5 @@
 // The windows' wiring: a click reaches the engine's flow, and the flow's result reaches
 // the screen. What the flows themselves do is checked by the engine tests.
-#include <QAction>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSlider>
-#include <QSettings>
-#include <QSpinBox>
-#include <QTableWidget>
-#include <QTest>
-#include <QUndoStack>
-
 #include <sys/stat.h>
 
 #include "GuiSupport.h"
@@ -24,7 +11,6 @@
 #include "engine/Bits.h"
 #include "engine/Mapper.h"
 #include "engine/PaletteFiles.h"
-#include "engine/ProjectFile.h"
 #include "engine/Writer.h"
 #include "project/frmEditCol.h"
 #include "view/frmMain.h"
