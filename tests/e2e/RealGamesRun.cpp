@@ -1,8 +1,6 @@
 // Colouring a real game through the engine and running it on the mGBA core, one instruction at
 // a time, keeping what the comparisons need; and the foreign VRAM bytes of a colour run.
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
 #include <tuple>
@@ -107,21 +105,15 @@ public:
     }
 
 private:
-    static Recorder& Of(SM83Core* cpu) {
-        if (active_ && active_->cpu_ == cpu) return *active_;
-        std::fputs("realgames: a memory access of a core that no recorder watches\n", stderr);
-        std::abort();  // (called from the core's C code, which an exception must not cross)
-    }
-
     static std::uint8_t Fetch(SM83Core* cpu, std::uint16_t address) {
-        Recorder& self = Of(cpu);
+        Recorder& self = *active_;  // only the core of the one recorded run calls these
         const std::uint8_t value = self.originalFetch_(cpu, address);
         if (!std::exchange(self.fetched_, true)) std::tie(self.fetchAddress_, self.fetchValue_) = std::tie(address, value);
         return value;
     }
 
     static void Store(SM83Core* cpu, std::uint16_t address, std::int8_t value) {
-        Recorder& self = Of(cpu);
+        Recorder& self = *active_;
         const bool lcdOn = self.gb_->memory.io[GB_REG_LCDC] & 0x80;
         if (address >= 0x8000 && address < 0xA000 && lcdOn && self.gb_->video.mode == 3) {
             ++self.droppedThisFrame_;

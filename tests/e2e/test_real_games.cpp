@@ -20,11 +20,9 @@ TEST(RealGamesMeasure, CountsRst38AndLostVramWritesOnly) {
     const RunRecord run = RecordRun(CountingRom(kRounds), {.frames = 4, .monochromeModel = true});
     EXPECT_TRUE(run.stopped.empty()) << run.stopped;
     ASSERT_EQ(run.frames.size(), 4u);
-    EXPECT_EQ(run.rst38, kRounds);  // the CALLs and the interrupts do not count
-    EXPECT_EQ(run.droppedVramWrites, kRounds);
-    EXPECT_EQ(run.firstRst38Frame, 0);
-    EXPECT_EQ(run.frames[0].rst38, kRounds);
-    EXPECT_EQ(run.frames[1].rst38, 0);
+    // The CALLs and the interrupts do not count.
+    EXPECT_EQ(std::tuple(run.rst38, run.droppedVramWrites, run.firstRst38Frame), std::tuple(kRounds, kRounds, 0));
+    EXPECT_EQ(std::pair(run.frames[0].rst38, run.frames[1].rst38), std::pair(kRounds, 0));
     EXPECT_EQ(run.frames[0].vram[0], 0x00) << "the lost store must not have reached VRAM";
 }
 
@@ -43,9 +41,7 @@ TEST(RealGamesMeasure, CountsForeignBytesWithinTheLagWindow) {
     colour.frames[106].vram[0x100] = 10;     // mono has it in frame 76, the window's first ...
     colour.frames[68].vram[0x100] = 10;      // ... and in frame 70, its last: neither counts
     const ForeignBytes foreign = CountForeignBytes(mono, colour);
-    EXPECT_EQ(foreign.frames, 3);
-    EXPECT_EQ(foreign.max, 1);
-    EXPECT_EQ(foreign.first, 100);
+    EXPECT_EQ(std::tuple(foreign.frames, foreign.max, foreign.first), std::tuple(3, 1, 100));
     EXPECT_EQ(CountForeignBytes(mono, colour, 40).frames, 2) << "a window of 40 frames reaches frame 140's byte";
 }
 

@@ -104,11 +104,9 @@ TEST(PushAssignments, ANewPaletteShowsInTheNextFrameEvenWhenTheRomHadNone) {
         for (int i = 0; i < 120; ++i) run.emulator->RunFrame();  // the refresh and the sweep keep it
         EXPECT_EQ(PaletteEntryAt(*run.emulator, x, y) / 4, newPalette) << "project at start: " << withProject;
     }
-}
-
-TEST(PushAssignments, TheBeeTakesItsNewPaletteInTheNextFrame) {
+    // The bee, OAM entry 0, takes its new palette in the next frame too.
     LiveRun run = Start("demo", false);
-    const int bee = 0;  // OAM entry 0
+    const int bee = 0;
     const VideoState video = run.emulator->Video();
     AssignTile(run, video.vram + 16 * video.oam[4 * bee + 2], 4);
     PushAssignments(*run.emulator, *run.model);

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <random>
 
 #include "engine/TileSearch.h"
 
@@ -62,18 +61,14 @@ TEST(FindTileInModel, RedrawnTilesMatchByTheirImageAndNoLongerByTheirRomBytes) {
 
 TEST(FirstShownMatch, SkipsBanksTheTileViewDoesNotShow) {
     const std::vector<TileMatch> matches = {{0, 0, 1}, {1, 2, 3}, {5, 0, 9}, {6, 1, 2}};
-    EXPECT_EQ(FirstShownMatch(matches, 2, 31), 2);
-    EXPECT_EQ(FirstShownMatch(matches, 0, 31), 0);
-    EXPECT_EQ(FirstShownMatch(matches, 7, 31), -1);
-    EXPECT_EQ(FirstShownMatch({}, 2, 31), -1);
+    EXPECT_EQ((std::array{FirstShownMatch(matches, 2, 31), FirstShownMatch(matches, 0, 31), FirstShownMatch(matches, 7, 31),
+                           FirstShownMatch({}, 2, 31)}), (std::array{2, 0, -1, -1}));
 }
 
 TEST(TileCoverage, RecordsEachImageOnceAndGivesThemBack) {
     TileCoverage coverage;
-    std::mt19937 random(7);
-    std::vector<TileImage> images(50);
-    for (auto& image : images)
-        for (auto& byte : image) byte = static_cast<std::uint8_t>(random());
+    std::vector<TileImage> images;
+    for (int seed = 10; seed < 60; ++seed) images.push_back(Pattern(seed));
     for (const auto& image : images) EXPECT_TRUE(coverage.Add(image.data()));
     for (const auto& image : images) EXPECT_FALSE(coverage.Add(image.data()));
     EXPECT_EQ(coverage.Count(), images.size());

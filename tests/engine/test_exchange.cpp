@@ -118,8 +118,7 @@ TEST(TileSheet, ExportThenImportChangesNothingAndEditsTakeTheNearestColour) {
     pixels[3 * 8] = SheetColour(*model, kSpriteSet, 3, 2) ^ 0x010203;
     pixels[3 * 8 + 1] = SheetColour(*model, kSpriteSet, 3, 3);
     const SheetImport read = ImportTileSheet(*model, page, kSpriteSet, sheet.width, sheet.height, pixels);
-    EXPECT_EQ(read.changedTiles, std::vector<int>{3});
-    EXPECT_EQ(read.inexactPixels, 1);
+    EXPECT_EQ(std::pair(read.changedTiles, read.inexactPixels), std::pair(std::vector<int>{3}, 1));
     EXPECT_EQ(std::pair(TilePixel(DisplayTile(*model, 3, 3), 0, 0), TilePixel(DisplayTile(*model, 3, 3), 1, 0)), std::pair(2, 3));
     EXPECT_TRUE(model->TileEdited[3][3]);
     const SheetImport wrong = ImportTileSheet(*model, SheetArea{3, -1}, kSpriteSet, 128, 128, pixels);

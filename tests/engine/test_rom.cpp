@@ -61,11 +61,9 @@ TEST(LoadRom, LoadsTheBanksPadsTheLastWithFFAndRefusesWithoutChangingAnything) {
     model->TileEdited[2][7] = true;
     rom.resize(3 * kBankSize + 9000);  // four banks, the last one short
     ASSERT_TRUE(LoadRomBytes(*model, rom).ok);
-    EXPECT_EQ(model->TilePal[1][5], 0);
-    EXPECT_FALSE(model->TileEdited[2][7]);
-    EXPECT_EQ(model->BankCount, 3);
-    EXPECT_EQ(model->RomBank[3][8999], rom[3 * kBankSize + 8999]);
-    EXPECT_EQ(model->RomBank[3][9000], 0xFF);
+    EXPECT_EQ(std::tuple(model->TilePal[1][5], model->TileEdited[2][7]), std::tuple(0, false));
+    EXPECT_EQ(std::tuple(model->BankCount, model->RomBank[3][8999], model->RomBank[3][9000]),
+              std::tuple(3, rom[3 * kBankSize + 8999], 0xFF));
 
     model->TilePal[2][1] = 4;
     const auto before = model->RomBank;

@@ -113,7 +113,7 @@ private slots:
         QVERIFY(!play->MonochromeGame()->IsColourModel());
     }
 
-    void editsShowInTheNextFrameAndTheScreenLeadsToTheTiles() {
+    void editsShowInTheNextFrameTheScreenLeadsToTheTilesAndIsSaved() {
         QTest::mouseClick(Child<QPushButton>(play, "cmdPause"), Qt::LeftButton);
         Step(90);
         int x = 0, y = 0, vramTile = 0;
@@ -193,12 +193,9 @@ private slots:
         QVERIFY(!list->isVisible());
         QVERIFY(!play->FindTileAt(8, 200));  // off the screen
         QVERIFY(play->IsPaused());
-    }
 
-    void screenshotsAndAnimationsAreSaved() {
+        // Screenshots and animations are saved.
         ScratchDir dir;
-        QTest::mouseClick(Child<QPushButton>(play, "cmdPause"), Qt::LeftButton);
-        Step(70);
         QString error;
         const QString shot = QString::fromStdString((dir / "shot.png").string());
         QVERIFY2(play->SaveScreenshot(shot, error), qPrintable(error));
