@@ -3,11 +3,7 @@
 #pragma once
 
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
 #include <cstdlib>
-#include <memory>
-#include <vector>
 
 #include "TestRoms.h"
 #include "engine/Binary.h"

@@ -2,7 +2,6 @@
 // project applied to that ROM, and the colour ROM build, which must keep its invariants.
 // Input: the project's length (two bytes, low first), the project, then the ROM, padded
 // with 0xFF (as unprogrammed ROM reads) to three banks so that small inputs pass the bank rule.
-#include <algorithm>
 #include <string>
 
 #include "FuzzModel.h"

@@ -143,14 +143,12 @@ TEST(RuntimeLayout, MatchesTheAssembly) {
     ASSERT_TRUE(text) << DAPPLIX_LAYOUT_INC;
     std::map<std::string, long> values;
     const std::regex line(R"(^\s*([A-Za-z_][A-Za-z0-9_]*)\s*=\s*([A-Za-z_0-9x]+)(?:\s*\+\s*(0x[0-9A-Fa-f]+|\d+))?)");
-    std::string row;
-    while (std::getline(text, row)) {
+    for (std::string row; std::getline(text, row);) {
         std::smatch m;
         if (!std::regex_search(row, m, line)) continue;
-        const std::string base = m[2];
-        long value = std::isdigit(static_cast<unsigned char>(base[0])) ? std::stol(base, nullptr, 0) : values.at(base);
-        if (m[3].matched) value += std::stol(m[3], nullptr, 0);
-        values[m[1]] = value;
+        const std::string base = m[2];  // a number or a name defined above, plus an offset
+        values[m[1]] = (std::isdigit(static_cast<unsigned char>(base[0])) ? std::stol(base, nullptr, 0) : values.at(base)) +
+                       (m[3].matched ? std::stol(m[3], nullptr, 0) : 0);
     }
     using namespace runtime;
     const std::pair<const char*, long> cases[] = {

@@ -108,7 +108,7 @@ TEST(TileAtPixel, SpritesWinWhereTheirPixelIsNotTransparent) {
     EXPECT_EQ(halves(), std::pair(61, 60));
 }
 
-TEST(VisibleTiles, TheCellsInViewAndTheSpritesOnScreen) {
+TEST(VisibleTiles, TheCellsInViewAndTheSpritesOnScreenAndTheTrackerNotesEachImageOnce) {
     Video video;
     video.state.lcdc = kLcdOn | kTiles8000 | kSpritesOn;
     for (int row = 0; row < 32; ++row)
@@ -128,18 +128,16 @@ TEST(VisibleTiles, TheCellsInViewAndTheSpritesOnScreen) {
     EXPECT_TRUE(shown[131] && shown[100] && shown[118] && !shown[119]);
     video.state.lcdc = 0;
     EXPECT_TRUE(VisibleTiles(video.state).none());
-}
-
-TEST(CoverageTracker, NotesNewImagesOnceAndLooksAgainWhenVramChanges) {
-    Video video;
-    video.vram[5 * 16] = 0xAA;  // the map names tile 0 everywhere except one cell
-    video.MapEntry(0, 1, 1, 5);
+    // The tracker notes new images once and looks again when VRAM changes.
+    Video tracked;
+    tracked.vram[5 * 16] = 0xAA;  // the map names tile 0 everywhere except one cell
+    tracked.MapEntry(0, 1, 1, 5);
     TileCoverage coverage;
     CoverageTracker tracker;
-    EXPECT_EQ(tracker.Note(video.state, coverage), 2);
-    EXPECT_EQ(tracker.Note(video.state, coverage), 0);
-    video.vram[5 * 16] = 0xBB;  // the game loads other graphics into the same tile
-    EXPECT_EQ(tracker.Note(video.state, coverage), 1);
+    EXPECT_EQ(tracker.Note(tracked.state, coverage), 2);
+    EXPECT_EQ(tracker.Note(tracked.state, coverage), 0);
+    tracked.vram[5 * 16] = 0xBB;  // the game loads other graphics into the same tile
+    EXPECT_EQ(tracker.Note(tracked.state, coverage), 1);
     EXPECT_EQ(coverage.Count(), 3u);
 }
 

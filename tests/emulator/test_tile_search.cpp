@@ -57,15 +57,13 @@ TEST(FindTileInModel, RedrawnTilesMatchByTheirImageAndNoLongerByTheirRomBytes) {
     // Banks past the loaded ones are not searched.
     std::copy(rom.begin(), rom.end(), model->RomBank[4].begin());
     EXPECT_EQ(FindTileInModel(*model, rom.data()).size(), 1u);
-}
-
-TEST(FirstShownMatch, SkipsBanksTheTileViewDoesNotShow) {
+    // The first match the tile view shows skips the banks it does not show.
     const std::vector<TileMatch> matches = {{0, 0, 1}, {1, 2, 3}, {5, 0, 9}, {6, 1, 2}};
     EXPECT_EQ((std::array{FirstShownMatch(matches, 2, 31), FirstShownMatch(matches, 0, 31), FirstShownMatch(matches, 7, 31),
                            FirstShownMatch({}, 2, 31)}), (std::array{2, 0, -1, -1}));
 }
 
-TEST(TileCoverage, RecordsEachImageOnceAndGivesThemBack) {
+TEST(TileCoverage, RecordsEachImageOnceGivesThemBackAndMarksTilesThatStillNeedAPalette) {
     TileCoverage coverage;
     std::vector<TileImage> images;
     for (int seed = 10; seed < 60; ++seed) images.push_back(Pattern(seed));
@@ -81,16 +79,13 @@ TEST(TileCoverage, RecordsEachImageOnceAndGivesThemBack) {
     EXPECT_EQ(back, images);
     coverage.Clear();
     EXPECT_FALSE(coverage.Seen(images[0]));
-}
-
-TEST(SeenWithoutPalette, MarksSeenTilesThatStillNeedAPalette) {
+    // Seen tiles that still need a palette are marked.
     auto model = std::make_unique<Model>();
     model->BankCount = 2;
     const TileImage a = Pattern(6), b = Pattern(7);
     std::copy(a.begin(), a.end(), model->RomBank[2].begin());           // tile 0
     std::copy(a.begin(), a.end(), model->RomBank[2].begin() + 16);      // tile 1, same bytes
     std::copy(b.begin(), b.end(), model->RomBank[2].begin() + 32);      // tile 2
-    TileCoverage coverage;
     coverage.Add(a.data());
     model->TilePal[2][1] = 3;
     EXPECT_TRUE(SeenWithoutPalette(*model, coverage, 2, 0));

@@ -5,8 +5,6 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "PatchAppliers.h"
 #include "TestRoms.h"
@@ -32,9 +30,8 @@ CliRun RunCli(const fs::path& folder, const std::string& arguments, const std::s
                                 (stdoutTo.empty() ? ".out" : "'" + stdoutTo + "'") + " 2>.err";
     const int status = std::system(command.c_str());
     auto text = [&](const char* name) {
-        std::stringstream buffer;
-        buffer << std::ifstream(folder / name).rdbuf();
-        return buffer.str();
+        const Bytes bytes = ReadFile(folder / name);
+        return std::string(bytes.begin(), bytes.end());
     };
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, stdoutTo.empty() ? text(".out") : "", text(".err")};
 }

@@ -23,14 +23,12 @@ using namespace dapplix::testing;
 TEST(Patches, ApplyToTheOriginalAndGiveTheColourRomByteForByte) {
     ScratchDir dir;
     std::mt19937 random(3);
-    const struct Case {
-        RomShape shape;
-        std::size_t fileLength;  // 0: whole banks
-    } cases[] = {{{.banks = 4, .freeTail = 300}, 0}, {{.banks = 16, .freeTail = 900}, 0},
-                 {{.banks = 3, .freeTail = 300}, 3 * kBankSize - 5000}};
-    for (const Case& c : cases) {
-        Bytes rom = MakeRom(c.shape);
-        if (c.fileLength) rom.resize(c.fileLength);
+    // A ROM and its file's length (0: whole banks).
+    const std::pair<RomShape, std::size_t> cases[] = {{{.banks = 4, .freeTail = 300}, 0}, {{.banks = 16, .freeTail = 900}, 0},
+                                                      {{.banks = 3, .freeTail = 300}, 3 * kBankSize - 5000}};
+    for (const auto& [shape, fileLength] : cases) {
+        Bytes rom = MakeRom(shape);
+        if (fileLength) rom.resize(fileLength);
         WriteFile(dir / "game.gb", rom);
         auto model = MakeModel();
         ASSERT_TRUE(OpenRomForColouring(*model, (dir / "game.gb").string()).ok);
@@ -43,7 +41,7 @@ TEST(Patches, ApplyToTheOriginalAndGiveTheColourRomByteForByte) {
             ASSERT_TRUE(written.ok) << written.errors.front();
             const Bytes patch = ReadFile(path);
             const Bytes patched = format == PatchFormat::Ips ? ApplyIps(rom, patch) : ApplyBps(rom, patch);
-            EXPECT_EQ(patched, BuildColorRom(*model)) << c.shape.banks << (format == PatchFormat::Ips ? " IPS" : " BPS");
+            EXPECT_EQ(patched, BuildColorRom(*model)) << shape.banks << (format == PatchFormat::Ips ? " IPS" : " BPS");
             EXPECT_LT(patch.size(), kColorRomSize / 2);  // runs of one byte are not spelt out
         }
     }
@@ -78,17 +76,15 @@ TEST(PaletteFiles, BothFormatsGiveBackEveryColourAndDamagedFilesChangeNothing) {
         EXPECT_EQ(ApplyPaletteColours(*other, kSpriteSet, colours), 32);
         EXPECT_EQ(other->Pals[kSpriteSet], model->Pals[kBackgroundSet]);
     }
-    const struct Case {
-        const char* text;
-        int colours;  // -1: refused
-    } cases[] = {{"JASC-PAL\n0100\n2\n255 0 0\n0 0 255\n", 2}, {"JASC-PAL\n0100\n3\n255 0 0\n", -1},
-                 {"JASC-PAL\n0100\n1\n256 0 0\n", -1},     {"GIMP Palette\nName: x\n# c\n\n 1  2  3 red\n", 1},
-                 {"GIMP Palette\n1 2\n", -1},              {"RIFF", -1}};
-    for (const Case& c : cases) {
+    const std::pair<const char*, int> cases[] = {
+        {"JASC-PAL\n0100\n2\n255 0 0\n0 0 255\n", 2}, {"JASC-PAL\n0100\n3\n255 0 0\n", -1},
+        {"JASC-PAL\n0100\n1\n256 0 0\n", -1},         {"GIMP Palette\nName: x\n# c\n\n 1  2  3 red\n", 1},
+        {"GIMP Palette\n1 2\n", -1},                  {"RIFF", -1}};
+    for (const auto& [text, count] : cases) {  // count: the colours read, -1 when refused
         std::vector<Rgb8> colours;
         std::string error;
-        EXPECT_EQ(DecodePaletteFile(c.text, colours, error) ? int(colours.size()) : -1, c.colours) << c.text;
-        EXPECT_EQ(error.empty(), c.colours >= 0) << c.text;
+        EXPECT_EQ(DecodePaletteFile(text, colours, error) ? int(colours.size()) : -1, count) << text;
+        EXPECT_EQ(error.empty(), count >= 0) << text;
     }
 }
 

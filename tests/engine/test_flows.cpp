@@ -46,19 +46,16 @@ TEST(OpenProject, ShowsTheHeaderMessagesOrTheReadersRefusalThenTheSummary) {
     ScratchDir dir;
     auto model = LoadedModel();
     model->TilePal[2][8] = 4;
-    const struct Case {
-        std::vector<std::uint8_t> bytes;
-        Messages errors;
-    } cases[] = {
+    const std::pair<Bytes, Messages> cases[] = {  // a file and the messages before the summary
         {{'x', 'A', 'P', 'P', 'L', 'I', 'X', 'P', 'R', 'J', 4, 0}, {kMsgNotGbp, kMsgGbpVersion}},
         {{'D', 'A', 'P', 'P', 'L', 'I', 'X', 'P', 'R', 'J', 3}, {kMsgNotGbp}},
         {{'D', 'A', 'P', 'P', 'L', 'I', 'X', 'P', 'R', 'J', 3, 0}, {"The project file is damaged: it ends inside the records of bank 0."}},
     };
-    for (const Case& c : cases) {
-        WriteFile(dir / "p.gbp", c.bytes);
+    for (const auto& [bytes, errors] : cases) {
+        WriteFile(dir / "p.gbp", bytes);
         const FlowResult result = OpenProject(*model, (dir / "p.gbp").string());
         EXPECT_FALSE(result.ok);
-        EXPECT_EQ(std::pair(result.errors, result.summary), std::pair(c.errors, std::string(kMsgCouldNotLoadGbp)));
+        EXPECT_EQ(std::pair(result.errors, result.summary), std::pair(errors, std::string(kMsgCouldNotLoadGbp)));
     }
     EXPECT_EQ(model->TilePal[2][8], 4);
     EXPECT_EQ(OpenProject(*model, (dir / "gone.gbp").string()).errors, Messages{"Couldn't open " + (dir / "gone.gbp").string() + ": No such file or directory"});

@@ -133,7 +133,6 @@ private slots:
         QCOMPARE(model->Pals[kBackgroundSet][palette][colour], (std::array<std::int16_t, 3>{31, 0, 31}));
         Step(1);
         QCOMPARE(Shown(*play, x, y), QRgb(0xFF00FF));
-
         // Find this tile selects it in the tile view, so a palette click there goes to it.
         QVERIFY(play->FindTileAt(x, y));
         const int bank = int(symbols["BANK_B"]), offset = int(symbols["GFX_OFFSET"]);
@@ -159,7 +158,6 @@ private slots:
         QTRY_VERIFY(HasCoverageMark(picTiles->image(), column, row, 16));
         Child<QAction>(window.get(), "mnuGameSeen")->trigger();
         QTRY_VERIFY(!HasCoverageMark(picTiles->image(), column, row, 16));
-
         // A click on the screen lists every place of the tile there, or says why there is none.
         const VideoState video = play->ColourGame()->Video();
         int many = -1;
@@ -182,7 +180,6 @@ private slots:
         const TileMatch second = play->Matches()[other];
         QCOMPARE(QList<int>({Child<QSlider>(window.get(), "sldBank")->value(), Child<QSlider>(window.get(), "sldPage")->value(),
                              window->View().SelX1}), QList<int>({second.bank, second.Page(), second.tile % 16}));
-
         // A tile the game built itself: bytes that are nowhere in the ROM.
         const ScreenTile built = TileAtPixel(video, 8, 8);
         for (int i = 0; i < 16; ++i)
@@ -193,7 +190,6 @@ private slots:
         QVERIFY(!list->isVisible());
         QVERIFY(!play->FindTileAt(8, 200));  // off the screen
         QVERIFY(play->IsPaused());
-
         // Screenshots and animations are saved.
         ScratchDir dir;
         QString error;

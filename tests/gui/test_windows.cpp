@@ -254,7 +254,6 @@ private slots:
         QCOMPARE(QList<int>({window->View().SelX1, window->View().SelY1}), QList<int>({5, 6}));
         QCOMPARE(picTiles->image().pixel(16 * 5, 16 * 6), 0xFFFFFF00u);  // its frame, in the picture
 
-
         // The zoom, the recent files, the chooser's folder and the options outlive the window.
         model->TilePal[2][9] = 6;
         std::filesystem::create_directory(dir / "sub");
@@ -282,25 +281,6 @@ private slots:
         Action("mnuFileRecent0")->trigger();
         QCOMPARE(messages.log, QStringList("Error: Couldn't open " + Path("sub/work.gbp") + ": it is no longer there."));
         QCOMPARE(Action("mnuFileRecent1"), nullptr);
-    }
-
-    void exchangeWritesPatchesPicturesAndPalettesThatReadBackUnchanged() {
-        QVERIFY(Open({.freeTail = 300}));
-        model->TilePal[2][3] = 5;
-        for (const char* format : {"ips", "bps"}) {
-            ChooseFor(format[0] == 'i' ? "mnuFileWriteips" : "mnuFileWritebps", QString("colour.") + format);
-            const Bytes patch = ReadFile(dir / (std::string("colour.") + format)), original = ReadFile(dir / "game.gb");
-            QVERIFY((format[0] == 'i' ? ApplyIps(original, patch) : ApplyBps(original, patch)) == BuildColorRom(*model));
-        }
-        const Bytes before = Project();
-        ChooseFor("mnuFileExportbankgrey", "bank.png");
-        for (const char* name : {"mnuFileExportjasc", "mnuFileExportgimp"}) ChooseFor(name, "set");
-        messages.log.clear();
-        ChooseFor("mnuFileImportpng", "bank.png");
-        for (const char* name : {"set.pal", "set.gpl"}) ChooseFor("mnuFileImportpal", name);
-        QCOMPARE(messages.log, QStringList("Import PNG: All pages of bank 2: no tile changed. Read as grey."));
-        QVERIFY(Project() == before);
-        QCOMPARE(window->UndoStack().count(), 0);  // nothing changed, nothing to undo
     }
 
     // A dragged selection takes the clicked palette. Shared tiles with different palettes are
@@ -335,10 +315,28 @@ private slots:
         QCOMPARE(QList<int>({window->ConflictCount(), list->rowCount(), model->TilePal[0][300]}), QList<int>({0, 0, 5}));
     }
 
-    // Projects go through the chooser, refusals are shown in order; a FIFO is neither listed nor
-    // opened (it would hang), and no write replaces the loaded ROM.
-    void theChooserAndWritesRefuseWhatTheyWouldDestroy() {
+    // Patches, pictures and palettes written through the chooser read back unchanged; projects go
+    // through it, refusals are shown in order; a FIFO is neither listed nor opened (it would hang),
+    // and no write replaces the loaded ROM.
+    void filesGoThroughTheChooserAndNoWriteDestroysWhatItReplaces() {
         QVERIFY(Open({.freeTail = 300}));
+        model->TilePal[2][3] = 5;
+        for (const char* format : {"ips", "bps"}) {
+            ChooseFor(format[0] == 'i' ? "mnuFileWriteips" : "mnuFileWritebps", QString("colour.") + format);
+            const Bytes patch = ReadFile(dir / (std::string("colour.") + format)), original = ReadFile(dir / "game.gb");
+            QVERIFY((format[0] == 'i' ? ApplyIps(original, patch) : ApplyBps(original, patch)) == BuildColorRom(*model));
+        }
+        const Bytes before = Project();
+        ChooseFor("mnuFileExportbankgrey", "bank.png");
+        for (const char* name : {"mnuFileExportjasc", "mnuFileExportgimp"}) ChooseFor(name, "set");
+        messages.log.clear();
+        ChooseFor("mnuFileImportpng", "bank.png");
+        for (const char* name : {"set.pal", "set.gpl"}) ChooseFor("mnuFileImportpal", name);
+        QCOMPARE(messages.log, QStringList("Import PNG: All pages of bank 2: no tile changed. Read as grey."));
+        QVERIFY(Project() == before);
+        QCOMPARE(window->UndoStack().count(), 0);  // nothing changed, nothing to undo
+
+        messages.log.clear();
         const QString folder = QString::fromStdString(dir.path().string());
         QCOMPARE(::mkfifo((dir / "pipe.gbp").c_str(), 0644), 0);
         bool listed = true;
