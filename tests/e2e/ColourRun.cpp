@@ -1,7 +1,6 @@
 #include "ColourRun.h"
 
 #include <cstdarg>
-#include <stdexcept>
 
 // mgba/flags.h must come first: struct mCore has members that exist only under its build flags.
 #include <mgba/flags.h>

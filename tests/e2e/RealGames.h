@@ -5,13 +5,6 @@
 // RST 38 (opcode 0xFF executed) and the VRAM writes the PPU refused.
 #pragma once
 
-#include <array>
-#include <cstdint>
-#include <functional>
-#include <memory>
-#include <string>
-#include <vector>
-
 #include "ColourRun.h"
 
 namespace dapplix::e2e {

@@ -4,9 +4,6 @@
 // (A screen pixel is palette RAM at its tile's attribute and value: the checks stop at those.)
 #include <gtest/gtest.h>
 
-#include <map>
-#include <sstream>
-
 #include "ColourRun.h"
 
 namespace dapplix::e2e {

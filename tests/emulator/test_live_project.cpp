@@ -3,9 +3,7 @@
 // the attribute maps. Run on the test ROMs in the mGBA core.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <regex>
-#include <map>
 
 #include "ColourRun.h"
 #include "emulator/Emulator.h"
