@@ -1,35 +1,19 @@
-// What the fuzz targets share: a model whose side-file code has every byte known (each
-// fragment filled with its own value, the colour code bank counting up), so that a byte in
-// the wrong place shows in the image, and what every colour ROM must be.
+// What the fuzz targets share: the model of the engine tests, whose side-file code has its
+// fragments marked (TestRoms.h), and what every colour ROM must be.
 #pragma once
 
 #include <algorithm>
-#include <cstddef>
-#include <cstdint>
 #include <cstdlib>
-#include <memory>
-#include <vector>
 
+#include "TestRoms.h"
 #include "engine/Binary.h"
-#include "engine/Palette.h"
-#include "engine/Rom.h"
 #include "engine/Scan.h"
 #include "engine/SideFileLayout.h"
 #include "engine/Writer.h"
 
 namespace dapplix {
 
-inline std::unique_ptr<Model> MarkedModel() {
-    auto model = std::make_unique<Model>();
-    SetDefaultPals(*model);
-    for (std::size_t i = 0; i < model->ExtraBankCode.size(); ++i) model->ExtraBankCode[i] = static_cast<std::uint8_t>(i);
-    model->ExtraBankCodeAsRead = model->ExtraBankCode;
-    model->EntryHookCode.fill(0xE1);
-    model->CopyHookCode.fill(0xC1);
-    model->CopyTailCode.fill(0x71);
-    model->DmaHookCode.fill(0xD1);
-    return model;
-}
+using testing::MakeModel;
 
 // Every colour ROM, whatever went into it: 1 MiB, both checksums hold, nothing in bank 33
 // after the colour code, and in the table banks (34..63) only the palettes of tiles that

@@ -2,17 +2,15 @@
 // project applied to that ROM, and the colour ROM build, which must keep its invariants.
 // Input: the project's length (two bytes, low first), the project, then the ROM, padded
 // with 0xFF (as unprogrammed ROM reads) to three banks so that small inputs pass the bank rule.
-#include <algorithm>
 #include <string>
 
 #include "FuzzModel.h"
-#include "engine/ProjectFile.h"
 
 using namespace dapplix;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;
-    static const auto pristine = MarkedModel();
+    static const auto pristine = MakeModel();
     // The project reader only clears the loaded banks: each run starts afresh.
     static auto model = std::make_unique<Model>();
     *model = *pristine;

@@ -5,7 +5,7 @@
 using namespace dapplix;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static auto model = MarkedModel();
+    static auto model = MakeModel();
     const std::int16_t bankCountBefore = model->BankCount;
     const Bank bank0Before = model->RomBank[0];
 

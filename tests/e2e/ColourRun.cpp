@@ -1,7 +1,6 @@
 #include "ColourRun.h"
 
 #include <cstdarg>
-#include <stdexcept>
 
 // mgba/flags.h must come first: struct mCore has members that exist only under its build flags.
 #include <mgba/flags.h>
@@ -13,7 +12,6 @@
 #include <mgba/internal/sm83/sm83.h>
 #include <mgba-util/vfs.h>
 
-#include "engine/Rom.h"
 #include "engine/Writer.h"
 
 namespace dapplix::e2e {
@@ -69,15 +67,11 @@ TestRom LoadTestRom(const std::string& name) {
 }
 
 void ApplyTestProject(Model& model, const TestRom& rom) {
-    for (int set = 0; set < kPaletteSets; ++set) {
-        for (int p = 0; p < kPalettes; ++p) {
-            for (int c = 0; c < kColours; ++c) {
-                const int level = 30 - c * 9, hue = set * 8 + p;  // hue 0..15 keeps every entry apart
-                model.Pals[set][p][c] = {static_cast<std::int16_t>(level - (hue & 3)),
-                                         static_cast<std::int16_t>(level - ((hue >> 2) & 3)),
-                                         static_cast<std::int16_t>(level - ((hue & 1) ? 2 : 0) - (hue >> 3))};
-            }
-        }
+    for (int entry = 0; entry < kPaletteSets * kPalettes * kColours; ++entry) {
+        const int level = 30 - entry % 4 * 9, hue = entry / 4;  // hue 0..15 (set, palette) keeps every entry apart
+        model.Pals[hue / 8][hue % 8][entry % 4] = {static_cast<std::int16_t>(level - (hue & 3)),
+                                                   static_cast<std::int16_t>(level - ((hue >> 2) & 3)),
+                                                   static_cast<std::int16_t>(level - ((hue & 1) ? 2 : 0) - (hue >> 3))};
     }
     model.TileOffset[rom.At("BANK_B")] = static_cast<std::int16_t>(rom.At("GFX_OFFSET"));
     for (int t = 0; t < rom.Tiles("TilesA"); ++t) model.TilePal[rom.At("BANK_A")][t] = static_cast<std::int16_t>(t % 7 + 1);

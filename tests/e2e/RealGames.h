@@ -5,21 +5,13 @@
 // RST 38 (opcode 0xFF executed) and the VRAM writes the PPU refused.
 #pragma once
 
-#include <array>
-#include <cstdint>
-#include <functional>
-#include <memory>
-#include <string>
-#include <vector>
-
 #include "ColourRun.h"
 
 namespace dapplix::e2e {
 
 constexpr int kDefaultFrames = 900;
-constexpr int kStartUpFrames = 60;   // the comparisons start here: the colour set-up runs first
-constexpr int kLagBehind = 30;       // a colour frame is set against mono frames f-30 .. f+2
-constexpr int kLagAhead = 2;
+constexpr int kStartUpFrames = 60;              // the comparisons start here: the colour set-up runs first
+constexpr int kLagBehind = 30, kLagAhead = 2;  // a colour frame is set against mono frames f-30 .. f+2
 
 // Gets typical games past their title screens and moving: Start and A in turn with gaps
 // (menus react to a press, not a held key), then Down, Right held while A jumps, Left held.
@@ -58,11 +50,10 @@ struct DroppedWrite {
 
 struct RunRecord {
     std::vector<FrameRecord> frames;
-    long rst38 = 0;
-    long droppedVramWrites = 0;
+    long rst38 = 0, droppedVramWrites = 0;
     std::vector<DroppedWrite> firstDrops;  // the first few
     int firstRst38Frame = -1, firstDropFrame = -1;
-    std::string stopped;           // why the run ended early; empty when it ran all frames
+    std::string stopped;  // why the run ended early; empty when it ran all frames
 };
 
 // Follows a run step by step, for tools that measure more than the record keeps.
@@ -81,7 +72,7 @@ struct RunOptions {
     bool monochromeModel = false;     // force the DMG (else the core goes by byte 0x143)
     RunObserver* observer = nullptr;
     // At the start of every vertical blank, once its frame is recorded: for WRAM and registers.
-    std::function<void(const Emulator& emulator, int frame)> atFrame;
+    std::function<void(const Emulator& emulator, int frame)> atFrame{};
 };
 
 RunRecord RecordRun(const std::vector<std::uint8_t>& rom, const RunOptions& options);

@@ -1,10 +1,10 @@
 // Colouring a real game through the engine and running it on the mGBA core, one instruction at
 // a time, keeping what the comparisons need; and the foreign VRAM bytes of a colour run.
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
+#include <tuple>
+#include <utility>
 
 // mgba/flags.h must come first: struct mCore has members that exist only under its build flags.
 #include <mgba/flags.h>
@@ -15,7 +15,6 @@
 
 #include "RealGames.h"
 #include "engine/Flows.h"
-#include "engine/TileDictionary.h"
 #include "engine/Writer.h"
 
 namespace dapplix::e2e {
@@ -85,8 +84,6 @@ public:
         cpu_->memory.store8 = originalStore_;
         active_ = nullptr;
     }
-    Recorder(const Recorder&) = delete;
-    Recorder& operator=(const Recorder&) = delete;
 
     RunRecord Run() {
         record_.frames.reserve(options_.frames);
@@ -108,32 +105,22 @@ public:
     }
 
 private:
-    static Recorder& Of(SM83Core* cpu) {
-        if (active_ && active_->cpu_ == cpu) return *active_;
-        std::fputs("realgames: a memory access of a core that no recorder watches\n", stderr);
-        std::abort();  // (called from the core's C code, which an exception must not cross)
-    }
-
     static std::uint8_t Fetch(SM83Core* cpu, std::uint16_t address) {
-        Recorder& self = Of(cpu);
+        Recorder& self = *active_;  // only the core of the one recorded run calls these
         const std::uint8_t value = self.originalFetch_(cpu, address);
-        if (!self.fetched_) {
-            self.fetched_ = true;
-            self.fetchAddress_ = address;
-            self.fetchValue_ = value;
-        }
+        if (!std::exchange(self.fetched_, true)) std::tie(self.fetchAddress_, self.fetchValue_) = std::tie(address, value);
         return value;
     }
 
     static void Store(SM83Core* cpu, std::uint16_t address, std::int8_t value) {
-        Recorder& self = Of(cpu);
-        if (address >= 0x8000 && address < 0xA000 && self.LcdOn() && self.gb_->video.mode == 3) {
-            ++self.record_.droppedVramWrites;
+        Recorder& self = *active_;
+        const bool lcdOn = self.gb_->memory.io[GB_REG_LCDC] & 0x80;
+        if (address >= 0x8000 && address < 0xA000 && lcdOn && self.gb_->video.mode == 3) {
             ++self.droppedThisFrame_;
-            if (self.record_.firstDropFrame < 0) self.record_.firstDropFrame = self.frame_;
+            if (++self.record_.droppedVramWrites == 1) self.record_.firstDropFrame = self.frame_;
             const char* where = self.options_.observer ? self.options_.observer->Dropped() : "game";
             if (self.record_.firstDrops.size() < kDropsKept)
-                self.record_.firstDrops.push_back({self.frame_, self.Line(), address, cpu->pc, where});
+                self.record_.firstDrops.push_back({self.frame_, self.gb_->memory.io[GB_REG_LY], address, cpu->pc, where});
         }
         self.originalStore_(cpu, address, value);
     }
@@ -151,9 +138,6 @@ private:
         }
     }
 
-    bool LcdOn() const { return gb_->memory.io[GB_REG_LCDC] & 0x80; }
-    int Line() const { return gb_->memory.io[GB_REG_LY]; }
-
     void Step() {
         const std::uint16_t pc = cpu_->pc, sp = cpu_->sp;
         const double start = emulator_.Cycles();
@@ -162,9 +146,8 @@ private:
         Wrap();
         const bool executed = fetched_ && fetchAddress_ == pc;  // an interrupt or HALT fetches nothing
         if (executed && fetchValue_ == 0xFF && cpu_->pc == kRst38Target) {
-            ++record_.rst38;
             ++rst38ThisFrame_;
-            if (record_.firstRst38Frame < 0) record_.firstRst38Frame = frame_;
+            if (++record_.rst38 == 1) record_.firstRst38Frame = frame_;
         }
         if (options_.observer) {
             const bool interrupt = !executed && cpu_->pc != pc && IsInterruptVector(cpu_->pc);
@@ -175,20 +158,15 @@ private:
     // The start of a vertical blank: the frame just drawn is complete.
     void EndFrame() {
         if (options_.observer) options_.observer->VerticalBlank(emulator_, frame_);
-        FrameRecord frame;
+        FrameRecord& frame = record_.frames.emplace_back();
         const std::uint8_t* vram = gb_->video.vram;
         std::copy(vram, vram + 0x2000, frame.vram.begin());
         if (emulator_.IsColourModel()) std::copy(vram + 0x2000 + 0x1800, vram + 0x4000, frame.attributes.begin());
         std::copy(gb_->video.oam.raw, gb_->video.oam.raw + 160, frame.oam.begin());
         const std::uint8_t* io = gb_->memory.io;
-        frame.lcdc = io[GB_REG_LCDC];
-        frame.scy = io[GB_REG_SCY];
-        frame.scx = io[GB_REG_SCX];
-        frame.wy = io[GB_REG_WY];
-        frame.wx = io[GB_REG_WX];
-        frame.droppedVramWrites = droppedThisFrame_;
-        frame.rst38 = rst38ThisFrame_;
-        record_.frames.push_back(std::move(frame));
+        std::tie(frame.lcdc, frame.scy, frame.scx, frame.wy, frame.wx) =
+            std::tuple(io[GB_REG_LCDC], io[GB_REG_SCY], io[GB_REG_SCX], io[GB_REG_WY], io[GB_REG_WX]);
+        std::tie(frame.droppedVramWrites, frame.rst38) = std::tuple(droppedThisFrame_, rst38ThisFrame_);
         if (options_.atFrame) options_.atFrame(emulator_, frame_);
         droppedThisFrame_ = rst38ThisFrame_ = 0;
         ++frame_;

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 
 #include "RealGames.h"
 
@@ -17,17 +16,12 @@ constexpr int kGameFrames = 600;
 constexpr int kRounds = 5;
 
 TEST(RealGamesMeasure, CountsRst38AndLostVramWritesOnly) {
-    RunOptions options;
-    options.frames = 4;
-    options.monochromeModel = true;
-    const RunRecord run = RecordRun(CountingRom(kRounds), options);
+    const RunRecord run = RecordRun(CountingRom(kRounds), {.frames = 4, .monochromeModel = true});
     EXPECT_TRUE(run.stopped.empty()) << run.stopped;
     ASSERT_EQ(run.frames.size(), 4u);
-    EXPECT_EQ(run.rst38, kRounds);  // the CALLs and the interrupts do not count
-    EXPECT_EQ(run.droppedVramWrites, kRounds);
-    EXPECT_EQ(run.firstRst38Frame, 0);
-    EXPECT_EQ(run.frames[0].rst38, kRounds);
-    EXPECT_EQ(run.frames[1].rst38, 0);
+    // The CALLs and the interrupts do not count.
+    EXPECT_EQ(std::tuple(run.rst38, run.droppedVramWrites, run.firstRst38Frame), std::tuple(kRounds, kRounds, 0));
+    EXPECT_EQ(std::pair(run.frames[0].rst38, run.frames[1].rst38), std::pair(kRounds, 0));
     EXPECT_EQ(run.frames[0].vram[0], 0x00) << "the lost store must not have reached VRAM";
 }
 
@@ -46,18 +40,15 @@ TEST(RealGamesMeasure, CountsForeignBytesWithinTheLagWindow) {
     colour.frames[106].vram[0x100] = 10;     // mono has it in frame 76, the window's first ...
     colour.frames[68].vram[0x100] = 10;      // ... and in frame 70, its last: neither counts
     const ForeignBytes foreign = CountForeignBytes(mono, colour);
-    EXPECT_EQ(foreign.frames, 3);
-    EXPECT_EQ(foreign.max, 1);
-    EXPECT_EQ(foreign.first, 100);
+    EXPECT_EQ(std::tuple(foreign.frames, foreign.max, foreign.first), std::tuple(3, 1, 100));
     EXPECT_EQ(CountForeignBytes(mono, colour, 40).frames, 2) << "a window of 40 frames reaches frame 140's byte";
 }
 
 std::vector<std::string> Games() {
     std::vector<std::string> games;
     std::error_code error;
-    for (const auto& entry : fs::directory_iterator(DAPPLIX_REALGAMES_DIR, error)) {
+    for (const auto& entry : fs::directory_iterator(DAPPLIX_REALGAMES_DIR, error))
         if (entry.path().extension() == ".gb") games.push_back(entry.path().string());
-    }
     std::sort(games.begin(), games.end());
     return games;
 }
@@ -73,11 +64,8 @@ class RealGame : public testing::TestWithParam<std::string> {};
 TEST_P(RealGame, ColouredWithoutAProjectBehavesLikeTheOriginal) {
     const ColouredGame game = ColourGame(GetParam(), DAPPLIX_SIDEFILE_DIR);
     if (!game.placed) GTEST_SKIP() << "cannot be coloured: " << game.reason;
-    RunOptions options;
-    options.frames = kGameFrames;
-    const RunRecord colour = RecordRun(game.colour, options);
-    options.monochromeModel = true;
-    const RunRecord mono = RecordRun(game.mono, options);
+    const RunRecord colour = RecordRun(game.colour, {.frames = kGameFrames});
+    const RunRecord mono = RecordRun(game.mono, {.frames = kGameFrames, .monochromeModel = true});
     ASSERT_TRUE(mono.stopped.empty()) << mono.stopped;
     ASSERT_TRUE(colour.stopped.empty()) << colour.stopped;
     ASSERT_EQ(colour.frames.size(), std::size_t(kGameFrames));

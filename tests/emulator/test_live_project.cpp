@@ -3,9 +3,7 @@
 // the attribute maps. Run on the test ROMs in the mGBA core.
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <regex>
-#include <sstream>
 
 #include "ColourRun.h"
 #include "emulator/Emulator.h"
@@ -74,20 +72,17 @@ TEST(PushColours, AColourEditShowsInTheNextFrame) {
         LiveRun run = Start(name, true);
         int x = 0, y = 0;
         ASSERT_TRUE(FindBackgroundPixel(run, x, y)) << name;
-        const int entry = PaletteEntryAt(*run.emulator, x, y);
-        const int palette = entry / 4, value = entry % 4;
-        const int colour = ShadeOf(run.emulator->IoRegister(0xFF47), value);
+        const int entry = PaletteEntryAt(*run.emulator, x, y), palette = entry / 4;
+        const int colour = ShadeOf(run.emulator->IoRegister(0xFF47), entry % 4);
         run.model->Pals[kBackgroundSet][palette][colour] = {31, 0, 31};
+        const std::uint16_t word = ColourWord(*run.model, kBackgroundSet, palette, colour);
         PushColours(*run.emulator, *run.model);
         run.emulator->RunFrame();
-        EXPECT_EQ(run.emulator->Pixel(x, y), ScreenColourOfWord(ColourWord(*run.model, kBackgroundSet, palette, colour)))
-            << name;
-        EXPECT_EQ(run.emulator->Read(runtime::kUserColours + 8 * palette + 2 * colour, runtime::kRuntimeWramBank),
-                  ColourWord(*run.model, kBackgroundSet, palette, colour) & 0xFF)
+        EXPECT_EQ(run.emulator->Pixel(x, y), ScreenColourOfWord(word)) << name;
+        EXPECT_EQ(run.emulator->Read(runtime::kUserColours + 8 * palette + 2 * colour, runtime::kRuntimeWramBank), word & 0xFF)
             << name << ": the runtime's copy has the new colour too";
         for (int i = 0; i < 5; ++i) run.emulator->RunFrame();  // the runtime rewrites from its copy
-        EXPECT_EQ(run.emulator->Pixel(x, y), ScreenColourOfWord(ColourWord(*run.model, kBackgroundSet, palette, colour)))
-            << name;
+        EXPECT_EQ(run.emulator->Pixel(x, y), ScreenColourOfWord(word)) << name;
     }
 }
 
@@ -107,11 +102,9 @@ TEST(PushAssignments, ANewPaletteShowsInTheNextFrameEvenWhenTheRomHadNone) {
         for (int i = 0; i < 120; ++i) run.emulator->RunFrame();  // the refresh and the sweep keep it
         EXPECT_EQ(PaletteEntryAt(*run.emulator, x, y) / 4, newPalette) << "project at start: " << withProject;
     }
-}
-
-TEST(PushAssignments, TheBeeTakesItsNewPaletteInTheNextFrame) {
+    // The bee, OAM entry 0, takes its new palette in the next frame too.
     LiveRun run = Start("demo", false);
-    const int bee = 0;  // OAM entry 0
+    const int bee = 0;
     const VideoState video = run.emulator->Video();
     AssignTile(run, video.vram + 16 * video.oam[4 * bee + 2], 4);
     PushAssignments(*run.emulator, *run.model);
@@ -119,8 +112,7 @@ TEST(PushAssignments, TheBeeTakesItsNewPaletteInTheNextFrame) {
     // The wings flap every 16 frames: both tiles of the bee keep palette 4 only if both were given it.
     run.emulator->RunFrame();
     EXPECT_EQ(run.emulator->Video().oam[4 * bee + 3] & 7, 4) << "and after the next transfer, from the runtime";
-    const int spriteRecords = run.emulator->Read(runtime::kSpriteRecordCount, runtime::kRuntimeWramBank);
-    EXPECT_GE(spriteRecords, 1);
+    EXPECT_GE(run.emulator->Read(runtime::kSpriteRecordCount, runtime::kRuntimeWramBank), 1);
 }
 
 TEST(Emulator, SoundComesAtTheRateAskedForThroughAReset) {
@@ -145,20 +137,16 @@ TEST(Emulator, SoundComesAtTheRateAskedForThroughAReset) {
 
 // The runtime's places this program writes into are the assembly's own.
 TEST(RuntimeLayout, MatchesTheAssembly) {
-    std::ifstream file(DAPPLIX_LAYOUT_INC);
-    ASSERT_TRUE(file) << DAPPLIX_LAYOUT_INC;
-    std::stringstream text;
-    text << file.rdbuf();
+    std::ifstream text(DAPPLIX_LAYOUT_INC);
+    ASSERT_TRUE(text) << DAPPLIX_LAYOUT_INC;
     std::map<std::string, long> values;
     const std::regex line(R"(^\s*([A-Za-z_][A-Za-z0-9_]*)\s*=\s*([A-Za-z_0-9x]+)(?:\s*\+\s*(0x[0-9A-Fa-f]+|\d+))?)");
-    std::string row;
-    while (std::getline(text, row)) {
+    for (std::string row; std::getline(text, row);) {
         std::smatch m;
         if (!std::regex_search(row, m, line)) continue;
-        const std::string base = m[2];
-        long value = std::isdigit(static_cast<unsigned char>(base[0])) ? std::stol(base, nullptr, 0) : values.at(base);
-        if (m[3].matched) value += std::stol(m[3], nullptr, 0);
-        values[m[1]] = value;
+        const std::string base = m[2];  // a number or a name defined above, plus an offset
+        values[m[1]] = (std::isdigit(static_cast<unsigned char>(base[0])) ? std::stol(base, nullptr, 0) : values.at(base)) +
+                       (m[3].matched ? std::stol(m[3], nullptr, 0) : 0);
     }
     using namespace runtime;
     const std::pair<const char*, long> cases[] = {

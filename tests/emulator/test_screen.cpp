@@ -2,7 +2,9 @@
 // capture's framing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <tuple>
 
 #include "emulator/AnimatedGif.h"
 #include "emulator/Screen.h"
@@ -20,10 +22,8 @@ struct Video {
 
     void MapEntry(int map, int column, int row, std::uint8_t number) { vram[0x1800 + map * 0x400 + row * 32 + column] = number; }
     void Sprite(int i, int y, int x, std::uint8_t tile, std::uint8_t attributes = 0) {
-        oam[4 * i] = static_cast<std::uint8_t>(y);
-        oam[4 * i + 1] = static_cast<std::uint8_t>(x);
-        oam[4 * i + 2] = tile;
-        oam[4 * i + 3] = attributes;
+        const std::uint8_t entry[] = {static_cast<std::uint8_t>(y), static_cast<std::uint8_t>(x), tile, attributes};
+        std::copy_n(entry, 4, oam.begin() + 4 * i);
     }
     // Gives VRAM tile n pixel value 1 in its top-left pixel only.
     void Dot(int vramTile) { vram[vramTile * 16] = 0x80; }
@@ -50,13 +50,10 @@ TEST(TileAtPixel, BackgroundFollowsScrollMapAndAddressing) {
         {"0x8800 addressing, n >= 128 is at 0x8800", kLcdOn | kBgMap1, 0, 0, 25, 17, 200, 0x9C43},
     };
     for (const Case& c : cases) {
-        video.state.lcdc = c.lcdc;
-        video.state.scx = c.scx;
-        video.state.scy = c.scy;
+        std::tie(video.state.lcdc, video.state.scx, video.state.scy) = std::tie(c.lcdc, c.scx, c.scy);
         const ScreenTile tile = TileAtPixel(video.state, c.x, c.y);
-        EXPECT_EQ(tile.layer, ScreenLayer::Background) << c.what;
-        EXPECT_EQ(tile.vramTile, c.vramTile) << c.what;
-        EXPECT_EQ(tile.mapAddress, c.mapAddress) << c.what;
+        EXPECT_EQ(std::tuple(tile.layer, tile.vramTile, tile.mapAddress),
+                  std::tuple(ScreenLayer::Background, c.vramTile, c.mapAddress)) << c.what;
     }
     video.state.lcdc = 0;
     EXPECT_EQ(TileAtPixel(video.state, 0, 0).layer, ScreenLayer::None) << "LCD off";
@@ -88,10 +85,9 @@ TEST(TileAtPixel, SpritesWinWhereTheirPixelIsNotTransparent) {
     video.Dot(41);
     video.Sprite(3, 16 + 50, 8 + 30, 40);          // dot at (30, 50)
     video.Sprite(1, 16 + 50, 8 + 23, 41, 0x20);    // flipped across: dot at (30, 50)
-    ScreenTile tile = TileAtPixel(video.state, 30, 50);
-    EXPECT_EQ(tile.layer, ScreenLayer::Sprite);
-    EXPECT_EQ(tile.sprite, 1) << "the lower OAM entry comes first";
-    EXPECT_EQ(tile.vramTile, 41);
+    const ScreenTile tile = TileAtPixel(video.state, 30, 50);
+    EXPECT_EQ(std::tuple(tile.layer, tile.sprite, tile.vramTile), std::tuple(ScreenLayer::Sprite, 1, 41))
+        << "the lower OAM entry comes first";
     EXPECT_EQ(TileAtPixel(video.state, 31, 50).layer, ScreenLayer::Background) << "transparent pixel";
     video.state.lcdc &= static_cast<std::uint8_t>(~kSpritesOn);
     EXPECT_EQ(TileAtPixel(video.state, 30, 50).layer, ScreenLayer::Background) << "sprites off";
@@ -101,19 +97,18 @@ TEST(TileAtPixel, SpritesWinWhereTheirPixelIsNotTransparent) {
     video.Sprite(1, 0, 0, 0);
     video.Dot(60);
     video.Dot(61);
+    const auto halves = [&] {
+        return std::pair(TileAtPixel(video.state, 10, 90).vramTile, TileAtPixel(video.state, 10, 98).vramTile);
+    };
     video.Sprite(0, 16 + 90, 8 + 10, 61);
-    EXPECT_EQ(TileAtPixel(video.state, 10, 90).vramTile, 60);
-    EXPECT_EQ(TileAtPixel(video.state, 10, 98).vramTile, 61);
+    EXPECT_EQ(halves(), std::pair(60, 61));
     video.Sprite(0, 16 + 90, 8 + 10, 61, 0x40);
-    video.vram[60 * 16] = 0;
-    video.vram[60 * 16 + 14] = 0x80;  // the bottom row of tile 60 shows at the top when flipped
-    video.vram[61 * 16] = 0;
-    video.vram[61 * 16 + 14] = 0x80;
-    EXPECT_EQ(TileAtPixel(video.state, 10, 90).vramTile, 61);
-    EXPECT_EQ(TileAtPixel(video.state, 10, 98).vramTile, 60);
+    // Each dot to its tile's bottom row, which shows at the top when flipped.
+    for (const int vramTile : {60, 61}) std::swap(video.vram[vramTile * 16], video.vram[vramTile * 16 + 14]);
+    EXPECT_EQ(halves(), std::pair(61, 60));
 }
 
-TEST(VisibleTiles, TheCellsInViewAndTheSpritesOnScreen) {
+TEST(VisibleTiles, TheCellsInViewAndTheSpritesOnScreenAndTheTrackerNotesEachImageOnce) {
     Video video;
     video.state.lcdc = kLcdOn | kTiles8000 | kSpritesOn;
     for (int row = 0; row < 32; ++row)
@@ -127,26 +122,22 @@ TEST(VisibleTiles, TheCellsInViewAndTheSpritesOnScreen) {
     EXPECT_FALSE(shown[251]);
     video.state.scx = 4;  // a part of column 20 comes into view
     shown = VisibleTiles(video.state);
-    EXPECT_TRUE(shown[120]);
-    EXPECT_FALSE(shown[121]);
+    EXPECT_TRUE(shown[120] && !shown[121]);
     video.state.scx = 8 * 31;  // wraps: columns 31, 0..18
     shown = VisibleTiles(video.state);
-    EXPECT_TRUE(shown[131] && shown[100] && shown[118]);
-    EXPECT_FALSE(shown[119]);
+    EXPECT_TRUE(shown[131] && shown[100] && shown[118] && !shown[119]);
     video.state.lcdc = 0;
     EXPECT_TRUE(VisibleTiles(video.state).none());
-}
-
-TEST(CoverageTracker, NotesNewImagesOnceAndLooksAgainWhenVramChanges) {
-    Video video;
-    video.vram[5 * 16] = 0xAA;  // the map names tile 0 everywhere except one cell
-    video.MapEntry(0, 1, 1, 5);
+    // The tracker notes new images once and looks again when VRAM changes.
+    Video tracked;
+    tracked.vram[5 * 16] = 0xAA;  // the map names tile 0 everywhere except one cell
+    tracked.MapEntry(0, 1, 1, 5);
     TileCoverage coverage;
     CoverageTracker tracker;
-    EXPECT_EQ(tracker.Note(video.state, coverage), 2);
-    EXPECT_EQ(tracker.Note(video.state, coverage), 0);
-    video.vram[5 * 16] = 0xBB;  // the game loads other graphics into the same tile
-    EXPECT_EQ(tracker.Note(video.state, coverage), 1);
+    EXPECT_EQ(tracker.Note(tracked.state, coverage), 2);
+    EXPECT_EQ(tracker.Note(tracked.state, coverage), 0);
+    tracked.vram[5 * 16] = 0xBB;  // the game loads other graphics into the same tile
+    EXPECT_EQ(tracker.Note(tracked.state, coverage), 1);
     EXPECT_EQ(coverage.Count(), 3u);
 }
 
@@ -157,9 +148,8 @@ TEST(EncodeAnimatedGif, HeaderFramesAndTrailer) {
     const auto gif = EncodeAnimatedGif({frame, frame, frame}, 4, 2, 3);
     ASSERT_GT(gif.size(), 13u);
     EXPECT_EQ(std::string(gif.begin(), gif.begin() + 6), "GIF89a");
-    EXPECT_EQ(gif[6] | gif[7] << 8, 12);  // scaled width
-    EXPECT_EQ(gif[8] | gif[9] << 8, 6);
-    EXPECT_EQ(gif.back(), 0x3B);
+    // The scaled size, the trailer.
+    EXPECT_EQ(std::tuple(gif[6] | gif[7] << 8, gif[8] | gif[9] << 8, int(gif.back())), std::tuple(12, 6, 0x3B));
     int frames = 0;
     for (std::size_t i = 0; i + 4 < gif.size(); ++i)
         if (gif[i] == 0x21 && gif[i + 1] == 0xF9 && gif[i + 2] == 4 && gif[i + 4] == 7) ++frames;

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <random>
 
 #include "engine/TileSearch.h"
 
@@ -19,40 +18,22 @@ void Put(std::vector<std::uint8_t>& rom, std::size_t at, const TileImage& image)
     std::copy(image.begin(), image.end(), rom.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
-TEST(FindTileInRom, FindsEveryPlaceAtEveryOffsetWithinOneBank) {
-    std::vector<std::uint8_t> rom(4 * kBankSize, 0);
+TEST(FindTileInRom, FindsEveryPlaceAtEveryOffsetWithinOneBankOverlapsToo) {
+    std::vector<std::uint8_t> rom(5 * kBankSize, 0);
     const TileImage tile = Pattern(1);
-    struct Case {
-        std::size_t at;
-        bool found;
-        TileMatch match;
-    };
-    const Case cases[] = {
-        {0, true, {0, 0, 0}},
-        {kBankSize + 3, true, {1, 3, 0}},
-        {2 * kBankSize + 16 * 300 + 15, true, {2, 15, 300}},
-        {3 * kBankSize - 8, false, {}},                  // runs into the next bank
-        {3 * kBankSize + kBankSize - 16, true, {3, 0, 1023}},
-    };
-    for (const Case& c : cases) Put(rom, c.at, tile);
-    std::vector<TileMatch> expected;
-    for (const Case& c : cases)
-        if (c.found) expected.push_back(c.match);
+    // The fourth runs into the next bank.
+    for (std::size_t at : {0ul, kBankSize + 3ul, 2 * kBankSize + 16 * 300 + 15ul, 3 * kBankSize - 8ul, 4 * kBankSize - 16ul})
+        Put(rom, at, tile);
+    const std::vector<TileMatch> expected{{0, 0, 0}, {1, 3, 0}, {2, 15, 300}, {3, 0, 1023}};
     EXPECT_EQ(FindTileInRom(rom.data(), rom.size(), tile.data()), expected);
     EXPECT_EQ(expected[2].Page(), 1);
     EXPECT_TRUE(FindTileInRom(rom.data(), rom.size(), Pattern(2).data()).empty());
-}
-
-TEST(FindTileInRom, OverlappingPlacesAreAllFound) {
     // Sixteen equal bytes in a run of twenty start a match at five places.
-    std::vector<std::uint8_t> rom(kBankSize, 0);
-    std::fill(rom.begin() + 100, rom.begin() + 120, 0x42);
-    TileImage tile;
-    tile.fill(0x42);
-    const auto matches = FindTileInRom(rom.data(), rom.size(), tile.data());
-    ASSERT_EQ(matches.size(), 5u);
-    EXPECT_EQ(matches.front(), (TileMatch{0, 100 % 16, 100 / 16}));
-    EXPECT_EQ(matches.back(), (TileMatch{0, 104 % 16, 104 / 16}));
+    std::fill(rom.begin() + 4 * kBankSize + 100, rom.begin() + 4 * kBankSize + 120, 0x42);
+    TileImage flat;
+    flat.fill(0x42);
+    EXPECT_EQ(FindTileInRom(rom.data(), rom.size(), flat.data()),
+              (std::vector<TileMatch>{{4, 4, 6}, {4, 5, 6}, {4, 6, 6}, {4, 7, 6}, {4, 8, 6}}));
 }
 
 TEST(FindTileInModel, RedrawnTilesMatchByTheirImageAndNoLongerByTheirRomBytes) {
@@ -76,22 +57,16 @@ TEST(FindTileInModel, RedrawnTilesMatchByTheirImageAndNoLongerByTheirRomBytes) {
     // Banks past the loaded ones are not searched.
     std::copy(rom.begin(), rom.end(), model->RomBank[4].begin());
     EXPECT_EQ(FindTileInModel(*model, rom.data()).size(), 1u);
-}
-
-TEST(FirstShownMatch, SkipsBanksTheTileViewDoesNotShow) {
+    // The first match the tile view shows skips the banks it does not show.
     const std::vector<TileMatch> matches = {{0, 0, 1}, {1, 2, 3}, {5, 0, 9}, {6, 1, 2}};
-    EXPECT_EQ(FirstShownMatch(matches, 2, 31), 2);
-    EXPECT_EQ(FirstShownMatch(matches, 0, 31), 0);
-    EXPECT_EQ(FirstShownMatch(matches, 7, 31), -1);
-    EXPECT_EQ(FirstShownMatch({}, 2, 31), -1);
+    EXPECT_EQ((std::array{FirstShownMatch(matches, 2, 31), FirstShownMatch(matches, 0, 31), FirstShownMatch(matches, 7, 31),
+                           FirstShownMatch({}, 2, 31)}), (std::array{2, 0, -1, -1}));
 }
 
-TEST(TileCoverage, RecordsEachImageOnceAndGivesThemBack) {
+TEST(TileCoverage, RecordsEachImageOnceGivesThemBackAndMarksTilesThatStillNeedAPalette) {
     TileCoverage coverage;
-    std::mt19937 random(7);
-    std::vector<TileImage> images(50);
-    for (auto& image : images)
-        for (auto& byte : image) byte = static_cast<std::uint8_t>(random());
+    std::vector<TileImage> images;
+    for (int seed = 10; seed < 60; ++seed) images.push_back(Pattern(seed));
     for (const auto& image : images) EXPECT_TRUE(coverage.Add(image.data()));
     for (const auto& image : images) EXPECT_FALSE(coverage.Add(image.data()));
     EXPECT_EQ(coverage.Count(), images.size());
@@ -104,16 +79,13 @@ TEST(TileCoverage, RecordsEachImageOnceAndGivesThemBack) {
     EXPECT_EQ(back, images);
     coverage.Clear();
     EXPECT_FALSE(coverage.Seen(images[0]));
-}
-
-TEST(SeenWithoutPalette, MarksSeenTilesThatStillNeedAPalette) {
+    // Seen tiles that still need a palette are marked.
     auto model = std::make_unique<Model>();
     model->BankCount = 2;
     const TileImage a = Pattern(6), b = Pattern(7);
     std::copy(a.begin(), a.end(), model->RomBank[2].begin());           // tile 0
     std::copy(a.begin(), a.end(), model->RomBank[2].begin() + 16);      // tile 1, same bytes
     std::copy(b.begin(), b.end(), model->RomBank[2].begin() + 32);      // tile 2
-    TileCoverage coverage;
     coverage.Add(a.data());
     model->TilePal[2][1] = 3;
     EXPECT_TRUE(SeenWithoutPalette(*model, coverage, 2, 0));

@@ -5,15 +5,10 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "PatchAppliers.h"
 #include "TestRoms.h"
-#include "engine/CodeFiles.h"
 #include "engine/Flows.h"
-#include "engine/ProjectFile.h"
-#include "engine/Rom.h"
 #include "engine/Writer.h"
 
 namespace dapplix {
@@ -35,9 +30,8 @@ CliRun RunCli(const fs::path& folder, const std::string& arguments, const std::s
                                 (stdoutTo.empty() ? ".out" : "'" + stdoutTo + "'") + " 2>.err";
     const int status = std::system(command.c_str());
     auto text = [&](const char* name) {
-        std::stringstream buffer;
-        buffer << std::ifstream(folder / name).rdbuf();
-        return buffer.str();
+        const Bytes bytes = ReadFile(folder / name);
+        return std::string(bytes.begin(), bytes.end());
     };
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, stdoutTo.empty() ? text(".out") : "", text(".err")};
 }
@@ -85,12 +79,22 @@ TEST_F(CliTest, CommandsRunTheEnginesFlowsAndWriteWhatTheyWrite) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), {}), 11);  // no temporary file left behind
 }
 
-TEST_F(CliTest, RefusalsGoToTheirStreamInOrderAndWriteNothing) {
+// Refusals go to their stream in order, with their exit code, and write nothing; no input is
+// lost to an output naming it; the title is printed safely; "--" ends the options.
+TEST_F(CliTest, RefusalsGoToTheirStreamAndNoInputIsLost) {
     WriteFile(dir / "bad.gbp", {'N', 'O', 'P', 'E', 'L', 'I', 'X', 'P', 'R', 'J', 3, 0});
+    auto model = MakeModel();
+    model->BankCount = 3;
+    WriteFile(dir / "work.gbp", ProjectBytes(*model));
+    const auto rom = ReadFile(dir / "game.gb"), project = ReadFile(dir / "work.gbp");
+    WriteFile(dir / "-dash.gb", MakeRom({.title = "DASH", .freeTail = 300}));
+    WriteFile(dir / "ctrl.gb", MakeRom({.title = "A\x1b[2J\\\x07", .freeTail = 300}));
+    const std::string full = "dapplix-cli: couldn't write to standard output: No space left on device\n";
     const struct Case {
         const char* arguments;
         int exitCode;
-        std::string out, err;  // err: how standard error starts
+        std::string out, err;  // out: all of standard output, or a line of it when it starts with one; err: its start
+        const char* stdoutTo = "";
     } cases[] = {
         {"check small.gb", 1, std::string(kMsgRomTooSmall) + "\n", ""},
         {"colorize small.gb -o out.gbc", 1, "", std::string(kMsgRomTooSmall) + "\nCouldn't load ROM\n"},
@@ -103,50 +107,20 @@ TEST_F(CliTest, RefusalsGoToTheirStreamInOrderAndWriteNothing) {
         {"", 2, "", "Usage"},
         {"colorize game.gb", 2, "", "dapplix-cli: colorize needs -o OUT"},
         {"colorize game.gb -o x.gbc --frobnicate", 2, "", "dapplix-cli: unknown option --frobnicate"},
-    };
-    for (const Case& c : cases) {
-        const CliRun run = RunCli(dir.path(), c.arguments);
-        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments;
-        EXPECT_EQ(run.out, c.out) << c.arguments;
-        EXPECT_EQ(run.err.rfind(c.err, 0), 0u) << c.arguments << ": " << run.err;
-        EXPECT_FALSE(fs::exists(dir / "out.gbc")) << c.arguments;
-    }
-    // The side files are looked for here, then beside the program; without them nothing runs.
-    ScratchDir programDir, elsewhere;
-    fs::copy_file(DAPPLIX_CLI_PATH, programDir / "dapplix-cli");
-    const CliRun run = RunCli(elsewhere.path(), "colorize x.gb -o out.gbc", (programDir / "dapplix-cli").string());
-    EXPECT_EQ(run.err, "Required file bnk0cod.dat missing!\n");
-}
-
-// The ROM and the project are the output check's inputs; the title printed safely; "--"
-// ending the options; output that never arrived.
-TEST_F(CliTest, EveryFailureIsReportedAndNoInputIsLost) {
-    auto model = MakeModel();
-    model->BankCount = 3;
-    std::string error;
-    ASSERT_TRUE(SaveGbp(*model, (dir / "work.gbp").string(), error)) << error;
-    const auto rom = ReadFile(dir / "game.gb"), project = ReadFile(dir / "work.gbp");
-    WriteFile(dir / "-dash.gb", MakeRom({.title = "DASH", .freeTail = 300}));
-    WriteFile(dir / "ctrl.gb", MakeRom({.title = "A\x1b[2J\\\x07", .freeTail = 300}));
-    const struct Case {
-        const char* arguments;
-        int exitCode;
-        const char* text;  // what standard error starts with, or standard output holds when out is set
-        bool out = false;
-        const char* stdoutTo = "";
-    } cases[] = {
-        {"colorize game.gb -o ./game.gb", 1, "Couldn't write ./game.gb: it is the same file as the input game.gb, which would be lost.\n"},
-        {"colorize game.gb --project work.gbp -o work.gbp", 1,
+        {"colorize game.gb -o ./game.gb", 1, "",
+         "Couldn't write ./game.gb: it is the same file as the input game.gb, which would be lost.\n"},
+        {"colorize game.gb --project work.gbp -o work.gbp", 1, "",
          "Couldn't write work.gbp: it is the same file as the input work.gbp, which would be lost.\n"},
-        {"check -- -dash.gb", 0, "\n\"DASH\": 4 banks, can be colorized\n", true},
-        {"check ctrl.gb", 0, "\n\"A\\x1B[2J\\x5C\\x07\": 4 banks, can be colorized\n", true},
-        {"check game.gb", 1, "dapplix-cli: couldn't write to standard output: No space left on device\n", false, "/dev/full"},
+        {"check -- -dash.gb", 0, "\n\"DASH\": 4 banks, can be colorized\n", ""},
+        {"check ctrl.gb", 0, "\n\"A\\x1B[2J\\x5C\\x07\": 4 banks, can be colorized\n", ""},
+        {"check game.gb", 1, "", full, "/dev/full"},
     };
     for (const Case& c : cases) {
         const CliRun run = RunCli(dir.path(), c.arguments, DAPPLIX_CLI_PATH, c.stdoutTo);
-        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments << "\n" << run.out << run.err;
-        if (c.out) EXPECT_NE(run.out.find(c.text), std::string::npos) << c.arguments << "\n" << run.out;
-        else EXPECT_EQ(run.err.rfind(c.text, 0), 0u) << c.arguments << "\n" << run.err;
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.arguments;
+        if (c.out.starts_with('\n')) EXPECT_NE(run.out.find(c.out), std::string::npos) << c.arguments << "\n" << run.out;
+        else EXPECT_EQ(run.out, c.out) << c.arguments;
+        EXPECT_EQ(run.err.rfind(c.err, 0), 0u) << c.arguments << ": " << run.err;
         EXPECT_FALSE(fs::exists(dir / "out.gbc")) << c.arguments;
         EXPECT_EQ(ReadFile(dir / "game.gb"), rom) << c.arguments;
         WriteFile(dir / "game.gb", rom);  // a fault in one case does not spill into the next
@@ -155,7 +129,12 @@ TEST_F(CliTest, EveryFailureIsReportedAndNoInputIsLost) {
     // The colour ROM is written, but the run fails: its report never arrived.
     const CliRun written = RunCli(dir.path(), "colorize game.gb -o out.gbc", DAPPLIX_CLI_PATH, "/dev/full");
     EXPECT_EQ(written.exitCode, 1);
-    EXPECT_EQ(written.err, "dapplix-cli: couldn't write to standard output: No space left on device\n");
+    EXPECT_EQ(written.err, full);
+    // The side files are looked for here, then beside the program; without them nothing runs.
+    ScratchDir programDir, elsewhere;
+    fs::copy_file(DAPPLIX_CLI_PATH, programDir / "dapplix-cli");
+    EXPECT_EQ(RunCli(elsewhere.path(), "colorize x.gb -o out.gbc", (programDir / "dapplix-cli").string()).err,
+              "Required file bnk0cod.dat missing!\n");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "PatchAppliers.h"
 #include "TestRoms.h"
@@ -10,7 +11,6 @@
 #include "engine/Flows.h"
 #include "engine/PaletteConflicts.h"
 #include "engine/PaletteFiles.h"
-#include "engine/ProjectFile.h"
 #include "engine/TileSheet.h"
 #include "engine/WorkHistory.h"
 #include "engine/Writer.h"
@@ -23,14 +23,12 @@ using namespace dapplix::testing;
 TEST(Patches, ApplyToTheOriginalAndGiveTheColourRomByteForByte) {
     ScratchDir dir;
     std::mt19937 random(3);
-    const struct Case {
-        RomShape shape;
-        std::size_t fileLength;  // 0: whole banks
-    } cases[] = {{{.banks = 4, .freeTail = 300}, 0}, {{.banks = 16, .freeTail = 900}, 0},
-                 {{.banks = 3, .freeTail = 300}, 3 * kBankSize - 5000}};
-    for (const Case& c : cases) {
-        Bytes rom = MakeRom(c.shape);
-        if (c.fileLength) rom.resize(c.fileLength);
+    // A ROM and its file's length (0: whole banks).
+    const std::pair<RomShape, std::size_t> cases[] = {{{.banks = 4, .freeTail = 300}, 0}, {{.banks = 16, .freeTail = 900}, 0},
+                                                      {{.banks = 3, .freeTail = 300}, 3 * kBankSize - 5000}};
+    for (const auto& [shape, fileLength] : cases) {
+        Bytes rom = MakeRom(shape);
+        if (fileLength) rom.resize(fileLength);
         WriteFile(dir / "game.gb", rom);
         auto model = MakeModel();
         ASSERT_TRUE(OpenRomForColouring(*model, (dir / "game.gb").string()).ok);
@@ -43,7 +41,7 @@ TEST(Patches, ApplyToTheOriginalAndGiveTheColourRomByteForByte) {
             ASSERT_TRUE(written.ok) << written.errors.front();
             const Bytes patch = ReadFile(path);
             const Bytes patched = format == PatchFormat::Ips ? ApplyIps(rom, patch) : ApplyBps(rom, patch);
-            EXPECT_EQ(patched, BuildColorRom(*model)) << c.shape.banks << (format == PatchFormat::Ips ? " IPS" : " BPS");
+            EXPECT_EQ(patched, BuildColorRom(*model)) << shape.banks << (format == PatchFormat::Ips ? " IPS" : " BPS");
             EXPECT_LT(patch.size(), kColorRomSize / 2);  // runs of one byte are not spelt out
         }
     }
@@ -78,17 +76,15 @@ TEST(PaletteFiles, BothFormatsGiveBackEveryColourAndDamagedFilesChangeNothing) {
         EXPECT_EQ(ApplyPaletteColours(*other, kSpriteSet, colours), 32);
         EXPECT_EQ(other->Pals[kSpriteSet], model->Pals[kBackgroundSet]);
     }
-    const struct Case {
-        const char* text;
-        int colours;  // -1: refused
-    } cases[] = {{"JASC-PAL\n0100\n2\n255 0 0\n0 0 255\n", 2}, {"JASC-PAL\n0100\n3\n255 0 0\n", -1},
-                 {"JASC-PAL\n0100\n1\n256 0 0\n", -1},     {"GIMP Palette\nName: x\n# c\n\n 1  2  3 red\n", 1},
-                 {"GIMP Palette\n1 2\n", -1},              {"RIFF", -1}};
-    for (const Case& c : cases) {
+    const std::pair<const char*, int> cases[] = {
+        {"JASC-PAL\n0100\n2\n255 0 0\n0 0 255\n", 2}, {"JASC-PAL\n0100\n3\n255 0 0\n", -1},
+        {"JASC-PAL\n0100\n1\n256 0 0\n", -1},         {"GIMP Palette\nName: x\n# c\n\n 1  2  3 red\n", 1},
+        {"GIMP Palette\n1 2\n", -1},                  {"RIFF", -1}};
+    for (const auto& [text, count] : cases) {  // count: the colours read, -1 when refused
         std::vector<Rgb8> colours;
         std::string error;
-        EXPECT_EQ(DecodePaletteFile(c.text, colours, error) ? int(colours.size()) : -1, c.colours) << c.text;
-        EXPECT_EQ(error.empty(), c.colours >= 0) << c.text;
+        EXPECT_EQ(DecodePaletteFile(text, colours, error) ? int(colours.size()) : -1, count) << text;
+        EXPECT_EQ(error.empty(), count >= 0) << text;
     }
 }
 
@@ -118,10 +114,8 @@ TEST(TileSheet, ExportThenImportChangesNothingAndEditsTakeTheNearestColour) {
     pixels[3 * 8] = SheetColour(*model, kSpriteSet, 3, 2) ^ 0x010203;
     pixels[3 * 8 + 1] = SheetColour(*model, kSpriteSet, 3, 3);
     const SheetImport read = ImportTileSheet(*model, page, kSpriteSet, sheet.width, sheet.height, pixels);
-    EXPECT_EQ(read.changedTiles, std::vector<int>{3});
-    EXPECT_EQ(read.inexactPixels, 1);
-    EXPECT_EQ(TilePixel(DisplayTile(*model, 3, 3), 0, 0), 2);
-    EXPECT_EQ(TilePixel(DisplayTile(*model, 3, 3), 1, 0), 3);
+    EXPECT_EQ(std::pair(read.changedTiles, read.inexactPixels), std::pair(std::vector<int>{3}, 1));
+    EXPECT_EQ(std::pair(TilePixel(DisplayTile(*model, 3, 3), 0, 0), TilePixel(DisplayTile(*model, 3, 3), 1, 0)), std::pair(2, 3));
     EXPECT_TRUE(model->TileEdited[3][3]);
     const SheetImport wrong = ImportTileSheet(*model, SheetArea{3, -1}, kSpriteSet, 128, 128, pixels);
     EXPECT_EQ(wrong.error, "The picture is 128 x 128 pixels; a bank is 128 x 512.");
@@ -148,9 +142,8 @@ TEST(WorkHistory, UndoAndRedoOfEveryKindOfChangeGiveTheSameProjectBytes) {
         c.change(*model);
         const Bytes after = ProjectBytes(*model);
         const WorkChange change = DiffWork(*work, *model);
-        EXPECT_EQ(change.tiles.size(), c.tiles) << c.name;
-        EXPECT_EQ(change.offsets.size(), c.offsets) << c.name;
-        EXPECT_EQ(change.colours.size(), c.colours) << c.name;
+        EXPECT_EQ(std::tuple(change.tiles.size(), change.offsets.size(), change.colours.size()),
+                  std::tuple(c.tiles, c.offsets, c.colours)) << c.name;
         ApplyWorkChange(*model, change, true);
         EXPECT_EQ(ProjectBytes(*model), before) << c.name;
         ApplyWorkChange(*model, change, false);
@@ -158,8 +151,7 @@ TEST(WorkHistory, UndoAndRedoOfEveryKindOfChangeGiveTheSameProjectBytes) {
     }
     WorkChange first{{}, {{2, 0, 1}}, {}}, second{{}, {{2, 1, 4}}, {}}, elsewhere{{}, {{3, 0, 1}}, {}};
     EXPECT_TRUE(MergeOffsetChanges(first, second));
-    EXPECT_EQ(first.offsets[0].before, 0);
-    EXPECT_EQ(first.offsets[0].after, 4);
+    EXPECT_EQ((std::pair<int, int>(first.offsets[0].before, first.offsets[0].after)), std::pair(0, 4));
     EXPECT_FALSE(MergeOffsetChanges(first, elsewhere));
     EXPECT_FALSE(MergeOffsetChanges(first, WorkChange{{TileChange{}}, {{2, 4, 5}}, {}}));
 }

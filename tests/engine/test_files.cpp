@@ -2,13 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <cstring>
 #include <ctime>
 #include <sys/mman.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -16,10 +13,7 @@
 #include <set>
 
 #include "TestRoms.h"
-#include "engine/CodeFiles.h"
 #include "engine/Files.h"
-#include "engine/Rom.h"
-#include "engine/ProjectFile.h"
 
 namespace dapplix {
 namespace {
@@ -33,17 +27,6 @@ std::set<std::string> Names(const fs::path& dir) {
     return names;
 }
 
-void MakeSocket(const fs::path& path) {
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    ASSERT_GE(fd, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    ASSERT_LT(path.string().size(), sizeof address.sun_path);
-    std::strcpy(address.sun_path, path.c_str());
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ::close(fd);
-}
-
 mode_t TypeOf(const fs::path& path) {
     struct stat info {};
     return ::lstat(path.c_str(), &info) == 0 ? (info.st_mode & S_IFMT) : 0;
@@ -53,7 +36,7 @@ mode_t TypeOf(const fs::path& path) {
 TEST(Readers, RefuseWhatIsNotARegularFileWithoutWaiting) {
     ScratchDir dir;
     ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0644), 0);
-    MakeSocket(dir / "sock");
+    ASSERT_EQ(::mknod((dir / "sock").c_str(), S_IFSOCK | 0644, 0), 0);  // a socket's file, with no one listening
     fs::create_directory(dir / "folder");
     ::alarm(20);
     for (const auto& [path, kind] : {std::pair{(dir / "pipe").string(), "a FIFO"}, {(dir / "sock").string(), "a socket"},
@@ -61,14 +44,11 @@ TEST(Readers, RefuseWhatIsNotARegularFileWithoutWaiting) {
                                      {(dir / "folder").string(), "a folder"}}) {
         const std::string reason = "Couldn't open " + path + ": it is " + kind + ", not a regular file.";
         auto model = MakeModel();
-        const RomLoadResult rom = LoadRom(*model, path);
-        EXPECT_EQ(rom.errors, std::vector<std::string>{reason});
-        EXPECT_EQ(CheckGbpHeader(path), std::vector<std::string>{reason});
         std::string error, why;
-        EXPECT_FALSE(LoadGbp(*model, path, error));
-        EXPECT_EQ(error, reason);
-        EXPECT_FALSE(FileExist(path, &why));
-        EXPECT_EQ(why, reason);
+        EXPECT_EQ(LoadRom(*model, path).errors, std::vector<std::string>{reason});
+        EXPECT_EQ(CheckGbpHeader(path), std::vector<std::string>{reason});
+        EXPECT_EQ(std::pair(LoadGbp(*model, path, error), FileExist(path, &why)), std::pair(false, false)) << path;
+        EXPECT_EQ(std::pair(error, why), std::pair(reason, reason));
     }
     // A FIFO with a side file's name is passed over for the real file in the next folder.
     ScratchDir real;
@@ -89,7 +69,7 @@ TEST(CheckOutputTarget, RefusesWhatAWriteWouldDestroy) {
     WriteFile(dir / "readonly.gbc", {4, 5});
     fs::permissions(dir / "readonly.gbc", fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     ASSERT_EQ(::mkfifo((dir / "pipe.gbc").c_str(), 0644), 0);
-    MakeSocket(dir / "sock.gbc");
+    ASSERT_EQ(::mknod((dir / "sock.gbc").c_str(), S_IFSOCK | 0644, 0), 0);
     fs::create_directory(dir / "folder.gbc");
     fs::create_symlink("nowhere.gbc", dir / "dangling.gbc");
     fs::create_symlink("pipe.gbc", dir / "topipe.gbc");
@@ -97,39 +77,35 @@ TEST(CheckOutputTarget, RefusesWhatAWriteWouldDestroy) {
     fs::create_symlink("rom.gb", dir / "torom.gbc");
     const std::string input = (dir / "rom.gb").string();
     const std::string lost = "it is the same file as the input " + input + ", which would be lost.";
-    struct Case {
-        const char* name;
-        std::string reason;  // "" = allowed
-        bool isInput = false;
-    } cases[] = {
+    const std::pair<const char*, std::string> cases[] = {  // a name and why a write there is refused ("" if it is not)
         {"pipe.gbc", "it is a FIFO, not a regular file."},
         {"sock.gbc", "it is a socket, not a regular file."},
         {"topipe.gbc", "it is a FIFO, not a regular file."},
         {"folder.gbc", "it is a folder."},
         {"dangling.gbc", "it is a symbolic link to nowhere.gbc, which does not exist."},
         {"readonly.gbc", "the file is read-only."},
-        {"rom.gb", lost, true},
-        {"hard.gbc", lost, true},
-        {"torom.gbc", lost, true},
+        {"rom.gb", lost},
+        {"hard.gbc", lost},
+        {"torom.gbc", lost},
         {"new.gbc", ""},
     };
     std::string error;
     EXPECT_FALSE(CheckOutputTarget("/dev/null", {}, error));
     EXPECT_EQ(error, "Couldn't write /dev/null: it is a character device, not a regular file.");
     const auto before = Names(dir.path());
-    for (const Case& c : cases) {
-        const std::string path = (dir / c.name).string();
+    for (const auto& [name, reason] : cases) {
+        const std::string path = (dir / name).string(), expected = reason.empty() ? "" : "Couldn't write " + path + ": " + reason;
         const mode_t type = TypeOf(path);
         error.clear();
-        EXPECT_EQ(CheckOutputTarget(path, {input, ""}, error), c.reason.empty()) << c.name;
-        EXPECT_EQ(error, c.reason.empty() ? "" : "Couldn't write " + path + ": " + c.reason) << c.name;
-        if (c.isInput) continue;  // the writer itself knows no inputs
+        EXPECT_EQ(CheckOutputTarget(path, {input, ""}, error), reason.empty()) << name;
+        EXPECT_EQ(error, expected) << name;
+        if (reason == lost) continue;  // the writer itself knows no inputs
         const std::vector<std::uint8_t> bytes(100, 0x42);
         for (const bool unnamed : {true, false}) {
             error.clear();
-            EXPECT_EQ(WriteFileAtomically(path, bytes.data(), bytes.size(), error, unnamed), c.reason.empty()) << c.name;
-            EXPECT_EQ(error, c.reason.empty() ? "" : "Couldn't write " + path + ": " + c.reason) << c.name;
-            EXPECT_EQ(TypeOf(path), c.reason.empty() ? S_IFREG : type) << c.name;
+            EXPECT_EQ(WriteFileAtomically(path, bytes.data(), bytes.size(), error, unnamed), reason.empty()) << name;
+            EXPECT_EQ(error, expected) << name;
+            EXPECT_EQ(TypeOf(path), reason.empty() ? S_IFREG : type) << name;
             fs::remove(dir / "new.gbc");
         }
     }
@@ -168,11 +144,8 @@ TEST(WriteFileAtomically, WritesThroughLinksAndTakesTheLongestNames) {
 // end of the process), leaves the old file whole and no temporary file behind. Each write
 // runs in a child process, which the signal ends as it would end the program.
 TEST(WriteFileAtomically, InterruptedWritesLeaveNoTemporaryFile) {
-    struct Case {
-        int signal;  // 0: a file-size limit instead
-        bool unnamed;
-    } cases[] = {{SIGTERM, true}, {SIGTERM, false}, {SIGINT, false}, {0, true}, {0, false}};
-    for (const Case& c : cases) {
+    // signal 0: a file-size limit instead
+    for (const auto& [signal, unnamed] : {std::pair{SIGTERM, true}, {SIGTERM, false}, {SIGINT, false}, {0, true}, {0, false}}) {
         ScratchDir dir;
         WriteFile(dir / "old.gbc", {7, 7, 7});
         const std::string target = (dir / "old.gbc").string();
@@ -180,35 +153,31 @@ TEST(WriteFileAtomically, InterruptedWritesLeaveNoTemporaryFile) {
         ASSERT_GE(child, 0);
         if (child == 0) {
             // 64 MiB, flushed to disk: the signal, 2 ms in, comes mid-write.
-            const std::size_t size = c.signal ? std::size_t(64) << 20 : std::size_t(1) << 20;
+            const std::size_t size = signal ? std::size_t(64) << 20 : std::size_t(1) << 20;
             auto* data = static_cast<std::uint8_t*>(
                 ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0));
             std::string error;
-            if (c.signal) {
-                std::signal(c.signal, SIG_DFL);  // as in a program started from a terminal
+            if (signal) {
+                std::signal(signal, SIG_DFL);  // as in a program started from a terminal
                 sigevent event{};
                 event.sigev_notify = SIGEV_SIGNAL;
-                event.sigev_signo = c.signal;
+                event.sigev_signo = signal;
                 timer_t timer;
-                itimerspec when{};
-                when.it_value.tv_nsec = 2'000'000;
+                const itimerspec when{.it_interval = {}, .it_value = {0, 2'000'000}};
                 if (::timer_create(CLOCK_MONOTONIC, &event, &timer) != 0 || ::timer_settime(timer, 0, &when, nullptr) != 0)
                     ::_exit(3);
             } else {
                 const rlimit limit{256 * 1024, RLIM_INFINITY};
                 ::setrlimit(RLIMIT_FSIZE, &limit);
             }
-            const bool written = WriteFileAtomically(target, data, size, error, c.unnamed);
+            const bool written = WriteFileAtomically(target, data, size, error, unnamed);
             ::_exit(written ? 1 : error.find("File too large") != std::string::npos ? 0 : 2);
         }
         int status = 0;
         ASSERT_EQ(::waitpid(child, &status, 0), child);
-        if (c.signal) {
-            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << c.signal << " " << status;
-        } else {
-            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-        }
-        EXPECT_EQ(Names(dir.path()), std::set<std::string>{"old.gbc"}) << c.signal << " " << c.unnamed;
+        EXPECT_TRUE(signal ? WIFSIGNALED(status) && WTERMSIG(status) == signal : WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << signal << " " << status;
+        EXPECT_EQ(Names(dir.path()), std::set<std::string>{"old.gbc"}) << signal << " " << unnamed;
         EXPECT_EQ(ReadFile(dir / "old.gbc"), (std::vector<std::uint8_t>{7, 7, 7}));
     }
 

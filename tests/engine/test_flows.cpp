@@ -7,8 +7,6 @@
 #include "engine/Bits.h"
 #include "engine/Flows.h"
 #include "engine/Mapper.h"
-#include "engine/ProjectFile.h"
-#include "engine/Rom.h"
 
 namespace dapplix {
 namespace {
@@ -23,8 +21,7 @@ TEST(OpenRomForColouring, RefusesWithoutBankTwoLoadsBeforeScanningAndSaysWhatThe
     WriteFile(dir / "refused.gb", MakeRom({.banks = 2}));
     const RomOpenResult refused = OpenRomForColouring(*model, (dir / "refused.gb").string());
     EXPECT_FALSE(refused.ok);
-    EXPECT_EQ(refused.errors, Messages{kMsgRomTooSmall});
-    EXPECT_EQ(refused.summary, kMsgCouldNotLoadRom);
+    EXPECT_EQ(std::pair(refused.errors, refused.summary), std::pair(Messages{kMsgRomTooSmall}, std::string(kMsgCouldNotLoadRom)));
     EXPECT_EQ(model->TilePal[2][3], 5);
 
     WriteFile(dir / "mbc3.gb", MakeRom({.banks = 3, .cartridgeType = 0x11}));
@@ -34,47 +31,37 @@ TEST(OpenRomForColouring, RefusesWithoutBankTwoLoadsBeforeScanningAndSaysWhatThe
                                                       .progress = [&](int value) { steps.push_back(std::to_string(value)); },
                                                       .overwriteRomCode = {}});
     // No unused end of bank 0: nothing changes unless the front end's question allows it.
-    EXPECT_TRUE(opened.ok && opened.summary.empty());
-    EXPECT_FALSE(opened.scan.placed);
-    EXPECT_EQ(opened.errors, Messages{kMsgNoSafeRoom});
-    EXPECT_TRUE(opened.warnings.empty());
+    EXPECT_TRUE(opened.ok && opened.summary.empty() && !opened.scan.placed);
+    EXPECT_EQ(std::pair(opened.errors, opened.warnings), std::pair(Messages{kMsgNoSafeRoom}, Messages{}));
     ASSERT_FALSE(steps.empty());
-    EXPECT_EQ(steps.front(), "loaded 2");
-    EXPECT_EQ(model->TilePal[2][3], 0);
-    EXPECT_EQ(model->RomBank[0][kColorFlag], 0x00);
+    EXPECT_EQ(std::tuple(steps.front(), model->TilePal[2][3], model->RomBank[0][kColorFlag]), std::tuple("loaded 2", 0, 0x00));
     const RomOpenResult forced = OpenRomForColouring(*model, (dir / "mbc3.gb").string(),
                                                      {{}, [&](int value) { steps.push_back(std::to_string(value)); },
                                                       [] { return true; }});
     EXPECT_TRUE(forced.scan.placed && forced.scan.forced && forced.errors.empty());
-    EXPECT_EQ(steps.back(), "100");
-    EXPECT_EQ(model->RomBank[0][kColorFlag], 0xC0);  // scanned
+    EXPECT_EQ(std::tuple(steps.back(), model->RomBank[0][kColorFlag]), std::tuple("100", 0xC0));  // scanned
 }
 
 TEST(OpenProject, ShowsTheHeaderMessagesOrTheReadersRefusalThenTheSummary) {
     ScratchDir dir;
     auto model = LoadedModel();
     model->TilePal[2][8] = 4;
-    const struct Case {
-        std::vector<std::uint8_t> bytes;
-        Messages errors;
-    } cases[] = {
+    const std::pair<Bytes, Messages> cases[] = {  // a file and the messages before the summary
         {{'x', 'A', 'P', 'P', 'L', 'I', 'X', 'P', 'R', 'J', 4, 0}, {kMsgNotGbp, kMsgGbpVersion}},
         {{'D', 'A', 'P', 'P', 'L', 'I', 'X', 'P', 'R', 'J', 3}, {kMsgNotGbp}},
         {{'D', 'A', 'P', 'P', 'L', 'I', 'X', 'P', 'R', 'J', 3, 0}, {"The project file is damaged: it ends inside the records of bank 0."}},
     };
-    for (const Case& c : cases) {
-        WriteFile(dir / "p.gbp", c.bytes);
+    for (const auto& [bytes, errors] : cases) {
+        WriteFile(dir / "p.gbp", bytes);
         const FlowResult result = OpenProject(*model, (dir / "p.gbp").string());
         EXPECT_FALSE(result.ok);
-        EXPECT_EQ(result.errors, c.errors);
-        EXPECT_EQ(result.summary, kMsgCouldNotLoadGbp);
+        EXPECT_EQ(std::pair(result.errors, result.summary), std::pair(errors, std::string(kMsgCouldNotLoadGbp)));
     }
     EXPECT_EQ(model->TilePal[2][8], 4);
     EXPECT_EQ(OpenProject(*model, (dir / "gone.gbp").string()).errors, Messages{"Couldn't open " + (dir / "gone.gbp").string() + ": No such file or directory"});
 
     const FlowResult failed = SaveProject(*model, (dir / "missing" / "p.gbp").string());
-    EXPECT_EQ(failed.errors.size(), 1u);
-    EXPECT_TRUE(!failed.ok && failed.summary.empty());
+    EXPECT_TRUE(!failed.ok && failed.errors.size() == 1 && failed.summary.empty());
 }
 
 TEST(Selection, PaletteAndPixelSwitchVisitTheRectangleRowByRowAndKeepTheTileRules) {

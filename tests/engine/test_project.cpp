@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "TestRoms.h"
-#include "engine/ProjectFile.h"
 
 namespace dapplix {
 namespace {

@@ -2,8 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "TestRoms.h"
-#include "engine/CodeFiles.h"
-#include "engine/Rom.h"
 
 namespace dapplix {
 namespace {
@@ -12,10 +10,7 @@ using namespace dapplix::testing;
 using Messages = std::vector<std::string>;
 
 TEST(CheckRomHeader, ReportsEveryFailedCheckInOrder) {
-    const struct Case {
-        RomShape shape;
-        Messages errors;
-    } cases[] = {
+    const std::pair<RomShape, Messages> cases[] = {  // a header and its errors
         {{}, {}},
         {{.cartridgeType = 0x06, .sizeCode = 2}, {}},  // MBC2 leaves room for 64 banks up to 128 KiB
         {{.cartridgeType = 0x05, .sizeCode = 3}, {kMsgCannotExpand}},
@@ -27,16 +22,12 @@ TEST(CheckRomHeader, ReportsEveryFailedCheckInOrder) {
         {{.cartridgeType = 0x04, .sizeCode = 5, .colorFlag = 0xC0, .entry = {0xF3, 0xC3, 0x50, 0x01}},
          {kMsgAlreadyColor, kMsgNoEntryJump, kMsgUnsupportedMapper, kMsgCannotExpand}},
     };
-    for (const Case& c : cases) EXPECT_EQ(CheckRomHeader(MakeRom(c.shape)), c.errors) << int(c.shape.cartridgeType);
+    for (const auto& [shape, errors] : cases) EXPECT_EQ(CheckRomHeader(MakeRom(shape)), errors) << int(shape.cartridgeType);
     EXPECT_EQ(CheckRomHeader(std::vector<std::uint8_t>(kHeaderEnd - 1, 0xC3)), Messages{kMsgRomTooShort});
 }
 
 TEST(FindEntryPoint, TakesJumpsAndRelativeJumpsWithOrWithoutANop) {
-    const struct Case {
-        std::array<std::uint8_t, 4> bytes;
-        EntryForm form;
-        std::uint16_t target;
-    } cases[] = {
+    const std::tuple<std::array<std::uint8_t, 4>, EntryForm, std::uint16_t> cases[] = {  // bytes at 0x100, form, target
         {{0x00, 0xC3, 0x50, 0x01}, EntryForm::NopJump, 0x0150},
         {{0xC3, 0x53, 0x01, 0xCE}, EntryForm::Jump, 0x0153},
         {{0x18, 0x55, 0xFF, 0xFF}, EntryForm::RelativeJump, 0x0157},
@@ -45,12 +36,11 @@ TEST(FindEntryPoint, TakesJumpsAndRelativeJumpsWithOrWithoutANop) {
         {{0xF3, 0xC3, 0x50, 0x01}, EntryForm::None, 0},  // DI first: not a form the colour ROM knows
         {{0x00, 0x00, 0xC3, 0x50}, EntryForm::None, 0},
     };
-    for (const Case& c : cases) {
-        const Bytes rom = MakeRom({.entry = c.bytes});
+    for (const auto& [bytes, form, target] : cases) {
+        const Bytes rom = MakeRom({.entry = bytes});
         const EntryPoint entry = FindEntryPoint(rom.data());
-        EXPECT_EQ(entry.form, c.form) << int(c.bytes[0]) << " " << int(c.bytes[1]);
-        EXPECT_EQ(entry.target, c.target) << int(c.bytes[0]) << " " << int(c.bytes[1]);
-        EXPECT_EQ(CheckRomHeader(rom).empty(), c.form != EntryForm::None);
+        EXPECT_EQ(std::pair(entry.form, entry.target), std::pair(form, target)) << int(bytes[0]) << " " << int(bytes[1]);
+        EXPECT_EQ(CheckRomHeader(rom).empty(), form != EntryForm::None);
     }
 }
 
@@ -64,11 +54,9 @@ TEST(LoadRom, LoadsTheBanksPadsTheLastWithFFAndRefusesWithoutChangingAnything) {
     model->TileEdited[2][7] = true;
     rom.resize(3 * kBankSize + 9000);  // four banks, the last one short
     ASSERT_TRUE(LoadRomBytes(*model, rom).ok);
-    EXPECT_EQ(model->TilePal[1][5], 0);
-    EXPECT_FALSE(model->TileEdited[2][7]);
-    EXPECT_EQ(model->BankCount, 3);
-    EXPECT_EQ(model->RomBank[3][8999], rom[3 * kBankSize + 8999]);
-    EXPECT_EQ(model->RomBank[3][9000], 0xFF);
+    EXPECT_EQ(std::tuple(model->TilePal[1][5], model->TileEdited[2][7]), std::tuple(0, false));
+    EXPECT_EQ(std::tuple(model->BankCount, model->RomBank[3][8999], model->RomBank[3][9000]),
+              std::tuple(3, rom[3 * kBankSize + 8999], 0xFF));
 
     model->TilePal[2][1] = 4;
     const auto before = model->RomBank;
@@ -93,17 +81,11 @@ TEST(LoadRom, LoadsTheBanksPadsTheLastWithFFAndRefusesWithoutChangingAnything) {
 TEST(LoadCodeFiles, RefusesASideFileShorterThanItsCode) {
     ScratchDir dir;
     WriteSideFiles(dir.path());
-    Model model;
-    std::string fatal;
-    ASSERT_TRUE(LoadCodeFiles(model, {dir.path().string()}, fatal)) << fatal;
-    const Model before = model;
+    const auto model = SideFilesModel(dir.path().string()), before = std::make_unique<Model>(*model);
     Bytes declared = MakeExtraBankCodeFile();
     declared[0x12E] = 0x00;
     declared[0x12F] = 0x03;  // 768 bytes of code in a 512-byte file
-    const struct Case {
-        Bytes bank0, extra;
-        const char* fatal;
-    } cases[] = {
+    const std::tuple<Bytes, Bytes, const char*> cases[] = {  // the two side files, why they are refused
         {{}, MakeExtraBankCodeFile(), "Required file bnk0cod.dat is too short: it holds 0 bytes, the color code needs 179."},
         {Bytes(178, 0x55), MakeExtraBankCodeFile(),
          "Required file bnk0cod.dat is too short: it holds 178 bytes, the color code needs 179."},
@@ -111,13 +93,14 @@ TEST(LoadCodeFiles, RefusesASideFileShorterThanItsCode) {
          "Required file exbnkcod.dat is too short: it holds 511 bytes, the color code needs 512."},
         {MakeBank0CodeFile(), declared, "Required file exbnkcod.dat is too short: it holds 512 bytes, the color code needs 768."},
     };
-    for (const Case& c : cases) {
-        WriteFile(dir / kBank0CodeFile, c.bank0);
-        WriteFile(dir / kExtraBankCodeFile, c.extra);
-        EXPECT_FALSE(LoadCodeFiles(model, {dir.path().string()}, fatal));
-        EXPECT_EQ(fatal, c.fatal);
-        EXPECT_EQ(model.EntryHookCode, before.EntryHookCode);
-        EXPECT_EQ(model.ExtraBankCode, before.ExtraBankCode);
+    for (const auto& [bank0, extra, why] : cases) {
+        WriteFile(dir / kBank0CodeFile, bank0);
+        WriteFile(dir / kExtraBankCodeFile, extra);
+        std::string fatal;
+        EXPECT_FALSE(LoadCodeFiles(*model, {dir.path().string()}, fatal));
+        EXPECT_EQ(fatal, why);
+        EXPECT_EQ(model->EntryHookCode, before->EntryHookCode);
+        EXPECT_EQ(model->ExtraBankCode, before->ExtraBankCode);
     }
 }
 

@@ -2,9 +2,8 @@
 // driven from inside their own event loop, children by objectName, mouse events in a picture.
 #pragma once
 
-#include <QApplication>
-#include <QMouseEvent>
-#include <QTimer>
+#include <QTest>
+#include <QtWidgets>
 
 #include <functional>
 

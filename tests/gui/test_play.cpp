@@ -1,21 +1,9 @@
 // The Play window's wiring on the demo ROM: keys, pause and step, edits in the main window
 // shown in the next frame, a click on the screen reaching the tile view, marks and captures.
-#include <QAction>
-#include <QCheckBox>
-#include <QImageReader>
-#include <QLabel>
-#include <QListWidget>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSlider>
-#include <QTest>
-
 #include "GuiSupport.h"
 #include "Support.h"
-#include "TestRoms.h"
 #include "emulator/LiveProject.h"
 #include "emulator/Screen.h"
-#include "engine/CodeFiles.h"
 #include "play/CoverageMarks.h"
 #include "play/GameScreen.h"
 #include "play/frmPlay.h"
@@ -68,9 +56,7 @@ class PlayTests : public QObject {
 
 private slots:
     void init() {
-        model = std::make_unique<Model>();
-        std::string fatal;
-        QVERIFY2(LoadCodeFiles(*model, {DAPPLIX_SIDEFILE_DIR}, fatal), fatal.c_str());
+        model = SideFilesModel(DAPPLIX_SIDEFILE_DIR);
         window = std::make_unique<frmMain>(*model);
         window->show();
         QVERIFY(!Child<QAction>(window.get(), "mnuGamePlay")->isEnabled());
@@ -127,7 +113,7 @@ private slots:
         QVERIFY(!play->MonochromeGame()->IsColourModel());
     }
 
-    void aColourEditAndAPaletteClickShowInTheNextFrameAndTheMarks() {
+    void editsShowInTheNextFrameTheScreenLeadsToTheTilesAndIsSaved() {
         QTest::mouseClick(Child<QPushButton>(play, "cmdPause"), Qt::LeftButton);
         Step(90);
         int x = 0, y = 0, vramTile = 0;
@@ -147,7 +133,6 @@ private slots:
         QCOMPARE(model->Pals[kBackgroundSet][palette][colour], (std::array<std::int16_t, 3>{31, 0, 31}));
         Step(1);
         QCOMPARE(Shown(*play, x, y), QRgb(0xFF00FF));
-
         // Find this tile selects it in the tile view, so a palette click there goes to it.
         QVERIFY(play->FindTileAt(x, y));
         const int bank = int(symbols["BANK_B"]), offset = int(symbols["GFX_OFFSET"]);
@@ -173,11 +158,7 @@ private slots:
         QTRY_VERIFY(HasCoverageMark(picTiles->image(), column, row, 16));
         Child<QAction>(window.get(), "mnuGameSeen")->trigger();
         QTRY_VERIFY(!HasCoverageMark(picTiles->image(), column, row, 16));
-    }
-
-    void aClickOnTheScreenListsEveryPlaceOrSaysWhyNone() {
-        QTest::mouseClick(Child<QPushButton>(play, "cmdPause"), Qt::LeftButton);
-        Step(90);
+        // A click on the screen lists every place of the tile there, or says why there is none.
         const VideoState video = play->ColourGame()->Video();
         int many = -1;
         for (int i = 0; i < kScreenWidth * kScreenHeight && many < 0; ++i)
@@ -197,10 +178,8 @@ private slots:
         QVERIFY(other > first);
         list->setCurrentRow(other);
         const TileMatch second = play->Matches()[other];
-        QCOMPARE(Child<QSlider>(window.get(), "sldBank")->value(), second.bank);
-        QCOMPARE(Child<QSlider>(window.get(), "sldPage")->value(), second.Page());
-        QCOMPARE(window->View().SelX1, std::int16_t(second.tile % 16));
-
+        QCOMPARE(QList<int>({Child<QSlider>(window.get(), "sldBank")->value(), Child<QSlider>(window.get(), "sldPage")->value(),
+                             window->View().SelX1}), QList<int>({second.bank, second.Page(), second.tile % 16}));
         // A tile the game built itself: bytes that are nowhere in the ROM.
         const ScreenTile built = TileAtPixel(video, 8, 8);
         for (int i = 0; i < 16; ++i)
@@ -211,12 +190,8 @@ private slots:
         QVERIFY(!list->isVisible());
         QVERIFY(!play->FindTileAt(8, 200));  // off the screen
         QVERIFY(play->IsPaused());
-    }
-
-    void screenshotsAndAnimationsAreSaved() {
+        // Screenshots and animations are saved.
         ScratchDir dir;
-        QTest::mouseClick(Child<QPushButton>(play, "cmdPause"), Qt::LeftButton);
-        Step(70);
         QString error;
         const QString shot = QString::fromStdString((dir / "shot.png").string());
         QVERIFY2(play->SaveScreenshot(shot, error), qPrintable(error));

@@ -1,18 +1,5 @@
 // The windows' wiring: a click reaches the engine's flow, and the flow's result reaches
 // the screen. What the flows themselves do is checked by the engine tests.
-#include <QAction>
-#include <QLabel>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
-#include <QRadioButton>
-#include <QSlider>
-#include <QSettings>
-#include <QSpinBox>
-#include <QTableWidget>
-#include <QTest>
-#include <QUndoStack>
-
 #include <sys/stat.h>
 
 #include "GuiSupport.h"
@@ -24,7 +11,6 @@
 #include "engine/Bits.h"
 #include "engine/Mapper.h"
 #include "engine/PaletteFiles.h"
-#include "engine/ProjectFile.h"
 #include "engine/Writer.h"
 #include "project/frmEditCol.h"
 #include "view/frmMain.h"
@@ -45,10 +31,10 @@ class WindowTests : public QObject {
     ScratchDir settingsDir;
     bool dmaWarned = false;  // the test ROMs have no OAM DMA call: each load warns of it
 
-    bool Open(const RomShape& shape, const char* name = "game.gb") {
-        WriteFile(dir / name, MakeRom(shape));
+    bool Open(const RomShape& shape) {
+        WriteFile(dir / "game.gb", MakeRom(shape));
         messages.log.clear();
-        const bool opened = window->LoadRomFile(Path(name));
+        const bool opened = window->LoadRomFile(Path("game.gb"));
         dmaWarned = messages.log.removeAll(QString("Warning: ") + kMsgNoDmaCall) > 0;
         return opened;
     }
@@ -56,9 +42,10 @@ class WindowTests : public QObject {
     Bytes Project() const { return ProjectBytes(*model); }
     QAction* Action(const char* name) const { return Child<QAction>(window.get(), name); }
     // Picks a name in the scratch folder, or a whole path, in the chooser the action opens.
-    void ChooseFor(const char* action, const QString& name) {
-        WhenShown<frmFile>([this, name](frmFile* chooser) {
+    void ChooseFor(const char* action, const QString& name, bool* listed = nullptr) {
+        WhenShown<frmFile>([this, name, listed](frmFile* chooser) {
             chooser->OpenDirectory(Path(""));
+            if (listed) *listed = !Child<QListWidget>(chooser, "filFile")->findItems(name, Qt::MatchExactly).isEmpty();
             Child<QLineEdit>(chooser, "txtFileName")->setText(name);
             Child<QPushButton>(chooser, "cmdOkay")->click();
         });
@@ -102,9 +89,10 @@ private slots:
     }
     void init() {
         QSettings(QSettings::NativeFormat, QSettings::UserScope, "Dapplix", "Dapplix").clear();
-        MakeWindow();  // which starts from the default palettes, all alike
-        for (int colour = 0; colour < kColours; ++colour)  // palette 3 unlike the others on screen
-            model->Pals[kSpriteSet][3][colour] = {std::int16_t(colour * 8), 31, std::int16_t(31 - colour * 8)};
+        MakeWindow();  // which starts from the default palettes, all alike: each is made unlike the others on screen
+        for (int entry = 0; entry < kPalettes * kColours; ++entry)
+            model->Pals[kSpriteSet][entry / 4][entry % 4] = {std::int16_t(entry % 4 * 8), std::int16_t(31 - entry / 4 * 3),
+                                                             std::int16_t(31 - entry % 4 * 8)};
     }
 
     void openingARomShowsItsFirstPageOrWhyNot() {
@@ -125,8 +113,8 @@ private slots:
         QCOMPARE(messages.log, QStringList({QString("Warning: ") + kMsgMbc2Saves}));
         QVERIFY(dmaWarned);
         QCOMPARE(window->windowTitle(), QString("Dapplix - TESTROM"));
-        QCOMPARE(Child<QSlider>(window.get(), "sldBank")->value(), 2);
-        QCOMPARE(Child<QSlider>(window.get(), "sldBank")->minimum(), 0);  // banks 0 and 1 can be browsed
+        auto* bank = Child<QSlider>(window.get(), "sldBank");
+        QCOMPARE(QList<int>({bank->value(), bank->minimum()}), QList<int>({2, 0}));  // banks 0 and 1 can be browsed
         messages.log.clear();
         Action("mnuViewRominfo")->trigger();
         QVERIFY(messages.log.size() == 1 && messages.log[0].startsWith("ROM Info: \"TESTROM\": 4 banks\n\nColor code: $"));
@@ -135,38 +123,20 @@ private slots:
         ExpectCellShows(15, 15);
     }
 
-    void aDraggedSelectionTakesTheClickedPalette() {
-        QVERIFY(Open({.freeTail = 300}));
-        Mouse(picTiles, QEvent::MouseButtonPress, {32, 48});
-        Mouse(picTiles, QEvent::MouseMove, {16, 16});
-        Mouse(picTiles, QEvent::MouseButtonRelease, {16, 16});
-        Child<QRadioButton>(window.get(), "optPal3")->click();
-        for (int cell = 0; cell < 16; ++cell) {
-            const int column = cell % 4, row = cell / 4, inside = column >= 1 && column <= 2 && row >= 1 && row <= 3;
-            QCOMPARE(model->TilePal[2][PageTile(0, column, row)], std::int16_t(inside ? 3 : 0));
-            ExpectCellShows(column, row);
-        }
-    }
-
     // A key that moves a slider between the double click and the editor's opening must
     // not send the edit to another bank, or redraw another cell than the one edited.
-    void aSliderMovedBeforeTheEditorOpensChangesNoOtherTile_data() {
-        QTest::addColumn<QString>("slider");
-        QTest::newRow("bank") << "sldBank";
-        QTest::newRow("page") << "sldPage";
-        QTest::newRow("offset") << "sldTileOffset";
-    }
     void aSliderMovedBeforeTheEditorOpensChangesNoOtherTile() {
-        QFETCH(QString, slider);
-        QVERIFY(Open({.freeTail = 300}));
-        const Bytes before = Project();
-        Select(4, 1);
-        auto* moved = Child<QSlider>(window.get(), qPrintable(slider));
-        QTimer::singleShot(100, moved, [moved] { QTest::keyClick(moved, Qt::Key_Right); });
-        WhenShown<frmTileEdit>([](frmTileEdit* dialog) { Child<QPushButton>(dialog, "cmdOkay")->click(); });
-        Mouse(picTiles, QEvent::MouseButtonDblClick, {4 * 16 + 3, 1 * 16 + 3});
-        QVERIFY(Project() == before);  // no tile was painted, so none is marked edited
-        for (auto [column, row] : {std::pair{4, 1}, {0, 0}, {15, 15}}) ExpectCellShows(column, row);
+        for (const char* slider : {"sldBank", "sldPage", "sldTileOffset"}) {
+            QVERIFY(Open({.freeTail = 300}));
+            const Bytes before = Project();
+            Select(4, 1);
+            auto* moved = Child<QSlider>(window.get(), slider);
+            QTimer::singleShot(100, moved, [moved] { QTest::keyClick(moved, Qt::Key_Right); });
+            WhenShown<frmTileEdit>([](frmTileEdit* dialog) { Child<QPushButton>(dialog, "cmdOkay")->click(); });
+            Mouse(picTiles, QEvent::MouseButtonDblClick, {4 * 16 + 3, 1 * 16 + 3});
+            QVERIFY2(Project() == before, slider);  // no tile was painted, so none is marked edited
+            for (auto [column, row] : {std::pair{4, 1}, {0, 0}, {15, 15}}) ExpectCellShows(column, row);
+        }
     }
 
     // Every kind of change is one step of the history, and undo and redo give back the
@@ -214,14 +184,12 @@ private slots:
                 Child<QPushButton>(dialog, "cmdOkay")->click();
             });
             Mouse(Child<ViewCanvas>(window.get(), "picPals"), QEvent::MouseButtonRelease, {16 * 2 + 3, 3});
-            QCOMPARE(model->Pals[kSpriteSet][0][2][0], std::int16_t(31));
-            QCOMPARE(model->Pals[kSpriteSet][0][2][1], std::int16_t(17));
+            QCOMPARE(QList<int>({model->Pals[kSpriteSet][0][2][0], model->Pals[kSpriteSet][0][2][1]}), QList<int>({31, 17}));
             QCOMPARE(Child<ViewCanvas>(window.get(), "picPals")->image().pixel(16 * 2 + 3, 3),
                      QRgb(ScreenColour(*model, window->View(), 2, 0)));
         } else if (change == "offset") {
-            auto* offset = Child<QSlider>(window.get(), "sldTileOffset");
-            QTest::keyClick(offset, Qt::Key_Right);
-            QTest::keyClick(offset, Qt::Key_Right);  // one step with the first
+            for (int step = 0; step < 2; ++step)  // two steps of the slider, one change of the history
+                QTest::keyClick(Child<QSlider>(window.get(), "sldTileOffset"), Qt::Key_Right);
         } else if (change == "project") {
             auto other = std::make_unique<Model>(*model);
             other->TilePal[2][cell] = 7;
@@ -251,16 +219,15 @@ private slots:
         const Bytes after = Project();
         QVERIFY(after != before);
         QCOMPARE(window->UndoStack().count(), 1);
-        Action("mnuEditUndo")->trigger();
-        QVERIFY(Project() == before);
-        ExpectCellShows(1, 1);
-        Action("mnuEditRedo")->trigger();
-        QVERIFY(Project() == after);
-        ExpectCellShows(1, 1);
+        for (const auto& [action, bytes] : {std::pair{"mnuEditUndo", &before}, {"mnuEditRedo", &after}}) {
+            Action(action)->trigger();
+            QVERIFY2(Project() == *bytes, action);
+            ExpectCellShows(1, 1);
+        }
         QVERIFY(!Action("mnuEditRedo")->isEnabled());
     }
 
-    void keysAndZoom() {
+    void keysZoomAndWhatOutlivesTheWindow() {
         QVERIFY(Open({.freeTail = 300}));
         Select(3, 3);
         QVERIFY(picTiles->hasFocus());
@@ -287,12 +254,7 @@ private slots:
         QCOMPARE(QList<int>({window->View().SelX1, window->View().SelY1}), QList<int>({5, 6}));
         QCOMPARE(picTiles->image().pixel(16 * 5, 16 * 6), 0xFFFFFF00u);  // its frame, in the picture
 
-        MakeWindow();  // as in the next run: the zoom is remembered
-        QCOMPARE(window->Zoom(), 2);
-    }
-
-    void recentFilesFoldersAndOptionsOutliveTheWindow() {
-        QVERIFY(Open({.freeTail = 300}));
+        // The zoom, the recent files, the chooser's folder and the options outlive the window.
         model->TilePal[2][9] = 6;
         std::filesystem::create_directory(dir / "sub");
         ChooseFor("mnuFileSavegbp", Path("sub/work"));  // a whole path typed in
@@ -300,9 +262,9 @@ private slots:
         Action("mnuOptGrid")->trigger();
         Action("mnuOptDim")->trigger();
 
-        MakeWindow();
-        QCOMPARE(Action("mnuFileRecent0")->text(), QString("&1 work.gbp"));
-        QCOMPARE(Action("mnuFileRecent1")->text(), QString("&2 game.gb"));
+        MakeWindow();  // as in the next run
+        QCOMPARE(window->Zoom(), 2);
+        QCOMPARE(Action("mnuFileRecent0")->text() + ", " + Action("mnuFileRecent1")->text(), QString("&1 work.gbp, &2 game.gb"));
         QVERIFY(!Action("mnuFileRecent0")->isEnabled());  // a project waits for its ROM
         QVERIFY(!Action("mnuOptGrid")->isChecked() && !Action("mnuOptDim")->isChecked());
         QCOMPARE(window->View().ColorScale, std::int16_t(kFullScale));
@@ -321,28 +283,19 @@ private slots:
         QCOMPARE(Action("mnuFileRecent1"), nullptr);
     }
 
-    void exchangeWritesPatchesPicturesAndPalettesThatReadBackUnchanged() {
+    // A dragged selection takes the clicked palette. Shared tiles with different palettes are
+    // counted and listed; a row takes the view there.
+    void paletteClicksReachTheSelectionAndConflictsAreListed() {
         QVERIFY(Open({.freeTail = 300}));
-        model->TilePal[2][3] = 5;
-        for (const char* format : {"ips", "bps"}) {
-            ChooseFor(format[0] == 'i' ? "mnuFileWriteips" : "mnuFileWritebps", QString("colour.") + format);
-            const Bytes patch = ReadFile(dir / (std::string("colour.") + format)), original = ReadFile(dir / "game.gb");
-            QVERIFY((format[0] == 'i' ? ApplyIps(original, patch) : ApplyBps(original, patch)) == BuildColorRom(*model));
+        Mouse(picTiles, QEvent::MouseButtonPress, {32, 48});
+        Mouse(picTiles, QEvent::MouseMove, {16, 16});
+        Mouse(picTiles, QEvent::MouseButtonRelease, {16, 16});
+        Child<QRadioButton>(window.get(), "optPal3")->click();
+        for (int cell = 0; cell < 16; ++cell) {
+            const int column = cell % 4, row = cell / 4, inside = column >= 1 && column <= 2 && row >= 1 && row <= 3;
+            QCOMPARE(model->TilePal[2][PageTile(0, column, row)], std::int16_t(inside ? 3 : 0));
+            ExpectCellShows(column, row);
         }
-        const Bytes before = Project();
-        ChooseFor("mnuFileExportbankgrey", "bank.png");
-        for (const char* name : {"mnuFileExportjasc", "mnuFileExportgimp"}) ChooseFor(name, "set");
-        messages.log.clear();
-        ChooseFor("mnuFileImportpng", "bank.png");
-        for (const char* name : {"set.pal", "set.gpl"}) ChooseFor("mnuFileImportpal", name);
-        QCOMPARE(messages.log, QStringList("Import PNG: All pages of bank 2: no tile changed. Read as grey."));
-        QVERIFY(Project() == before);
-        QCOMPARE(window->UndoStack().count(), 0);  // nothing changed, nothing to undo
-    }
-
-    // Shared tiles with different palettes are counted and listed; a row takes the view there.
-    void paletteConflictsAreCountedAndListed() {
-        QVERIFY(Open({.freeTail = 300}));
         const TileImage image{1, 2, 3, 4};
         CommitTileImage(*model, 0, 300, image);
         CommitTileImage(*model, 2, PageTile(0, 1, 1), image);
@@ -359,16 +312,52 @@ private slots:
         QCOMPARE(QList<int>({window->CurrentBank(), window->CurrentPage(), window->View().SelX1, window->View().SelY1}),
                  QList<int>({0, 1, 12, 2}));  // tile 300 of bank 0
         Child<QRadioButton>(window.get(), "optPal5")->click();
-        QCOMPARE(window->ConflictCount(), 0);
-        QCOMPARE(list->rowCount(), 0);
-        QCOMPARE(model->TilePal[0][300], std::int16_t(5));
+        QCOMPARE(QList<int>({window->ConflictCount(), list->rowCount(), model->TilePal[0][300]}), QList<int>({0, 0, 5}));
     }
 
-    void projectsGoThroughTheChooserAndRefusalsAreShownInOrder() {
+    // Patches, pictures and palettes written through the chooser read back unchanged; projects go
+    // through it, refusals are shown in order; a FIFO is neither listed nor opened (it would hang),
+    // and no write replaces the loaded ROM.
+    void filesGoThroughTheChooserAndNoWriteDestroysWhatItReplaces() {
         QVERIFY(Open({.freeTail = 300}));
+        model->TilePal[2][3] = 5;
+        for (const char* format : {"ips", "bps"}) {
+            ChooseFor(format[0] == 'i' ? "mnuFileWriteips" : "mnuFileWritebps", QString("colour.") + format);
+            const Bytes patch = ReadFile(dir / (std::string("colour.") + format)), original = ReadFile(dir / "game.gb");
+            QVERIFY((format[0] == 'i' ? ApplyIps(original, patch) : ApplyBps(original, patch)) == BuildColorRom(*model));
+        }
+        const Bytes before = Project();
+        ChooseFor("mnuFileExportbankgrey", "bank.png");
+        for (const char* name : {"mnuFileExportjasc", "mnuFileExportgimp"}) ChooseFor(name, "set");
+        messages.log.clear();
+        ChooseFor("mnuFileImportpng", "bank.png");
+        for (const char* name : {"set.pal", "set.gpl"}) ChooseFor("mnuFileImportpal", name);
+        QCOMPARE(messages.log, QStringList("Import PNG: All pages of bank 2: no tile changed. Read as grey."));
+        QVERIFY(Project() == before);
+        QCOMPARE(window->UndoStack().count(), 0);  // nothing changed, nothing to undo
+
+        messages.log.clear();
+        const QString folder = QString::fromStdString(dir.path().string());
+        QCOMPARE(::mkfifo((dir / "pipe.gbp").c_str(), 0644), 0);
+        bool listed = true;
+        ChooseFor("mnuFileLoadgbp", "pipe.gbp", &listed);
+        QVERIFY(!listed);
+        QCOMPARE(messages.log, QStringList({"Error: Couldn't open " + folder + "/pipe.gbp: it is a FIFO, not a regular file."}));
+
+        const Bytes rom = ReadFile(dir / "game.gb");
+        messages.log.clear();
+        messages.answers = {MessageAnswer::Yes};  // overwrite? the chooser asks; the write refuses
+        ChooseFor("mnuFileWriterom", "game.gb");
+        QCOMPARE(messages.log.size(), 2);
+        QVERIFY2(messages.log.last().startsWith("Error: Couldn't write " + folder + "/game.gb: it is the same file"),
+                 qPrintable(messages.log.last()));
+        QVERIFY(ReadFile(dir / "game.gb") == rom);
+        QVERIFY(Action("mnuFileWriterom")->isEnabled());
+
         model->TilePal[2][7] = 5;
         ChooseFor("mnuFileSavegbp", "work");
         WriteFile(dir / "bad.gbp", {'D', 'A', 'P', 'P', 'L', 'E', 'X', 'P', 'R', 'J', 2, 0});
+        messages.log.clear();
         ChooseFor("mnuFileLoadgbp", "bad.gbp");
         QCOMPARE(messages.log, QStringList({"Error: Not a valid Gbp file!", "Error: Unsupported Gbp version!",
                                             "Error: Couldn't Load Gbp File!"}));
@@ -382,33 +371,6 @@ private slots:
         window->close();
         QCOMPARE(messages.log, QStringList({"Query: Save palette and tile data?"}));
         QVERIFY(window->ProgramEnded());
-    }
-
-    // A FIFO is neither listed nor opened (it would hang), and no write replaces the loaded ROM.
-    void theChooserAndWritesRefuseWhatTheyWouldDestroy() {
-        QVERIFY(Open({.freeTail = 300}));
-        const QString folder = QString::fromStdString(dir.path().string());
-        QCOMPARE(::mkfifo((dir / "pipe.gbp").c_str(), 0644), 0);
-        bool listed = true;
-        WhenShown<frmFile>([&](frmFile* chooser) {
-            chooser->OpenDirectory(folder);
-            listed = !Child<QListWidget>(chooser, "filFile")->findItems("pipe.gbp", Qt::MatchExactly).isEmpty();
-            Child<QLineEdit>(chooser, "txtFileName")->setText("pipe.gbp");
-            Child<QPushButton>(chooser, "cmdOkay")->click();
-        });
-        Child<QAction>(window.get(), "mnuFileLoadgbp")->trigger();
-        QVERIFY(!listed);
-        QCOMPARE(messages.log, QStringList({"Error: Couldn't open " + folder + "/pipe.gbp: it is a FIFO, not a regular file."}));
-
-        const Bytes rom = ReadFile(dir / "game.gb");
-        messages.log.clear();
-        messages.answers = {MessageAnswer::Yes};  // overwrite? the chooser asks; the write refuses
-        ChooseFor("mnuFileWriterom", "game.gb");
-        QCOMPARE(messages.log.size(), 2);
-        QVERIFY2(messages.log.last().startsWith("Error: Couldn't write " + folder + "/game.gb: it is the same file"),
-                 qPrintable(messages.log.last()));
-        QVERIFY(ReadFile(dir / "game.gb") == rom);
-        QVERIFY(Child<QAction>(window.get(), "mnuFileWriterom")->isEnabled());
     }
 };
 

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <numeric>
 #include <random>
 #include <stdexcept>
 #include <vector>
@@ -57,6 +58,7 @@ inline void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
 
 inline Bytes ReadFile(const std::filesystem::path& path) {
     std::ifstream in(path, std::ios::binary);
+    if (!in) throw std::runtime_error("cannot read " + path.string());
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
@@ -70,7 +72,7 @@ inline Bytes MakeBank0CodeFile() {
 }
 inline Bytes MakeExtraBankCodeFile() {
     Bytes extra(512);
-    for (std::size_t i = 0; i < extra.size(); ++i) extra[i] = std::uint8_t(i);
+    std::iota(extra.begin(), extra.end(), std::uint8_t(0));  // wraps at 256
     extra[0x103] = 0x3E;
     extra[0x12E] = 0x00;
     extra[0x12F] = 0x02;
@@ -91,15 +93,20 @@ struct ScratchDir {
                                   ("dapplix-test-" + std::to_string(std::random_device{}()));
 };
 
-// A model with those side files and the default palettes, and a ROM of this shape
-// loaded when one is given (the scan not run).
+// A model with the side files of a folder and the default palettes; throws when they are refused.
+inline std::unique_ptr<Model> SideFilesModel(const std::string& sideFileDir) {
+    auto model = std::make_unique<Model>();
+    std::string fatal;
+    if (!LoadCodeFiles(*model, {sideFileDir}, fatal)) throw std::runtime_error(fatal);
+    SetDefaultPals(*model);
+    return model;
+}
+
+// A model with the made-up side files, and a ROM of this shape loaded when one is given (the scan not run).
 inline std::unique_ptr<Model> MakeModel(const RomShape* shape = nullptr) {
     ScratchDir dir;
     WriteSideFiles(dir.path());
-    auto model = std::make_unique<Model>();
-    std::string fatal;
-    if (!LoadCodeFiles(*model, {dir.path().string()}, fatal)) throw std::runtime_error(fatal);
-    SetDefaultPals(*model);
+    auto model = SideFilesModel(dir.path().string());
     if (shape && !LoadRomBytes(*model, MakeRom(*shape)).ok) throw std::runtime_error("test ROM refused");
     return model;
 }
