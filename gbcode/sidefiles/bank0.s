@@ -178,30 +178,32 @@ StoreHooksCall::
 
 ; MapEntryFast: where CopyHook's jump goes when this fragment is placed (A = LCDC). A map
 ; entry stored while the LCD is off takes the record of the tile it names right here, from
-; VRAM bank 1 (IE cleared meanwhile, as in Shared), without the way into the runtime; a
-; tile's last byte, and a map entry stored while LCDC is 0 (the runtime knows the tile
-; addressing last shown), go on to the runtime as before.
+; VRAM bank 1 (IE cleared meanwhile, as in Shared), without the way into the runtime; while
+; LCDC is 0 the tile addressing is the one last shown (LCDC_SEEN, kept by the runtime). A
+; tile's last byte goes on to the runtime.
 MapEntryFast::
         add a,a                 ; carry: the LCD is on
         jr c,CopyHookDone
-        jr z,MapEntrySlow       ; LCDC 0
         ld a,d
         cp #0x98
         jr c,MapEntrySlow       ; a tile's last byte
         push hl
-        ldh a,(rLCDC)
-        and #LCDC_TILES8000
-        swap a
-        xor #>REC_S             ; REC_U under 0x8000 addressing, else REC_S
-        ld h,a
         ld a,(de)
-        ld l,a
+        ld l,a                  ; the tile's number
         ldh a,(rIE)
         push af
         xor a
         ldh (rIE),a
         inc a
         ldh (rVBK),a
+        ldh a,(rLCDC)
+        and a
+        jr nz,1$
+        ld a,(LCDC_SEEN)
+1$:     and #LCDC_TILES8000
+        swap a
+        xor #>REC_S             ; REC_U under 0x8000 addressing, else REC_S
+        ld h,a
         ld a,(hl)
         ld (de),a
         xor a
@@ -214,5 +216,5 @@ MapEntrySlow:
         and a                   ; carry clear: a stored byte
         jr Shared
 StoreHooksEnd:
-        .iif ne, StoreHooksEnd - StoreHooks - 72, .error 1
+        .iif ne, StoreHooksEnd - StoreHooks - 76, .error 1
         .iif ne, StoreHooksCall - StoreHooks - 22, .error 1

@@ -225,6 +225,8 @@ ColourInitTail:
         ld a,l
         and a
         jr nz,5$
+        ld a,(vLcdcSeen)
+        ld (LCDC_SEEN),a
         xor a
         ldh (rVBK),a
 

@@ -157,7 +157,21 @@ RecordPage:
         dec h
         ret
 
-; --- Carry set while there is vertical-blank time for more work (or the LCD is off).
+; A = vLcdcSeen, not as copied yet (HL = LcdcCopied), VRAM free.
+NewLcdcSeen:
+        ld (hl),a
+        ld b,a
+        ld a,#1
+        ldh (rVBK),a
+        ld a,b
+        ld (LCDC_SEEN),a
+        xor a
+        ldh (rVBK),a
+        ret
+LcdcCopied:
+        .db 0x91                ; LCDC as the boot ROM leaves it, as the set-up copies it
+
+
 ;     LateWindowOpen: the same for a palette of a fade, which may start until
 ;     LATE_LAST_START: palette RAM is free in the whole blank, and a frame whose shades
 ;     change has little else to do (the rest of the work stops at VBLANK_WORK_END).
@@ -225,7 +239,11 @@ FrameWork:
         ld a,(vLateReturn)      ; after a frame whose work ended late, the sprites alone
         and a
         ret nz
-13$:    ld hl,#vBgp             ; the shades: a register that differs from what palette RAM
+13$:    ld a,(vLcdcSeen)        ; (after the sprites) its copy in VRAM bank 1, for bank 0's
+        ld hl,#LcdcCopied       ; MapEntryFast
+        cp (hl)
+        call nz,NewLcdcSeen
+        ld hl,#vBgp             ; the shades: a register that differs from what palette RAM
         ldh a,(rBGP)            ; shows marks its side as waiting (bit 0: BGP and OBP0,
         cp (hl)                 ; bit 1: OBP1)
         jr nz,10$

@@ -50,7 +50,7 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     EXPECT_EQ(scan.otherStores, 4);
 
     // Side by side below the last byte of the bank, which is never used.
-    const std::pair<int, std::uint8_t> placed[] = {{16312, 0x5E}, {16274, 0x71}, {16242, 0xC1}, {16224, 0xE1}, {16210, 0xD1}};
+    const std::pair<int, std::uint8_t> placed[] = {{16308, 0x5E}, {16270, 0x71}, {16238, 0xC1}, {16220, 0xE1}, {16206, 0xD1}};
     EXPECT_EQ(model->StoreHooksPos, placed[0].first);
     EXPECT_EQ(model->CopyTailPos, placed[1].first);
     EXPECT_EQ(model->CopyHookPos, placed[2].first);
@@ -60,12 +60,12 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     EXPECT_TRUE(HasAt(bank0, kBankSize - 1, {0xFF}));
     EXPECT_TRUE(std::all_of(bank0.begin() + 0x2800, bank0.begin() + 0x2800 + 300, [](auto b) { return b == 0xFF; }));
     EXPECT_TRUE(HasAt(bank0, kColorFlag, {0xC0}) && HasAt(bank0, kRomSizeCode, {0x05}));
-    EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0x5F, 0x3F}));  // NOP; JP EntryHook (address 16223)
+    EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0x5B, 0x3F}));  // NOP; JP EntryHook (address 16219)
     using namespace sidefile;
-    EXPECT_TRUE(HasAt(bank0, 16224 - 1 + kEntryJumpOperand, {0x50, 0x01}));  // ... which goes on to $0150
-    EXPECT_TRUE(HasAt(bank0, 16242 - 1 + kCopyTailOperand, {0xD2, 0x3F}));   // the copy hook goes on to MapEntryFast
-    EXPECT_TRUE(HasAt(bank0, 16210 - 1 + kDmaCallLow, {0x80}));               // the DMA hook calls the game's routine
-    EXPECT_TRUE(HasAt(bank0, 16312 - 1 + kStoredCallOperand, {0x73, 0x3F}));  // the store hooks reach the copy hook's checks
+    EXPECT_TRUE(HasAt(bank0, 16220 - 1 + kEntryJumpOperand, {0x50, 0x01}));  // ... which goes on to $0150
+    EXPECT_TRUE(HasAt(bank0, 16238 - 1 + kCopyTailOperand, {0xCE, 0x3F}));   // the copy hook goes on to MapEntryFast
+    EXPECT_TRUE(HasAt(bank0, 16206 - 1 + kDmaCallLow, {0x80}));               // the DMA hook calls the game's routine
+    EXPECT_TRUE(HasAt(bank0, 16308 - 1 + kStoredCallOperand, {0x6F, 0x3F}));  // the store hooks reach the copy hook's checks
 
     EXPECT_EQ(model->DmaSourceHigh, 0xC1);
     EXPECT_EQ(model->DmaCallLow, 0x80);
@@ -94,7 +94,7 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
     const auto lines = DescribeScan(*model, scan);
     ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "Color code: $3F51-$3FFE of bank 0, in its unused end (200 bytes)");
+    EXPECT_EQ(lines[0], "Color code: $3F4D-$3FFE of bank 0, in its unused end (200 bytes)");
     EXPECT_EQ(lines[1], "Entry: NOP, JP at $0100 to $0150, reached after the color set-up");
 }
 
@@ -106,8 +106,8 @@ TEST(ScanRom, EveryEntryFormBecomesNopJumpToTheEntryHook) {
         auto model = LoadedModel({.entry = entry, .freeTail = 200});
         ASSERT_TRUE(ScanRom(*model).placed);
         const Bank& bank0 = model->RomBank[0];
-        EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0x5F, 0x3F})) << target;
-        EXPECT_TRUE(HasAt(bank0, 16224 - 1 + sidefile::kEntryJumpOperand,
+        EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0x5B, 0x3F})) << target;
+        EXPECT_TRUE(HasAt(bank0, 16220 - 1 + sidefile::kEntryJumpOperand,
                           {std::uint8_t(target & 0xFF), std::uint8_t(target >> 8)}))
             << target;
     }
