@@ -9,6 +9,8 @@
 ;                   times it finds another WRAM or VRAM bank than the game's
 ;   LCD_OFF_LOADS   every 30 frames new tiles and a new map through the copy loop, LCD off
 ;   ZERO_LCDC       the LCD switched off by writing 0 to LCDC, not by clearing bit 7 alone
+;   TILES8800       the background's tiles by 0x8800 addressing: block A at 0x9000, and one
+;                   tile on at 0x8000 for the sprites (so that numbers 0-127 differ there)
 ;   OTHER_STORES    the scenes' tiles of block A and map stored by other loops: through BC,
 ;                   through HL, and one entry at a time as GBDK's set_vram_byte does (also
 ;                   with the LCD on, every frame, into the map not shown)
@@ -189,7 +191,13 @@ LoadScene:
         ld de,#TilesAEnd - TilesA
         call CopyMemBc
         .else
-        ld de,#VRAM_TILES
+        ld de,#VRAM_TILES + 16 * TILES8800
+        ld bc,#TilesAEnd - TilesA
+        call CopyMem
+        .endif
+        .if TILES8800
+        ld hl,#TilesA
+        ld de,#VRAM_TILES + 0x1000
         ld bc,#TilesAEnd - TilesA
         call CopyMem
         .endif
@@ -233,7 +241,7 @@ WaitBlank:                      ; until line VBLANK_FIRST_LINE or later
         ret
 
 LcdOn:
-        ld a,#LCDC_ON | LCDC_TILES8000 | LCDC_OBJ_ON | LCDC_BG_ON
+        ld a,#LCDC_ON | LCDC_TILES8000 * (1 - TILES8800) | LCDC_OBJ_ON | LCDC_BG_ON
         ldh (rLCDC),a
         ret
 

@@ -67,6 +67,10 @@ public:
     static int LastFrame(const GameRun& run) { return static_cast<int>(run.record.frames.size()) - 1; }
     // The palette of the tile a map entry or sprite names (0x8000 addressing), by its bytes then.
     int Palette(const FrameRecord& frame, int number) const { return LookUpTile(dictionary, &frame.vram[std::size_t(number) * 16]); }
+    // A map entry's, under the tile addressing LCDC picks.
+    int MapPalette(const FrameRecord& frame, int number) const {
+        return Palette(frame, frame.lcdc & 0x10 || number >= 128 ? number : number + 256);
+    }
     // A sprite's: its tile's, or that one's twin when it takes its shades from OBP1.
     int SpritePalette(const FrameRecord& frame, int slot) const {
         const int palette = Palette(frame, frame.oam[std::size_t(slot * 4 + 2)]);
@@ -82,8 +86,8 @@ public:
             for (int x = 0; x < columns; ++x) {
                 const auto cell = std::size_t(map + ((frame.scy / 8 + y) & 31) * 32 + ((frame.scx / 8 + x) & 31));
                 const int number = frame.vram[0x1800 + cell];
-                if (frame.attributes[cell] != Palette(frame, number))
-                    wrong << " " << x << "," << y << " (tile " << number << ": " << int(frame.attributes[cell]) << " not " << Palette(frame, number) << ")";
+                if (frame.attributes[cell] != MapPalette(frame, number))
+                    wrong << " " << x << "," << y << " (tile " << number << ": " << int(frame.attributes[cell]) << " not " << MapPalette(frame, number) << ")";
             }
         }
         return wrong.str();
@@ -151,13 +155,16 @@ void TwinShowsObp1Shades(IdiomRun& run) {
 }
 
 // Each scene loaded with the LCD off is right on the first frame the LCD is on again: the
-// copy hook gave the map entries their palettes as the loop stored them.
+// copy hook gave the map entries their palettes as the loop stored them. (Stored while LCDC
+// is 0, they take the tile addressing last shown: the first scene, loaded before the LCD
+// ever showed the game's, takes the boot ROM's.)
 void ScenesRightOnTheirFirstFrame(IdiomRun& run) {
     int scene = 1;
     for (int f = 0; f <= IdiomRun::LastFrame(run.colour); ++f) {
         const FrameRecord& frame = run.colour.record.frames[std::size_t(f)];
         if (run.colour.gameFrame[std::size_t(f)] < 0 || !(frame.lcdc & 0x80) || run.Variable(run.colour, f, "wWork") != scene) continue;
-        const std::string wrong = run.WrongCells(frame);
+        const bool guessed = scene == 1 && run.rom.At("ZERO_LCDC") && !(frame.lcdc & 0x10);
+        const std::string wrong = guessed ? "" : run.WrongCells(frame);
         if (!wrong.empty()) run.found[kBackground] << " scene " << scene << " (frame " << f << "):" << wrong.substr(0, 160) << ";";
         ++scene;
     }
@@ -203,6 +210,7 @@ const Idiom kIdioms[] = {
     {"timer_in_dma", 0, TimerSeesTheGamesBanks},
     {"lcd_off_loads", 4, ScenesRightOnTheirFirstFrame},
     {"lcd_off_loads_keep", 4, ScenesRightOnTheirFirstFrame},
+    {"lcd_off_loads_8800", 4, ScenesRightOnTheirFirstFrame},  // LCDC 0 while loading: the addressing last shown
     {"lcd_off_stores", 4, ScenesRightOnTheirFirstFrame},  // block A from bank 1 through BC, the map through HL and set_vram_byte
     {"reach", 0, TilesReachedOtherwiseGetTheirPalettes, Bit(kBackground), {kNoTimeForRefresh}},
     {"scroll", 0},  // map columns the game never wrote come into view: only the refresh colours them
