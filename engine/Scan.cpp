@@ -160,6 +160,10 @@ std::vector<Redirection> StoreRedirections(const Model& model) {
     return all;
 }
 
+int Bank0BlockLength(const Model& model) {
+    return model.StoreHooksPos != 0 ? kBank0CodeWithStoreHooks : kBank0CodeLength;
+}
+
 void FindDmaCall(Model& model, ScanProgress& progress) {
     progress.beginCall();
     const Bank& bank0 = model.RomBank[0];
@@ -305,8 +309,7 @@ std::vector<std::string> DescribeScan(const Model& model, const ScanResult& scan
                         " unused bytes; the color code needs " + std::to_string(kBank0CodeLength + kPlacementMargin + 1) + ".");
         return lines;
     }
-    const int low = model.DmaHookPos - 1;
-    const int high = low + (model.StoreHooksPos != 0 ? kBank0CodeWithStoreHooks : kBank0CodeLength) - 1;
+    const int low = model.DmaHookPos - 1, high = low + Bank0BlockLength(model) - 1;
     lines.push_back("Color code: " + hex(low, 4) + "-" + hex(high, 4) + " of bank 0" +
                     (scan.forced ? ", over ROM code (forced)" : ", in its unused end (" + std::to_string(scan.trailingFill) + " bytes)"));
     lines.push_back(std::string("Entry: ") + EntryFormName(scan.entry.form) + " at $0100 to " + hex(scan.entry.target, 4) +

@@ -104,6 +104,8 @@ struct Redirection {
 };
 // The copy hook's and, when placed, the store hooks', for the block the last scan placed.
 std::vector<Redirection> StoreRedirections(const Model& model);
+// How long the block of bank-0 fragments the last scan placed is.
+int Bank0BlockLength(const Model& model);
 
 // The whole preparation of bank 0, reporting progress through report. Without room at the
 // end of bank 0 it changes nothing and says so, unless overwriteRomCode asks for the

@@ -124,8 +124,7 @@ std::uint16_t GlobalChecksum(const std::uint8_t* rom, std::size_t size) {
 // Without a tile that has a palette the copy and store hooks have nothing to do: the copy
 // loops get their own instructions back, so that screens load as fast as in the monochrome game.
 static void UnhookCopyLoops(const Model& model, std::uint8_t* bank0) {
-    const int blockLength = model.StoreHooksPos != 0 ? sidefile::kBank0CodeWithStoreHooks : sidefile::kBank0CodeLength;
-    const int blockFirst = model.DmaHookPos - 1, blockLast = blockFirst + blockLength - 1;
+    const int blockFirst = model.DmaHookPos - 1, blockLast = blockFirst + Bank0BlockLength(model) - 1;
     for (const Redirection& r : StoreRedirections(model)) {
         const int length = static_cast<int>(r.replaced.size());
         for (int at = 0; at + length <= kBankSize; ++at) {

@@ -171,7 +171,7 @@ NewLcdcSeen:
 LcdcCopied:
         .db 0x91                ; LCDC as the boot ROM leaves it, as the set-up copies it
 
-
+; --- Carry set while there is vertical-blank time for more work (or the LCD is off).
 ;     LateWindowOpen: the same for a palette of a fade, which may start until
 ;     LATE_LAST_START: palette RAM is free in the whole blank, and a frame whose shades
 ;     change has little else to do (the rest of the work stops at VBLANK_WORK_END).

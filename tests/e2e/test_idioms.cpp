@@ -86,8 +86,9 @@ public:
             for (int x = 0; x < columns; ++x) {
                 const auto cell = std::size_t(map + ((frame.scy / 8 + y) & 31) * 32 + ((frame.scx / 8 + x) & 31));
                 const int number = frame.vram[0x1800 + cell];
-                if (frame.attributes[cell] != MapPalette(frame, number))
-                    wrong << " " << x << "," << y << " (tile " << number << ": " << int(frame.attributes[cell]) << " not " << MapPalette(frame, number) << ")";
+                const int expected = MapPalette(frame, number);
+                if (frame.attributes[cell] != expected)
+                    wrong << " " << x << "," << y << " (tile " << number << ": " << int(frame.attributes[cell]) << " not " << expected << ")";
             }
         }
         return wrong.str();
@@ -177,7 +178,7 @@ void TilesReachedOtherwiseGetTheirPalettes(IdiomRun& run) {
     const GameRun& colour = run.colour;
     const FrameRecord& last = colour.record.frames.back();
     const auto cell = std::size_t(run.rom.At("REACH_CELL") - 0x9800);
-    const int expected = run.Palette(last, last.vram[0x1800 + cell]);
+    const int expected = run.MapPalette(last, last.vram[0x1800 + cell]);
     int first = -1, coloured = -1;  // the frame the LCD came on, the game frame of the palette
     for (int f = 0; f < int(colour.record.frames.size()) && coloured < 0; ++f) {
         const FrameRecord& frame = colour.record.frames[std::size_t(f)];
