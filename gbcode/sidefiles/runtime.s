@@ -20,6 +20,7 @@ SPRITES_END_LINE = 149      ; the sprite pass ends before line 149: the game kee
 FRAME_LAST_LINE = 150       ; a frame's work called this late (or outside the blank) does nothing
 LATE_RETURN_LINE = 150      ; a frame's work that returns on this line or later: the next is light
 LATE_LAST_START = 150       ; a palette takes under a line
+FADE_LAST_START = 152       ; the next palette of a set, which ends by line 153 (under 90 cycles)
 CHUNK_LAST_START = 148      ; the frame's first refresh chunk ends by line 150
 OFF_BUDGET = 4              ; chunks, tiles or palettes a call does while the LCD is off
 STARVED_FRAMES = 8          ; frames without a chunk before one may end by line 153
@@ -409,11 +410,11 @@ TwinShades:
 FollowTwins:
         ld hl,#vTwinsWaited
         ld (hl),#0
-        ld a,#1
-        ld (vFollowTwins),a
+        ld a,#FOLLOW_TO_TWIN
+        ld (FollowTwinJump + 1),a
         ldh a,(rOBP1)
         ld hl,#vObp1
-        ld de,#USER_COLOURS + 0x40
+        ld e,#<(USER_COLOURS + 0x40)
         ld c,#<rOCPS
         call FollowRegister
         ret nc
@@ -424,10 +425,10 @@ FollowTwins:
 ; BGP and OBP0; carry clear when the window closed before both were done.
 FollowMain:
         xor a
-        ld (vFollowTwins),a
+        ld (FollowTwinJump + 1),a
         ldh a,(rBGP)
         ld hl,#vBgp
-        ld de,#USER_COLOURS
+        ld e,#<USER_COLOURS
         ld c,#<rBCPS
         call FollowRegister
         ret nc
@@ -436,16 +437,21 @@ FollowMain:
         ret nc
 1$:     ldh a,(rOBP0)
         ld hl,#vObp0
-        ld de,#USER_COLOURS + 0x40
+        ld e,#<(USER_COLOURS + 0x40)
         ld c,#<rOCPS
         jp FollowRegister
 
 ; A = the register now, HL = its variables (the value being applied, then how many of the
-; palettes in use are written: vUsedCount when all are), DE = the set's colours (8 bytes a
-; palette), C = the set's palette index register. The first palette left is written at once
-; (the caller saw to the time), the next ones while the window is open. Carry clear when the
-; window closed before the set was done; when it was done, Z clear if there was nothing to
-; write (the time the caller saw to is still there).
+; palettes in use are written: vUsedCount when all are), E = the low byte of the set's colours
+; (8 bytes a palette; the variables and the colours share a page), C = the set's palette index
+; register. The first palette left is written at once (the caller saw to the time), the next
+; ones while the window is open. Carry clear when the window closed before the set was done;
+; when it was done, Z clear if there was nothing to write (the time the caller saw to is
+; still there).
+; A fade rewrites every palette in use at each step, all in one blank if it can: the loop
+; takes under 90 cycles a palette (eight in about six lines). Where each shade's colour sits
+; in a palette goes straight into the loop's additions, and the twins' detour is a jump whose
+; offset FollowMain and FollowTwins set.
 FollowRegister:
         cp (hl)
         jr z,3$
@@ -462,92 +468,40 @@ FollowRegister:
         dec l
         ld a,b
         ret c                   ; all written (carry: on to the next register)
-1$:     ld b,a                  ; where each shade's colour sits in a palette: 2 x shade
-        ld a,b
-        and #3
-        add a,a
-        ld (vShadeOffsets),a
-        ld a,b
-        rrca
-        rrca
+1$:     push hl
+        .irp shade, 0, 1, 2, 3  ; 2 x the shade of each pixel value, into the loop
         ld b,a
         and #3
         add a,a
-        ld (vShadeOffsets + 1),a
+        ld (FollowShade + 2 + 8 * shade),a
         ld a,b
         rrca
         rrca
-        ld b,a
-        and #3
-        add a,a
-        ld (vShadeOffsets + 2),a
-        ld a,b
-        rrca
-        rrca
-        and #3
-        add a,a
-        ld (vShadeOffsets + 3),a
+        .endm
         inc l
-2$:     ld a,(vUsedCount)
-        ld b,a
-        ld a,(hl)
-        cp b
-        ccf
-        ret c                   ; all written
-        push hl
-        push de
-        call FollowPalette
-        pop de
-        pop hl
-        inc (hl)                ; (the carry stays)
-        jr c,2$
-        ld a,(vUsedCount)       ; the window closed: carry if that was the last one
-        dec a
-        cp (hl)
-        ret nc
-        xor a                   ; (Z: no more time)
-        scf
-        ret
-
-; The A-th palette in use, p, into palette p of the set (its twin for OBP1), with DE the
-; set's colours and C its index register. The caller saw to the time for the first; carry
-; clear when the window has closed for the next.
-FollowPalette:
+        ld b,(hl)               ; B: the palettes in use written so far
+FollowLoop:
+        ld a,b                  ; p, the B-th palette in use
         add a,#<vUsedList
         ld l,a
-        ld h,#>vUsedList
-        ld a,(hl)               ; p
-        ld b,a
-        ld a,(vFollowTwins)
-        and a
-        jr z,1$
-        ld a,b
-        add a,#<vTwins
-        ld l,a
         ld a,(hl)
-        cp b
-        jp z,LateWindowOpen     ; no twin: the palette follows OBP0 alone
-        ld l,a                  ; (L: the twin)
-        ld a,b
-        ld b,l
-        jr 2$
-1$:     ld a,b                  ; A = p, B = where it goes
-2$:     add a,a
         add a,a
         add a,a
+        add a,a
+        ld l,a
         add a,e
-        ld e,a                  ; DE: p's four colours
-        ld a,b
-        add a,a
-        add a,a
-        add a,a
+        ld d,a                  ; D: p's colours
+        ld a,l                  ; A: 8 x where they go
+FollowTwinJump:
+        jr FollowIndex          ; (to FollowTwin while OBP1 is followed)
+FollowIndex:
         or #PAL_AUTO_INCREMENT
         ldh (c),a
         inc c
-        ld h,d
+FollowShade:
         .irp shade, 0, 1, 2, 3
-        ld a,(vShadeOffsets + shade)
-        add a,e
+        ld a,d
+        add a,#0                ; 2 x the shade of pixel value 'shade'
         ld l,a
         ld a,(hl+)
         ldh (c),a
@@ -555,7 +509,49 @@ FollowPalette:
         ldh (c),a
         .endm
         dec c
-        jp LateWindowOpen
+FollowNext:
+        inc b
+        ld l,#<vUsedCount
+        ld a,b
+        cp (hl)
+        jr nc,FollowDone
+        ldh a,(rLY)             ; the window: a set written over two frames shows as two
+        sub #VBLANK_FIRST_LINE  ; fades on screen, so it goes on to the blank's last line
+        cp #FADE_LAST_START - VBLANK_FIRST_LINE
+        jr c,FollowLoop
+        push bc
+        call LateWindowOpen     ; (which gives the LCD off its budget)
+        pop bc
+        jr c,FollowLoop
+        pop hl                  ; the window closed first (carry clear)
+        inc l
+        ld (hl),b
+        ret
+FollowDone:
+        pop hl                  ; all written: carry and Z
+        inc l
+        ld (hl),b
+        xor a
+        scf
+        ret
+; Sprites on OBP1 show palette p through its twin: A = 8p, the twin's place instead (none: the
+; palette follows OBP0 alone).
+FollowTwin:
+        rrca
+        rrca
+        rrca
+        add a,#<vTwins
+        ld l,a
+        sub #<vTwins
+        cp (hl)
+        jr z,FollowNext
+        ld a,(hl)
+        add a,a
+        add a,a
+        add a,a
+        jr FollowIndex
+FOLLOW_TO_TWIN = FollowTwin - FollowTwinJump - 2
+        .iif ne, (USER_COLOURS + 0x7F) / 256 - RUNTIME_VARS / 256, .error 1 ; H stays on one page
 
 ; --- Sprites: right after the DMA, the OAM entries of the slots the game uses get the record
 ;     of their tile ORed into their attribute (monochrome games leave attribute bits 0-3
