@@ -22,6 +22,7 @@ rHDMA3 = 0xFF53
 rHDMA4 = 0xFF54
 rHDMA5 = 0xFF55
 rMBC1_MODE = 0x6000
+rKEY1 = 0xFF4D
 rOPRI = 0xFF6C
 SAVED_SP = 0xC0F0                ; WRAM bank 0 before the game starts: free
 
@@ -230,11 +231,14 @@ ColourInitTail:
         xor a
         ldh (rVBK),a
 
-; --- The dictionary: parts of 4 KiB from ROM bank 32 into WRAM banks 3-6.
+; --- The dictionary: parts of 4 KiB from ROM bank 32 into WRAM banks 3-6, at double speed:
+;     up to 16 KiB is most of the set-up's time, and every frame of it is a frame the game
+;     starts late. (The LCD and interrupts are off; the game starts at normal speed.)
         ld a,(COLOUR_SETTINGS + SETTING_DICT_BANKS)
         and a
         jr z,DictDone
         ld c,a
+        call SwitchSpeed
         ld a,(CART_TYPE)
         cp #4
         jr nc,DictMbc3
@@ -246,7 +250,7 @@ ColourInitTail:
         call CopyDictionary
         xor a
         ld (rMBC1_MODE),a
-        jr DictDone
+        jr DictCopied
 ; MBC3: bank 32 is selected directly, at 0x4000, so the copy runs from WRAM bank 0.
 DictMbc3:
         push bc
@@ -257,6 +261,8 @@ DictMbc3:
         pop bc
         ld hl,#0x4000
         call 0xC000
+DictCopied:
+        call SwitchSpeed
 DictDone:
 
 ; --- LCD back as the game had it, then vertical blank again, where the boot ROM leaves a game.
@@ -314,6 +320,20 @@ CopyBytes:
         inc de
         dec c
         jr nz,3$
+        ret
+
+; From normal to double speed or back: armed in KEY1, done by STOP (about 2000 cycles), with
+; both joypad lines unselected meanwhile so that STOP does not wait for a key.
+SwitchSpeed:
+        ldh a,(rP1)
+        push af
+        ld a,#0x30
+        ldh (rP1),a
+        ld a,#1
+        ldh (rKEY1),a
+        stop
+        pop af
+        ldh (rP1),a
         ret
 
 ; The probe into 0xD000 of the WRAM bank in view.
