@@ -81,7 +81,7 @@ TEST_P(ColourRuntime, GameStartsWithTheLcdAsTheBootRomLeftIt) {
     EXPECT_EQ(fresh->colour->Read(0xFF40), fresh->mono->Read(0xFF40));
 }
 
-// The same variables (MBC2: with the count in cartridge RAM), LCD registers and VRAM bank 0
+// The same variables (MBC2: with the count in cartridge RAM), LCD registers and VRAM bank 0, at normal speed
 // (no write of the game lost), and the same sprites but for the palette bits. The game logs
 // AF, BC, DE and HL after the copy sequence (all 16 flag combinations, towards WRAM, a tile's
 // first and second byte and a map entry) and after one DMA call: the hooks leave what the
@@ -105,6 +105,7 @@ TEST_P(ColourRuntime, GameReachesTheSameStateAsInMonochrome) {
         EXPECT_EQ(mono.Read(std::uint16_t(address)), colour.Read(std::uint16_t(address))) << "variable at " << std::hex << address;
     for (std::uint16_t lcd : {0xFF40, 0xFF42, 0xFF43, 0xFF47, 0xFF48})  // LCDC, scroll, monochrome palettes
         EXPECT_EQ(mono.Read(lcd), colour.Read(lcd)) << "register " << std::hex << lcd;
+    EXPECT_EQ(colour.Read(0xFF4D) & 0x80, 0) << "the game runs at double speed (the set-up copies at double speed)";
     int vramDifferences = 0;
     for (int address = 0x8000; address < 0xA000; ++address)
         vramDifferences += mono.Read(std::uint16_t(address), 0) != colour.Read(std::uint16_t(address), 0);
