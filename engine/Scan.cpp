@@ -157,7 +157,48 @@ std::vector<Redirection> StoreRedirections(const Model& model) {
     all.push_back(redirect({0x1A, 0x22, 0x13}, 0, 0xCD, kCopyHookHlInBlock, true));
     all.push_back(redirect({0xFA, 0x41, 0xFF, 0xE6, 0x02, 0x20, 0xF9, 0x7E, 0x02, 0xC9}, 7, kOpJp, kVramByteHookInBlock, false));
     all.push_back(redirect({0xF0, 0x41, 0xE6, 0x02, 0x20, 0xFA, 0x7E, 0x02, 0xC9}, 6, kOpJp, kVramByteHookInBlock, false));
+    if (model.IdleWaitByte == 0) return all;
+    // The waits on the byte the scan chose: HALT / NOP / LD A,(nnnn) (the two bytes after the
+    // call are never run), and LD A,(nnnn) in a loop back to it.
+    const auto lo = static_cast<std::uint8_t>(model.IdleWaitByte & 0xFF), hi = static_cast<std::uint8_t>(model.IdleWaitByte >> 8);
+    for (const auto& form : IdleWaitForms()) {
+        std::vector<std::uint8_t> original = form.prefix;
+        original.insert(original.end(), {lo, hi});
+        original.insert(original.end(), form.suffix.begin(), form.suffix.end());
+        Redirection r = redirect(original, 0, 0xCD, form.halts ? kIdleHaltInBlock : kIdleHookInBlock, false);
+        if (form.halts) r.replaced[3] = r.replaced[4] = kOpNop;
+        r.idle = true;
+        all.push_back(std::move(r));
+    }
     return all;
+}
+
+const std::vector<IdleWaitForm>& IdleWaitForms() {
+    static const std::vector<IdleWaitForm> forms = [] {
+        std::vector<IdleWaitForm> all{{{0x76, 0x00, 0xFA}, {}, true}};  // HALT / NOP / LD A,(nnnn)
+        // LD A,(nnnn), then AND A, OR A, CP 0 or CP 1, and JR Z or JR NZ back to the load.
+        for (const std::uint8_t jump : {0x20, 0x28}) {
+            for (const std::uint8_t test : {0xA7, 0xB7}) all.push_back({{0xFA}, {test, jump, 0xFA}, false});
+            for (const std::uint8_t value : {0x00, 0x01}) all.push_back({{0xFA}, {0xFE, value, jump, 0xF9}, false});
+        }
+        return all;
+    }();
+    return forms;
+}
+
+std::uint16_t FindIdleWait(const Bank& bank0) {
+    for (int at = 0; at + 8 <= kLastPatternPosition; ++at) {
+        for (const IdleWaitForm& form : IdleWaitForms()) {
+            const std::size_t p = form.prefix.size();
+            if (!std::equal(form.prefix.begin(), form.prefix.end(), bank0.begin() + at) ||
+                !std::equal(form.suffix.begin(), form.suffix.end(), bank0.begin() + at + std::ptrdiff_t(p) + 2))
+                continue;
+            const int address = bank0[std::size_t(at) + p] | bank0[std::size_t(at) + p + 1] << 8;
+            // A byte of RAM that an interrupt handler changes: WRAM or high RAM.
+            if ((address >= 0xC000 && address < 0xE000) || (address >= 0xFF80 && address < 0xFFFF)) return std::uint16_t(address);
+        }
+    }
+    return 0;
 }
 
 int Bank0BlockLength(const Model& model) {
@@ -255,10 +296,11 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
     }
     progress.set(kProgressAfterDmaRedirect);
 
+    model.IdleWaitByte = withStoreHooks ? FindIdleWait(bank0) : 0;
     const auto redirections = StoreRedirections(model);
     for (std::size_t i = 0; i < redirections.size(); ++i) {
         const Redirection& r = redirections[i];
-        (i == 0 ? result.copyLoops : result.otherStores) +=
+        (r.idle ? result.idleWaits : i == 0 ? result.copyLoops : result.otherStores) +=
             ReplaceCode(model, r.original, r.replaced, progress, r.tightLoop ? InTightLoop : nullptr);
     }
     // A game that waits for the vertical blank by polling LY gets its frame's work there: the
@@ -285,6 +327,10 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
     PlaceFragment(bank0, model.DmaHookPos, model.DmaHookCode);
     if (model.StoreHooksPos != 0) {
         PutAddress(model.StoreHooksCode.data() + kStoredCallOperand, block + kCopyHookStoredInBlock);
+        for (const std::size_t at : kIdleCallOperands) PutAddress(model.StoreHooksCode.data() + at, block + kIdleWorkInBlock);
+        PutAddress(model.StoreHooksCode.data() + kIdleLoadCallOperand, block + kIdleLoadInBlock);
+        model.StoreHooksCode[kIdleLoadOperand] = static_cast<std::uint8_t>(model.IdleWaitByte & 0xFF);
+        model.StoreHooksCode[kIdleLoadOperand + 1] = static_cast<std::uint8_t>(model.IdleWaitByte >> 8);
         PlaceFragment(bank0, model.StoreHooksPos, model.StoreHooksCode);
     }
 
@@ -331,6 +377,11 @@ std::vector<std::string> DescribeScan(const Model& model, const ScanResult& scan
                         ? std::string("Other stores: not hooked (no room for their code in bank 0)")
                         : "Other stores: " + std::to_string(scan.otherStores) +
                               " (copy loops through BC or HL, STAT-waited single stores): handled as the copy loops");
+    if (model.StoreHooksPos != 0)
+        lines.push_back(scan.idleWaits == 0
+                            ? std::string("Waits: none found (HALT / NOP / LD A,(nnnn), or a loop on LD A,(nnnn))")
+                            : "Waits: " + std::to_string(scan.idleWaits) + " on " + hex(model.IdleWaitByte, 4) +
+                                  ": map attributes and the tile sweep use the time the game waits");
     return lines;
 }
 

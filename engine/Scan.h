@@ -93,6 +93,7 @@ struct ScanResult {
     int dmaCalls = 0;            // calls of the game's DMA routine redirected to DmaHook
     int blankWaits = 0;          // vertical-blank wait loops redirected to PollHook
     int otherStores = 0;         // other store sequences redirected to StoreHooks
+    int idleWaits = 0;           // waits (for an interrupt or a byte) redirected to IdleHalt or IdleHook
     EntryPoint entry;            // how the cartridge started before the scan
 };
 
@@ -100,10 +101,21 @@ struct ScanResult {
 // redirected (CALL or JP to the hook in its place).
 struct Redirection {
     std::vector<std::uint8_t> original, replaced;
-    bool tightLoop;  // only where a jump close after it leads back to it
+    bool tightLoop;     // only where a jump close after it leads back to it
+    bool idle = false;  // a wait, not a store
 };
-// The copy hook's and, when placed, the store hooks', for the block the last scan placed.
+// The copy hook's and, when placed, the store hooks' and the waits', for the block the last
+// scan placed.
 std::vector<Redirection> StoreRedirections(const Model& model);
+// The waits the runtime takes the time of: the bytes before and after the two-byte address
+// of the LD A,(nnnn) they read; halts: HALT / NOP first.
+struct IdleWaitForm {
+    std::vector<std::uint8_t> prefix, suffix;
+    bool halts;
+};
+const std::vector<IdleWaitForm>& IdleWaitForms();
+// The byte the first wait in bank 0 reads (0: none); all waits on it are hooked.
+std::uint16_t FindIdleWait(const Bank& bank0);
 // How long the block of bank-0 fragments the last scan placed is.
 int Bank0BlockLength(const Model& model);
 

@@ -1,10 +1,10 @@
 ; bnk0cod.dat: the fragments that go into bank 0 of the colour ROM.
 ; The program places them side by side, DmaHook, EntryHook, CopyHook, CopyTail and, where
 ; there is room, StoreHooks from low to high addresses, in room at the end of bank 0 that the
-; game never uses (the scan keeps them together, see engine/Scan.cpp). So the 102 bytes (178
+; game never uses (the scan keeps them together, see engine/Scan.cpp). So the 102 bytes (227
 ; with StoreHooks) are one block of code with several ways in (DmaHook at 0, EntryHook at 14,
 ; CopyHook at 32, ...) that may run from one fragment into the next. It is assembled here as
-; that block, at offsets 0-177; the build cuts the fragments out into their places in
+; that block, at offsets 0-226; the build cuts the fragments out into their places in
 ; bnk0cod.dat (each after one skipped byte: EntryHook at 1, DmaHook at 20, CopyHook at 35,
 ; CopyTail at 68, StoreHooks at 107). Only the places the program writes
 ; (engine/SideFileLayout.h) are fixed. Everything that does not have to be in bank 0 runs
@@ -213,8 +213,63 @@ MapEntryFast::
         pop hl
         jr CopyHookDone
 MapEntrySlow:
-        and a                   ; carry clear: a stored byte
+        and a                   ; carry clear: a stored byte (or the idle work below)
         jr Shared
+
+; IdleHalt and IdleHook: the time a game waits is the runtime's. IdleHalt replaces HALT /
+; NOP / LD A,(nnnn) (a game waiting for its vertical-blank interrupt), IdleHook replaces the
+; LD A,(nnnn) of a loop that waits for the byte to change. Both hand the wait to the runtime
+; first, which works in the horizontal blanks until an interrupt the game has enabled is
+; pending or the frame's last lines come; then the game's own instructions.
+IdleHalt::
+        push de
+        ld d,#0                 ; (a halt)
+IdleHaltCall::
+        call 0x0000             ; operand = IdleWork, written by the program
+        pop de
+        halt
+        nop
+        jr IdleLoad
+IdleHook::
+        push de
+        ld d,#0x20              ; (a loop on the byte)
+IdleHookCall::
+        call 0x0000             ; operand = IdleWork, written by the program
+        pop de
+IdleLoad::
+        ld a,(0x0000)           ; operand = the byte the game waits on, written by the program
+        ret
+; To the runtime with D = IE (bits 0-4) and the kind of wait (bit 5): below VRAM, so it is
+; not taken for a stored byte; E = the byte now. Not in the lines just before the vertical
+; blank: its interrupt must find the game as it would have (the way in and out alone takes
+; most of a line); a loop not in the blank either, where its byte changes and the game,
+; seeing it, has the blank's work to do.
+IdleWork::
+        ldh a,(rLY)
+        sub #IDLE_LAST_LINE
+        cp #VBLANK_FIRST_LINE - IDLE_LAST_LINE
+        ret c
+        bit 5,d
+        jr z,1$
+        cp #LINES_PER_FRAME - IDLE_LAST_LINE
+        ret c
+1$:
+IdleWorkCall::
+        call 0x0000             ; operand = IdleLoad, written by the program
+        ld e,a
+        push af
+        ldh a,(rIE)
+        and #0x1F
+        or d
+        ld d,a
+        jr MapEntrySlow
 StoreHooksEnd:
-        .iif ne, StoreHooksEnd - StoreHooks - 76, .error 1
+        .iif ne, StoreHooksEnd - StoreHooks - 125, .error 1
         .iif ne, StoreHooksCall - StoreHooks - 22, .error 1
+        .iif ne, IdleHalt - StoreHooks - 76, .error 1
+        .iif ne, IdleHook - StoreHooks - 87, .error 1
+        .iif ne, IdleHaltCall - StoreHooks - 79, .error 1
+        .iif ne, IdleHookCall - StoreHooks - 90, .error 1
+        .iif ne, IdleLoad - StoreHooks - 94, .error 1
+        .iif ne, IdleWork - StoreHooks - 98, .error 1
+        .iif ne, IdleWorkCall - StoreHooks - 112, .error 1

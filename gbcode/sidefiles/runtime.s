@@ -26,6 +26,20 @@ OFF_BUDGET = 4              ; chunks, tiles or palettes a call does while the LC
 STARVED_FRAMES = 8          ; frames without a chunk before one may end by line 153
 LATE_CHUNK_LAST_START = 152 ; (started in line 151, it ends in line 153)
 REFRESH_CHUNK = 8           ; map entries at a time
+
+        .macro TILE_NUMBER      ; L = the number of the VRAM tile at HL in its 256-tile half (uses C)
+        ld a,l
+        swap a
+        and #0x0F
+        ld c,a
+        ld a,h
+        swap a
+        and #0xF0
+        or c
+        ld l,a
+        .endm
+IDLE_TILE_LAST = 120        ; a tile looked up while the game waits starts before this line
+IDLE_AGAIN = 4              ; DIV ticks between a loop's calls on the byte it waits on
 kPalettes = 8
 
 
@@ -82,6 +96,8 @@ RuntimeEntry::
         ld a,d
         cp #>VRAM_MAP0
         jr nc,MapEntryCopied
+        cp #>VRAM_TILES
+        jp c,IdleTime           ; (D: the game's IE, from IdleHalt or IdleHook)
         push hl
         push de
         push bc
@@ -127,13 +143,9 @@ MapEntryCopied:
         xor a
         ret
 
-; --- The last byte of a tile the copy loop stored at DE while the LCD is off: the tile is
-;     looked up.
+; --- The last byte of a tile the copy loop stored at DE while the LCD is off (the hooks in
+;     bank 0 pass on no other byte of a tile): the tile is looked up.
 TileByteCopied:
-        ld a,e
-        or #0xF0
-        inc a
-        ret nz                  ; the tile is complete only with its last byte
         ld a,(vDictBanks)
         and a
         ret z                   ; no tile has a palette: records stay 0
@@ -827,7 +839,8 @@ Refresh:
         ret z                   ; the pass is over
         jr Refresh
 
-; One chunk of REFRESH_CHUNK entries; Z once the pass has done its rows.
+; One chunk of REFRESH_CHUNK entries; Z once the pass has done its rows. (RefreshNext: the
+; position after a chunk, with E past its last entry.)
 RefreshChunk:
         ld hl,#vRefreshLeft
         ld a,(hl)
@@ -864,6 +877,7 @@ RefreshChunk:
         ; the next chunk of the row (its columns wrap within it); after the row's last,
         ; the row below from its first column (rows wrap within the map). A pass ends after
         ; its rows, so with the LCD off the refresh stops there too.
+RefreshNext:
         ld a,e
         and #0x1F
         jr nz,4$
@@ -1015,6 +1029,8 @@ SweepOne:
         push hl
         call SetRecord
         pop hl
+; HL: the tile just looked at; the sweep goes on with the next.
+SweepNext:
         ld a,l
         add a,#16
         ld l,a
@@ -1093,55 +1109,222 @@ IdentifyTile:
 ; --- Records the palette A of the VRAM tile at HL (0x8000-0x97F0). VRAM must be writable.
 SetRecord:
         ld b,a
-        ld a,l
-        swap a
-        and #0x0F
-        ld c,a
-        ld a,h
-        swap a
-        and #0xF0
-        or c
-        ld l,a                  ; the tile's number in its 256-tile half
+        TILE_NUMBER
         ld a,#1
         ldh (rVBK),a
         bit 4,h
-        jr nz,3$                ; 0x9000-0x97FF: only REC_S knows it
+        jr nz,SetRecordS        ; 0x9000-0x97FF: only REC_S knows it
         ld h,#>REC_U
         ld a,(hl)
         ld (hl),b
         ld c,a
         bit 7,l
-        jr z,1$
+        jr z,CountSpriteRecord
         inc h                   ; 0x8800-0x8FFF: REC_S names it the same
         ld (hl),b
-1$:     ; keep count of coloured sprite tiles
+; The count of coloured sprite tiles, after the record of one went from C to B; then VRAM
+; bank 0 again.
+CountSpriteRecord:
         ld hl,#vSpriteRecords
         ld a,c
         and a
-        jr z,2$
+        jr z,1$
         ld a,b
         and a
-        jr nz,4$
+        jr nz,RecordDone
         ld a,(hl)               ; a coloured tile lost its palette
         sub #1
         ld (hl+),a
-        jr nc,4$
+        jr nc,RecordDone
         dec (hl)
-        jr 4$
-2$:     ld a,b
+        jr RecordDone
+1$:     ld a,b
         and a
-        jr z,4$
+        jr z,RecordDone
         inc (hl)                ; an uncoloured tile gained one
-        jr nz,4$
+        jr nz,RecordDone
         inc hl
         inc (hl)
-        jr 4$
-3$:     ld h,#>REC_S
+        jr RecordDone
+SetRecordS:
+        ld h,#>REC_S
         ld (hl),b
-4$:     xor a
+RecordDone:
+        xor a
         ldh (rVBK),a
+        ret
+
+; --- The game waits for an interrupt or for a byte an interrupt changes (IdleHalt, IdleHook);
+;     D = the interrupts it has enabled. The horizontal blanks of that time go to the refresh
+;     and the sweep, one access of VRAM at a time, until one of those interrupts is pending or
+;     line IDLE_LAST_LINE comes (the vertical blank's interrupt then comes as it would have),
+;     with the LCD on and some tile given a palette. A game that takes LCD interrupts is left
+;     its time: it may time raster effects to the line.
+; A loop on a byte (D bit 5) tests the byte after each call: only a call that finds the byte
+; as the last one did and comes right after that one's return (under IDLE_AGAIN ticks of
+; DIV, 64 cycles each) belongs to a wait that goes on. Any other returns at once, so that a
+; byte already set, or set meanwhile, ends the wait when it would have.
+IdleTime:
+        push hl
+        push bc
+        ld a,d
+        and #0x1F
+        ld (IdleMask + 1),a
+        and #IEF_LCD
+        jr nz,1$
+        bit 5,d
+        jr z,2$                 ; a halt sleeps until an interrupt, whatever the byte holds
+        ld hl,#vIdleByte
+        ld a,e
+        cp (hl)
+        ld (hl),a
+        jr nz,1$
+        ld a,(vIdleReturned)
+        ld b,a
+        ldh a,(rDIV)
+        sub b
+        cp #IDLE_AGAIN
+        jr nc,1$
+2$:     call IdleRun
+1$:     ldh a,(rDIV)
+        ld (vIdleReturned),a
+        pop bc
+        pop hl
+        xor a
+        ret
+IdleRun:
+        ld a,(vDictBanks)
+        and a
+        ret z
+        ldh a,(rLCDC)
+        rla
+        ret nc
+2$:     ldh a,(rLY)             ; a wait that starts in the blank sleeps through the next
+        cp #VBLANK_FIRST_LINE   ; picture: the blank's end first
+        jr c,1$
+        ldh a,(rIF)
+        ld b,a
+        ld a,(IdleMask + 1)
+        and b
+        ret nz
+        jr 2$
+1$:     call IdleChunk
+        ret nc
+        call IdleTile
+        ret nc
+        jr 1$
+
+; Carry set at the start of a horizontal blank (VRAM free for 27 cycles or more after the
+; return); clear when the work stops.
+IdleSync:
+        ldh a,(rLY)
+        cp #IDLE_LAST_LINE
+        ret nc
+IdleWait:
+        ldh a,(rIF)
+IdleMask:
+        and #0                  ; (the operand: the game's IE)
+        ret nz
+        ldh a,(rSTAT)           ; the line being drawn ...
+        and #3
+        cp #3
+        jr nz,IdleWait
+2$:     ldh a,(rSTAT)           ; ... and its end
+        and #3
+        cp #3
+        jr z,2$
+        scf
+        ret
+
+; A chunk of the refresh, an entry a horizontal blank; carry clear when the work stopped
+; first (the chunk is done again next time).
+IdleChunk:
+        ld hl,#vRefreshLeft
+        ld a,(hl)
+        and a
+        call z,StartRefreshPass
+        ld hl,#vRefreshPos
+        ld e,(hl)
+        inc l
+        ld d,(hl)
+        call RecordPage
+        ld b,#REFRESH_CHUNK
+1$:     call IdleSync
+        ret nc
+        ld a,(de)
+        ld l,a
+        ld a,#1
+        ldh (rVBK),a
+        ld a,(hl)
+        ld (de),a
+        xor a
+        ldh (rVBK),a
+        inc e
+        dec b
+        jr nz,1$
+        call RefreshNext
+        scf
+        ret
+
+; A tile of the sweep: its bytes copied four a horizontal blank, looked up from the copy (not
+; started after line IDLE_TILE_LAST: a look-up can take a few lines), its record written in
+; another; carry clear when the work stopped first.
+IdleTile:
+        ld hl,#vSweepTile
+        ld a,(hl+)
+        ld h,(hl)
+        ld l,a
+        ld de,#IDLE_TILE
+        ld b,#4
+1$:     call IdleSync
+        ret nc
+        .rept 4
+        ld a,(hl+)
+        ld (de),a
+        inc e
+        .endm
+        dec b
+        jr nz,1$
+        ldh a,(rLY)
+        cp #IDLE_TILE_LAST
+        ret nc
+        ld hl,#IDLE_TILE
+        call IdentifyTile
+        ld b,a                  ; B: the palette
+        ld hl,#vSweepTile
+        ld a,(hl+)
+        ld h,(hl)
+        ld l,a
+        TILE_NUMBER
+        ld a,h
+        ld h,#>REC_S
+        bit 4,a
+        jr nz,2$                ; 0x9000-0x97FF: REC_S only (numbers below 128)
+        ld h,#>REC_U
+2$:     ld d,a                  ; D: the tile's page
+        call IdleSync
+        ret nc
+        ld a,#1
+        ldh (rVBK),a
+        ld a,(hl)
+        ld (hl),b
+        bit 7,l
+        jr z,3$
+        inc h                   ; 0x8800-0x8FFF: REC_S names it the same
+        ld (hl),b
+3$:     ld c,a
+        xor a
+        ldh (rVBK),a
+        bit 4,d
+        call z,CountSpriteRecord
+        ld hl,#vSweepTile
+        ld a,(hl+)
+        ld h,(hl)
+        ld l,a
+        call SweepNext
+        scf
         ret
 
 RuntimeImageEnd:
 RuntimeImageSize = RuntimeImageEnd - RuntimeEntry
-        .iif gt, RuntimeImageSize - (RUNTIME_END - RUNTIME), .error 1
+        .iif gt, RuntimeImageSize - (IDLE_TILE - RUNTIME), .error 1

@@ -21,6 +21,7 @@
 ;   LINE_WAIT       40 sprites on OBP1, BGP changed every frame and more work in the handler
 ;                   after the DMA call; every 16 frames the main loop waits for line 145-153
 ;                   as GBDK's display_off does, and switches the LCD off and on
+;   BUSY_WAIT       the main loop waits for the blank's flag in a loop on it, not in a HALT
 ; The game stops at END_FRAME, so that the colour run, which starts later, ends in the same
 ; state. Graphics and scene from art.s: block A (bank BANK_A) to 0x8000, block B to 0x8800.
         .module idioms
@@ -142,11 +143,17 @@ Start::
 
 ; --- Once a frame: the habit's work, the bee one pixel on; after END_FRAME only the copies
 MainLoop::
+        .if BUSY_WAIT
+        ld a,(wVBlankFlag)
+        and a
+        jr z,MainLoop
+        .else
         halt
         nop
         ld a,(wVBlankFlag)
         and a
         jr z,MainLoop
+        .endif
         xor a
         ld (wVBlankFlag),a
         .if STAT_COPY

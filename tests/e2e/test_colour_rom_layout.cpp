@@ -36,7 +36,7 @@ struct SideFiles : ::testing::Test {
 // Each fragment sits at the offset the engine reads it from; exbnkcod.dat comes whole.
 TEST_F(SideFiles, FragmentsSitWhereTheProgramReadsThem) {
     const auto bank0Code = SideFile(kBank0CodeFile);
-    ASSERT_EQ(bank0Code.size(), 183u);
+    ASSERT_EQ(bank0Code.size(), 232u);
     const auto colourCode = SideFile(kExtraBankCodeFile);
     ASSERT_LE(colourCode.size(), sidefile::kColourCodeLimit);
     EXPECT_EQ(model.ExtraBankCode.size() + model.ExtraBankCodeRest.size(), colourCode.size());
@@ -53,7 +53,9 @@ TEST_F(SideFiles, FragmentsSitWhereTheProgramReadsThem) {
     fragmentAt("StoreHooks", sidefile::kStoreHooksInBlock, 107, model.StoreHooksCode);
     for (auto [symbol, inBlock] : {std::pair{"VramByteHook", sidefile::kVramByteHookInBlock}, {"CopyHookBc", sidefile::kCopyHookBcInBlock},
                                    {"CopyHookHl", sidefile::kCopyHookHlInBlock}, {"CopyHookStored", sidefile::kCopyHookStoredInBlock},
-                                   {"MapEntryFast", sidefile::kMapEntryFastInBlock}})
+                                   {"MapEntryFast", sidefile::kMapEntryFastInBlock}, {"IdleHalt", sidefile::kIdleHaltInBlock},
+                                   {"IdleHook", sidefile::kIdleHookInBlock}, {"IdleWork", sidefile::kIdleWorkInBlock},
+                                   {"IdleLoad", sidefile::kIdleLoadInBlock}})
         EXPECT_EQ(symbols[symbol], std::uint32_t(inBlock)) << symbol;
     EXPECT_EQ(sidefile::kStoreHooksInBlock + kStoreHooksLength, sidefile::kBank0CodeWithStoreHooks);
 }
@@ -73,6 +75,11 @@ TEST_F(SideFiles, PatchedPlacesAndCallsMeetTheirCode) {
     EXPECT_EQ(model.CopyHookCode[kCopyTailOperand - 1], 0xC3);
     EXPECT_EQ(symbols["StoreHooksCall"] - symbols["StoreHooks"] + 1, kStoredCallOperand);
     EXPECT_EQ(model.StoreHooksCode[kStoredCallOperand - 1], 0xCD);
+    EXPECT_EQ(symbols["IdleLoad"] - symbols["StoreHooks"] + 1, kIdleLoadOperand);
+    EXPECT_EQ(model.StoreHooksCode[kIdleLoadOperand - 1], 0xFA);  // LD A,(nnnn)
+    EXPECT_EQ(symbols["IdleHaltCall"] - symbols["StoreHooks"] + 1, kIdleCallOperands[0]);
+    EXPECT_EQ(symbols["IdleHookCall"] - symbols["StoreHooks"] + 1, kIdleCallOperands[1]);
+    EXPECT_EQ(symbols["IdleWorkCall"] - symbols["StoreHooks"] + 1, kIdleLoadCallOperand);
     EXPECT_EQ(bank33("ScanDmaPage", symbols) + 1, kDmaPageOperand);
     EXPECT_EQ(model.ExtraBankCode[kDmaPageInstruction], 0x3E);  // LD A,page
     EXPECT_EQ(bank33("ScanDmaCall", symbols) + 1, kDmaRoutineLow);

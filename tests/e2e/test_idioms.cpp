@@ -17,7 +17,7 @@ namespace {
 constexpr int kSpriteFrom = 2;       // game frames after which the bee must show its palette
 constexpr int kObp1Found = 4;        // ... and the more until it is seen on OBP1 (four slots every fourth frame)
 constexpr int kFramesAfterEnd = 60;  // both runs go on this long past the game's last frame
-constexpr int kReachBound = 300;     // game frames within which a tile must get its palette
+constexpr int kReachBound = 60;      // game frames within which a tile must get its palette
 constexpr int kVariables = 16;       // the program's variables from wFrame on
 
 // What can go wrong, apart, so that a known limit of the colour code skips its own kind only.
@@ -194,9 +194,6 @@ void TilesReachedOtherwiseGetTheirPalettes(IdiomRun& run) {
 }
 
 // Limits of the colour code today, as these programs show them.
-const char* const kNoTimeForRefresh =
-    "after a DMA call at the start of the blank the colour work reaches the refresh and the sweep at line 147 or "
-    "later: the sweep never runs and the refresh gets one chunk every 8 frames";
 const char* const kLongFrameWork =
     "the sprite pass after the DMA call ends by line 149, leaving the game five lines of the blank; 96 map "
     "writes after the call need more, and the last of them fall into the next frame";
@@ -205,15 +202,16 @@ const char* const kLateDmaCall =
     "the bee keeps palette 0";
 
 const Idiom kIdioms[] = {
-    {"late_dma", 0, nullptr, Bit(kSprite) | Bit(kBackground), {kLateDmaCall, kNoTimeForRefresh}},
-    {"rows_after_dma", 0, nullptr, Bit(kWrites) | Bit(kBackground), {kLongFrameWork, kNoTimeForRefresh}},
-    {"stat_copy", 12, nullptr, Bit(kBackground), {kNoTimeForRefresh}},
+    {"late_dma", 0, nullptr, Bit(kSprite), {kLateDmaCall}},
+    {"rows_after_dma", 0, nullptr, Bit(kWrites), {kLongFrameWork}},
+    {"stat_copy", 12},
     {"timer_in_dma", 0, TimerSeesTheGamesBanks},
     {"lcd_off_loads", 4, ScenesRightOnTheirFirstFrame},
     {"lcd_off_loads_keep", 4, ScenesRightOnTheirFirstFrame},
     {"lcd_off_loads_8800", 4, ScenesRightOnTheirFirstFrame},  // LCDC 0 while loading: the addressing last shown
     {"lcd_off_stores", 4, ScenesRightOnTheirFirstFrame},  // block A from bank 1 through BC, the map through HL and set_vram_byte
-    {"reach", 0, TilesReachedOtherwiseGetTheirPalettes, Bit(kBackground), {kNoTimeForRefresh}},
+    {"reach", 0, TilesReachedOtherwiseGetTheirPalettes},
+    {"reach_busy", 0, TilesReachedOtherwiseGetTheirPalettes},  // the main loop waits on the flag without a HALT
     {"scroll", 0},  // map columns the game never wrote come into view: only the refresh colours them
     {"obp1", 0, TwinShowsObp1Shades},
     {"line_wait", 7},  // a blank handler with more to do after its DMA call, a main loop waiting for line 145

@@ -23,7 +23,7 @@ bool HasAt(const Bytes& bank, std::size_t at, std::initializer_list<std::uint8_t
 }
 
 TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) {
-    auto model = LoadedModel({.freeTail = 200});
+    auto model = LoadedModel({.freeTail = 260});
     Bank& bank0 = model->RomBank[0];
     std::fill_n(bank0.begin() + 0x2800, 300, 0xFF);  // free bytes inside the bank are never taken
     Put(bank0, 0x0200, {0xCD, 0x80, 0xFF});        // call before the DMA start
@@ -40,17 +40,20 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     Put(bank0, 0x0800, {0xFA, 0x41, 0xFF, 0xE6, 0x02, 0x20, 0xF9, 0x7E, 0x02, 0xC9});  // set_vram_byte
     Put(bank0, 0x0900, {0xF0, 0x41, 0xE6, 0x02, 0x20, 0xFA, 0x7E, 0x02, 0xC9});
     Put(bank0, 0x0A00, {0x7E, 0x02, 0xC9});                                // (no STAT wait)
+    Put(bank0, 0x0B00, {0x76, 0x00, 0xFA, 0xF2, 0xC0, 0xA7, 0x28, 0xF8});  // waits: HALT, then the flag ...
+    Put(bank0, 0x0C00, {0xFA, 0xF2, 0xC0, 0xFE, 0x01, 0x20, 0xF9});        // ... the same flag in a loop ...
+    Put(bank0, 0x0D00, {0xFA, 0x00, 0xD0, 0xA7, 0x28, 0xFA});              // ... another byte: left alone
     std::vector<int> progress;
     const ScanResult scan = ScanRom(*model, [&](int value) { progress.push_back(value); });
     EXPECT_TRUE(scan.placed && !scan.notEnoughRoom && !scan.forced);
-    EXPECT_EQ(scan.trailingFill, 200);
+    EXPECT_EQ(scan.trailingFill, 260);
     EXPECT_EQ(scan.copyLoops, 2);
     EXPECT_EQ(scan.dmaCalls, 1);
     EXPECT_EQ(scan.blankWaits, 1);
     EXPECT_EQ(scan.otherStores, 4);
 
     // Side by side below the last byte of the bank, which is never used.
-    const std::pair<int, std::uint8_t> placed[] = {{16308, 0x5E}, {16270, 0x71}, {16238, 0xC1}, {16220, 0xE1}, {16206, 0xD1}};
+    const std::pair<int, std::uint8_t> placed[] = {{16259, 0x5E}, {16221, 0x71}, {16189, 0xC1}, {16171, 0xE1}, {16157, 0xD1}};
     EXPECT_EQ(model->StoreHooksPos, placed[0].first);
     EXPECT_EQ(model->CopyTailPos, placed[1].first);
     EXPECT_EQ(model->CopyHookPos, placed[2].first);
@@ -60,12 +63,12 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     EXPECT_TRUE(HasAt(bank0, kBankSize - 1, {0xFF}));
     EXPECT_TRUE(std::all_of(bank0.begin() + 0x2800, bank0.begin() + 0x2800 + 300, [](auto b) { return b == 0xFF; }));
     EXPECT_TRUE(HasAt(bank0, kColorFlag, {0xC0}) && HasAt(bank0, kRomSizeCode, {0x05}));
-    EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0x5B, 0x3F}));  // NOP; JP EntryHook (address 16219)
+    EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0x2A, 0x3F}));  // NOP; JP EntryHook (address 16170)
     using namespace sidefile;
-    EXPECT_TRUE(HasAt(bank0, 16220 - 1 + kEntryJumpOperand, {0x50, 0x01}));  // ... which goes on to $0150
-    EXPECT_TRUE(HasAt(bank0, 16238 - 1 + kCopyTailOperand, {0xCE, 0x3F}));   // the copy hook goes on to MapEntryFast
-    EXPECT_TRUE(HasAt(bank0, 16206 - 1 + kDmaCallLow, {0x80}));               // the DMA hook calls the game's routine
-    EXPECT_TRUE(HasAt(bank0, 16308 - 1 + kStoredCallOperand, {0x6F, 0x3F}));  // the store hooks reach the copy hook's checks
+    EXPECT_TRUE(HasAt(bank0, 16171 - 1 + kEntryJumpOperand, {0x50, 0x01}));  // ... which goes on to $0150
+    EXPECT_TRUE(HasAt(bank0, 16189 - 1 + kCopyTailOperand, {0x9D, 0x3F}));   // the copy hook goes on to MapEntryFast
+    EXPECT_TRUE(HasAt(bank0, 16157 - 1 + kDmaCallLow, {0x80}));               // the DMA hook calls the game's routine
+    EXPECT_TRUE(HasAt(bank0, 16259 - 1 + kStoredCallOperand, {0x3E, 0x3F}));  // the store hooks reach the copy hook's checks
 
     EXPECT_EQ(model->DmaSourceHigh, 0xC1);
     EXPECT_EQ(model->DmaCallLow, 0x80);
@@ -89,12 +92,21 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     EXPECT_TRUE(HasAt(bank0, 0x0700, {0x1A, 0x22, 0x13}));
     EXPECT_TRUE(HasAt(bank0, 0x0807, {0xC3, byte[0], byte[1]}) && HasAt(bank0, 0x0906, {0xC3, byte[0], byte[1]}));
     EXPECT_TRUE(HasAt(bank0, 0x0A00, {0x7E, 0x02, 0xC9}));
+    EXPECT_EQ(scan.idleWaits, 2);
+    const auto halt = PositionAddress(block + kIdleHaltInBlock), wait = PositionAddress(block + kIdleHookInBlock),
+               work = PositionAddress(block + kIdleWorkInBlock);
+    EXPECT_TRUE(HasAt(bank0, 0x0B00, {0xCD, halt[0], halt[1], 0x00, 0x00, 0xA7}));
+    EXPECT_TRUE(HasAt(bank0, 0x0C00, {0xCD, wait[0], wait[1], 0xFE}));
+    EXPECT_TRUE(HasAt(bank0, 0x0D00, {0xFA, 0x00, 0xD0}));
+    const int stores = model->StoreHooksPos - 1;
+    EXPECT_TRUE(HasAt(bank0, std::size_t(stores) + kIdleLoadOperand, {0xF2, 0xC0}));
+    for (const std::size_t at : kIdleCallOperands) EXPECT_TRUE(HasAt(bank0, std::size_t(stores) + at, {work[0], work[1]}));
     EXPECT_EQ(progress.front(), kProgressStart);
     EXPECT_EQ(progress.back(), kProgressEnd);
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
     const auto lines = DescribeScan(*model, scan);
     ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "Color code: $3F4D-$3FFE of bank 0, in its unused end (200 bytes)");
+    EXPECT_EQ(lines[0], "Color code: $3F1C-$3FFE of bank 0, in its unused end (260 bytes)");
     EXPECT_EQ(lines[1], "Entry: NOP, JP at $0100 to $0150, reached after the color set-up");
 }
 
@@ -103,18 +115,18 @@ TEST(ScanRom, EveryEntryFormBecomesNopJumpToTheEntryHook) {
     const std::pair<std::array<std::uint8_t, 4>, std::uint16_t> forms[] = {
         {{0xC3, 0x53, 0x01, 0xCE}, 0x0153}, {{0x18, 0x55, 0xFF, 0xFF}, 0x0157}, {{0x00, 0x18, 0x4D, 0x00}, 0x0150}};
     for (const auto& [entry, target] : forms) {
-        auto model = LoadedModel({.entry = entry, .freeTail = 200});
+        auto model = LoadedModel({.entry = entry, .freeTail = 260});
         ASSERT_TRUE(ScanRom(*model).placed);
         const Bank& bank0 = model->RomBank[0];
-        EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0x5B, 0x3F})) << target;
-        EXPECT_TRUE(HasAt(bank0, 16220 - 1 + sidefile::kEntryJumpOperand,
+        EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0x2A, 0x3F})) << target;
+        EXPECT_TRUE(HasAt(bank0, 16171 - 1 + sidefile::kEntryJumpOperand,
                           {std::uint8_t(target & 0xFF), std::uint8_t(target >> 8)}))
             << target;
     }
 }
 
 TEST(ScanRom, APagePassedInAAndTheNextRomOfTheRunGetsTheSideFilesInstructionBack) {
-    auto model = LoadedModel({.freeTail = 200});
+    auto model = LoadedModel({.freeTail = 260});
     Put(model->RomBank[0], 0x0300, {0xCD, 0x90, 0xFF});
     Put(model->RomBank[0], 0x0400, {0xE0, 0x46});  // no LD A,nn in front
     Put(model->RomBank[0], 0x0500, {0xCD, 0xA0, 0xFF});
@@ -122,7 +134,7 @@ TEST(ScanRom, APagePassedInAAndTheNextRomOfTheRunGetsTheSideFilesInstructionBack
     EXPECT_EQ(model->DmaCallLow, 0x90);  // the last call before both sequences were seen
     EXPECT_TRUE(HasAt(model->ExtraBankCode, 0x103, {0x67, 0x00}));  // LD H,A
 
-    ASSERT_TRUE(LoadRomBytes(*model, MakeRom({.freeTail = 200})).ok);
+    ASSERT_TRUE(LoadRomBytes(*model, MakeRom({.freeTail = 260})).ok);
     Put(model->RomBank[0], 0x0800, {0x3E, 0xC3, 0xE0, 0x46});
     const ScanResult scan = ScanRom(*model);
     EXPECT_TRUE(HasAt(model->ExtraBankCode, 0x103, {0x3E, 0xC3}));
