@@ -66,6 +66,12 @@ TIMER_MODULO == 0xC0        ; after the OAM transfer), then one every 256 machin
         ldh (rLCDC),a
         .endm
 
+        .macro WHILE_LY cond, line      ; waits while LY against line gives cond (c: before it, nc: at or past it)
+        ldh a,(rLY)
+        cp #line
+        jr cond,.-4
+        .endm
+
         .area _HEADER (ABS)
         .org 0x0040             ; vertical blank interrupt
         jp VBlankHandler
@@ -235,9 +241,7 @@ TilesBFrom:
         ret
 
 WaitBlank:                      ; until line VBLANK_FIRST_LINE or later
-        ldh a,(rLY)
-        cp #VBLANK_FIRST_LINE
-        jr c,WaitBlank
+        WHILE_LY c, VBLANK_FIRST_LINE
         ret
 
 LcdOn:
@@ -332,9 +336,7 @@ VBlankHandler:
         push de
         push hl
         .if LATE_DMA
-1$:     ldh a,(rLY)
-        cp #LATE_DMA_LINE
-        jr nz,1$
+        WHILE_LY nz, LATE_DMA_LINE
         .endif
         .if TIMER_IN_DMA
         call ArmTimer
@@ -529,9 +531,7 @@ NextScene:
         cp #SCENES + 1
         ret nc
         di
-2$:     ldh a,(rLY)             ; out of this blank, to the start of the next
-        cp #VBLANK_FIRST_LINE
-        jr nc,2$
+        WHILE_LY nc, VBLANK_FIRST_LINE  ; out of this blank, to the start of the next
         call WaitBlank
         LCD_OFF
         ld a,(wWork)
@@ -573,12 +573,8 @@ LineWaitRound:
         ld a,(wFrame)
         and #15
         ret nz
-1$:     ldh a,(rLY)
-        cp #146
-        jr nc,1$
-2$:     ldh a,(rLY)
-        cp #145
-        jr c,2$
+        WHILE_LY nc, 146
+        WHILE_LY c, 145
         LCD_OFF
         call LcdOn
         ld hl,#wWork

@@ -103,8 +103,7 @@ private slots:
         // no colour ROM is written from it.
         QVERIFY(Open({.freeTail = 20}));
         QCOMPARE(messages.log, QStringList({QString("Error: ") + kMsgNoSafeRoom, QString("Query: ") + kMsgForceQuestion}));
-        QCOMPARE(model->RomBank[0][kColorFlag], 0x00);
-        QVERIFY(!model->ColourCodePlaced);
+        QVERIFY(model->RomBank[0][kColorFlag] == 0x00 && !model->ColourCodePlaced);
         QVERIFY(Child<QLabel>(window.get(), "lblRomState")->text().startsWith("No color code"));
         messages.log.clear();
         for (const char* write : {"mnuFileWriterom", "mnuFileWriteips"}) Action(write)->trigger();  // refused before the chooser
@@ -119,8 +118,7 @@ private slots:
         Action("mnuViewRominfo")->trigger();
         QVERIFY(messages.log.size() == 1 && messages.log[0].startsWith("ROM Info: \"TESTROM\": 4 banks\n\nColor code: $"));
         QVERIFY(messages.log[0].contains("OAM DMA call: none found") && messages.log[0].endsWith(kMsgMbc2Saves));
-        ExpectCellShows(0, 0);
-        ExpectCellShows(15, 15);
+        for (int corner : {0, 15}) ExpectCellShows(corner, corner);
     }
 
     // A key that moves a slider between the double click and the editor's opening must
@@ -337,19 +335,18 @@ private slots:
         QCOMPARE(window->UndoStack().count(), 0);  // nothing changed, nothing to undo
 
         messages.log.clear();
-        const QString folder = QString::fromStdString(dir.path().string());
         QCOMPARE(::mkfifo((dir / "pipe.gbp").c_str(), 0644), 0);
         bool listed = true;
         ChooseFor("mnuFileLoadgbp", "pipe.gbp", &listed);
         QVERIFY(!listed);
-        QCOMPARE(messages.log, QStringList({"Error: Couldn't open " + folder + "/pipe.gbp: it is a FIFO, not a regular file."}));
+        QCOMPARE(messages.log, QStringList({"Error: Couldn't open " + Path("pipe.gbp") + ": it is a FIFO, not a regular file."}));
 
         const Bytes rom = ReadFile(dir / "game.gb");
         messages.log.clear();
         messages.answers = {MessageAnswer::Yes};  // overwrite? the chooser asks; the write refuses
         ChooseFor("mnuFileWriterom", "game.gb");
         QCOMPARE(messages.log.size(), 2);
-        QVERIFY2(messages.log.last().startsWith("Error: Couldn't write " + folder + "/game.gb: it is the same file"),
+        QVERIFY2(messages.log.last().startsWith("Error: Couldn't write " + Path("game.gb") + ": it is the same file"),
                  qPrintable(messages.log.last()));
         QVERIFY(ReadFile(dir / "game.gb") == rom);
         QVERIFY(Action("mnuFileWriterom")->isEnabled());
