@@ -257,8 +257,7 @@ private slots:
         std::filesystem::create_directory(dir / "sub");
         ChooseFor("mnuFileSavegbp", Path("sub/work"));  // a whole path typed in
         QVERIFY(std::filesystem::exists(dir / "sub" / "work.gbp"));
-        Action("mnuOptGrid")->trigger();
-        Action("mnuOptDim")->trigger();
+        for (const char* option : {"mnuOptGrid", "mnuOptDim"}) Action(option)->trigger();
 
         MakeWindow();  // as in the next run
         QCOMPARE(window->Zoom(), 2);
