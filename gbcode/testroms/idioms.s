@@ -66,6 +66,12 @@ TIMER_MODULO == 0xC0        ; after the OAM transfer), then one every 256 machin
         ldh (rLCDC),a
         .endm
 
+        .macro CALL_IF flag, routine    ; in the builds of one habit only
+        .if flag
+        call routine
+        .endif
+        .endm
+
         .macro WHILE_LY cond, line      ; waits while LY against line gives cond (c: before it, nc: at or past it)
         ldh a,(rLY)
         cp #line
@@ -100,9 +106,7 @@ Start::
 
         xor a
         call LoadScene
-        .if REACH
-        call ReachTiles
-        .endif
+        CALL_IF REACH, ReachTiles
 
         ld hl,#wShadowOAM       ; one sprite: the bee
         ld (hl),#SPRITE_Y
@@ -155,26 +159,16 @@ MainLoop::
         jr z,MainLoop
         xor a
         ld (wVBlankFlag),a
-        .if STAT_COPY
-        call StatCopyRound
-        .endif
+        CALL_IF STAT_COPY, StatCopyRound
         call AtEnd
         jr z,MainLoop
         ld a,(wFrame)
         add a,#8
         ld (wShadowOAM + 1),a
-        .if ROWS_AFTER_DMA
-        call FillRows
-        .endif
-        .if LCD_OFF_LOADS
-        call NextScene
-        .endif
-        .if OTHER_STORES
-        call StoreRowLcdOn
-        .endif
-        .if LINE_WAIT
-        call LineWaitRound
-        .endif
+        CALL_IF ROWS_AFTER_DMA, FillRows
+        CALL_IF LCD_OFF_LOADS, NextScene
+        CALL_IF OTHER_STORES, StoreRowLcdOn
+        CALL_IF LINE_WAIT, LineWaitRound
         jr MainLoop
 
 AtEnd:                          ; Z when wFrame has reached END_FRAME
