@@ -41,8 +41,10 @@ class WindowTests : public QObject {
     QString Path(const std::string& name) const { return QString::fromStdString((dir / name).string()); }
     Bytes Project() const { return ProjectBytes(*model); }
     QAction* Action(const char* name) const { return Child<QAction>(window.get(), name); }
-    // Picks a name in the scratch folder, or a whole path, in the chooser the action opens.
+    // Picks a name in the scratch folder, or a whole path, in the chooser the action opens; the
+    // messages log then holds what this one action showed.
     void ChooseFor(const char* action, const QString& name, bool* listed = nullptr) {
+        messages.log.clear();
         WhenShown<frmFile>([this, name, listed](frmFile* chooser) {
             chooser->OpenDirectory(Path(""));
             if (listed) *listed = !Child<QListWidget>(chooser, "filFile")->findItems(name, Qt::MatchExactly).isEmpty();
@@ -203,7 +205,6 @@ private slots:
             QCOMPARE(picture.format(), QImage::Format_Indexed8);
             picture.setPixel(8, 8, (picture.pixelIndex(8, 8) + 1) % 4);  // tile 17's first pixel
             QVERIFY(picture.save(Path("page.png")));
-            messages.log.clear();
             ChooseFor("mnuFileImportpng", "page.png");
             QCOMPARE(messages.log, QStringList("Import PNG: Page 0 of bank 2: 1 tile changed (17). Read in the tiles' palettes."));
         } else {
@@ -326,14 +327,12 @@ private slots:
         const Bytes before = Project();
         ChooseFor("mnuFileExportbankgrey", "bank.png");
         for (const char* name : {"mnuFileExportjasc", "mnuFileExportgimp"}) ChooseFor(name, "set");
-        messages.log.clear();
-        ChooseFor("mnuFileImportpng", "bank.png");
         for (const char* name : {"set.pal", "set.gpl"}) ChooseFor("mnuFileImportpal", name);
+        ChooseFor("mnuFileImportpng", "bank.png");
         QCOMPARE(messages.log, QStringList("Import PNG: All pages of bank 2: no tile changed. Read as grey."));
         QVERIFY(Project() == before);
         QCOMPARE(window->UndoStack().count(), 0);  // nothing changed, nothing to undo
 
-        messages.log.clear();
         QCOMPARE(::mkfifo((dir / "pipe.gbp").c_str(), 0644), 0);
         bool listed = true;
         ChooseFor("mnuFileLoadgbp", "pipe.gbp", &listed);
@@ -341,7 +340,6 @@ private slots:
         QCOMPARE(messages.log, QStringList({"Error: Couldn't open " + Path("pipe.gbp") + ": it is a FIFO, not a regular file."}));
 
         const Bytes rom = ReadFile(dir / "game.gb");
-        messages.log.clear();
         messages.answers = {MessageAnswer::Yes};  // overwrite? the chooser asks; the write refuses
         ChooseFor("mnuFileWriterom", "game.gb");
         QCOMPARE(messages.log.size(), 2);
@@ -353,7 +351,6 @@ private slots:
         model->TilePal[2][7] = 5;
         ChooseFor("mnuFileSavegbp", "work");
         WriteFile(dir / "bad.gbp", {'D', 'A', 'P', 'P', 'L', 'E', 'X', 'P', 'R', 'J', 2, 0});
-        messages.log.clear();
         ChooseFor("mnuFileLoadgbp", "bad.gbp");
         QCOMPARE(messages.log, QStringList({"Error: Not a valid Gbp file!", "Error: Unsupported Gbp version!",
                                             "Error: Couldn't Load Gbp File!"}));
