@@ -87,21 +87,6 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     EXPECT_EQ(lines[1], "Entry: NOP, JP at $0100 to $0150, reached after the color set-up");
 }
 
-// Whatever jump the cartridge starts with, the set-up goes on where the game's jump went.
-TEST(ScanRom, EveryEntryFormBecomesNopJumpToTheEntryHook) {
-    const std::pair<std::array<std::uint8_t, 4>, std::uint16_t> forms[] = {
-        {{0xC3, 0x53, 0x01, 0xCE}, 0x0153}, {{0x18, 0x55, 0xFF, 0xFF}, 0x0157}, {{0x00, 0x18, 0x4D, 0x00}, 0x0150}};
-    for (const auto& [entry, target] : forms) {
-        auto model = LoadedModel({.entry = entry, .freeTail = 200});
-        ASSERT_TRUE(ScanRom(*model).placed);
-        const Bank& bank0 = model->RomBank[0];
-        EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0x5B, 0x3F})) << target;
-        EXPECT_TRUE(HasAt(bank0, 16220 - 1 + sidefile::kEntryJumpOperand,
-                          {std::uint8_t(target & 0xFF), std::uint8_t(target >> 8)}))
-            << target;
-    }
-}
-
 TEST(ScanRom, APagePassedInAAndTheNextRomOfTheRunGetsTheSideFilesInstructionBack) {
     auto model = LoadedModel({.freeTail = 200});
     Put(model->RomBank[0], 0x0300, {0xCD, 0x90, 0xFF});
