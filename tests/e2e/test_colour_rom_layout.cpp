@@ -98,11 +98,13 @@ TEST(CutTool, AcceptsOnlyAnUnambiguousLayout) {
     const std::string scratch = (std::filesystem::temp_directory_path() / "ihxcut_").string() + std::to_string(::getpid());
     for (const auto& c : cases) {
         std::ofstream(scratch + ".ihx") << c.hex;
-        const std::string command = DAPPLIX_IHXCUT " " + scratch + ".ihx -o " + scratch + ".bin 8 255 " + c.mappings + " 2>/dev/null";
+        const std::string command =
+            DAPPLIX_IHXCUT " " + scratch + ".ihx -o " + scratch + ".bin 8 255 " + c.mappings + " 2>/dev/null";
         EXPECT_EQ(std::system(command.c_str()) == 0, c.accepted) << c.name;
         EXPECT_EQ(std::filesystem::exists(scratch + ".bin"), c.accepted) << c.name;  // a refusal leaves no file behind
         if (c.accepted) {
-            EXPECT_EQ(ReadBinaryFile(scratch + ".bin"), (std::vector<std::uint8_t>{0xFF, 0xFF, 0x11, 0x22, 0x33, 0x44, 0xFF, 0xFF}));
+            EXPECT_EQ(ReadBinaryFile(scratch + ".bin"),
+                      (std::vector<std::uint8_t>{0xFF, 0xFF, 0x11, 0x22, 0x33, 0x44, 0xFF, 0xFF}));
         }
         std::filesystem::remove(scratch + ".ihx");
         std::filesystem::remove(scratch + ".bin");

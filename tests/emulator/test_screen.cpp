@@ -63,7 +63,8 @@ TEST(TileAtPixel, BackgroundAndWindowFollowScrollMapsAndAddressing) {
     for (const Case& c : cases) {
         std::tie(video.state.lcdc, video.state.scx, video.state.scy) = std::tie(c.lcdc, c.scx, c.scy);
         const ScreenTile tile = TileAtPixel(video.state, c.x, c.y);
-        EXPECT_EQ(std::tuple(tile.layer, tile.vramTile, tile.mapAddress), std::tuple(c.layer, c.vramTile, c.mapAddress)) << c.what;
+        EXPECT_EQ(std::tuple(tile.layer, tile.vramTile, tile.mapAddress), std::tuple(c.layer, c.vramTile, c.mapAddress))
+            << c.what;
     }
     video.state.lcdc = 0;
     EXPECT_EQ(TileAtPixel(video.state, 0, 0).layer, ScreenLayer::None) << "LCD off";

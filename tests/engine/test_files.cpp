@@ -46,7 +46,8 @@ TEST(Files, RefuseWhatIsNotARegularFileAndWhatAWriteWouldDestroy) {
     ::alarm(20);
     for (const auto& [name, kind] : {std::pair{"pipe.gbc", "a FIFO"}, {"sock.gbc", "a socket"},
                                      {"/dev/zero", "a character device"}, {"folder.gbc", "a folder"}}) {
-        const std::string path = (dir / name).string(), reason = "Couldn't open " + path + ": it is " + kind + ", not a regular file.";
+        const std::string path = (dir / name).string();
+        const std::string reason = "Couldn't open " + path + ": it is " + kind + ", not a regular file.";
         auto model = MakeModel();
         std::string error, why;
         EXPECT_EQ(LoadRom(*model, path).errors, std::vector<std::string>{reason});

@@ -52,7 +52,8 @@ TEST(Flows, OpeningARomOrAProjectRefusesWithoutChangingTheWorkAndSaysWhy) {
     for (const auto& [bytes, errors] : cases) {
         WriteFile(dir / "p.gbp", bytes);
         const FlowResult result = OpenProject(*model, (dir / "p.gbp").string());
-        EXPECT_EQ(std::tuple(result.ok, result.errors, result.summary), std::tuple(false, errors, std::string(kMsgCouldNotLoadGbp)));
+        EXPECT_EQ(std::tuple(result.ok, result.errors, result.summary),
+                  std::tuple(false, errors, std::string(kMsgCouldNotLoadGbp)));
     }
     EXPECT_EQ(model->TilePal[2][8], 4);
     EXPECT_EQ(OpenProject(*model, (dir / "gone.gbp").string()).errors, Messages{"Couldn't open " + (dir / "gone.gbp").string() + ": No such file or directory"});

@@ -51,7 +51,8 @@ TEST(BuildColorRom, LaysOutBanksPalettesTablesRedrawnTilesAndChecksums) {
     // Bank 33: the colour code, its settings filled in, then zeros.
     EXPECT_TRUE(std::equal(model->ExtraBankCode.begin(), model->ExtraBankCode.end(), rom.begin() + 33 * kBankSize));
     const auto settings = model->ExtraBankCode.begin();  // palettes 0, 1 and 6 (bank 5 is not loaded), one part
-    EXPECT_EQ(std::tuple(settings[sidefile::kSettingPalettesUsed], settings[sidefile::kSettingDictionaryParts]), std::tuple(0b01000011, 1));
+    EXPECT_EQ(std::tuple(settings[sidefile::kSettingPalettesUsed], settings[sidefile::kSettingDictionaryParts]),
+              std::tuple(0b01000011, 1));
     EXPECT_EQ(NonZero(rom, 33, kBankSize) - NonZero(rom, 33, sidefile::kColourCodeLimit), 0u);
     // Palette area: background word then sprite word for each colour, low byte first.
     const auto area = rom.begin() + 33 * kBankSize;
