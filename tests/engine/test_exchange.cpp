@@ -52,7 +52,6 @@ TEST(Patches, ApplyToTheOriginalAndGiveTheColourRomByteForByte) {
     for (std::size_t i = 100000; i < 100400; i += 1 + i % 13) target[i] ^= 0xFF;
     EXPECT_EQ(ApplyIps(source, MakeIpsPatch(source, target)), target);
     EXPECT_EQ(ApplyBps(source, MakeBpsPatch(source, target)), target);
-    EXPECT_EQ(Crc32(reinterpret_cast<const std::uint8_t*>("123456789"), 9), 0xCBF43926u);  // the CRC-32 check value
 
     auto unplaced = LoadedModel();
     const FlowResult refused = WriteColourPatch(*unplaced, (dir / "none.ips").string(), PatchFormat::Ips);
