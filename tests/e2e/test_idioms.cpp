@@ -136,8 +136,7 @@ void TimerSeesTheGamesBanks(IdiomRun& run) {
 // The twin a sprite on OBP1 shows holds its palette's colours under OBP1's shades: pixel value
 // v in the colour for shade (OBP1 >> 2v) & 3.
 void TwinShowsObp1Shades(IdiomRun& run) {
-    const int c = IdiomRun::LastFrame(run.colour);
-    const FrameRecord& frame = run.colour.record.frames[std::size_t(c)];
+    const FrameRecord& frame = run.colour.record.frames.back();
     const int palette = run.Palette(frame, frame.oam[2]), twin = run.Twin(palette);
     if (!(frame.oam[3] & 0x10) || twin == palette) {
         run.setUp << " the bee is not on OBP1 or its palette " << palette << " has no twin;";

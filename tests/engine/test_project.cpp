@@ -51,10 +51,8 @@ TEST(LoadGbp, SaveThenLoadGivesTheSameWorkAndFilesThatLieChangeNothing) {
             for (auto& b : saved->EditedTile[bank][tile]) b = std::uint8_t(random());
         }
     }
-    for (auto& set : saved->Pals)
-        for (auto& palette : set)
-            for (auto& colour : palette)
-                for (auto& component : colour) component = std::int16_t(random() % 32);
+    for (int k = 0; k < kPaletteSets * kPalettes * kColours * kComponents; ++k)
+        saved->Pals[k / 96][k / 12 % 8][k / 3 % 4][k % 3] = std::int16_t(random() % 32);
     ScratchDir dir;
     std::string error;
     ASSERT_TRUE(SaveGbp(*saved, (dir / "work.gbp").string(), error)) << error;
