@@ -1,14 +1,6 @@
 // Feeds arbitrary bytes to the project reader. A file it accepts must come out of the
 // writer and back in unchanged; a file it refuses must leave the model as it was.
-#include <cstdint>
-#include <cstdlib>
-#include <memory>
-#include <string>
-#include <vector>
-
-#include "engine/Binary.h"
-#include "engine/Palette.h"
-#include "engine/ProjectFile.h"
+#include "FuzzModel.h"
 
 using namespace dapplix;
 
@@ -27,8 +19,7 @@ bool SameWork(const Model& a, const Model& b) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const auto pristine = [] {
-        auto model = std::make_unique<Model>();
-        SetDefaultPals(*model);
+        auto model = MakeModel();
         model->BankCount = 31;
         model->TilePal[5][5] = 5;
         return model;

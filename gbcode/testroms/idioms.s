@@ -67,6 +67,18 @@ TIMER_MODULO == 0xC0        ; after the OAM transfer), then one every 256 machin
         ldh (rLCDC),a
         .endm
 
+        .macro CALL_IF flag, routine    ; in the builds of one habit only
+        .if flag
+        call routine
+        .endif
+        .endm
+
+        .macro WHILE_LY cond, line      ; waits while LY against line gives cond (c: before it, nc: at or past it)
+        ldh a,(rLY)
+        cp #line
+        jr cond,.-4
+        .endm
+
         .area _HEADER (ABS)
         .org 0x0040             ; vertical blank interrupt
         jp VBlankHandler
@@ -95,9 +107,7 @@ Start::
 
         xor a
         call LoadScene
-        .if REACH
-        call ReachTiles
-        .endif
+        CALL_IF REACH, ReachTiles
 
         ld hl,#wShadowOAM       ; one sprite: the bee
         ld (hl),#SPRITE_Y
@@ -156,26 +166,16 @@ MainLoop::
         .endif
         xor a
         ld (wVBlankFlag),a
-        .if STAT_COPY
-        call StatCopyRound
-        .endif
+        CALL_IF STAT_COPY, StatCopyRound
         call AtEnd
         jr z,MainLoop
         ld a,(wFrame)
         add a,#8
         ld (wShadowOAM + 1),a
-        .if ROWS_AFTER_DMA
-        call FillRows
-        .endif
-        .if LCD_OFF_LOADS
-        call NextScene
-        .endif
-        .if OTHER_STORES
-        call StoreRowLcdOn
-        .endif
-        .if LINE_WAIT
-        call LineWaitRound
-        .endif
+        CALL_IF ROWS_AFTER_DMA, FillRows
+        CALL_IF LCD_OFF_LOADS, NextScene
+        CALL_IF OTHER_STORES, StoreRowLcdOn
+        CALL_IF LINE_WAIT, LineWaitRound
         jr MainLoop
 
 AtEnd:                          ; Z when wFrame has reached END_FRAME
@@ -242,9 +242,7 @@ TilesBFrom:
         ret
 
 WaitBlank:                      ; until line VBLANK_FIRST_LINE or later
-        ldh a,(rLY)
-        cp #VBLANK_FIRST_LINE
-        jr c,WaitBlank
+        WHILE_LY c, VBLANK_FIRST_LINE
         ret
 
 LcdOn:
@@ -339,9 +337,7 @@ VBlankHandler:
         push de
         push hl
         .if LATE_DMA
-1$:     ldh a,(rLY)
-        cp #LATE_DMA_LINE
-        jr nz,1$
+        WHILE_LY nz, LATE_DMA_LINE
         .endif
         .if TIMER_IN_DMA
         call ArmTimer
@@ -536,9 +532,7 @@ NextScene:
         cp #SCENES + 1
         ret nc
         di
-2$:     ldh a,(rLY)             ; out of this blank, to the start of the next
-        cp #VBLANK_FIRST_LINE
-        jr nc,2$
+        WHILE_LY nc, VBLANK_FIRST_LINE  ; out of this blank, to the start of the next
         call WaitBlank
         LCD_OFF
         ld a,(wWork)
@@ -580,12 +574,8 @@ LineWaitRound:
         ld a,(wFrame)
         and #15
         ret nz
-1$:     ldh a,(rLY)
-        cp #146
-        jr nc,1$
-2$:     ldh a,(rLY)
-        cp #145
-        jr c,2$
+        WHILE_LY nc, 146
+        WHILE_LY c, 145
         LCD_OFF
         call LcdOn
         ld hl,#wWork

@@ -22,7 +22,6 @@ struct ColouredGame {
     std::string name;                   // the file name
     bool placed = false;                // the colour code found a place in bank 0
     std::string reason;                 // why the game cannot be coloured
-    std::vector<std::string> findings;  // what the scan found, for the notes
     std::vector<std::uint8_t> mono, colour;
     std::uint16_t dmaHook = 0, copyHook = 0;  // where the hooks start in bank 0; 0 = not placed
     int dictionaryEntries = 0, dictionaryLeftOut = 0;

@@ -39,7 +39,6 @@ ColouredGame ColourGame(const std::string& path, const std::string& sideFileDir,
     game.mono = ReadBinaryFile(path);
     const auto model = SideFilesModel(sideFileDir);
     const RomOpenResult opened = OpenRomForColouring(*model, path);  // never over ROM code
-    game.findings = opened.findings;
     if (!opened.ok || !opened.scan.placed) {
         for (const std::string& error : opened.errors) game.reason += (game.reason.empty() ? "" : " ") + error;
         if (!opened.summary.empty()) game.reason += " " + opened.summary;

@@ -90,89 +90,65 @@ TEST_F(SideFiles, PatchedPlacesAndCallsMeetTheirCode) {
 }
 
 // The cutting tool refuses hex input that would give a wrong side file.
-struct CutCase {
-    const char* name;
-    const char* hex;
-    const char* mappings;  // file offset:address:length
-    bool accepted;
-};
-void PrintTo(const CutCase& c, std::ostream* out) { *out << c.name; }
-
-const CutCase kCutCases[] = {
-    {"Accepted", ":040002001122334450\n:00000001FF\n", "0:0:8", true},
-    {"ByteOutsideEveryMapping", ":040002001122334450\n:00000001FF\n", "0:0:4", false},
-    {"TwoBytesForOneOffset", ":040002001122334450\n:02004000556603\n:00000001FF\n", "0:0:8 2:0x40:2", false},
-    {"BadChecksum", ":040002001122334451\n:00000001FF\n", "0:0:8", false},
-    {"NoEndRecord", ":040002001122334450\n", "0:0:8", false},
-    {"MappingPastTheEnd", ":040002001122334450\n:00000001FF\n", "4:0:8", false},
-};
-
-class CutTool : public ::testing::TestWithParam<CutCase> {};
-
-TEST_P(CutTool, AcceptsOnlyAnUnambiguousLayout) {
-    const CutCase& c = GetParam();
-    const std::string scratch = (std::filesystem::temp_directory_path() / "ihxcut_").string() + c.name + std::to_string(::getpid());
-    std::ofstream(scratch + ".ihx") << c.hex;
-    const std::string command = DAPPLIX_IHXCUT " " + scratch + ".ihx -o " + scratch + ".bin 8 255 " + c.mappings + " 2>/dev/null";
-    EXPECT_EQ(std::system(command.c_str()) == 0, c.accepted);
-    EXPECT_EQ(std::filesystem::exists(scratch + ".bin"), c.accepted);  // a refusal leaves no file behind
-    if (c.accepted) {
-        EXPECT_EQ(ReadBinaryFile(scratch + ".bin"), (std::vector<std::uint8_t>{0xFF, 0xFF, 0x11, 0x22, 0x33, 0x44, 0xFF, 0xFF}));
+TEST(CutTool, AcceptsOnlyAnUnambiguousLayout) {
+    const struct {
+        const char *name, *hex, *mappings;  // mappings: file offset:address:length
+        bool accepted;
+    } cases[] = {
+        {"Accepted", ":040002001122334450\n:00000001FF\n", "0:0:8", true},
+        {"ByteOutsideEveryMapping", ":040002001122334450\n:00000001FF\n", "0:0:4", false},
+        {"TwoBytesForOneOffset", ":040002001122334450\n:02004000556603\n:00000001FF\n", "0:0:8 2:0x40:2", false},
+        {"BadChecksum", ":040002001122334451\n:00000001FF\n", "0:0:8", false},
+        {"NoEndRecord", ":040002001122334450\n", "0:0:8", false},
+        {"MappingPastTheEnd", ":040002001122334450\n:00000001FF\n", "4:0:8", false},
+    };
+    const std::string scratch = (std::filesystem::temp_directory_path() / "ihxcut_").string() + std::to_string(::getpid());
+    for (const auto& c : cases) {
+        std::ofstream(scratch + ".ihx") << c.hex;
+        const std::string command =
+            DAPPLIX_IHXCUT " " + scratch + ".ihx -o " + scratch + ".bin 8 255 " + c.mappings + " 2>/dev/null";
+        EXPECT_EQ(std::system(command.c_str()) == 0, c.accepted) << c.name;
+        EXPECT_EQ(std::filesystem::exists(scratch + ".bin"), c.accepted) << c.name;  // a refusal leaves no file behind
+        if (c.accepted) {
+            EXPECT_EQ(ReadBinaryFile(scratch + ".bin"),
+                      (std::vector<std::uint8_t>{0xFF, 0xFF, 0x11, 0x22, 0x33, 0x44, 0xFF, 0xFF}));
+        }
+        std::filesystem::remove(scratch + ".ihx");
+        std::filesystem::remove(scratch + ".bin");
     }
-    std::filesystem::remove(scratch + ".ihx");
-    std::filesystem::remove(scratch + ".bin");
 }
-
-INSTANTIATE_TEST_SUITE_P(HexFiles, CutTool, ::testing::ValuesIn(kCutCases), ::testing::PrintToStringParamName());
 
 // Mappers: the note a user gets at load time, and the header the colour ROM declares.
-struct MapperCase {
-    const char* name;
-    std::uint8_t type, ramSize;
-    const char* warning;  // nullptr: none
-    std::uint8_t writtenType, writtenRamSize;
-};
-void PrintTo(const MapperCase& c, std::ostream* out) { *out << c.name; }
-
-const MapperCase kMapperCases[] = {
-    {"Mbc1", 0x01, 0x00, nullptr, 0x01, 0x00},
-    {"Mbc1With8KiBRam", 0x03, 0x02, nullptr, 0x03, 0x02},
-    {"Mbc1With32KiBRam", 0x02, 0x03, kMsgMbc1RamBanks, 0x02, 0x03},
-    {"Mbc2", 0x05, 0x00, nullptr, 0x02, 0x02},  // MBC1 + 8 KiB RAM: MBC2 cannot reach bank 33
-    {"Mbc2WithBattery", 0x06, 0x00, kMsgMbc2Saves, 0x03, 0x02},
-    {"Mbc3", 0x11, 0x00, nullptr, 0x11, 0x00},  // tiles are told by their bytes: MBC3 colours as MBC1 does
-    {"Mbc3WithClockAndRam", 0x10, 0x03, nullptr, 0x10, 0x03},
-};
-
-// Both header sums, computed here byte by byte: 0x14D over 0x134-0x14C, 0x14E-0x14F over the rest.
-bool ChecksumsValid(const std::vector<std::uint8_t>& rom) {
-    std::uint8_t header = 0;
-    for (std::size_t i = 0x134; i <= 0x14C; ++i) header = static_cast<std::uint8_t>(header - rom[i] - 1);
-    std::uint16_t global = 0;
-    for (std::size_t i = 0; i < rom.size(); ++i) global = static_cast<std::uint16_t>(global + (i == 0x14E || i == 0x14F ? 0 : rom[i]));
-    return rom[0x14D] == header && ((rom[0x14E] << 8) | rom[0x14F]) == global;
+TEST(Mapper, NoteAtLoadAndHeaderOfTheColourRom) {
+    const struct {
+        std::uint8_t type, ramSize;
+        const char* warning;  // nullptr: none
+        std::uint8_t writtenType, writtenRamSize;
+    } cases[] = {
+        {0x01, 0x00, nullptr, 0x01, 0x00},           // MBC1
+        {0x03, 0x02, nullptr, 0x03, 0x02},           // MBC1 with 8 KiB RAM
+        {0x02, 0x03, kMsgMbc1RamBanks, 0x02, 0x03},  // MBC1 with 32 KiB RAM
+        {0x05, 0x00, nullptr, 0x02, 0x02},           // MBC2: MBC1 + 8 KiB RAM, for MBC2 cannot reach bank 33
+        {0x06, 0x00, kMsgMbc2Saves, 0x03, 0x02},     // MBC2 with a battery
+        {0x11, 0x00, nullptr, 0x11, 0x00},           // MBC3: tiles are told by their bytes, so it colours as MBC1 does
+        {0x10, 0x03, nullptr, 0x10, 0x03},           // MBC3 with a clock and RAM
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(int(c.type));
+        std::vector<std::string> warnings;
+        auto rom = testing::MakeRom({.banks = 4, .cartridgeType = c.type, .freeTail = 200});  // within MBC2's reach
+        rom[kRamSizeCode] = c.ramSize;
+        const auto model = PrepareModel(rom, DAPPLIX_SIDEFILE_DIR, &warnings);
+        EXPECT_EQ(warnings, c.warning ? std::vector<std::string>{c.warning} : std::vector<std::string>{});
+        const Bank scanned = model->RomBank[0];
+        const auto written = BuildColorRom(*model);
+        EXPECT_EQ(std::pair(written[kCartridgeType], written[kRamSizeCode]), std::pair(c.writtenType, c.writtenRamSize));
+        EXPECT_TRUE(testing::ChecksumsHold(written));
+        EXPECT_TRUE(model->RomBank[0] == scanned) << "the loaded bank 0 stays as loaded";
+        for (std::size_t i = 0; i < kHeaderChecksum; ++i)
+            EXPECT_TRUE(i == kCartridgeType || i == kRamSizeCode || written[i] == scanned[i]) << "bank 0 byte " << i;
+    }
 }
-
-class Mapper : public ::testing::TestWithParam<MapperCase> {};
-
-TEST_P(Mapper, NoteAtLoadAndHeaderOfTheColourRom) {
-    const MapperCase& c = GetParam();
-    std::vector<std::string> warnings;
-    auto rom = testing::MakeRom({.banks = 4, .cartridgeType = c.type, .freeTail = 200});  // within MBC2's reach
-    rom[kRamSizeCode] = c.ramSize;
-    const auto model = PrepareModel(rom, DAPPLIX_SIDEFILE_DIR, &warnings);
-    EXPECT_EQ(warnings, c.warning ? std::vector<std::string>{c.warning} : std::vector<std::string>{});
-    const Bank scanned = model->RomBank[0];
-    const auto written = BuildColorRom(*model);
-    EXPECT_EQ(written[kCartridgeType], c.writtenType);
-    EXPECT_EQ(written[kRamSizeCode], c.writtenRamSize);
-    EXPECT_TRUE(ChecksumsValid(written));
-    EXPECT_TRUE(model->RomBank[0] == scanned) << "the loaded bank 0 stays as loaded";
-    for (std::size_t i = 0; i < kHeaderChecksum; ++i)
-        EXPECT_TRUE(i == kCartridgeType || i == kRamSizeCode || written[i] == scanned[i]) << "bank 0 byte " << i;
-}
-
-INSTANTIATE_TEST_SUITE_P(Cartridges, Mapper, ::testing::ValuesIn(kMapperCases), ::testing::PrintToStringParamName());
 
 }  // namespace
 }  // namespace dapplix::e2e

@@ -104,16 +104,13 @@ public:
 private:
     GameRun Record(const std::vector<std::uint8_t>& image, int frames, bool monochrome) const {
         GameRun run;
-        RunOptions options;
-        options.frames = frames;
-        options.monochromeModel = monochrome;
-        options.atFrame = [&](const Emulator& emulator, int) {
+        const auto atFrame = [&](const Emulator& emulator, int) {
             std::array<std::uint8_t, kVariables> v{};
             for (int i = 0; i < kVariables; ++i) v[std::size_t(i)] = emulator.Read(static_cast<std::uint16_t>(rom.At("wFrame") + i));
             run.variables.push_back(v);
             for (int i = 0; i < 32 && !monochrome; ++i) run.spritePalettes[std::size_t(i)] = emulator.PaletteRam(kSpriteSet, i / 4, i % 4);
         };
-        run.record = RecordRun(image, options);
+        run.record = RecordRun(image, {.frames = frames, .monochromeModel = monochrome, .atFrame = atFrame});
         bool cleared = false;  // (the counter holds what power-on left until the game clears it)
         for (const auto& v : run.variables) {
             cleared = cleared || (v[0] == 0 && v[1] == 0);
@@ -139,8 +136,7 @@ void TimerSeesTheGamesBanks(IdiomRun& run) {
 // The twin a sprite on OBP1 shows holds its palette's colours under OBP1's shades: pixel value
 // v in the colour for shade (OBP1 >> 2v) & 3.
 void TwinShowsObp1Shades(IdiomRun& run) {
-    const int c = IdiomRun::LastFrame(run.colour);
-    const FrameRecord& frame = run.colour.record.frames[std::size_t(c)];
+    const FrameRecord& frame = run.colour.record.frames.back();
     const int palette = run.Palette(frame, frame.oam[2]), twin = run.Twin(palette);
     if (!(frame.oam[3] & 0x10) || twin == palette) {
         run.setUp << " the bee is not on OBP1 or its palette " << palette << " has no twin;";
@@ -230,9 +226,8 @@ TEST_P(Idioms, ColourRunKeepsTheGameAndShowsItsColours) {
     // Both games are over, with the same work done; the original loses no write.
     for (const GameRun* r : {&mono, &colour}) {
         SCOPED_TRACE(r == &mono ? "monochrome" : "colour");
-        const int last = IdiomRun::LastFrame(*r);
         ASSERT_EQ(r->gameFrame.back(), int(run.rom.At("END_FRAME")));
-        ASSERT_EQ(run.Variable(*r, last, "wWork"), idiom.workAtEnd);
+        ASSERT_EQ(run.Variable(*r, IdiomRun::LastFrame(*r), "wWork"), idiom.workAtEnd);
     }
     ASSERT_EQ(mono.record.droppedVramWrites, 0) << "first in frame " << mono.record.firstDropFrame;
 

@@ -66,8 +66,7 @@ TEST_P(RealGame, ColouredWithoutAProjectBehavesLikeTheOriginal) {
     if (!game.placed) GTEST_SKIP() << "cannot be coloured: " << game.reason;
     const RunRecord colour = RecordRun(game.colour, {.frames = kGameFrames});
     const RunRecord mono = RecordRun(game.mono, {.frames = kGameFrames, .monochromeModel = true});
-    ASSERT_TRUE(mono.stopped.empty()) << mono.stopped;
-    ASSERT_TRUE(colour.stopped.empty()) << colour.stopped;
+    ASSERT_TRUE(mono.stopped.empty() && colour.stopped.empty()) << mono.stopped << colour.stopped;
     ASSERT_EQ(colour.frames.size(), std::size_t(kGameFrames));
     const ForeignBytes foreign = CountForeignBytes(mono, colour);
     EXPECT_EQ(foreign.frames, 0) << "first at frame " << foreign.first << ", at most " << foreign.max << " bytes";

@@ -67,42 +67,38 @@ void AssignTile(LiveRun& run, const std::uint8_t* bytes, int palette) {
         if (match.offset == run.model->TileOffset[match.bank]) run.model->TilePal[match.bank][match.tile] = std::int16_t(palette);
 }
 
-TEST(PushColours, AColourEditShowsInTheNextFrame) {
-    for (const char* name : {"demo", "mbc1_256k"}) {
-        LiveRun run = Start(name, true);
+// A colour edit, then a new palette for the pixel's tile: each shows in the next frame and
+// stays, also in a ROM that had no palettes.
+TEST(LiveProject, AColourEditAndANewPaletteShowInTheNextFrame) {
+    for (const auto& [name, withProject] : {std::pair{"demo", true}, {"mbc1_256k", true}, {"demo", false}}) {
+        SCOPED_TRACE(std::string(name) + (withProject ? " with the project" : " without palettes"));
+        LiveRun run = Start(name, withProject);
         int x = 0, y = 0;
-        ASSERT_TRUE(FindBackgroundPixel(run, x, y)) << name;
+        ASSERT_TRUE(FindBackgroundPixel(run, x, y));
         const int entry = PaletteEntryAt(*run.emulator, x, y), palette = entry / 4;
         const int colour = ShadeOf(run.emulator->IoRegister(0xFF47), entry % 4);
         run.model->Pals[kBackgroundSet][palette][colour] = {31, 0, 31};
         const std::uint16_t word = ColourWord(*run.model, kBackgroundSet, palette, colour);
         PushColours(*run.emulator, *run.model);
         run.emulator->RunFrame();
-        EXPECT_EQ(run.emulator->Pixel(x, y), ScreenColourOfWord(word)) << name;
+        EXPECT_EQ(run.emulator->Pixel(x, y), ScreenColourOfWord(word));
         EXPECT_EQ(run.emulator->Read(runtime::kUserColours + 8 * palette + 2 * colour, runtime::kRuntimeWramBank), word & 0xFF)
-            << name << ": the runtime's copy has the new colour too";
+            << "the runtime's copy has the new colour too";
         for (int i = 0; i < 5; ++i) run.emulator->RunFrame();  // the runtime rewrites from its copy
-        EXPECT_EQ(run.emulator->Pixel(x, y), ScreenColourOfWord(word)) << name;
+        EXPECT_EQ(run.emulator->Pixel(x, y), ScreenColourOfWord(word));
+
+        const int newPalette = palette == 6 ? 5 : 6;
+        const VideoState video = run.emulator->Video();
+        AssignTile(run, TileAtPixel(video, x, y).Bytes(video), newPalette);
+        EXPECT_GT(PushAssignments(*run.emulator, *run.model).dictionaryEntries, 0);
+        run.emulator->RunFrame();
+        EXPECT_EQ(PaletteEntryAt(*run.emulator, x, y) / 4, newPalette);
+        for (int i = 0; i < 120; ++i) run.emulator->RunFrame();  // the refresh and the sweep keep it
+        EXPECT_EQ(PaletteEntryAt(*run.emulator, x, y) / 4, newPalette);
     }
 }
 
-TEST(PushAssignments, ANewPaletteShowsInTheNextFrameEvenWhenTheRomHadNone) {
-    for (const bool withProject : {true, false}) {
-        LiveRun run = Start("demo", withProject);
-        int x = 0, y = 0;
-        ASSERT_TRUE(FindBackgroundPixel(run, x, y));
-        const int before = PaletteEntryAt(*run.emulator, x, y);
-        const int newPalette = before / 4 == 6 ? 5 : 6;
-        const VideoState video = run.emulator->Video();
-        AssignTile(run, TileAtPixel(video, x, y).Bytes(video), newPalette);
-        const AssignmentPush push = PushAssignments(*run.emulator, *run.model);
-        EXPECT_GT(push.dictionaryEntries, 0);
-        run.emulator->RunFrame();
-        EXPECT_EQ(PaletteEntryAt(*run.emulator, x, y) / 4, newPalette) << "project at start: " << withProject;
-        for (int i = 0; i < 120; ++i) run.emulator->RunFrame();  // the refresh and the sweep keep it
-        EXPECT_EQ(PaletteEntryAt(*run.emulator, x, y) / 4, newPalette) << "project at start: " << withProject;
-    }
-    // The bee, OAM entry 0, takes its new palette in the next frame too.
+TEST(LiveProject, TheBeeTakesItsNewPaletteInTheNextFrame) {
     LiveRun run = Start("demo", false);
     const int bee = 0;
     const VideoState video = run.emulator->Video();

@@ -29,16 +29,23 @@ struct Video {
     void Dot(int vramTile) { vram[vramTile * 16] = 0x80; }
 };
 
-TEST(TileAtPixel, BackgroundFollowsScrollMapAndAddressing) {
+TEST(TileAtPixel, BackgroundAndWindowFollowScrollMapsAndAddressing) {
     Video video;
     video.MapEntry(0, 0, 0, 5);
     video.MapEntry(0, 3, 2, 9);
     video.MapEntry(1, 3, 2, 200);
     video.MapEntry(0, 31, 31, 7);
+    video.MapEntry(0, 9, 8, 3);
+    video.MapEntry(1, 0, 0, 33);
+    video.MapEntry(1, 1, 1, 34);
+    video.state.wx = 7 + 80;  // the window's corner at (80, 64), when it is on
+    video.state.wy = 64;
+    constexpr std::uint8_t kWindow = kLcdOn | kTiles8000 | kWindowOn | kWindowMap1;
     struct Case {
         const char* what;
         std::uint8_t lcdc, scx, scy;
         int x, y, vramTile, mapAddress;
+        ScreenLayer layer = ScreenLayer::Background;
     };
     const Case cases[] = {
         {"origin", kLcdOn | kTiles8000, 0, 0, 0, 0, 5, 0x9800},
@@ -48,34 +55,21 @@ TEST(TileAtPixel, BackgroundFollowsScrollMapAndAddressing) {
         {"second map", kLcdOn | kTiles8000 | kBgMap1, 0, 0, 25, 17, 200, 0x9C43},
         {"0x8800 addressing, n < 128 is at 0x9000", kLcdOn, 0, 0, 25, 17, 256 + 9, 0x9843},
         {"0x8800 addressing, n >= 128 is at 0x8800", kLcdOn | kBgMap1, 0, 0, 25, 17, 200, 0x9C43},
+        {"the window's corner", kWindow, 0, 0, 80, 64, 33, 0x9C00, ScreenLayer::Window},
+        {"the window's cell 1,1", kWindow, 0, 0, 89, 72, 34, 0x9C21, ScreenLayer::Window},
+        {"left of the window", kWindow, 0, 0, 79, 64, 3, 0x9909},
+        {"the window off", kLcdOn | kTiles8000 | kWindowMap1, 0, 0, 80, 64, 0, 0x990A},
     };
     for (const Case& c : cases) {
         std::tie(video.state.lcdc, video.state.scx, video.state.scy) = std::tie(c.lcdc, c.scx, c.scy);
         const ScreenTile tile = TileAtPixel(video.state, c.x, c.y);
-        EXPECT_EQ(std::tuple(tile.layer, tile.vramTile, tile.mapAddress),
-                  std::tuple(ScreenLayer::Background, c.vramTile, c.mapAddress)) << c.what;
+        EXPECT_EQ(std::tuple(tile.layer, tile.vramTile, tile.mapAddress), std::tuple(c.layer, c.vramTile, c.mapAddress))
+            << c.what;
     }
     video.state.lcdc = 0;
     EXPECT_EQ(TileAtPixel(video.state, 0, 0).layer, ScreenLayer::None) << "LCD off";
     video.state.lcdc = kLcdOn;
     EXPECT_EQ(TileAtPixel(video.state, 160, 0).layer, ScreenLayer::None) << "off the screen";
-}
-
-TEST(TileAtPixel, WindowCoversTheBackgroundFromItsCorner) {
-    Video video;
-    video.state.lcdc = kLcdOn | kTiles8000 | kWindowOn | kWindowMap1;
-    video.state.wx = 7 + 80;
-    video.state.wy = 64;
-    video.MapEntry(1, 0, 0, 33);
-    video.MapEntry(1, 1, 1, 34);
-    video.MapEntry(0, 9, 8, 3);
-    EXPECT_EQ(TileAtPixel(video.state, 80, 64).vramTile, 33);
-    EXPECT_EQ(TileAtPixel(video.state, 80, 64).layer, ScreenLayer::Window);
-    EXPECT_EQ(TileAtPixel(video.state, 89, 72).vramTile, 34);
-    EXPECT_EQ(TileAtPixel(video.state, 79, 64).layer, ScreenLayer::Background);  // left of the window
-    EXPECT_EQ(TileAtPixel(video.state, 79, 64).vramTile, 3);
-    video.state.lcdc &= static_cast<std::uint8_t>(~kWindowOn);
-    EXPECT_EQ(TileAtPixel(video.state, 80, 64).layer, ScreenLayer::Background);
 }
 
 TEST(TileAtPixel, SpritesWinWhereTheirPixelIsNotTransparent) {

@@ -14,16 +14,12 @@ TileImage Pattern(int seed) {
     return image;
 }
 
-void Put(std::vector<std::uint8_t>& rom, std::size_t at, const TileImage& image) {
-    std::copy(image.begin(), image.end(), rom.begin() + static_cast<std::ptrdiff_t>(at));
-}
-
 TEST(FindTileInRom, FindsEveryPlaceAtEveryOffsetWithinOneBankOverlapsToo) {
     std::vector<std::uint8_t> rom(5 * kBankSize, 0);
     const TileImage tile = Pattern(1);
     // The fourth runs into the next bank.
     for (std::size_t at : {0ul, kBankSize + 3ul, 2 * kBankSize + 16 * 300 + 15ul, 3 * kBankSize - 8ul, 4 * kBankSize - 16ul})
-        Put(rom, at, tile);
+        std::copy(tile.begin(), tile.end(), rom.begin() + std::ptrdiff_t(at));
     const std::vector<TileMatch> expected{{0, 0, 0}, {1, 3, 0}, {2, 15, 300}, {3, 0, 1023}};
     EXPECT_EQ(FindTileInRom(rom.data(), rom.size(), tile.data()), expected);
     EXPECT_EQ(expected[2].Page(), 1);

@@ -52,7 +52,6 @@ TEST(Patches, ApplyToTheOriginalAndGiveTheColourRomByteForByte) {
     for (std::size_t i = 100000; i < 100400; i += 1 + i % 13) target[i] ^= 0xFF;
     EXPECT_EQ(ApplyIps(source, MakeIpsPatch(source, target)), target);
     EXPECT_EQ(ApplyBps(source, MakeBpsPatch(source, target)), target);
-    EXPECT_EQ(Crc32(reinterpret_cast<const std::uint8_t*>("123456789"), 9), 0xCBF43926u);  // the CRC-32 check value
 
     auto unplaced = LoadedModel();
     const FlowResult refused = WriteColourPatch(*unplaced, (dir / "none.ips").string(), PatchFormat::Ips);
@@ -172,8 +171,7 @@ TEST(PaletteConflicts, TilesOfOneImageWithDifferentPalettesAreListedWithTheWinne
         EXPECT_EQ(row.given, given);
         EXPECT_EQ(row.wins, 4);  // a tie goes to the lower number
     }
-    EXPECT_EQ(rows[0].bank, 0);
-    EXPECT_EQ(rows[3].bank * 1024 + rows[3].tile, 3 * 1024);
+    EXPECT_EQ(std::pair(rows[0].bank, rows[3].bank * 1024 + rows[3].tile), std::pair(0, 3 * 1024));
     EXPECT_EQ(CountPaletteConflicts(*model), 1);
     model->TilePal[2][1] = 4;
     EXPECT_EQ(CountPaletteConflicts(*model), 1);  // 4, 4, 4 and 6

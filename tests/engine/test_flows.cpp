@@ -14,7 +14,8 @@ namespace {
 using namespace dapplix::testing;
 using Messages = std::vector<std::string>;
 
-TEST(OpenRomForColouring, RefusesWithoutBankTwoLoadsBeforeScanningAndSaysWhatTheColourRomCannotDo) {
+TEST(Flows, OpeningARomOrAProjectRefusesWithoutChangingTheWorkAndSaysWhy) {
+    // A ROM without bank 2 is refused; one that loads is scanned after it is shown.
     ScratchDir dir;
     auto model = LoadedModel();
     model->TilePal[2][3] = 5;
@@ -40,11 +41,8 @@ TEST(OpenRomForColouring, RefusesWithoutBankTwoLoadsBeforeScanningAndSaysWhatThe
                                                       [] { return true; }});
     EXPECT_TRUE(forced.scan.placed && forced.scan.forced && forced.errors.empty());
     EXPECT_EQ(std::tuple(steps.back(), model->RomBank[0][kColorFlag]), std::tuple("100", 0xC0));  // scanned
-}
 
-TEST(OpenProject, ShowsTheHeaderMessagesOrTheReadersRefusalThenTheSummary) {
-    ScratchDir dir;
-    auto model = LoadedModel();
+    // A project shows the header's messages or the reader's refusal, then the summary.
     model->TilePal[2][8] = 4;
     const std::pair<Bytes, Messages> cases[] = {  // a file and the messages before the summary
         {{'x', 'A', 'P', 'P', 'L', 'I', 'X', 'P', 'R', 'J', 4, 0}, {kMsgNotGbp, kMsgGbpVersion}},
@@ -54,8 +52,8 @@ TEST(OpenProject, ShowsTheHeaderMessagesOrTheReadersRefusalThenTheSummary) {
     for (const auto& [bytes, errors] : cases) {
         WriteFile(dir / "p.gbp", bytes);
         const FlowResult result = OpenProject(*model, (dir / "p.gbp").string());
-        EXPECT_FALSE(result.ok);
-        EXPECT_EQ(std::pair(result.errors, result.summary), std::pair(errors, std::string(kMsgCouldNotLoadGbp)));
+        EXPECT_EQ(std::tuple(result.ok, result.errors, result.summary),
+                  std::tuple(false, errors, std::string(kMsgCouldNotLoadGbp)));
     }
     EXPECT_EQ(model->TilePal[2][8], 4);
     EXPECT_EQ(OpenProject(*model, (dir / "gone.gbp").string()).errors, Messages{"Couldn't open " + (dir / "gone.gbp").string() + ": No such file or directory"});

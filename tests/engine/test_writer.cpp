@@ -50,25 +50,19 @@ TEST(BuildColorRom, LaysOutBanksPalettesTablesRedrawnTilesAndChecksums) {
     EXPECT_EQ(NonZero(rom, 32, kBankSize), NonZero(dictionary.image, 0, dictionary.image.size()));
     // Bank 33: the colour code, its settings filled in, then zeros.
     EXPECT_TRUE(std::equal(model->ExtraBankCode.begin(), model->ExtraBankCode.end(), rom.begin() + 33 * kBankSize));
-    EXPECT_EQ(model->ExtraBankCode[sidefile::kSettingPalettesUsed], 0b01000011);  // 0, 1, 6 (bank 5 is not loaded)
-    EXPECT_EQ(model->ExtraBankCode[sidefile::kSettingDictionaryParts], 1);
+    const auto settings = model->ExtraBankCode.begin();  // palettes 0, 1 and 6 (bank 5 is not loaded), one part
+    EXPECT_EQ(std::tuple(settings[sidefile::kSettingPalettesUsed], settings[sidefile::kSettingDictionaryParts]),
+              std::tuple(0b01000011, 1));
     EXPECT_EQ(NonZero(rom, 33, kBankSize) - NonZero(rom, 33, sidefile::kColourCodeLimit), 0u);
     // Palette area: background word then sprite word for each colour, low byte first.
     const auto area = rom.begin() + 33 * kBankSize;
     EXPECT_EQ(Bytes(area, area + 4), (Bytes{0xFF, 0x7F, 0xFF, 0x7F}));
     EXPECT_EQ(Bytes(area + 88, area + 92), (Bytes{0x1F, 0x00, 0x00, 0x7C}));
     // Tables: a tile's palette at the offset of its first byte, in bank b + 32.
-    EXPECT_EQ(rom[34 * kBankSize], 1);
-    EXPECT_EQ(rom[35 * kBankSize + 40 * 16 + 1], 6);
-    EXPECT_EQ(rom[37 * kBankSize + 10 * 16 + 4], 3);
+    EXPECT_EQ((std::array{rom[34 * kBankSize], rom[35 * kBankSize + 40 * 16 + 1], rom[37 * kBankSize + 10 * 16 + 4]}),
+              (std::array<std::uint8_t, 3>{1, 6, 3}));
     EXPECT_EQ(NonZero(rom, 34, std::size_t(30) * kBankSize), 3u);
-
-    unsigned headerSum = rom[kHeaderChecksum];  // the boot ROM's rule: all adds up to 0
-    for (std::size_t i = kTitle; i < kHeaderChecksum; ++i) headerSum += rom[i] + 1u;
-    EXPECT_EQ(headerSum % 256, 0u);
-    std::uint32_t total = 0;
-    for (std::size_t i = 0; i < rom.size(); ++i) total += (i == kGlobalChecksum || i == kGlobalChecksum + 1) ? 0 : rom[i];
-    EXPECT_EQ(rom[kGlobalChecksum] * 256 + rom[kGlobalChecksum + 1], total & 0xFFFF);
+    EXPECT_TRUE(ChecksumsHold(rom));
     EXPECT_EQ(BuildColorRom(*model), rom);  // writing twice gives the same file
 }
 
@@ -118,12 +112,9 @@ TEST(TileDictionary, RecordsEachImageOnceWithTheMajorityPalette) {
     const auto tiles = CollectDictionaryTiles(*model);
     ASSERT_EQ(tiles.size(), 3u);
     EXPECT_TRUE(tiles[0].ambiguous && tiles[1].ambiguous && !tiles[2].ambiguous);
-    EXPECT_EQ(tiles[0].firstBank, 0);
-    EXPECT_EQ(tiles[0].tiles, 3);
+    EXPECT_EQ(std::pair(tiles[0].firstBank, tiles[0].tiles), std::pair(0, 3));
     const TileDictionary dictionary = BuildTileDictionary(*model);
-    EXPECT_EQ(dictionary.parts, 1);
-    EXPECT_EQ(dictionary.entries, 3);
-    EXPECT_EQ(dictionary.ambiguous, 2);
+    EXPECT_EQ(std::tuple(dictionary.parts, dictionary.entries, dictionary.ambiguous), std::tuple(1, 3, 2));
     const std::pair<const TileImage*, int> expected[] = {{&blank, 2}, {&border, 4}, {&other, 7}};
     for (const auto& [image, palette] : expected) EXPECT_EQ(LookUpTile(dictionary, image->data()), palette);
     TileImage unknown{};
@@ -137,8 +128,7 @@ TEST(TileDictionary, GrowsByPartsAndFindsEveryImageItHolds) {
     auto model = LoadedModel({.banks = 16, .freeTail = 200});
     for (int tile = 0; tile < 2000; ++tile) model->TilePal[2 + tile / kTilesPerBank][tile % kTilesPerBank] = std::int16_t(1 + tile % 7);
     const TileDictionary two = BuildTileDictionary(*model);
-    EXPECT_EQ(two.parts, 2);
-    EXPECT_EQ(two.entries + two.leftOut, 2000);
+    EXPECT_EQ(std::pair(two.parts, two.entries + two.leftOut), std::pair(2, 2000));
     EXPECT_LE(two.leftOut, 2);  // images whose 25 bits of hash another image already took
     int wrong = 0;
     for (const DictionaryTile& tile : CollectDictionaryTiles(*model)) wrong += LookUpTile(two, tile.image.data()) != tile.palette;
@@ -147,8 +137,7 @@ TEST(TileDictionary, GrowsByPartsAndFindsEveryImageItHolds) {
     for (int bank = 2; bank < 16; ++bank)
         for (int tile = 0; tile < kTilesPerBank; ++tile) model->TilePal[bank][tile] = std::int16_t(1 + (bank + tile) % 7);
     const TileDictionary full = BuildTileDictionary(*model);
-    EXPECT_EQ(full.parts, kDictionaryMaxParts);
-    EXPECT_EQ(full.entries + full.leftOut, 14 * kTilesPerBank);
+    EXPECT_EQ(std::pair(full.parts, full.entries + full.leftOut), std::pair(kDictionaryMaxParts, 14 * kTilesPerBank));
     EXPECT_LE(full.entries, kDictionaryMaxParts * kDictionaryEntriesPerPart);
 }
 

@@ -99,8 +99,7 @@ private slots:
         QVERIFY((beeX() - x + 256) % 256 >= 18);  // the bee moves 2 a frame while Right is held, read a frame late
         QTest::keyRelease(play, Qt::Key_Right);
         QCOMPARE(play->HeldKeys(), 0u);
-        QTest::keyPress(play, Qt::Key_X);
-        QTest::keyPress(play, Qt::Key_Return);
+        for (const Qt::Key key : {Qt::Key_X, Qt::Key_Return}) QTest::keyPress(play, key);
         QCOMPARE(play->HeldKeys(), std::uint32_t(kKeyA | kKeyStart));
 
         QTest::mouseClick(Child<QPushButton>(play, "cmdReset"), Qt::LeftButton);
@@ -124,9 +123,8 @@ private slots:
         const int palette = entry / 4, colour = ShadeOf(play->ColourGame()->IoRegister(0xFF47), entry % 4);
         Child<QRadioButton>(window.get(), "optBG")->click();
         WhenShown<frmEditCol>([](frmEditCol* dialog) {
-            Child<QSlider>(dialog, "sldRed")->setValue(31);
-            Child<QSlider>(dialog, "sldGreen")->setValue(0);
-            Child<QSlider>(dialog, "sldBlue")->setValue(31);
+            for (const auto& [slider, value] : {std::pair{"sldRed", 31}, {"sldGreen", 0}, {"sldBlue", 31}})
+                Child<QSlider>(dialog, slider)->setValue(value);
             Child<QPushButton>(dialog, "cmdOkay")->click();
         });
         Mouse(Child<ViewCanvas>(window.get(), "picPals"), QEvent::MouseButtonRelease, {16 * colour + 3, 16 * palette + 3});

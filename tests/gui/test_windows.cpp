@@ -41,8 +41,10 @@ class WindowTests : public QObject {
     QString Path(const std::string& name) const { return QString::fromStdString((dir / name).string()); }
     Bytes Project() const { return ProjectBytes(*model); }
     QAction* Action(const char* name) const { return Child<QAction>(window.get(), name); }
-    // Picks a name in the scratch folder, or a whole path, in the chooser the action opens.
+    // Picks a name in the scratch folder, or a whole path, in the chooser the action opens; the
+    // messages log then holds what this one action showed.
     void ChooseFor(const char* action, const QString& name, bool* listed = nullptr) {
+        messages.log.clear();
         WhenShown<frmFile>([this, name, listed](frmFile* chooser) {
             chooser->OpenDirectory(Path(""));
             if (listed) *listed = !Child<QListWidget>(chooser, "filFile")->findItems(name, Qt::MatchExactly).isEmpty();
@@ -103,8 +105,7 @@ private slots:
         // no colour ROM is written from it.
         QVERIFY(Open({.freeTail = 20}));
         QCOMPARE(messages.log, QStringList({QString("Error: ") + kMsgNoSafeRoom, QString("Query: ") + kMsgForceQuestion}));
-        QCOMPARE(model->RomBank[0][kColorFlag], 0x00);
-        QVERIFY(!model->ColourCodePlaced);
+        QVERIFY(model->RomBank[0][kColorFlag] == 0x00 && !model->ColourCodePlaced);
         QVERIFY(Child<QLabel>(window.get(), "lblRomState")->text().startsWith("No color code"));
         messages.log.clear();
         for (const char* write : {"mnuFileWriterom", "mnuFileWriteips"}) Action(write)->trigger();  // refused before the chooser
@@ -119,8 +120,7 @@ private slots:
         Action("mnuViewRominfo")->trigger();
         QVERIFY(messages.log.size() == 1 && messages.log[0].startsWith("ROM Info: \"TESTROM\": 4 banks\n\nColor code: $"));
         QVERIFY(messages.log[0].contains("OAM DMA call: none found") && messages.log[0].endsWith(kMsgMbc2Saves));
-        ExpectCellShows(0, 0);
-        ExpectCellShows(15, 15);
+        for (int corner : {0, 15}) ExpectCellShows(corner, corner);
     }
 
     // A key that moves a slider between the double click and the editor's opening must
@@ -205,7 +205,6 @@ private slots:
             QCOMPARE(picture.format(), QImage::Format_Indexed8);
             picture.setPixel(8, 8, (picture.pixelIndex(8, 8) + 1) % 4);  // tile 17's first pixel
             QVERIFY(picture.save(Path("page.png")));
-            messages.log.clear();
             ChooseFor("mnuFileImportpng", "page.png");
             QCOMPARE(messages.log, QStringList("Import PNG: Page 0 of bank 2: 1 tile changed (17). Read in the tiles' palettes."));
         } else {
@@ -259,8 +258,7 @@ private slots:
         std::filesystem::create_directory(dir / "sub");
         ChooseFor("mnuFileSavegbp", Path("sub/work"));  // a whole path typed in
         QVERIFY(std::filesystem::exists(dir / "sub" / "work.gbp"));
-        Action("mnuOptGrid")->trigger();
-        Action("mnuOptDim")->trigger();
+        for (const char* option : {"mnuOptGrid", "mnuOptDim"}) Action(option)->trigger();
 
         MakeWindow();  // as in the next run
         QCOMPARE(window->Zoom(), 2);
@@ -329,27 +327,23 @@ private slots:
         const Bytes before = Project();
         ChooseFor("mnuFileExportbankgrey", "bank.png");
         for (const char* name : {"mnuFileExportjasc", "mnuFileExportgimp"}) ChooseFor(name, "set");
-        messages.log.clear();
-        ChooseFor("mnuFileImportpng", "bank.png");
         for (const char* name : {"set.pal", "set.gpl"}) ChooseFor("mnuFileImportpal", name);
+        ChooseFor("mnuFileImportpng", "bank.png");
         QCOMPARE(messages.log, QStringList("Import PNG: All pages of bank 2: no tile changed. Read as grey."));
         QVERIFY(Project() == before);
         QCOMPARE(window->UndoStack().count(), 0);  // nothing changed, nothing to undo
 
-        messages.log.clear();
-        const QString folder = QString::fromStdString(dir.path().string());
         QCOMPARE(::mkfifo((dir / "pipe.gbp").c_str(), 0644), 0);
         bool listed = true;
         ChooseFor("mnuFileLoadgbp", "pipe.gbp", &listed);
         QVERIFY(!listed);
-        QCOMPARE(messages.log, QStringList({"Error: Couldn't open " + folder + "/pipe.gbp: it is a FIFO, not a regular file."}));
+        QCOMPARE(messages.log, QStringList({"Error: Couldn't open " + Path("pipe.gbp") + ": it is a FIFO, not a regular file."}));
 
         const Bytes rom = ReadFile(dir / "game.gb");
-        messages.log.clear();
         messages.answers = {MessageAnswer::Yes};  // overwrite? the chooser asks; the write refuses
         ChooseFor("mnuFileWriterom", "game.gb");
         QCOMPARE(messages.log.size(), 2);
-        QVERIFY2(messages.log.last().startsWith("Error: Couldn't write " + folder + "/game.gb: it is the same file"),
+        QVERIFY2(messages.log.last().startsWith("Error: Couldn't write " + Path("game.gb") + ": it is the same file"),
                  qPrintable(messages.log.last()));
         QVERIFY(ReadFile(dir / "game.gb") == rom);
         QVERIFY(Action("mnuFileWriterom")->isEnabled());
@@ -357,7 +351,6 @@ private slots:
         model->TilePal[2][7] = 5;
         ChooseFor("mnuFileSavegbp", "work");
         WriteFile(dir / "bad.gbp", {'D', 'A', 'P', 'P', 'L', 'E', 'X', 'P', 'R', 'J', 2, 0});
-        messages.log.clear();
         ChooseFor("mnuFileLoadgbp", "bad.gbp");
         QCOMPARE(messages.log, QStringList({"Error: Not a valid Gbp file!", "Error: Unsupported Gbp version!",
                                             "Error: Couldn't Load Gbp File!"}));

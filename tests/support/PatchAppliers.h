@@ -39,10 +39,6 @@ inline std::vector<std::uint8_t> ApplyIps(std::vector<std::uint8_t> rom, const s
     }
 }
 
-inline std::uint32_t TestCrc32(const std::vector<std::uint8_t>& bytes, std::size_t size) {
-    return std::uint32_t(crc32(crc32(0L, Z_NULL, 0), bytes.data(), uInt(size)));
-}
-
 // BPS: "BPS1", source size, target size, metadata; actions SourceRead, TargetRead,
 // SourceCopy, TargetCopy; then CRC-32 of source, target and of the patch before its own.
 inline std::vector<std::uint8_t> ApplyBps(const std::vector<std::uint8_t>& source, const std::vector<std::uint8_t>& patch) {
@@ -57,6 +53,9 @@ inline std::vector<std::uint8_t> ApplyBps(const std::vector<std::uint8_t>& sourc
             shift <<= 7;
             data += shift;
         }
+    };
+    auto crc = [](const std::vector<std::uint8_t>& bytes, std::size_t size) {
+        return std::uint32_t(crc32(crc32(0L, Z_NULL, 0), bytes.data(), uInt(size)));
     };
     auto little32 = [&](std::size_t from) {
         return std::uint32_t(patch[from]) | std::uint32_t(patch[from + 1]) << 8 | std::uint32_t(patch[from + 2]) << 16 |
@@ -83,8 +82,8 @@ inline std::vector<std::uint8_t> ApplyBps(const std::vector<std::uint8_t>& sourc
         default: relative(targetRelative); for (std::size_t k = 0; k < length; ++k) target[out++] = target.at(targetRelative++);
         }
     }
-    if (out != target.size() || little32(end) != TestCrc32(source, source.size()) ||
-        little32(end + 4) != TestCrc32(target, target.size()) || little32(end + 8) != TestCrc32(patch, patch.size() - 4))
+    if (out != target.size() || little32(end) != crc(source, source.size()) || little32(end + 4) != crc(target, target.size()) ||
+        little32(end + 8) != crc(patch, patch.size() - 4))
         throw std::runtime_error("BPS checks fail");
     return target;
 }

@@ -50,6 +50,16 @@ inline Bytes MakeRom(const RomShape& shape = {}) {
     return rom;
 }
 
+// Both sums of the header, computed here byte by byte: 0x14D over the title to 0x14C, and
+// 0x14E-0x14F (high byte first) over the rest of the file.
+inline bool ChecksumsHold(const Bytes& rom) {
+    std::uint8_t header = 0;
+    for (std::size_t i = kTitle; i < kHeaderChecksum; ++i) header = std::uint8_t(header - rom[i] - 1);
+    std::uint16_t global = 0;
+    for (std::size_t i = 0; i < rom.size(); ++i) global += (i == kGlobalChecksum || i == kGlobalChecksum + 1) ? 0 : rom[i];
+    return rom[kHeaderChecksum] == header && (rom[kGlobalChecksum] << 8 | rom[kGlobalChecksum + 1]) == global;
+}
+
 inline void WriteFile(const std::filesystem::path& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
