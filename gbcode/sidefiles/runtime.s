@@ -284,6 +284,11 @@ FrameWork:
         ld a,(vDictBanks)
         and a
         ret z                   ; no tile has a palette: attributes and records stay 0
+        ld hl,#vIdleDid         ; the time the game waited since the last frame did the
+        ld a,(hl)               ; refresh and the sweep: the blank is the game's
+        ld (hl),#0
+        and a
+        ret nz
         ld hl,#vStarved
         ld a,(hl)               ; the usual case: too late for a chunk or a tile (LY is 0
         cp #STARVED_FRAMES      ; with the LCD off; a line of the next frame, after work
@@ -1263,6 +1268,10 @@ IdleChunk:
         dec b
         jr nz,1$
         call RefreshNext
+        xor a                   ; (the refresh is not starved, and the frame's work can
+        ld (vStarved),a         ; leave it to the waits)
+        inc a
+        ld (vIdleDid),a
         scf
         ret
 
@@ -1328,3 +1337,4 @@ IdleTile:
 RuntimeImageEnd:
 RuntimeImageSize = RuntimeImageEnd - RuntimeEntry
         .iif gt, RuntimeImageSize - (IDLE_TILE - RUNTIME), .error 1
+
