@@ -27,6 +27,26 @@ STARVED_FRAMES = 8          ; frames without a chunk before one may end by line 
 LATE_CHUNK_LAST_START = 152 ; (started in line 151, it ends in line 153)
 REFRESH_CHUNK = 8           ; map entries at a time
 
+        .macro ENTRY_TAKES_RECORD ; the map entry at DE gets record L of table H (VRAM bank 1)
+        ld a,#1
+        ldh (rVBK),a
+        ld a,(hl)
+        ld (de),a
+        xor a
+        ldh (rVBK),a
+        .endm
+
+        .macro CHUNK_START      ; DE = the refresh's next entry (a pass set up when none runs)
+        ld hl,#vRefreshLeft
+        ld a,(hl)
+        and a
+        call z,StartRefreshPass
+        ld hl,#vRefreshPos
+        ld e,(hl)
+        inc l
+        ld d,(hl)
+        .endm
+
         .macro TILE_NUMBER      ; L = the number of the VRAM tile at HL in its 256-tile half (uses C)
         ld a,l
         swap a
@@ -132,12 +152,7 @@ MapEntryCopied:
         ld a,(de)
         ld l,a
         call RecordPage
-        ld a,#1
-        ldh (rVBK),a
-        ld a,(hl)
-        ld (de),a
-        xor a
-        ldh (rVBK),a
+        ENTRY_TAKES_RECORD
         pop hl
 1$:     inc de
         xor a
@@ -847,14 +862,7 @@ Refresh:
 ; One chunk of REFRESH_CHUNK entries; Z once the pass has done its rows. (RefreshNext: the
 ; position after a chunk, with E past its last entry.)
 RefreshChunk:
-        ld hl,#vRefreshLeft
-        ld a,(hl)
-        and a
-        call z,StartRefreshPass
-        ld hl,#vRefreshPos
-        ld e,(hl)
-        inc l
-        ld d,(hl)
+        CHUNK_START
         ld bc,#vRefreshBuffer
         .rept REFRESH_CHUNK
         ld a,(de)
@@ -1244,26 +1252,14 @@ IdleMask:
 ; A chunk of the refresh, an entry a horizontal blank; carry clear when the work stopped
 ; first (the chunk is done again next time).
 IdleChunk:
-        ld hl,#vRefreshLeft
-        ld a,(hl)
-        and a
-        call z,StartRefreshPass
-        ld hl,#vRefreshPos
-        ld e,(hl)
-        inc l
-        ld d,(hl)
+        CHUNK_START
         call RecordPage
         ld b,#REFRESH_CHUNK
 1$:     call IdleSync
         ret nc
         ld a,(de)
         ld l,a
-        ld a,#1
-        ldh (rVBK),a
-        ld a,(hl)
-        ld (de),a
-        xor a
-        ldh (rVBK),a
+        ENTRY_TAKES_RECORD
         inc e
         dec b
         jr nz,1$
