@@ -39,8 +39,7 @@ TEST(Patches, ApplyToTheOriginalAndGiveTheColourRomByteForByte) {
             const std::string path = (dir / "out.patch").string();
             const FlowResult written = WriteColourPatch(*model, path, format);
             ASSERT_TRUE(written.ok) << written.errors.front();
-            const Bytes patch = ReadFile(path);
-            const Bytes patched = format == PatchFormat::Ips ? ApplyIps(rom, patch) : ApplyBps(rom, patch);
+            const Bytes patch = ReadFile(path), patched = format == PatchFormat::Ips ? ApplyIps(rom, patch) : ApplyBps(rom, patch);
             EXPECT_EQ(patched, BuildColorRom(*model)) << shape.banks << (format == PatchFormat::Ips ? " IPS" : " BPS");
             EXPECT_LT(patch.size(), kColorRomSize / 2);  // runs of one byte are not spelt out
         }

@@ -108,8 +108,7 @@ TEST(LoadCodeFiles, RefusesASideFileShorterThanItsCode) {
         std::string fatal;
         EXPECT_FALSE(LoadCodeFiles(*model, {dir.path().string()}, fatal));
         EXPECT_EQ(fatal, why);
-        EXPECT_EQ(model->EntryHookCode, before->EntryHookCode);
-        EXPECT_EQ(model->ExtraBankCode, before->ExtraBankCode);
+        EXPECT_EQ(std::pair(model->EntryHookCode, model->ExtraBankCode), std::pair(before->EntryHookCode, before->ExtraBankCode));
     }
 }
 
