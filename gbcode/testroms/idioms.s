@@ -73,6 +73,11 @@ TIMER_MODULO == 0xC0        ; after the OAM transfer), then one every 256 machin
         .endif
         .endm
 
+        .macro LOOP reg, label          ; reg less one, and again from label while not 0
+        dec reg
+        jr nz,label
+        .endm
+
         .macro WHILE_LY cond, line      ; waits while LY against line gives cond (c: before it, nc: at or past it)
         ldh a,(rLY)
         cp #line
@@ -98,8 +103,7 @@ Start::
         ld hl,#wFrame
         ld b,#16 + OAM_SIZE
 2$:     ld (hl+),a
-        dec b
-        jr nz,2$
+        LOOP b, 2$
         ld hl,#DmaRoutine       ; the OAM DMA routine into high RAM
         ld de,#hDma
         ld bc,#DmaRoutineEnd - DmaRoutine
@@ -131,8 +135,7 @@ Start::
         ld a,c
         add a,#4
         ld c,a
-        dec b
-        jr nz,3$
+        LOOP b, 3$
         .endif
 
         ld a,#0xE4
@@ -225,8 +228,7 @@ LoadScene:
         ld e,a
         jr nc,2$
         inc d
-2$:     dec c
-        jr nz,1$
+2$:     LOOP c, 1$
         ret
 
 ; HL = tile A (0 or 1) of block B, its bank in view; DE = 0x8800.
@@ -261,8 +263,7 @@ SceneByOtherStores:
 1$:     ld b,#20
         call CopyRowHl
         call NextMapRow
-        dec c
-        jr nz,1$
+        LOOP c, 1$
         ld b,h                  ; BC: the entry, HL: its byte
         ld c,l
         ld h,d
@@ -272,8 +273,7 @@ SceneByOtherStores:
 3$:     call SetVramByte
         inc hl
         inc bc
-        dec d
-        jr nz,3$
+        LOOP d, 3$
         push hl
         ld h,b
         ld l,c
@@ -281,8 +281,7 @@ SceneByOtherStores:
         ld b,h
         ld c,l
         pop hl
-        dec e
-        jr nz,2$
+        LOOP e, 2$
         ret
 
 NextMapRow:                     ; HL on by the 12 entries past the screen's edge
@@ -297,8 +296,7 @@ CopyRowHl:                      ; B bytes from DE to HL
         ld a,(de)
         ld (hl+),a
         inc de
-        dec b
-        jr nz,CopyRowHl
+        LOOP b, CopyRowHl
         ret
 
 CopyMemBc:                      ; DE bytes from HL to BC
@@ -317,8 +315,7 @@ StoreRowLcdOn:                  ; with the LCD on, while the screen is drawn: a 
         ld d,#20
 1$:     call SetVramByte
         inc bc
-        dec d
-        jr nz,1$
+        LOOP d, 1$
         ret
 
 SetVramByte:                    ; as GBDK's: a STAT wait by absolute address, then the byte
@@ -332,10 +329,9 @@ SetVramByte:                    ; as GBDK's: a STAT wait by absolute address, th
 
 ; --- Vertical blank: the OAM DMA call (late, or with the timer on), map writes, the counter
 VBlankHandler:
-        push af
-        push bc
-        push de
-        push hl
+        .irp reg, af,bc,de,hl
+        push reg
+        .endm
         .if LATE_DMA
         WHILE_LY nz, LATE_DMA_LINE
         .endif
@@ -347,8 +343,7 @@ DmaCallSite::
         call hDma
         .if TIMER_IN_DMA
         ld b,#20                ; a little more with interrupts on
-2$:     dec b
-        jr nz,2$
+2$:     LOOP b, 2$
         di
         xor a
         ld (wInDma),a
@@ -363,8 +358,7 @@ DmaCallSite::
         add a,#T_LETTER_D
         ld (hl+),a
         inc c
-        dec b
-        jr nz,3$
+        LOOP b, 3$
         .endif
         .if ROWS_AFTER_DMA
         ld hl,#VRAM_MAP0 + ROWS_FIRST * 32
@@ -375,26 +369,23 @@ DmaCallSite::
         inc e
         ld (hl+),a
         .endm
-        dec c
-        jr nz,4$
+        LOOP c, 4$
         .endif
         .if LINE_WAIT
         ldh a,(rBGP)            ; a shade that changes every frame
         xor #0x01
         ldh (rBGP),a
         ld b,#70                ; and 280 cycles of the handler's own after the DMA call
-5$:     dec b
-        jr nz,5$
+5$:     LOOP b, 5$
         .endif
         call AtEnd
         ld hl,#wFrame
         call nz,Count16
         ld a,#1
         ld (wVBlankFlag),a
-        pop hl
-        pop de
-        pop bc
-        pop af
+        .irp reg, hl,de,bc,af
+        pop reg
+        .endm
         reti
 
 ; --- The OAM DMA routine for high RAM
@@ -403,8 +394,7 @@ DmaRoutine:
         ld a,#OAM_PAGE
         ldh (rDMA),a
         ld a,#40                ; 160 machine cycles for the transfer
-1$:     dec a
-        jr nz,1$
+1$:     LOOP a, 1$
         ret
 DmaRoutineEnd:
 
@@ -470,8 +460,7 @@ FillRows:
         add a,#0x80
         ld (hl+),a
         inc c
-        dec b
-        jr nz,1$
+        LOOP b, 1$
         ret
         .endif
 
@@ -522,8 +511,7 @@ NextScene:
         xor a
         ld c,#SCENE_EVERY
 1$:     add a,c                 ; A = SCENE_EVERY x scenes shown so far
-        dec b
-        jr nz,1$
+        LOOP b, 1$
         ld b,a
         ld a,(wFrame)
         cp b
@@ -557,8 +545,7 @@ ReachTiles:
         inc de
         ld (hl+),a
         ld (hl+),a
-        dec b
-        jr nz,1$
+        LOOP b, 1$
         ld hl,#REACH_CELL
         ld (hl),#REACH_TILE
         ret

@@ -49,10 +49,9 @@ public:
     explicit IdiomRun(const Idiom& idiom)
         : rom(LoadTestRom(std::string("idiom_") + idiom.name)), model(PrepareModel(rom.image, DAPPLIX_SIDEFILE_DIR)) {
         ApplyTestProject(*model, rom);
-        if (rom.At("SPRITE_OBP1")) {  // palettes 0-3 only: 4-7 are free to be twins for OBP1
+        if (rom.At("SPRITE_OBP1"))  // palettes 0-3 only: 4-7 are free to be twins for OBP1
             for (auto& bank : model->TilePal)
                 for (auto& palette : bank) palette &= 3;
-        }
         dictionary = BuildTileDictionary(*model);
         const int frames = rom.At("END_FRAME") + kFramesAfterEnd;
         mono = Record(rom.image, frames, true);
@@ -82,15 +81,13 @@ public:
         std::ostringstream wrong;
         const int map = frame.lcdc & 0x08 ? 0x400 : 0;
         const int rows = frame.scy % 8 ? 19 : 18, columns = frame.scx % 8 ? 21 : 20;
-        for (int y = 0; y < rows; ++y) {
+        for (int y = 0; y < rows; ++y)
             for (int x = 0; x < columns; ++x) {
                 const auto cell = std::size_t(map + ((frame.scy / 8 + y) & 31) * 32 + ((frame.scx / 8 + x) & 31));
-                const int number = frame.vram[0x1800 + cell];
-                const int expected = MapPalette(frame, number);
+                const int number = frame.vram[0x1800 + cell], expected = MapPalette(frame, number);
                 if (frame.attributes[cell] != expected)
                     wrong << " " << x << "," << y << " (tile " << number << ": " << int(frame.attributes[cell]) << " not " << expected << ")";
             }
-        }
         return wrong.str();
     }
 
@@ -231,7 +228,6 @@ TEST_P(Idioms, ColourRunKeepsTheGameAndShowsItsColours) {
     }
     ASSERT_EQ(mono.record.droppedVramWrites, 0) << "first in frame " << mono.record.firstDropFrame;
 
-    // No write lost, no RST 38.
     if (colour.record.droppedVramWrites != 0) run.found[kWrites] << " " << colour.record.droppedVramWrites << " lost, the first:";
     for (const DroppedWrite& d : colour.record.firstDrops)
         run.found[kWrites] << " frame " << d.frame << " line " << d.line << " at " << std::hex << d.address << " pc " << d.pc << std::dec << ";";

@@ -46,9 +46,7 @@ struct CliTest : ::testing::Test {
     std::unique_ptr<Model> Opened(const char* project) const {
         auto model = MakeModel();
         EXPECT_TRUE(OpenRomForColouring(*model, (dir / "game.gb").string()).ok);
-        if (project) {
-            EXPECT_TRUE(OpenProject(*model, (dir / project).string()).ok);
-        }
+        EXPECT_TRUE(!project || OpenProject(*model, (dir / project).string()).ok);
         return model;
     }
     ScratchDir dir;
@@ -128,8 +126,7 @@ TEST_F(CliTest, RefusalsGoToTheirStreamAndNoInputIsLost) {
     EXPECT_EQ(ReadFile(dir / "work.gbp"), project);
     // The colour ROM is written, but the run fails: its report never arrived.
     const CliRun written = RunCli(dir.path(), "colorize game.gb -o out.gbc", DAPPLIX_CLI_PATH, "/dev/full");
-    EXPECT_EQ(written.exitCode, 1);
-    EXPECT_EQ(written.err, full);
+    EXPECT_EQ(std::pair(written.exitCode, written.err), std::pair(1, full));
     // The side files are looked for here, then beside the program; without them nothing runs.
     ScratchDir programDir, elsewhere;
     fs::copy_file(DAPPLIX_CLI_PATH, programDir / "dapplix-cli");

@@ -39,8 +39,7 @@ TEST(Patches, ApplyToTheOriginalAndGiveTheColourRomByteForByte) {
             const std::string path = (dir / "out.patch").string();
             const FlowResult written = WriteColourPatch(*model, path, format);
             ASSERT_TRUE(written.ok) << written.errors.front();
-            const Bytes patch = ReadFile(path);
-            const Bytes patched = format == PatchFormat::Ips ? ApplyIps(rom, patch) : ApplyBps(rom, patch);
+            const Bytes patch = ReadFile(path), patched = format == PatchFormat::Ips ? ApplyIps(rom, patch) : ApplyBps(rom, patch);
             EXPECT_EQ(patched, BuildColorRom(*model)) << shape.banks << (format == PatchFormat::Ips ? " IPS" : " BPS");
             EXPECT_LT(patch.size(), kColorRomSize / 2);  // runs of one byte are not spelt out
         }
@@ -101,8 +100,7 @@ TEST(TileSheet, ExportThenImportChangesNothingAndEditsTakeTheNearestColour) {
             std::vector<std::uint32_t> pixels;
             for (std::uint8_t index : sheet.indices) pixels.push_back(sheet.colours[index]);
             const SheetImport read = ImportTileSheet(*model, area, kSpriteSet, sheet.width, sheet.height, pixels);
-            EXPECT_TRUE(read.ok && read.changedTiles.empty() && read.inexactPixels == 0) << read.error;
-            EXPECT_EQ(read.grey, grey);
+            EXPECT_TRUE(read.ok && read.grey == grey && read.changedTiles.empty() && read.inexactPixels == 0) << read.error;
             EXPECT_EQ(ProjectBytes(*model), before);
         }
     // Tile 3 of bank 3 (palette 3): pixel (0,0) near colour 2, pixel (1,0) exactly colour 3.
@@ -166,18 +164,14 @@ TEST(PaletteConflicts, TilesOfOneImageWithDifferentPalettesAreListedWithTheWinne
     model->TilePal[3][2] = 2;
     const auto rows = FindPaletteConflicts(*model);
     ASSERT_EQ(rows.size(), 4u);  // the tile without a palette has no say and is not listed
-    const std::array<int, kPalettes> given{0, 0, 0, 0, 2, 0, 2, 0};
-    for (const PaletteConflict& row : rows) {
-        EXPECT_EQ(row.given, given);
-        EXPECT_EQ(row.wins, 4);  // a tie goes to the lower number
-    }
+    const std::array<int, kPalettes> given{0, 0, 0, 0, 2, 0, 2, 0};  // a tie, which goes to the lower number
+    for (const PaletteConflict& row : rows) EXPECT_EQ(std::pair(row.given, row.wins), std::pair(given, 4));
     EXPECT_EQ(std::pair(rows[0].bank, rows[3].bank * 1024 + rows[3].tile), std::pair(0, 3 * 1024));
     EXPECT_EQ(CountPaletteConflicts(*model), 1);
     model->TilePal[2][1] = 4;
     EXPECT_EQ(CountPaletteConflicts(*model), 1);  // 4, 4, 4 and 6
     model->TilePal[3][0] = 4;
-    EXPECT_EQ(CountPaletteConflicts(*model), 0);
-    EXPECT_TRUE(FindPaletteConflicts(*model).empty());
+    EXPECT_TRUE(CountPaletteConflicts(*model) == 0 && FindPaletteConflicts(*model).empty());
 }
 
 }  // namespace

@@ -103,8 +103,7 @@ TEST(Files, RefuseWhatIsNotARegularFileAndWhatAWriteWouldDestroy) {
         }
     }
     EXPECT_EQ(Names(dir.path()), before);
-    EXPECT_EQ(ReadFile(dir / "readonly.gbc"), (std::vector<std::uint8_t>{4, 5}));
-    EXPECT_EQ(ReadFile(dir / "rom.gb"), (std::vector<std::uint8_t>{1, 2, 3}));
+    EXPECT_EQ(std::pair(ReadFile(dir / "readonly.gbc"), ReadFile(dir / "rom.gb")), std::pair(Bytes{4, 5}, Bytes{1, 2, 3}));
 }
 
 // A link is written through and stays a link; the longest names are written and replaced,

@@ -21,8 +21,8 @@ TEST(Flows, OpeningARomOrAProjectRefusesWithoutChangingTheWorkAndSaysWhy) {
     model->TilePal[2][3] = 5;
     WriteFile(dir / "refused.gb", MakeRom({.banks = 2}));
     const RomOpenResult refused = OpenRomForColouring(*model, (dir / "refused.gb").string());
-    EXPECT_FALSE(refused.ok);
-    EXPECT_EQ(std::pair(refused.errors, refused.summary), std::pair(Messages{kMsgRomTooSmall}, std::string(kMsgCouldNotLoadRom)));
+    EXPECT_EQ(std::tuple(refused.ok, refused.errors, refused.summary),
+              std::tuple(false, Messages{kMsgRomTooSmall}, std::string(kMsgCouldNotLoadRom)));
     EXPECT_EQ(model->TilePal[2][3], 5);
 
     WriteFile(dir / "mbc3.gb", MakeRom({.banks = 3, .cartridgeType = 0x11}));

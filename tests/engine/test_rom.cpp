@@ -13,11 +13,9 @@ using Messages = std::vector<std::string>;
 
 TEST(CheckRomHeader, ReportsEveryFailedCheckInOrder) {
     const std::pair<RomShape, Messages> cases[] = {  // a header and its errors
-        {{}, {}},
-        {{.cartridgeType = 0x06, .sizeCode = 2}, {}},  // MBC2 leaves room for 64 banks up to 128 KiB
+        {{}, {}}, {{.cartridgeType = 0x06, .sizeCode = 2}, {}},  // MBC2 leaves room for 64 banks up to 128 KiB
         {{.cartridgeType = 0x05, .sizeCode = 3}, {kMsgCannotExpand}},
-        {{.cartridgeType = 0x0F, .sizeCode = 4}, {}},  // MBC3 from 0x0F to 0x13
-        {{.cartridgeType = 0x13, .sizeCode = 4}, {}},
+        {{.cartridgeType = 0x0F, .sizeCode = 4}, {}}, {{.cartridgeType = 0x13, .sizeCode = 4}, {}},  // MBC3 from 0x0F to 0x13
         {{.cartridgeType = 0x14}, {kMsgUnsupportedMapper}},
         {{.sizeCode = 5}, {kMsgCannotExpand}},
         {{.cartridgeType = 0x00, .colorFlag = 0x80}, {kMsgAlreadyColor, kMsgUnsupportedMapper}},
@@ -108,8 +106,7 @@ TEST(LoadCodeFiles, RefusesASideFileShorterThanItsCode) {
         std::string fatal;
         EXPECT_FALSE(LoadCodeFiles(*model, {dir.path().string()}, fatal));
         EXPECT_EQ(fatal, why);
-        EXPECT_EQ(model->EntryHookCode, before->EntryHookCode);
-        EXPECT_EQ(model->ExtraBankCode, before->ExtraBankCode);
+        EXPECT_EQ(std::pair(model->EntryHookCode, model->ExtraBankCode), std::pair(before->EntryHookCode, before->ExtraBankCode));
     }
 }
 

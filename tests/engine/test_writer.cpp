@@ -72,13 +72,12 @@ TEST(BuildColorRom, TwinsTakeFreePalettesAndCopyLoopsWithoutPalettesAreLeftAlone
     const Bytes loop = {0x2A, 0x12, 0x13, 0x05, 0x20, 0xFA};  // a copy loop
     const Bytes store = {0xF0, 0x41, 0xE6, 0x02, 0x20, 0xFA, 0x7E, 0x02, 0xC9};  // a STAT-waited store
     const Bytes wait = {0x76, 0x00, 0xFA, 0xF2, 0xC0, 0xA7, 0x28, 0xF8};  // a wait for the blank's flag
-    std::copy(loop.begin(), loop.end(), model->RomBank[0].begin() + 0x2000);
-    std::copy(store.begin(), store.end(), model->RomBank[0].begin() + 0x2100);
-    std::copy(wait.begin(), wait.end(), model->RomBank[0].begin() + 0x2200);
+    const std::pair<Bytes, int> pieces[] = {{loop, 0x2000}, {store, 0x2100}, {wait, 0x2200}};
+    for (const auto& [bytes, at] : pieces) std::copy(bytes.begin(), bytes.end(), model->RomBank[0].begin() + at);
     ScanRom(*model);
     const auto hook = PositionAddress(model->CopyHookPos);
     const Bytes plain = BuildColorRom(*model);
-    for (const auto& [bytes, at] : {std::pair{loop, 0x2000}, {store, 0x2100}, {wait, 0x2200}})
+    for (const auto& [bytes, at] : pieces)
         EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), plain.begin() + at)) << std::hex << at;
     EXPECT_EQ(model->ExtraBankCode[sidefile::kSettingTwins + 0], 1);  // only palette 0 is in use
 
@@ -86,8 +85,7 @@ TEST(BuildColorRom, TwinsTakeFreePalettesAndCopyLoopsWithoutPalettesAreLeftAlone
     model->TilePal[2][1] = 3;
     const Bytes coloured = BuildColorRom(*model);
     EXPECT_TRUE(std::equal(coloured.begin() + 0x2000, coloured.begin() + 0x2003, Bytes{0xCD, hook[0], hook[1]}.begin()));
-    EXPECT_EQ(coloured[0x2106], 0xC3);  // JP to the store hook
-    EXPECT_EQ(coloured[0x2200], 0xCD);  // CALL IdleHalt
+    EXPECT_EQ(coloured[0x2106] << 8 | coloured[0x2200], 0xC3CD);  // JP to the store hook, CALL IdleHalt
     const Bytes twins(model->ExtraBankCode.begin() + sidefile::kSettingTwins, model->ExtraBankCode.begin() + sidefile::kSettingTwins + 8);
     EXPECT_EQ(twins, (Bytes{1, 1, 4, 5, 4, 5, 6, 7}));  // 0, 2, 3 in use take 1, 4, 5; the rest stay themselves
 }
