@@ -60,6 +60,7 @@ REFRESH_CHUNK = 8           ; map entries at a time
         .endm
 IDLE_TILE_LAST = 120        ; a tile looked up while the game waits starts before this line
 IDLE_AGAIN = 4              ; DIV ticks between a loop's calls on the byte it waits on
+IDLE_SHRINK_END = 153       ; the slot count of a wait in the blank stops on this line
 kPalettes = 8
 
 
@@ -1212,8 +1213,11 @@ IdleRun:
         ldh a,(rLCDC)
         rla
         ret nc
-2$:     ldh a,(rLY)             ; a wait that starts in the blank sleeps through the next
-        cp #VBLANK_FIRST_LINE   ; picture: the blank's end first
+        ldh a,(rLY)             ; a wait that starts in the blank: the sprite slots the game
+        cp #VBLANK_FIRST_LINE   ; no longer uses leave the count while OAM is free ...
+        call nc,IdleShrink
+2$:     ldh a,(rLY)             ; ... then, as the wait sleeps through the next picture,
+        cp #VBLANK_FIRST_LINE   ; the blank's end first
         jr c,1$
         ldh a,(rIF)
         ld b,a
@@ -1226,6 +1230,31 @@ IdleRun:
         call IdleTile
         ret nc
         jr 1$
+
+; The top slots whose sprite is off screen leave the count, as many as the blank's lines
+; before 153 allow (the DMA hook's pass takes one a fourth frame; the game's DMA has filled
+; OAM already). About 50 cycles a slot.
+IdleShrink:
+        ld hl,#vSpriteSlots
+        ld c,(hl)               ; the count before
+1$:     ldh a,(rIF)             ; (an interrupt the game enabled: at once)
+        ld b,a
+        ld a,(IdleMask + 1)
+        and b
+        jr nz,2$
+        ldh a,(rLY)
+        sub #VBLANK_FIRST_LINE
+        cp #IDLE_SHRINK_END - VBLANK_FIRST_LINE
+        jr nc,2$
+        ld a,(hl)
+        and a
+        jr z,2$
+        dec a
+        call SlotOnScreen
+        jr c,2$
+        dec (hl)
+        jr 1$
+2$:     jp SlotsCounted
 
 ; Carry set at the start of a horizontal blank (VRAM free for 27 cycles or more after the
 ; return); clear when the work stops.
