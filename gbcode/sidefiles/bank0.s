@@ -135,10 +135,11 @@ CopyTailEnd:
         .db 0x00
 
 ; ---------------------------------------------------------------------------------------------
-; StoreHooks (block 102-177): the other ways games store bytes in VRAM with the LCD off. Each
-; stores its byte first, as the game's instructions would, then hands the address to the
-; copy hook's checks (CopyHookStored) as DE, keeping the game's DE. The caller gets back
-; what its instructions leave: A the byte, the same flags, the pointers advanced.
+; StoreHooks (block 102-226): the other ways games store bytes in VRAM with the LCD off, the
+; copy hook's map entries (MapEntryFast) and the waits' hooks (IdleHalt, IdleHook). Each
+; store hook stores its byte first, as the game's instructions would, then hands the address
+; to the copy hook's checks (CopyHookStored) as DE, keeping the game's DE. The caller gets
+; back what its instructions leave: A the byte, the same flags, the pointers advanced.
 ; The scan places this fragment above CopyTail when bank 0 has room for it.
         .org 102
 StoreHooks::

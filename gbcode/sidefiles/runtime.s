@@ -1219,10 +1219,7 @@ IdleRun:
 2$:     ldh a,(rLY)             ; ... then, as the wait sleeps through the next picture,
         cp #VBLANK_FIRST_LINE   ; the blank's end first
         jr c,1$
-        ldh a,(rIF)
-        ld b,a
-        ld a,(IdleMask + 1)
-        and b
+        call IdlePending
         ret nz
         jr 2$
 1$:     call IdleChunk
@@ -1237,10 +1234,7 @@ IdleRun:
 IdleShrink:
         ld hl,#vSpriteSlots
         ld c,(hl)               ; the count before
-1$:     ldh a,(rIF)             ; (an interrupt the game enabled: at once)
-        ld b,a
-        ld a,(IdleMask + 1)
-        and b
+1$:     call IdlePending        ; (an interrupt the game enabled: at once)
         jr nz,2$
         ldh a,(rLY)
         sub #VBLANK_FIRST_LINE
@@ -1263,10 +1257,8 @@ IdleSync:
         cp #IDLE_LAST_LINE
         ret nc
 IdleWait:
-        ldh a,(rIF)
-IdleMask:
-        and #0                  ; (the operand: the game's IE)
-        ret nz
+        call IdlePending
+        ret nz                  ; (carry clear)
         ldh a,(rSTAT)           ; the line being drawn ...
         and #3
         cp #3
@@ -1276,6 +1268,13 @@ IdleMask:
         cp #3
         jr z,2$
         scf
+        ret
+
+; NZ (and carry clear) when an interrupt the game has enabled is pending.
+IdlePending:
+        ldh a,(rIF)
+IdleMask:
+        and #0                  ; (the operand: the game's IE, set by IdleTime)
         ret
 
 ; A chunk of the refresh, an entry a horizontal blank; carry clear when the work stopped
@@ -1302,7 +1301,9 @@ IdleChunk:
 
 ; A tile of the sweep: its bytes copied four a horizontal blank, looked up from the copy (not
 ; started after line IDLE_TILE_LAST: a look-up can take a few lines), its record written in
-; another; carry clear when the work stopped first.
+; another; carry clear when the work stopped first. The record is written here, not through
+; SetRecord, whose first VRAM access would come too late in the horizontal blank: the
+; table is chosen before the blank, and the accesses follow it at once.
 IdleTile:
         ld hl,#vSweepTile
         ld a,(hl+)
