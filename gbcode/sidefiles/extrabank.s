@@ -116,6 +116,10 @@ ColourCodeLength::
         .area _COLOUR_INIT_TAIL (ABS)
         .org 0x4130
 ColourInitTail:
+; --- The rest runs at double speed (the LCD and interrupts are off): the copies are most of
+;     the set-up's time, and every frame of it is a frame the game starts late. The game
+;     starts at normal speed.
+        call SwitchSpeed
 ; --- WRAM bank 2: the runtime, the probe, variables and the project's colours. Bank 2 stays
 ;     in view until the end.
         ld a,#2
@@ -231,14 +235,11 @@ ColourInitTail:
         xor a
         ldh (rVBK),a
 
-; --- The dictionary: parts of 4 KiB from ROM bank 32 into WRAM banks 3-6, at double speed:
-;     up to 16 KiB is most of the set-up's time, and every frame of it is a frame the game
-;     starts late. (The LCD and interrupts are off; the game starts at normal speed.)
+; --- The dictionary: parts of 4 KiB from ROM bank 32 into WRAM banks 3-6.
         ld a,(COLOUR_SETTINGS + SETTING_DICT_BANKS)
         and a
         jr z,DictDone
         ld c,a
-        call SwitchSpeed
         ld a,(CART_TYPE)
         cp #4
         jr nc,DictMbc3
@@ -262,18 +263,13 @@ DictMbc3:
         ld hl,#0x4000
         call 0xC000
 DictCopied:
-        call SwitchSpeed
 DictDone:
+        call SwitchSpeed
 
-; --- LCD back as the game had it, then vertical blank again, where the boot ROM leaves a game.
+; --- LCD back as the game had it. Switched on, it starts a frame at line 0, where the boot
+;     ROM of a monochrome Game Boy leaves a game too.
         pop af
         ldh (rLCDC),a
-        rla
-        jr nc,8$
-7$:     ldh a,(rLY)
-        cp #VBLANK_FIRST_LINE
-        jr nz,7$
-8$:
 
 ; --- Sprites drawn over each other as on a monochrome Game Boy (by X coordinate, not by OAM
 ;     index); a game that reads the register to tell the hardware apart also sees this.

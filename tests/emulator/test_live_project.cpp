@@ -102,10 +102,10 @@ TEST(LiveProject, TheBeeTakesItsNewPaletteInTheNextFrame) {
     LiveRun run = Start("demo", false);
     const int bee = 0;
     const VideoState video = run.emulator->Video();
-    AssignTile(run, video.vram + 16 * video.oam[4 * bee + 2], 4);
+    // The wings flap every 16 frames between tiles 1 and 2, so both get the palette.
+    for (const int tile : {1, 2}) AssignTile(run, video.vram + 16 * tile, 4);
     PushAssignments(*run.emulator, *run.model);
     EXPECT_EQ(run.emulator->Video().oam[4 * bee + 3] & 7, 4) << "in OAM at once";
-    // The wings flap every 16 frames: both tiles of the bee keep palette 4 only if both were given it.
     run.emulator->RunFrame();
     EXPECT_EQ(run.emulator->Video().oam[4 * bee + 3] & 7, 4) << "and after the next transfer, from the runtime";
     EXPECT_GE(run.emulator->Read(runtime::kSpriteRecordCount, runtime::kRuntimeWramBank), 1);
