@@ -305,8 +305,9 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
     }
     // A game that waits for the vertical blank by polling LY gets its frame's work there: the
     // hook waits as the loop did and returns what the loop left, so the three bytes after
-    // the call are never needed.
-    const auto pollHook = PositionAddress(model.DmaHookPos - kDmaHookInBlock + kPollHookInBlock);
+    // the call are never needed. With the store hooks placed, the lines it polls through
+    // are the runtime's first (IdlePoll).
+    const auto pollHook = PositionAddress(block + (withStoreHooks ? kIdlePollInBlock : kPollHookInBlock));
     result.blankWaits = ReplaceCode(model, {0xF0, 0x44, 0xFE, 0x90, 0x20, 0xFA},
                                     {0xCD, pollHook[0], pollHook[1], kOpNop, kOpNop, kOpNop}, progress);
     progress.set(kProgressEnd);
@@ -370,7 +371,8 @@ std::vector<std::string> DescribeScan(const Model& model, const ScanResult& scan
                               "fades are not followed; tiles copied with the LCD off still get their palettes");
     if (scan.blankWaits != 0)
         lines.push_back("Vertical-blank waits: " + std::to_string(scan.blankWaits) +
-                        " (LDH A,(LY) / CP $90 / JR NZ): fades, map attributes and the tile sweep follow there too");
+                        " (LDH A,(LY) / CP $90 / JR NZ): fades, map attributes and the tile sweep follow there too" +
+                        (model.StoreHooksPos != 0 ? ", and in the lines they wait through" : ""));
     lines.push_back("Copy loops: " + std::to_string(scan.copyLoops) +
                     " (LD A,(HL+) / LD (DE),A / INC DE in a tight loop): tiles and map entries they store with the LCD off get their palettes at once");
     lines.push_back(model.StoreHooksPos == 0

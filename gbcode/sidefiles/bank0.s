@@ -1,10 +1,10 @@
 ; bnk0cod.dat: the fragments that go into bank 0 of the colour ROM.
 ; The program places them side by side, DmaHook, EntryHook, CopyHook, CopyTail and, where
 ; there is room, StoreHooks from low to high addresses, in room at the end of bank 0 that the
-; game never uses (the scan keeps them together, see engine/Scan.cpp). So the 102 bytes (227
+; game never uses (the scan keeps them together, see engine/Scan.cpp). So the 102 bytes (236
 ; with StoreHooks) are one block of code with several ways in (DmaHook at 0, EntryHook at 14,
 ; CopyHook at 32, ...) that may run from one fragment into the next. It is assembled here as
-; that block, at offsets 0-226; the build cuts the fragments out into their places in
+; that block, at offsets 0-235; the build cuts the fragments out into their places in
 ; bnk0cod.dat (each after one skipped byte: EntryHook at 1, DmaHook at 20, CopyHook at 35,
 ; CopyTail at 68, StoreHooks at 107). Only the places the program writes
 ; (engine/SideFileLayout.h) are fixed. Everything that does not have to be in bank 0 runs
@@ -135,8 +135,9 @@ CopyTailEnd:
         .db 0x00
 
 ; ---------------------------------------------------------------------------------------------
-; StoreHooks (block 102-226): the other ways games store bytes in VRAM with the LCD off, the
-; copy hook's map entries (MapEntryFast) and the waits' hooks (IdleHalt, IdleHook). Each
+; StoreHooks (block 102-235): the other ways games store bytes in VRAM with the LCD off, the
+; copy hook's map entries (MapEntryFast) and the waits' hooks (IdlePoll, IdleHalt,
+; IdleHook). Each
 ; store hook stores its byte first, as the game's instructions would, then hands the address
 ; to the copy hook's checks (CopyHookStored) as DE, keeping the game's DE. The caller gets
 ; back what its instructions leave: A the byte, the same flags, the pointers advanced.
@@ -217,6 +218,17 @@ MapEntrySlow:
         and a                   ; carry clear: a stored byte (or the idle work below)
         jr Shared
 
+; IdlePoll: in place of PollHook when this fragment is placed. The lines before the blank
+; that the game would spend reading LY are the runtime's, as in the waits below; PollHook
+; then waits for line 144 as the game did, and the frame's work follows.
+IdlePoll::
+        push de
+        ld d,#0x60              ; (a poll of LY: not from line 141 on, and no byte to watch)
+IdlePollCall::
+        call 0x0000             ; operand = IdleWork, written by the program
+        pop de
+        jr PollHook
+
 ; IdleHalt and IdleHook: the time a game waits is the runtime's. IdleHalt replaces HALT /
 ; NOP / LD A,(nnnn) (a game waiting for its vertical-blank interrupt), IdleHook replaces the
 ; LD A,(nnnn) of a loop that waits for the byte to change. Both hand the wait to the runtime
@@ -265,12 +277,14 @@ IdleWorkCall::
         ld d,a
         jr MapEntrySlow
 StoreHooksEnd:
-        .iif ne, StoreHooksEnd - StoreHooks - 125, .error 1
+        .iif ne, StoreHooksEnd - StoreHooks - 134, .error 1
         .iif ne, StoreHooksCall - StoreHooks - 22, .error 1
-        .iif ne, IdleHalt - StoreHooks - 76, .error 1
-        .iif ne, IdleHook - StoreHooks - 87, .error 1
-        .iif ne, IdleHaltCall - StoreHooks - 79, .error 1
-        .iif ne, IdleHookCall - StoreHooks - 90, .error 1
-        .iif ne, IdleLoad - StoreHooks - 94, .error 1
-        .iif ne, IdleWork - StoreHooks - 98, .error 1
-        .iif ne, IdleWorkCall - StoreHooks - 112, .error 1
+        .iif ne, IdlePoll - StoreHooks - 76, .error 1
+        .iif ne, IdlePollCall - StoreHooks - 79, .error 1
+        .iif ne, IdleHalt - StoreHooks - 85, .error 1
+        .iif ne, IdleHook - StoreHooks - 96, .error 1
+        .iif ne, IdleHaltCall - StoreHooks - 88, .error 1
+        .iif ne, IdleHookCall - StoreHooks - 99, .error 1
+        .iif ne, IdleLoad - StoreHooks - 103, .error 1
+        .iif ne, IdleWork - StoreHooks - 107, .error 1
+        .iif ne, IdleWorkCall - StoreHooks - 121, .error 1

@@ -1168,8 +1168,8 @@ RecordDone:
         ldh (rVBK),a
         ret
 
-; --- The game waits for an interrupt or for a byte an interrupt changes (IdleHalt, IdleHook);
-;     D = the interrupts it has enabled. The horizontal blanks of that time go to the refresh
+; --- The game waits for an interrupt, for a byte an interrupt changes or for the blank
+;     (IdleHalt, IdleHook, IdlePoll); D = the interrupts it has enabled. The horizontal blanks of that time go to the refresh
 ;     and the sweep, one access of VRAM at a time, until one of those interrupts is pending or
 ;     line IDLE_LAST_LINE comes (the vertical blank's interrupt then comes as it would have),
 ;     with the LCD on and some tile given a palette. A game that takes LCD interrupts is left
@@ -1188,6 +1188,8 @@ IdleTime:
         jr nz,1$
         bit 5,d
         jr z,2$                 ; a halt sleeps until an interrupt, whatever the byte holds
+        bit 6,d
+        jr nz,2$                ; a poll of LY waits for line 144, whatever the byte holds
         ld hl,#vIdleByte
         ld a,e
         cp (hl)

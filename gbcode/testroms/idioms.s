@@ -22,6 +22,7 @@
 ;                   after the DMA call; every 16 frames the main loop waits for line 145-153
 ;                   as GBDK's display_off does, and switches the LCD off and on
 ;   BUSY_WAIT       the main loop waits for the blank's flag in a loop on it, not in a HALT
+;   POLL_WAIT       ... after polling LY for line 144 with interrupts off
 ; The game stops at END_FRAME, so that the colour run, which starts later, ends in the same
 ; state. Graphics and scene from art.s: block A (bank BANK_A) to 0x8000, block B to 0x8800.
         .module idioms
@@ -156,6 +157,13 @@ Start::
 
 ; --- Once a frame: the habit's work, the bee one pixel on; after END_FRAME only the copies
 MainLoop::
+        .if POLL_WAIT
+        di
+1$:     ldh a,(rLY)
+        cp #VBLANK_FIRST_LINE
+        jr nz,1$
+        ei
+        .endif
         .if BUSY_WAIT
         ld a,(wVBlankFlag)
         and a

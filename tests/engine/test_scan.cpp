@@ -52,16 +52,16 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
 
     // Side by side below the last byte of the bank, which is never used, each after its marker.
     EXPECT_EQ((std::array{model->StoreHooksPos, model->CopyTailPos, model->CopyHookPos, model->EntryHookPos, model->DmaHookPos}),
-              (std::array{16259, 16221, 16189, 16171, 16157}));
-    for (const auto& [position, marker] : {std::pair{16259, 0x5E}, {16221, 0x71}, {16189, 0xC1}, {16171, 0xE1}, {16157, 0xD1}})
+              (std::array{16250, 16212, 16180, 16162, 16148}));
+    for (const auto& [position, marker] : {std::pair{16250, 0x5E}, {16212, 0x71}, {16180, 0xC1}, {16162, 0xE1}, {16148, 0xD1}})
         EXPECT_EQ(bank0[position - 1], marker) << position;
     EXPECT_TRUE(HasAt(bank0, kColorFlag, {0xC0}) && HasAt(bank0, kRomSizeCode, {0x05}));
-    EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0x2A, 0x3F}));  // NOP; JP EntryHook (address 16170)
+    EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0x21, 0x3F}));  // NOP; JP EntryHook (address 16161)
     using namespace sidefile;
-    EXPECT_TRUE(HasAt(bank0, 16171 - 1 + kEntryJumpOperand, {0x50, 0x01}));  // ... which goes on to $0150
-    EXPECT_TRUE(HasAt(bank0, 16189 - 1 + kCopyTailOperand, {0x9D, 0x3F}));   // the copy hook goes on to MapEntryFast
-    EXPECT_TRUE(HasAt(bank0, 16157 - 1 + kDmaCallLow, {0x80}));               // the DMA hook calls the game's routine
-    EXPECT_TRUE(HasAt(bank0, 16259 - 1 + kStoredCallOperand, {0x3E, 0x3F}));  // the store hooks reach the copy hook's checks
+    EXPECT_TRUE(HasAt(bank0, 16162 - 1 + kEntryJumpOperand, {0x50, 0x01}));  // ... which goes on to $0150
+    EXPECT_TRUE(HasAt(bank0, 16180 - 1 + kCopyTailOperand, {0x94, 0x3F}));   // the copy hook goes on to MapEntryFast
+    EXPECT_TRUE(HasAt(bank0, 16148 - 1 + kDmaCallLow, {0x80}));               // the DMA hook calls the game's routine
+    EXPECT_TRUE(HasAt(bank0, 16250 - 1 + kStoredCallOperand, {0x35, 0x3F}));  // the store hooks reach the copy hook's checks
 
     EXPECT_EQ(std::tuple(model->DmaSourceHigh, model->DmaCallLow, model->ExtraBankCode[kDmaRoutineLow]),
               std::tuple(0xC1, 0x80, 0x80));
@@ -69,7 +69,7 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     const int block = model->DmaHookPos - kDmaHookInBlock;
     const std::tuple<std::size_t, std::uint8_t, int> redirected[] = {  // where, CALL or JP, to which hook
         {0x0010, 0xCD, model->CopyHookPos},       {0x2000, 0xCD, model->CopyHookPos},
-        {0x0200, 0xCD, model->DmaHookPos},        {0x0400, 0xCD, block + kPollHookInBlock},
+        {0x0200, 0xCD, model->DmaHookPos},        {0x0400, 0xCD, block + kIdlePollInBlock},
         {0x0500, 0xCD, block + kCopyHookBcInBlock}, {0x0600, 0xCD, block + kCopyHookHlInBlock},
         {0x0807, 0xC3, block + kVramByteHookInBlock}, {0x0906, 0xC3, block + kVramByteHookInBlock},
         {0x0B00, 0xCD, block + kIdleHaltInBlock}, {0x0C00, 0xCD, block + kIdleHookInBlock}};
@@ -91,7 +91,7 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
     const auto lines = DescribeScan(*model, scan);
     ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "Color code: $3F1C-$3FFE of bank 0, in its unused end (260 bytes)");
+    EXPECT_EQ(lines[0], "Color code: $3F13-$3FFE of bank 0, in its unused end (260 bytes)");
     EXPECT_EQ(lines[1], "Entry: NOP, JP at $0100 to $0150, reached after the color set-up");
 }
 
