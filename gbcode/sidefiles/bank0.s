@@ -218,12 +218,12 @@ MapEntrySlow:
         and a                   ; carry clear: a stored byte (or the idle work below)
         jr Shared
 
-; IdlePoll: in place of PollHook when this fragment is placed. The lines before the blank
-; that the game would spend reading LY are the runtime's, as in the waits below; PollHook
+; IdlePoll: in place of PollHook when this fragment is placed. The lines the game would
+; spend reading LY until the next line 144 are the runtime's, as in the waits below; PollHook
 ; then waits for line 144 as the game did, and the frame's work follows.
 IdlePoll::
         push de
-        ld d,#0x60              ; (a poll of LY: not from line 141 on, and no byte to watch)
+        ld d,#0x40              ; (a poll of LY: no byte to watch)
 IdlePollCall::
         call 0x0000             ; operand = IdleWork, written by the program
         pop de

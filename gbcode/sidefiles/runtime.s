@@ -1186,10 +1186,10 @@ IdleTime:
         ld (IdleMask + 1),a
         and #IEF_LCD
         jr nz,1$
+        bit 6,d
+        jr nz,3$
         bit 5,d
         jr z,2$                 ; a halt sleeps until an interrupt, whatever the byte holds
-        bit 6,d
-        jr nz,2$                ; a poll of LY waits for line 144, whatever the byte holds
         ld hl,#vIdleByte
         ld a,e
         cp (hl)
@@ -1208,6 +1208,11 @@ IdleTime:
         pop hl
         xor a
         ret
+3$:     ldh a,(rLY)             ; a poll of LY goes on until line 144 comes again, whatever
+        sub #VBLANK_FIRST_LINE  ; the byte holds; one that found line 144 is over (the way
+        cp #2                   ; here takes most of a line: 145 may be 144 at the call)
+        jr c,1$
+        jr 2$
 IdleRun:
         ld a,(vDictBanks)
         and a

@@ -163,6 +163,7 @@ MainLoop::
         cp #VBLANK_FIRST_LINE
         jr nz,1$
         ei
+        nop                     ; (the handler runs here, before the flag is read)
         .endif
         .if BUSY_WAIT
         ld a,(wVBlankFlag)

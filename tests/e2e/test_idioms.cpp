@@ -208,7 +208,7 @@ const Idiom kIdioms[] = {
     {"lcd_off_stores", 4, ScenesRightOnTheirFirstFrame},  // block A from bank 1 through BC, the map through HL and set_vram_byte
     {"reach", 0, TilesReachedOtherwiseGetTheirPalettes},
     {"reach_busy", 0, TilesReachedOtherwiseGetTheirPalettes},  // the main loop waits on the flag without a HALT
-    {"reach_poll", 0, TilesReachedOtherwiseGetTheirPalettes, Bit(kSprite) | Bit(kGame), {kPollThenDma}},  // ... after polling LY
+    {"reach_poll", 0, TilesReachedOtherwiseGetTheirPalettes, Bit(kSprite), {kPollThenDma}},  // ... after polling LY
     {"scroll", 0},  // map columns the game never wrote come into view: only the refresh colours them
     {"obp1", 0, TwinShowsObp1Shades},
     {"line_wait", 7},  // a blank handler with more to do after its DMA call, a main loop waiting for line 145
