@@ -20,7 +20,7 @@ SPRITES_END_LINE = 149      ; the sprite pass ends before line 149: the game kee
 FRAME_LAST_LINE = 150       ; a frame's work called this late (or outside the blank) does nothing
 LATE_RETURN_LINE = 150      ; a frame's work that returns on this line or later: the next is light
 LATE_LAST_START = 150       ; a palette takes under a line
-FADE_LAST_START = 152       ; the next palette of a set, which ends by line 153 (under 90 cycles)
+FADE_LAST_START = 153       ; the next palette of a set, which ends in line 153 (under 90 cycles)
 CHUNK_LAST_START = 148      ; the frame's first refresh chunk ends by line 150
 OFF_BUDGET = 4              ; chunks, tiles or palettes a call does while the LCD is off
 STARVED_FRAMES = 8          ; frames without a chunk before one may end by line 153
@@ -293,10 +293,12 @@ FrameWork:
         set 1,(hl)
 12$:    ld a,(vShadesBusy)      ; the usual frame: nothing waits
         and a
-        call nz,ShadesWaiting
+        jr z,16$
+        call ShadesWaiting
         ld a,(vShadesBusy)
         and #2
         call nz,TwinShades
+16$:
         ld a,(vDictBanks)
         and a
         ret z                   ; no tile has a palette: attributes and records stay 0
