@@ -468,8 +468,9 @@ FollowMain:
         call FollowRegister
         ret nc
         jr nz,1$                ; BGP had nothing to write: OBP0 in the same time
-        call LateWindowOpen
-        ret nc
+        ld b,#FADE_LAST_START - 1 - VBLANK_FIRST_LINE
+        call WindowCheck        ; else OBP0 goes on as the same fade's next palette would:
+        ret nc                  ; a fade of both, with the sprites' a frame later, shows
 1$:     ldh a,(rOBP0)
         ld hl,#vObp0
         ld e,#<(USER_COLOURS + 0x40)
