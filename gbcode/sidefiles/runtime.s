@@ -469,8 +469,8 @@ FollowMain:
         ret nc
         jr nz,1$                ; BGP had nothing to write: OBP0 in the same time
         ld b,#FADE_LAST_START - 1 - VBLANK_FIRST_LINE
-        call WindowCheck        ; else OBP0 goes on as the same fade's next palette would:
-        ret nc                  ; a fade of both, with the sprites' a frame later, shows
+        call WindowCheck        ; else OBP0 goes on as the next palette of the same fade
+        ret nc                  ; would (sprites a frame behind the background show)
 1$:     ldh a,(rOBP0)
         ld hl,#vObp0
         ld e,#<(USER_COLOURS + 0x40)
@@ -1172,15 +1172,17 @@ RecordDone:
         ret
 
 ; --- The game waits for an interrupt, for a byte an interrupt changes or for the blank
-;     (IdleHalt, IdleHook, IdlePoll); D = the interrupts it has enabled. The horizontal blanks of that time go to the refresh
-;     and the sweep, one access of VRAM at a time, until one of those interrupts is pending or
-;     line IDLE_LAST_LINE comes (the vertical blank's interrupt then comes as it would have),
-;     with the LCD on and some tile given a palette. A game that takes LCD interrupts is left
-;     its time: it may time raster effects to the line.
+;     (IdleHalt, IdleHook, IdlePoll); D = the interrupts it has enabled. The horizontal
+;     blanks of that time go to the refresh and the sweep, one access of VRAM at a time,
+;     until one of those interrupts is pending or line IDLE_LAST_LINE comes (the vertical
+;     blank's interrupt then comes as it would have), with the LCD on and some tile given a
+;     palette. A game that takes LCD interrupts is left its time: it may time raster effects
+;     to the line.
 ; A loop on a byte (D bit 5) tests the byte after each call: only a call that finds the byte
 ; as the last one did and comes right after that one's return (under IDLE_AGAIN ticks of
 ; DIV, 64 cycles each) belongs to a wait that goes on. Any other returns at once, so that a
-; byte already set, or set meanwhile, ends the wait when it would have.
+; byte already set, or set meanwhile, ends the wait when it would have. A poll of LY (D bit
+; 6) watches no byte.
 IdleTime:
         push hl
         push bc
