@@ -91,7 +91,7 @@ struct ScanResult {
     int trailingFill = 0;        // unused bytes at the end of bank 0
     int copyLoops = 0;           // copy sequences redirected to CopyHook
     int dmaCalls = 0;            // calls of the game's DMA routine redirected to DmaHook
-    int blankWaits = 0;          // vertical-blank wait loops redirected to PollHook
+    int blankWaits = 0;          // vertical-blank wait loops redirected to PollHook (IdlePoll with StoreHooks)
     int otherStores = 0;         // other store sequences redirected to StoreHooks
     int idleWaits = 0;           // waits (for an interrupt or a byte) redirected to IdleHalt or IdleHook
     EntryPoint entry;            // how the cartridge started before the scan

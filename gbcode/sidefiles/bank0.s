@@ -137,10 +137,10 @@ CopyTailEnd:
 ; ---------------------------------------------------------------------------------------------
 ; StoreHooks (block 102-235): the other ways games store bytes in VRAM with the LCD off, the
 ; copy hook's map entries (MapEntryFast) and the waits' hooks (IdlePoll, IdleHalt,
-; IdleHook). Each
-; store hook stores its byte first, as the game's instructions would, then hands the address
-; to the copy hook's checks (CopyHookStored) as DE, keeping the game's DE. The caller gets
-; back what its instructions leave: A the byte, the same flags, the pointers advanced.
+; IdleHook). Each store hook stores its byte first, as the game's instructions would, then
+; hands the address to the copy hook's checks (CopyHookStored) as DE, keeping the game's
+; DE. The caller gets back what its instructions leave: A the byte, the same flags, the
+; pointers advanced.
 ; The scan places this fragment above CopyTail when bank 0 has room for it.
         .org 102
 StoreHooks::
@@ -223,7 +223,7 @@ MapEntrySlow:
 ; then waits for line 144 as the game did, and the frame's work follows.
 IdlePoll::
         push de
-        ld d,#0x40              ; (a poll of LY: no byte to watch)
+        ld d,#0                 ; (as a halt: no byte to watch)
 IdlePollCall::
         call 0x0000             ; operand = IdleWork, written by the program
         pop de
@@ -252,7 +252,7 @@ IdleHookCall::
 IdleLoad::
         ld a,(0x0000)           ; operand = the byte the game waits on, written by the program
         ret
-; To the runtime with D = IE (bits 0-4) and the kind of wait (bits 5-6): below VRAM, so it
+; To the runtime with D = IE (bits 0-4) and the kind of wait (bit 5): below VRAM, so it
 ; is not taken for a stored byte; E = the byte now. Not in the lines just before the vertical
 ; blank: its interrupt must find the game as it would have (the way in and out alone takes
 ; most of a line); nor on line 144, where a poll of LY is over and must find LY at 144

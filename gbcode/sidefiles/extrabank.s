@@ -251,7 +251,7 @@ ColourInitTail:
         call CopyDictionary
         xor a
         ld (rMBC1_MODE),a
-        jr DictCopied
+        jr DictDone
 ; MBC3: bank 32 is selected directly, at 0x4000, so the copy runs from WRAM bank 0.
 DictMbc3:
         push bc
@@ -262,7 +262,6 @@ DictMbc3:
         pop bc
         ld hl,#0x4000
         call 0xC000
-DictCopied:
 DictDone:
         call SwitchSpeed
 

@@ -1181,8 +1181,8 @@ RecordDone:
 ; A loop on a byte (D bit 5) tests the byte after each call: only a call that finds the byte
 ; as the last one did and comes right after that one's return (under IDLE_AGAIN ticks of
 ; DIV, 64 cycles each) belongs to a wait that goes on. Any other returns at once, so that a
-; byte already set, or set meanwhile, ends the wait when it would have. A poll of LY (D bit
-; 6) watches no byte.
+; byte already set, or set meanwhile, ends the wait when it would have. A halt sleeps until
+; an interrupt and a poll of LY spins until line 144, whatever the byte holds.
 IdleTime:
         push hl
         push bc
@@ -1191,10 +1191,8 @@ IdleTime:
         ld (IdleMask + 1),a
         and #IEF_LCD
         jr nz,1$
-        bit 6,d
-        jr nz,3$
         bit 5,d
-        jr z,2$                 ; a halt sleeps until an interrupt, whatever the byte holds
+        jr z,2$                 ; a halt or a poll of LY: whatever the byte holds
         ld hl,#vIdleByte
         ld a,e
         cp (hl)
@@ -1213,11 +1211,6 @@ IdleTime:
         pop hl
         xor a
         ret
-3$:     ldh a,(rLY)             ; a poll of LY goes on until line 144 comes again, whatever
-        sub #VBLANK_FIRST_LINE  ; the byte holds; one that found line 144 is over (the way
-        cp #2                   ; here takes most of a line: 145 may be 144 at the call)
-        jr c,1$
-        jr 2$
 IdleRun:
         ld a,(vDictBanks)
         and a
