@@ -20,7 +20,7 @@ constexpr int kPollHookInBlock = 88;
 // is then this long. Its three ways in replace other store instructions (see bank0.s), and
 // CopyHook's jump goes to its MapEntryFast instead of CopyTail.
 constexpr int kStoreHooksInBlock = 102;
-constexpr int kBank0CodeWithStoreHooks = 236;
+constexpr int kBank0CodeWithStoreHooks = 271;
 constexpr int kMapEntryFastInBlock = 129;
 constexpr int kVramByteHookInBlock = 102;
 constexpr int kCopyHookBcInBlock = 109;

@@ -1,10 +1,10 @@
 ; bnk0cod.dat: the fragments that go into bank 0 of the colour ROM.
 ; The program places them side by side, DmaHook, EntryHook, CopyHook, CopyTail and, where
 ; there is room, StoreHooks from low to high addresses, in room at the end of bank 0 that the
-; game never uses (the scan keeps them together, see engine/Scan.cpp). So the 102 bytes (236
+; game never uses (the scan keeps them together, see engine/Scan.cpp). So the 102 bytes (271
 ; with StoreHooks) are one block of code with several ways in (DmaHook at 0, EntryHook at 14,
 ; CopyHook at 32, ...) that may run from one fragment into the next. It is assembled here as
-; that block, at offsets 0-235; the build cuts the fragments out into their places in
+; that block, at offsets 0-270; the build cuts the fragments out into their places in
 ; bnk0cod.dat (each after one skipped byte: EntryHook at 1, DmaHook at 20, CopyHook at 35,
 ; CopyTail at 68, StoreHooks at 107). Only the places the program writes
 ; (engine/SideFileLayout.h) are fixed. Everything that does not have to be in bank 0 runs
@@ -135,7 +135,7 @@ CopyTailEnd:
         .db 0x00
 
 ; ---------------------------------------------------------------------------------------------
-; StoreHooks (block 102-235): the other ways games store bytes in VRAM with the LCD off, the
+; StoreHooks (block 102-270): the other ways games store bytes in VRAM with the LCD off, the
 ; copy hook's map entries (MapEntryFast) and the waits' hooks (IdlePoll, IdleHalt,
 ; IdleHook). Each store hook stores its byte first, as the game's instructions would, then
 ; hands the address to the copy hook's checks (CopyHookStored) as DE, keeping the game's
@@ -180,24 +180,12 @@ StoreHooksCall::
 
 ; MapEntryFast: where CopyHook's jump goes when this fragment is placed (A = LCDC). A map
 ; entry stored while the LCD is off takes the record of the tile it names right here, from
-; VRAM bank 1 (IE cleared meanwhile, as in Shared), without the way into the runtime; while
-; LCDC is 0 the tile addressing is the one last shown (LCDC_SEEN, kept by the runtime). A
-; tile's last byte goes on to the runtime.
-MapEntryFast::
-        add a,a                 ; carry: the LCD is on
-        jr c,CopyHookDone
-        ld a,d
-        cp #0x98
-        jr c,MapEntrySlow       ; a tile's last byte
-        push hl
-        ld a,(de)
-        ld l,a                  ; the tile's number
-        ldh a,(rIE)
-        push af
-        xor a
-        ldh (rIE),a
-        inc a
-        ldh (rVBK),a
+; VRAM bank 1, without the way into the runtime; while LCDC is 0 the tile addressing is the
+; one last shown (LCDC_SEEN, kept by the runtime). No interrupt of the game may run while
+; VRAM bank 1 is in view: with the LCD off the vertical-blank and LCD interrupts cannot
+; come, so IE is cleared meanwhile (MapEntryMasked) only in a game that enables the timer,
+; serial or joypad interrupt. A tile's last byte goes on to the runtime.
+        .macro ATTRIBUTE_FROM_RECORD    ; L = the tile's number, VRAM bank 1 in view
         ldh a,(rLCDC)
         and a
         jr nz,1$
@@ -208,12 +196,30 @@ MapEntryFast::
         ld h,a
         ld a,(hl)
         ld (de),a
+        .endm
+MapEntryFast::
+        add a,a                 ; carry: the LCD is on
+        jr c,CopyHookDone
+        ld a,d
+        cp #0x98
+        jr c,MapEntrySlow       ; a tile's last byte
+        push hl
+        ld a,(de)
+        ld l,a                  ; the tile's number
+        ldh a,(rIE)
+        ld h,a
+        and #IEF_TIMER | IEF_SERIAL | IEF_JOYPAD
+        jr nz,MapEntryMasked
+        inc a
+        ldh (rVBK),a
+        ATTRIBUTE_FROM_RECORD
         xor a
         ldh (rVBK),a
-        pop af
-        ldh (rIE),a
         pop hl
-        jr CopyHookDone
+        inc de
+        pop af
+        ret
+        .ds 1                   ; (spare: the hooks below keep their places)
 MapEntrySlow:
         and a                   ; carry clear: a stored byte (or the idle work below)
         jr Shared
@@ -277,8 +283,26 @@ IdleWorkCall::
         or d
         ld d,a
         jr MapEntrySlow
+
+; MapEntryMasked: MapEntryFast in a game whose enabled interrupts could come meanwhile (H = IE).
+MapEntryMasked:
+        ld a,h
+        push af
+        xor a
+        ldh (rIE),a
+        inc a
+        ldh (rVBK),a
+        ATTRIBUTE_FROM_RECORD
+        xor a
+        ldh (rVBK),a
+        pop af
+        ldh (rIE),a
+        pop hl
+        inc de
+        pop af
+        ret
 StoreHooksEnd:
-        .iif ne, StoreHooksEnd - StoreHooks - 134, .error 1
+        .iif ne, StoreHooksEnd - StoreHooks - 169, .error 1
         .iif ne, StoreHooksCall - StoreHooks - 22, .error 1
         .iif ne, IdlePoll - StoreHooks - 76, .error 1
         .iif ne, IdlePollCall - StoreHooks - 79, .error 1

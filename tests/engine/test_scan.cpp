@@ -23,7 +23,7 @@ bool HasAt(const Bytes& bank, std::size_t at, std::initializer_list<std::uint8_t
 }
 
 TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) {
-    auto model = LoadedModel({.freeTail = 260});
+    auto model = LoadedModel({.freeTail = 300});
     Bank& bank0 = model->RomBank[0];
     std::fill_n(bank0.begin() + 0x2800, 300, 0xFF);  // free bytes inside the bank are never taken
     Put(bank0, 0x0200, {0xCD, 0x80, 0xFF});        // call before the DMA start
@@ -48,20 +48,20 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     const ScanResult scan = ScanRom(*model, [&](int value) { progress.push_back(value); });
     EXPECT_TRUE(scan.placed && !scan.notEnoughRoom && !scan.forced);
     EXPECT_EQ(std::tuple(scan.trailingFill, scan.copyLoops, scan.dmaCalls, scan.blankWaits, scan.otherStores, scan.idleWaits),
-              std::tuple(260, 2, 1, 1, 4, 2));
+              std::tuple(300, 2, 1, 1, 4, 2));
 
     // Side by side below the last byte of the bank, which is never used, each after its marker.
     EXPECT_EQ((std::array{model->StoreHooksPos, model->CopyTailPos, model->CopyHookPos, model->EntryHookPos, model->DmaHookPos}),
-              (std::array{16250, 16212, 16180, 16162, 16148}));
-    for (const auto& [position, marker] : {std::pair{16250, 0x5E}, {16212, 0x71}, {16180, 0xC1}, {16162, 0xE1}, {16148, 0xD1}})
+              (std::array{16215, 16177, 16145, 16127, 16113}));
+    for (const auto& [position, marker] : {std::pair{16215, 0x5E}, {16177, 0x71}, {16145, 0xC1}, {16127, 0xE1}, {16113, 0xD1}})
         EXPECT_EQ(bank0[position - 1], marker) << position;
     EXPECT_TRUE(HasAt(bank0, kColorFlag, {0xC0}) && HasAt(bank0, kRomSizeCode, {0x05}));
-    EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0x21, 0x3F}));  // NOP; JP EntryHook (address 16161)
+    EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0xFE, 0x3E}));  // NOP; JP EntryHook (address 16126)
     using namespace sidefile;
-    EXPECT_TRUE(HasAt(bank0, 16162 - 1 + kEntryJumpOperand, {0x50, 0x01}));  // ... which goes on to $0150
-    EXPECT_TRUE(HasAt(bank0, 16180 - 1 + kCopyTailOperand, {0x94, 0x3F}));   // the copy hook goes on to MapEntryFast
-    EXPECT_TRUE(HasAt(bank0, 16148 - 1 + kDmaCallLow, {0x80}));               // the DMA hook calls the game's routine
-    EXPECT_TRUE(HasAt(bank0, 16250 - 1 + kStoredCallOperand, {0x35, 0x3F}));  // the store hooks reach the copy hook's checks
+    EXPECT_TRUE(HasAt(bank0, 16127 - 1 + kEntryJumpOperand, {0x50, 0x01}));  // ... which goes on to $0150
+    EXPECT_TRUE(HasAt(bank0, 16145 - 1 + kCopyTailOperand, {0x71, 0x3F}));   // the copy hook goes on to MapEntryFast
+    EXPECT_TRUE(HasAt(bank0, 16113 - 1 + kDmaCallLow, {0x80}));               // the DMA hook calls the game's routine
+    EXPECT_TRUE(HasAt(bank0, 16215 - 1 + kStoredCallOperand, {0x12, 0x3F}));  // the store hooks reach the copy hook's checks
 
     EXPECT_EQ(std::tuple(model->DmaSourceHigh, model->DmaCallLow, model->ExtraBankCode[kDmaRoutineLow]),
               std::tuple(0xC1, 0x80, 0x80));
@@ -91,7 +91,7 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
     const auto lines = DescribeScan(*model, scan);
     ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "Color code: $3F13-$3FFE of bank 0, in its unused end (260 bytes)");
+    EXPECT_EQ(lines[0], "Color code: $3EF0-$3FFE of bank 0, in its unused end (300 bytes)");
     EXPECT_EQ(lines[1], "Entry: NOP, JP at $0100 to $0150, reached after the color set-up");
 }
 
