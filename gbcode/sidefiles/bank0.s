@@ -1,10 +1,10 @@
 ; bnk0cod.dat: the fragments that go into bank 0 of the colour ROM.
 ; The program places them side by side, DmaHook, EntryHook, CopyHook, CopyTail and, where
 ; there is room, StoreHooks from low to high addresses, in room at the end of bank 0 that the
-; game never uses (the scan keeps them together, see engine/Scan.cpp). So the 102 bytes (271
+; game never uses (the scan keeps them together, see engine/Scan.cpp). So the 102 bytes (283
 ; with StoreHooks) are one block of code with several ways in (DmaHook at 0, EntryHook at 14,
 ; CopyHook at 32, ...) that may run from one fragment into the next. It is assembled here as
-; that block, at offsets 0-270; the build cuts the fragments out into their places in
+; that block, at offsets 0-282; the build cuts the fragments out into their places in
 ; bnk0cod.dat (each after one skipped byte: EntryHook at 1, DmaHook at 20, CopyHook at 35,
 ; CopyTail at 68, StoreHooks at 107). Only the places the program writes
 ; (engine/SideFileLayout.h) are fixed. Everything that does not have to be in bank 0 runs
@@ -40,15 +40,19 @@ EntryHookJump::
 ; DmaHook (block 0-13): every CALL of the game's OAM DMA routine in high RAM leads here. The
 ; game's routine runs first, exactly when the game asked for it and with the game's A; the
 ; colour work follows through Shared with the carry set (the frame's work) and Z clear (OAM
-; has just been filled: the sprites can be coloured).
+; has just been filled: the sprites can be coloured), unless the call came on line
+; FRAME_LAST_LINE or later, too late for any of it: then the game gets its time back at once.
+; (LY reads 0 for most of line 153, and with the LCD off, where the frame's work has a budget.)
         .org 0
 DmaHook::
 DmaHookCall::
         call 0xFF80             ; operand low byte = the game's routine, written by the program
         push af                 ; A and F as the game's routine left them
-        or #1                   ; NZ: after a DMA
-        scf                     ; carry: the frame's work (a copied byte arrives with carry clear)
-        jr Shared
+        ldh a,(rLY)
+        cp #FRAME_LAST_LINE     ; carry: in time (a copied byte arrives with carry clear), and
+        jr c,Shared             ; NZ: after a DMA
+        pop af
+        ret
         .iif ne, DmaHookCall - DmaHook, .error 1
         .iif gt, . - DmaHook - 14, .error 1
 
@@ -135,7 +139,7 @@ CopyTailEnd:
         .db 0x00
 
 ; ---------------------------------------------------------------------------------------------
-; StoreHooks (block 102-270): the other ways games store bytes in VRAM with the LCD off, the
+; StoreHooks (block 102-282): the other ways games store bytes in VRAM with the LCD off, the
 ; copy hook's map entries (MapEntryFast) and the waits' hooks (IdlePoll, IdleHalt,
 ; IdleHook). Each store hook stores its byte first, as the game's instructions would, then
 ; hands the address to the copy hook's checks (CopyHookStored) as DE, keeping the game's
@@ -225,15 +229,20 @@ MapEntrySlow:
         jr Shared
 
 ; IdlePoll: in place of PollHook when this fragment is placed. The lines the game would
-; spend reading LY until the next line 144 are the runtime's, as in the waits below; PollHook
-; then waits for line 144 as the game did, and the frame's work follows.
+; spend reading LY until the next line 144 are the runtime's, as in the waits below; then
+; PollHook waits for line 144 as the game did and the frame's work follows, or, when the
+; runtime found at the end of the wait that the frame's work has nothing to do (E = 0),
+; PollQuiet waits alone and the game has line 144 as its own loop would give it.
 IdlePoll::
         push de
-        ld d,#0                 ; (as a halt: no byte to watch)
-IdlePollCall::
+        ld de,#0x4001           ; D: a poll (as a halt: no byte to watch); E: the frame's
+IdlePollCall::                  ; work, unless the runtime says otherwise
         call 0x0000             ; operand = IdleWork, written by the program
+        ld a,e
         pop de
-        jr PollHook
+        and a
+        jr nz,PollHook
+        jr PollQuiet
 
 ; IdleHalt and IdleHook: the time a game waits is the runtime's. IdleHalt replaces HALT /
 ; NOP / LD A,(nnnn) (a game waiting for its vertical-blank interrupt), IdleHook replaces the
@@ -284,6 +293,12 @@ IdleWorkCall::
         ld d,a
         jr MapEntrySlow
 
+PollQuiet:
+        ldh a,(rLY)
+        cp #0x90
+        jr nz,PollQuiet
+        ret
+
 ; MapEntryMasked: MapEntryFast in a game whose enabled interrupts could come meanwhile (H = IE).
 MapEntryMasked:
         ld a,h
@@ -302,14 +317,14 @@ MapEntryMasked:
         pop af
         ret
 StoreHooksEnd:
-        .iif ne, StoreHooksEnd - StoreHooks - 169, .error 1
+        .iif ne, StoreHooksEnd - StoreHooks - 181, .error 1
         .iif ne, StoreHooksCall - StoreHooks - 22, .error 1
         .iif ne, IdlePoll - StoreHooks - 76, .error 1
-        .iif ne, IdlePollCall - StoreHooks - 79, .error 1
-        .iif ne, IdleHalt - StoreHooks - 85, .error 1
-        .iif ne, IdleHook - StoreHooks - 96, .error 1
-        .iif ne, IdleHaltCall - StoreHooks - 88, .error 1
-        .iif ne, IdleHookCall - StoreHooks - 99, .error 1
-        .iif ne, IdleLoad - StoreHooks - 103, .error 1
-        .iif ne, IdleWork - StoreHooks - 107, .error 1
-        .iif ne, IdleWorkCall - StoreHooks - 121, .error 1
+        .iif ne, IdlePollCall - StoreHooks - 80, .error 1
+        .iif ne, IdleHalt - StoreHooks - 90, .error 1
+        .iif ne, IdleHook - StoreHooks - 101, .error 1
+        .iif ne, IdleHaltCall - StoreHooks - 93, .error 1
+        .iif ne, IdleHookCall - StoreHooks - 104, .error 1
+        .iif ne, IdleLoad - StoreHooks - 108, .error 1
+        .iif ne, IdleWork - StoreHooks - 112, .error 1
+        .iif ne, IdleWorkCall - StoreHooks - 126, .error 1

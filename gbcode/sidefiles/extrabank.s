@@ -185,8 +185,6 @@ ColourInitTail:
         ld (vNeedLines),a
         ld a,#FOLLOW_AFTER
         ld (vFollowAfter),a
-        ld a,#0x91                      ; LCDC as the boot ROM leaves it
-        ld (vLcdcSeen),a
         ld a,#>VRAM_MAP0
         ld (vRefreshPos + 1),a
         ld a,#>VRAM_TILES
@@ -230,7 +228,7 @@ ColourInitTail:
         ld a,l
         and a
         jr nz,5$
-        ld a,(vLcdcSeen)
+        ld a,#0x91                      ; LCDC as the boot ROM leaves it
         ld (LCDC_SEEN),a
         xor a
         ldh (rVBK),a

@@ -17,7 +17,6 @@ VBLANK_WORK_END = 146       ; more refresh chunks start before this line and end
                             ; leaving the game lines 148-153 of vertical blank (684 cycles)
 SWEEP_LAST_START = 146      ; a tile takes about two lines to look at
 SPRITES_END_LINE = 149      ; the sprite pass ends before line 149: the game keeps 5 lines
-FRAME_LAST_LINE = 150       ; a frame's work called this late (or outside the blank) does nothing
 LATE_RETURN_LINE = 150      ; a frame's work that returns on this line or later: the next is light
 LATE_LAST_START = 150       ; a palette takes under a line
 FADE_LAST_START = 153       ; the next palette of a set, which ends in line 153 (under 90 cycles)
@@ -61,6 +60,7 @@ REFRESH_CHUNK = 8           ; map entries at a time
 IDLE_TILE_LAST = 120        ; a tile looked up while the game waits starts before this line
 IDLE_AGAIN = 4              ; DIV ticks between a loop's calls on the byte it waits on
 IDLE_SHRINK_END = 153       ; the slot count of a wait in the blank stops on this line
+POLL_WORK_END = 147         ; a poll that starts in the blank before this line has the frame's work
 kPalettes = 8
 
 
@@ -102,7 +102,7 @@ Probe::
         ret
 ProbeEnd:
 ProbeStubSize = ProbeEnd - Probe
-        .iif gt, ProbeStubSize - PROBE_STUB_SIZE, .error 1
+        .iif gt, ProbeStubSize - (IDLE_TILE - PROBE_STUB), .error 1
 
 ; =============================================================================================
         .area _RUNTIME (ABS)
@@ -179,14 +179,14 @@ RecordPage:
         ldh a,(rLCDC)
         and a
         jr nz,1$
-        ld a,(vLcdcSeen)        ; a game that switched the LCD off by writing 0: as last shown
+        ld a,(LcdcCopied)       ; a game that switched the LCD off by writing 0: as last shown
 1$:     and #LCDC_TILES8000
         ld h,#>REC_S
         ret z
         dec h
         ret
 
-; A = vLcdcSeen, not as copied yet (HL = LcdcCopied), VRAM free.
+; A = LCDC with the LCD on, not as copied yet (HL = LcdcCopied), VRAM free.
 NewLcdcSeen:
         ld (hl),a
         ld b,a
@@ -198,7 +198,8 @@ NewLcdcSeen:
         ldh (rVBK),a
         ret
 LcdcCopied:
-        .db 0x91                ; LCDC as the boot ROM leaves it, as the set-up copies it
+        .db 0x91                ; LCDC as last seen with the LCD on (at first as the boot ROM
+                                ; leaves it)
 
 ; --- Carry set while there is vertical-blank time for more work (or the LCD is off).
 ;     LateWindowOpen: the same for a palette of a fade, which may start until
@@ -244,8 +245,7 @@ FrameWork:
         ld a,#OFF_BUDGET        ; LCD off: a budget takes the place of the line
         ld (vOffBudget),a
         jr 4$
-1$:     ld (vLcdcSeen),a        ; the tile addressing for map entries stored while LCDC is 0
-        ldh a,(rLY)             ; a call this late (or outside the blank) leaves no time
+1$:     ldh a,(rLY)             ; a call this late (or outside the blank) leaves no time
         sub #VBLANK_FIRST_LINE  ; for anything: back to the game at once
         cp #FRAME_LAST_LINE - VBLANK_FIRST_LINE
         ret nc
@@ -268,10 +268,13 @@ FrameWork:
         ld a,(vLateReturn)      ; after a frame whose work ended late, the sprites alone
         and a
         ret nz
-13$:    ld a,(vLcdcSeen)        ; (after the sprites) its copy in VRAM bank 1, for bank 0's
-        ld hl,#LcdcCopied       ; MapEntryFast
+13$:    ldh a,(rLCDC)           ; (after the sprites) LCDC as last seen with the LCD on, for
+        bit 7,a                 ; map entries stored while LCDC is 0, and its copy in VRAM
+        jr z,15$                ; bank 1 for bank 0's MapEntryFast
+        ld hl,#LcdcCopied
         cp (hl)
         call nz,NewLcdcSeen
+15$:
         ld hl,#vBgp             ; the shades: a register that differs from what palette RAM
         ldh a,(rBGP)            ; shows marks its side as waiting (bit 0: BGP and OBP0,
         cp (hl)                 ; bit 1: OBP1)
@@ -1182,11 +1185,24 @@ RecordDone:
 ; as the last one did and comes right after that one's return (under IDLE_AGAIN ticks of
 ; DIV, 64 cycles each) belongs to a wait that goes on. Any other returns at once, so that a
 ; byte already set, or set meanwhile, ends the wait when it would have. A halt sleeps until
-; an interrupt and a poll of LY spins until line 144, whatever the byte holds.
+; an interrupt and a poll of LY (D bit 6) spins until line 144, whatever the byte holds; a
+; poll also learns whether the frame's work is wanted after it (E, QuietFrame), and a poll
+; that starts in the blank has it at once.
 IdleTime:
         push hl
         push bc
-        ld a,d
+        push de
+        bit 6,d                 ; a poll of LY that starts early in the blank: the frame's
+        jr z,3$                 ; work now, while the game waits for the next one (it would
+        ldh a,(rLY)             ; otherwise come a frame later, after line 144); from
+        sub #VBLANK_FIRST_LINE  ; POLL_WORK_END on, a set of palettes might not end in
+        cp #POLL_WORK_END - VBLANK_FIRST_LINE ; the blank
+        jr nc,3$
+        ld c,#0
+        call FrameWork
+        pop de
+        push de
+3$:     ld a,d
         and #0x1F
         ld (IdleMask + 1),a
         and #IEF_LCD
@@ -1207,9 +1223,55 @@ IdleTime:
 2$:     call IdleRun
 1$:     ldh a,(rDIV)
         ld (vIdleReturned),a
+        pop de
+        bit 6,d
+        call nz,QuietFrame      ; a poll of LY
         pop bc
         pop hl
         xor a
+        ret
+
+; E = 0 when the frame's work that follows a poll of LY would have nothing to do, checked at
+; the end of the wait so that the game gets line 144 as its own loop would: the LCD on with
+; the LCDC last seen, no shade waiting or changed, and the refresh and the sweep done in the
+; wait (or no tile with a palette). Else E = 1. A register the game changes in the lines
+; left before the blank is followed a frame later (or by the DMA hook).
+QuietFrame:
+        ld e,#1
+        ldh a,(rLCDC)
+        ld hl,#LcdcCopied
+        cp (hl)
+        ret nz
+        ld hl,#vShadesBusy
+        ld a,(hl)
+        and a
+        ret nz
+        ld l,#<vBgp
+        ldh a,(rBGP)
+        cp (hl)
+        ret nz
+        ld l,#<vObp0
+        ldh a,(rOBP0)
+        cp (hl)
+        ret nz
+        ld l,#<vObp1Seen
+        ld a,(hl)
+        and a
+        jr z,1$
+        ld l,#<vObp1
+        ldh a,(rOBP1)
+        cp (hl)
+        ret nz
+1$:     ld l,#<vDictBanks
+        ld a,(hl)
+        and a
+        jr z,2$
+        ld l,#<vIdleDid
+        ld a,(hl)
+        and a
+        ret z                   ; the refresh and the sweep still want the blank
+        ld (hl),#0              ; (taken, as the frame's work would take it)
+2$:     dec e
         ret
 IdleRun:
         ld a,(vDictBanks)
@@ -1367,5 +1429,5 @@ IdleTile:
 
 RuntimeImageEnd:
 RuntimeImageSize = RuntimeImageEnd - RuntimeEntry
-        .iif gt, RuntimeImageSize - (IDLE_TILE - RUNTIME), .error 1
+        .iif gt, RuntimeImageSize - (RUNTIME_END - RUNTIME), .error 1
 

@@ -52,16 +52,16 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
 
     // Side by side below the last byte of the bank, which is never used, each after its marker.
     EXPECT_EQ((std::array{model->StoreHooksPos, model->CopyTailPos, model->CopyHookPos, model->EntryHookPos, model->DmaHookPos}),
-              (std::array{16215, 16177, 16145, 16127, 16113}));
-    for (const auto& [position, marker] : {std::pair{16215, 0x5E}, {16177, 0x71}, {16145, 0xC1}, {16127, 0xE1}, {16113, 0xD1}})
+              (std::array{16203, 16165, 16133, 16115, 16101}));
+    for (const auto& [position, marker] : {std::pair{16203, 0x5E}, {16165, 0x71}, {16133, 0xC1}, {16115, 0xE1}, {16101, 0xD1}})
         EXPECT_EQ(bank0[position - 1], marker) << position;
     EXPECT_TRUE(HasAt(bank0, kColorFlag, {0xC0}) && HasAt(bank0, kRomSizeCode, {0x05}));
-    EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0xFE, 0x3E}));  // NOP; JP EntryHook (address 16126)
+    EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0xF2, 0x3E}));  // NOP; JP EntryHook (address 16114)
     using namespace sidefile;
-    EXPECT_TRUE(HasAt(bank0, 16127 - 1 + kEntryJumpOperand, {0x50, 0x01}));  // ... which goes on to $0150
-    EXPECT_TRUE(HasAt(bank0, 16145 - 1 + kCopyTailOperand, {0x71, 0x3F}));   // the copy hook goes on to MapEntryFast
-    EXPECT_TRUE(HasAt(bank0, 16113 - 1 + kDmaCallLow, {0x80}));               // the DMA hook calls the game's routine
-    EXPECT_TRUE(HasAt(bank0, 16215 - 1 + kStoredCallOperand, {0x12, 0x3F}));  // the store hooks reach the copy hook's checks
+    EXPECT_TRUE(HasAt(bank0, 16115 - 1 + kEntryJumpOperand, {0x50, 0x01}));  // ... which goes on to $0150
+    EXPECT_TRUE(HasAt(bank0, 16133 - 1 + kCopyTailOperand, {0x65, 0x3F}));   // the copy hook goes on to MapEntryFast
+    EXPECT_TRUE(HasAt(bank0, 16101 - 1 + kDmaCallLow, {0x80}));               // the DMA hook calls the game's routine
+    EXPECT_TRUE(HasAt(bank0, 16203 - 1 + kStoredCallOperand, {0x06, 0x3F}));  // the store hooks reach the copy hook's checks
 
     EXPECT_EQ(std::tuple(model->DmaSourceHigh, model->DmaCallLow, model->ExtraBankCode[kDmaRoutineLow]),
               std::tuple(0xC1, 0x80, 0x80));
@@ -91,7 +91,7 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
     const auto lines = DescribeScan(*model, scan);
     ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "Color code: $3EF0-$3FFE of bank 0, in its unused end (300 bytes)");
+    EXPECT_EQ(lines[0], "Color code: $3EE4-$3FFE of bank 0, in its unused end (300 bytes)");
     EXPECT_EQ(lines[1], "Entry: NOP, JP at $0100 to $0150, reached after the color set-up");
 }
 
