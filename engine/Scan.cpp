@@ -303,13 +303,14 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
         (r.idle ? result.idleWaits : i == 0 ? result.copyLoops : result.otherStores) +=
             ReplaceCode(model, r.original, r.replaced, progress, r.tightLoop ? InTightLoop : nullptr);
     }
-    // A game that waits for the vertical blank by polling LY gets its frame's work there: the
-    // hook waits as the loop did and returns what the loop left, so the three bytes after
-    // the call are never needed. With the store hooks placed, the lines it polls through
-    // are the runtime's first (IdlePoll).
+    // A game that waits for the vertical blank by polling LY gets its frame's work there: its
+    // first read of LY stays where it was (a poll that comes at the very end of line 144
+    // finds it as the original does), the hook takes the CP and the loop, waits as the loop
+    // did and returns what it left, so the byte after the call is never needed. With the
+    // store hooks placed, the lines it polls through are the runtime's first (IdlePoll).
     const auto pollHook = PositionAddress(block + (withStoreHooks ? kIdlePollInBlock : kPollHookInBlock));
     result.blankWaits = ReplaceCode(model, {0xF0, 0x44, 0xFE, 0x90, 0x20, 0xFA},
-                                    {0xCD, pollHook[0], pollHook[1], kOpNop, kOpNop, kOpNop}, progress);
+                                    {0xF0, 0x44, 0xCD, pollHook[0], pollHook[1], kOpNop}, progress);
     progress.set(kProgressEnd);
 
     // With the store hooks placed, map entries stored with the LCD off take their record in

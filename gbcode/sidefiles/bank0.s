@@ -1,10 +1,10 @@
 ; bnk0cod.dat: the fragments that go into bank 0 of the colour ROM.
 ; The program places them side by side, DmaHook, EntryHook, CopyHook, CopyTail and, where
 ; there is room, StoreHooks from low to high addresses, in room at the end of bank 0 that the
-; game never uses (the scan keeps them together, see engine/Scan.cpp). So the 102 bytes (283
+; game never uses (the scan keeps them together, see engine/Scan.cpp). So the 102 bytes (287
 ; with StoreHooks) are one block of code with several ways in (DmaHook at 0, EntryHook at 14,
 ; CopyHook at 32, ...) that may run from one fragment into the next. It is assembled here as
-; that block, at offsets 0-282; the build cuts the fragments out into their places in
+; that block, at offsets 0-286; the build cuts the fragments out into their places in
 ; bnk0cod.dat (each after one skipped byte: EntryHook at 1, DmaHook at 20, CopyHook at 35,
 ; CopyTail at 68, StoreHooks at 107). Only the places the program writes
 ; (engine/SideFileLayout.h) are fixed. Everything that does not have to be in bank 0 runs
@@ -121,25 +121,29 @@ SharedCall::
         pop af
         ret
 
-; PollHook: replaces a vertical-blank wait, LDH A,(LY) / CP $90 / JR NZ,-6, in a game that
-; polls for the blank instead of (or besides) calling its DMA routine there. It waits as the
+; PollHook: replaces the CP $90 / JR NZ,-6 of a vertical-blank wait, LDH A,(LY) / CP $90 /
+; JR NZ,-6, in a game that polls for the blank instead of (or besides) calling its DMA
+; routine there: the game's own first read of LY stays where it was (A = LY), so a poll that
+; comes at the very end of line 144 still finds it, as the original does. It waits as the
 ; game did, then the frame's work runs (carry set, Z set: no sprites, OAM may be stale), and
 ; the game gets back A = $90 and the flags of the CP, as its loop would have left them.
 PollHook::
+        cp #0x90
+        jr z,PollFound
+PollLoop:
         ldh a,(rLY)
         cp #0x90
-        jr nz,PollHook
+        jr nz,PollLoop
+PollFound:
         push af
         scf
         jr Shared
 CopyTailEnd:
-        .iif gt, CopyTailEnd - CopyTail - 38, .error 1
+        .iif ne, CopyTailEnd - CopyTail - 38, .error 1
         .iif ne, PollHook - CopyTail - 24, .error 1
-        .org 101
-        .db 0x00
 
 ; ---------------------------------------------------------------------------------------------
-; StoreHooks (block 102-282): the other ways games store bytes in VRAM with the LCD off, the
+; StoreHooks (block 102-286): the other ways games store bytes in VRAM with the LCD off, the
 ; copy hook's map entries (MapEntryFast) and the waits' hooks (IdlePoll, IdleHalt,
 ; IdleHook). Each store hook stores its byte first, as the game's instructions would, then
 ; hands the address to the copy hook's checks (CopyHookStored) as DE, keeping the game's
@@ -232,8 +236,11 @@ MapEntrySlow:
 ; spend reading LY until the next line 144 are the runtime's, as in the waits below; then
 ; PollHook waits for line 144 as the game did and the frame's work follows, or, when the
 ; runtime found at the end of the wait that the frame's work has nothing to do (E = 0),
-; PollQuiet waits alone and the game has line 144 as its own loop would give it.
+; PollQuiet waits alone and the game has line 144 as its own loop would give it. A poll
+; whose own read of LY found line 144 has the frame's work at once.
 IdlePoll::
+        cp #0x90                ; (A = LY as the game read it)
+        jr z,PollFound
         push de
         ld de,#0x4001           ; D: a poll (as a halt: no byte to watch); E: the frame's
 IdlePollCall::                  ; work, unless the runtime says otherwise
@@ -241,7 +248,7 @@ IdlePollCall::                  ; work, unless the runtime says otherwise
         ld a,e
         pop de
         and a
-        jr nz,PollHook
+        jr nz,PollLoop
         jr PollQuiet
 
 ; IdleHalt and IdleHook: the time a game waits is the runtime's. IdleHalt replaces HALT /
@@ -317,14 +324,14 @@ MapEntryMasked:
         pop af
         ret
 StoreHooksEnd:
-        .iif ne, StoreHooksEnd - StoreHooks - 181, .error 1
+        .iif ne, StoreHooksEnd - StoreHooks - 185, .error 1
         .iif ne, StoreHooksCall - StoreHooks - 22, .error 1
         .iif ne, IdlePoll - StoreHooks - 76, .error 1
-        .iif ne, IdlePollCall - StoreHooks - 80, .error 1
-        .iif ne, IdleHalt - StoreHooks - 90, .error 1
-        .iif ne, IdleHook - StoreHooks - 101, .error 1
-        .iif ne, IdleHaltCall - StoreHooks - 93, .error 1
-        .iif ne, IdleHookCall - StoreHooks - 104, .error 1
-        .iif ne, IdleLoad - StoreHooks - 108, .error 1
-        .iif ne, IdleWork - StoreHooks - 112, .error 1
-        .iif ne, IdleWorkCall - StoreHooks - 126, .error 1
+        .iif ne, IdlePollCall - StoreHooks - 84, .error 1
+        .iif ne, IdleHalt - StoreHooks - 94, .error 1
+        .iif ne, IdleHook - StoreHooks - 105, .error 1
+        .iif ne, IdleHaltCall - StoreHooks - 97, .error 1
+        .iif ne, IdleHookCall - StoreHooks - 108, .error 1
+        .iif ne, IdleLoad - StoreHooks - 112, .error 1
+        .iif ne, IdleWork - StoreHooks - 116, .error 1
+        .iif ne, IdleWorkCall - StoreHooks - 130, .error 1
