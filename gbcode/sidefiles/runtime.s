@@ -933,8 +933,13 @@ RefreshNext:
         ret nz
         ldh a,(rLY)             ; the next pass is set up at once: it reads only registers,
         cp #LATE_CHUNK_LAST_START - 1 ; so the next chunk can start late in the blank; but not
-        jr nc,5$                ; after line 150, where a late chunk still has to end (LY
-        call StartRefreshPass   ; is 0 while the LCD is off)
+        jr nc,5$                ; after line 150, where a late chunk still has to end; LY
+        and a                   ; reads 0 in most of line 153 too, where only the LCD off
+        jr nz,6$                ; leaves time
+        ldh a,(rLCDC)
+        rla
+        jr c,5$
+6$:     call StartRefreshPass
 5$:     xor a                   ; (Z: over)
         ret
 2$:     ld hl,#vRefreshPos
