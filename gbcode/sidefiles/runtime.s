@@ -186,8 +186,10 @@ RecordPage:
         dec h
         ret
 
-; A = LCDC with the LCD on, not as copied yet (HL = LcdcCopied), VRAM free.
+; A = LCDC, not as copied yet (HL = LcdcCopied), VRAM free: copied if the LCD is on.
 NewLcdcSeen:
+        bit 7,a
+        ret z
         ld (hl),a
         ld b,a
         ld a,#1
@@ -240,8 +242,8 @@ WindowCheck:
 ;     frame's sprites, and they are left alone).
 FrameWork:
         ldh a,(rLCDC)
-        bit 7,a
-        jr nz,1$
+        rla
+        jr c,1$
         ld a,#OFF_BUDGET        ; LCD off: a budget takes the place of the line
         ld (vOffBudget),a
         jr 4$
@@ -269,12 +271,9 @@ FrameWork:
         and a
         ret nz
 13$:    ldh a,(rLCDC)           ; (after the sprites) LCDC as last seen with the LCD on, for
-        bit 7,a                 ; map entries stored while LCDC is 0, and its copy in VRAM
-        jr z,15$                ; bank 1 for bank 0's MapEntryFast
-        ld hl,#LcdcCopied
-        cp (hl)
+        ld hl,#LcdcCopied       ; map entries stored while LCDC is 0, and its copy in VRAM
+        cp (hl)                 ; bank 1 for bank 0's MapEntryFast
         call nz,NewLcdcSeen
-15$:
         ld hl,#vBgp             ; the shades: a register that differs from what palette RAM
         ldh a,(rBGP)            ; shows marks its side as waiting (bit 0: BGP and OBP0,
         cp (hl)                 ; bit 1: OBP1)
