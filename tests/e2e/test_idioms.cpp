@@ -190,9 +190,6 @@ void TilesReachedOtherwiseGetTheirPalettes(IdiomRun& run) {
 const char* const kLongFrameWork =
     "the sprite pass after the DMA call ends by line 149, leaving the game five lines of the blank; 96 map "
     "writes after the call need more, and the last of them fall into the next frame";
-const char* const kPollThenDma =
-    "a game that polls LY for the blank and then calls its DMA routine from its handler gets the frame's work "
-    "at the poll first: the DMA call comes late and its sprite pass is left out";
 const char* const kLateDmaCall =
     "after a DMA call at line 150 the colour work returns at once (a sprite pass could not end in the blank): "
     "the bee keeps palette 0";
@@ -208,7 +205,7 @@ const Idiom kIdioms[] = {
     {"lcd_off_stores", 4, ScenesRightOnTheirFirstFrame},  // block A from bank 1 through BC, the map through HL and set_vram_byte
     {"reach", 0, TilesReachedOtherwiseGetTheirPalettes},
     {"reach_busy", 0, TilesReachedOtherwiseGetTheirPalettes},  // the main loop waits on the flag without a HALT
-    {"reach_poll", 0, TilesReachedOtherwiseGetTheirPalettes, Bit(kSprite), {kPollThenDma}},  // ... after polling LY
+    {"reach_poll", 0, TilesReachedOtherwiseGetTheirPalettes},  // ... after polling LY, then the DMA call from the handler
     {"scroll", 0},  // map columns the game never wrote come into view: only the refresh colours them
     {"obp1", 0, TwinShowsObp1Shades},
     {"line_wait", 7},  // a blank handler with more to do after its DMA call, a main loop waiting for line 145
