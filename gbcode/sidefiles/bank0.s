@@ -274,12 +274,13 @@ IdleHookCall::
 IdleLoad::
         ld a,(0x0000)           ; operand = the byte the game waits on, written by the program
         ret
-; To the runtime with D = IE (bits 0-4) and the kind of wait (bit 5): below VRAM, so it
-; is not taken for a stored byte; E = the byte now. Not in the lines just before the vertical
-; blank: its interrupt must find the game as it would have (the way in and out alone takes
-; most of a line); nor on line 144, where a poll of LY is over and must find LY at 144
-; still; a loop not in the blank at all, where its byte changes and the game, seeing it, has
-; the blank's work to do.
+; To the runtime with D = IE (bits 0-4) and the kind of wait (bit 5: a loop on a byte, bit
+; 6: a poll of LY, neither: a halt): below VRAM, so it is not taken for a stored byte; E =
+; the byte now. Not in the lines just before the vertical blank: its interrupt must find the
+; game as it would have (the way in and out alone takes most of a line); nor on line 144,
+; where a poll of LY is over and must find LY at 144 still (such a poll gets E back as it
+; gave it); a loop not in the blank at all, where its byte changes and the game, seeing it,
+; has the blank's work to do.
 IdleWork::
         ldh a,(rLY)
         sub #IDLE_LAST_LINE
