@@ -23,7 +23,9 @@ FADE_LAST_START = 153       ; the next palette of a set, which ends in line 153 
 CHUNK_LAST_START = 148      ; the frame's first refresh chunk ends by line 150
 OFF_BUDGET = 4              ; chunks, tiles or palettes a call does while the LCD is off
 STARVED_FRAMES = 8          ; frames without a chunk before one may end by line 153
-LATE_CHUNK_LAST_START = 152 ; (started in line 151, it ends in line 153)
+LATE_CHUNK_LAST_START = 150 ; (seen before line 150, it starts in line 151 at the latest and
+                            ; ends in line 152; the way back to the game is still in the blank)
+LATE_TWIN_LAST_START = 151  ; a starved twin palette (under a line) starts before this line
 REFRESH_CHUNK = 8           ; map entries at a time
 
         .macro ENTRY_TAKES_RECORD ; the map entry at DE gets record L of table H (VRAM bank 1)
@@ -33,6 +35,15 @@ REFRESH_CHUNK = 8           ; map entries at a time
         ld (de),a
         xor a
         ldh (rVBK),a
+        .endm
+
+        .macro LATE_CHECK_AFTER skip ; the frame's work returns through LateCheck (LCD on)
+        ldh a,(rLCDC)
+        rla
+        jr nc,skip
+        ld hl,#LateCheck
+        push hl
+skip:
         .endm
 
         .macro CHUNK_START      ; DE = the refresh's next entry (a pass set up when none runs)
@@ -251,11 +262,6 @@ FrameWork:
         sub #VBLANK_FIRST_LINE  ; for anything: back to the game at once
         cp #FRAME_LAST_LINE - VBLANK_FIRST_LINE
         ret nc
-        ld a,c                  ; after a DMA call the frame's work returns through LateCheck
-        and a
-        jr z,4$
-        ld hl,#LateCheck
-        push hl
 4$:     ld hl,#vFrameCount
         inc (hl)
         ld l,#<vStarved         ; one frame more since the refresh's last chunk (light
@@ -267,7 +273,9 @@ FrameWork:
         and a                   ; them back to palette 0)
         jr z,13$
         call SpritesThisFrame
-        ld a,(vLateReturn)      ; after a frame whose work ended late, the sprites alone
+        ld hl,#vLateReturn      ; after a frame whose work ended late, the sprites alone
+        ld a,(hl)               ; (which end early: the mark is taken)
+        ld (hl),#0
         and a
         ret nz
 13$:    ldh a,(rLCDC)           ; (after the sprites) LCDC as last seen with the LCD on, for
@@ -296,6 +304,7 @@ FrameWork:
 12$:    ld a,(vShadesBusy)      ; the usual frame: nothing waits
         and a
         jr z,16$
+        LATE_CHECK_AFTER 17$    ; palettes may take the blank's last lines
         call ShadesWaiting
         ld a,(vShadesBusy)
         and #2
@@ -309,6 +318,7 @@ FrameWork:
         ld (hl),#0
         and a
         ret nz
+        LATE_CHECK_AFTER 18$    ; so may the refresh and the sweep
         ld hl,#vStarved
         ld a,(hl)               ; the usual case: too late for a chunk or a tile (LY is 0
         cp #STARVED_FRAMES      ; with the LCD off; a line of the next frame, after work
@@ -334,9 +344,9 @@ FrameWork:
         call Refresh
         jp Sweep
 
-; After the work that follows a DMA call with the LCD on: a return after line 150 (or in the
-; next frame) makes the next frame's work light. (A game that waits for the blank in its main
-; loop goes on there, with no handler of its own to finish.)
+; After work that may end late with the LCD on (armed by LATE_CHECK_AFTER, where such work
+; begins: the frames that do the sprites and the checks alone end early, and cost nothing
+; here): a return after line 150 (or in the next frame) makes the next frame's work light.
 LateCheck:
         ldh a,(rLY)
         sub #VBLANK_FIRST_LINE
@@ -436,7 +446,7 @@ TwinShades:
         ld a,(vTwinsWaited)     ; twins that found no time for a while: one palette that
         cp #STARVED_FRAMES      ; ends in the blank's last lines, as a starved refresh chunk
         jr c,1$
-        ld b,#LATE_CHUNK_LAST_START - 1 - VBLANK_FIRST_LINE
+        ld b,#LATE_TWIN_LAST_START - VBLANK_FIRST_LINE
 1$:     call WindowCheck
         ld hl,#vTwinsWaited
         jr c,FollowTwins
