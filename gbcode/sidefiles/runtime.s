@@ -46,6 +46,33 @@ REFRESH_CHUNK = 8           ; map entries at a time
 skip:
         .endm
 
+        .macro SHADES_WAITING changed, obp1, done ; NZ when some shade waits to be written
+        ld hl,#vBgp             ; a register that differs from what palette RAM shows marks
+        ldh a,(rBGP)            ; its side as waiting (vShadesBusy bit 0: BGP and OBP0, bit
+        cp (hl)                 ; 1: OBP1)
+        jr nz,changed
+        ld l,#<vObp0
+        ldh a,(rOBP0)
+        cp (hl)
+        jr z,obp1
+changed:
+        ld hl,#vShadesBusy
+        set 0,(hl)
+obp1:
+        ld a,(vObp1Seen)        ; (the twins show only sprites on OBP1)
+        and a
+        jr z,done
+        ld hl,#vObp1
+        ldh a,(rOBP1)
+        cp (hl)
+        jr z,done
+        ld hl,#vShadesBusy
+        set 1,(hl)
+done:
+        ld a,(vShadesBusy)
+        and a
+        .endm
+
         .macro CHUNK_START      ; DE = the refresh's next entry (a pass set up when none runs)
         ld hl,#vRefreshLeft
         ld a,(hl)
@@ -282,28 +309,8 @@ FrameWork:
         ld hl,#LcdcCopied       ; map entries stored while LCDC is 0, and its copy in VRAM
         cp (hl)                 ; bank 1 for bank 0's MapEntryFast
         call nz,NewLcdcSeen
-        ld hl,#vBgp             ; the shades: a register that differs from what palette RAM
-        ldh a,(rBGP)            ; shows marks its side as waiting (bit 0: BGP and OBP0,
-        cp (hl)                 ; bit 1: OBP1)
-        jr nz,10$
-        ld l,#<vObp0
-        ldh a,(rOBP0)
-        cp (hl)
-        jr z,11$
-10$:    ld hl,#vShadesBusy
-        set 0,(hl)
-11$:    ld a,(vObp1Seen)        ; (the twins show only sprites on OBP1)
-        and a
-        jr z,12$
-        ld hl,#vObp1
-        ldh a,(rOBP1)
-        cp (hl)
-        jr z,12$
-        ld hl,#vShadesBusy
-        set 1,(hl)
-12$:    ld a,(vShadesBusy)      ; the usual frame: nothing waits
-        and a
-        jr z,16$
+        SHADES_WAITING 10$, 11$, 12$
+        jr z,16$                ; the usual frame: nothing waits
         LATE_CHECK_AFTER 17$    ; palettes may take the blank's last lines
         call ShadesWaiting
         ld a,(vShadesBusy)
@@ -1247,36 +1254,19 @@ IdleTime:
 
 ; E = 0 when the frame's work that follows a poll of LY would have nothing to do, checked at
 ; the end of the wait so that the game gets line 144 as its own loop would: the LCD on with
-; the LCDC last seen, no shade waiting or changed, and the refresh and the sweep done in the
-; wait (or no tile with a palette). Else E = 1. A register the game changes in the lines
-; left before the blank is followed a frame later (or by the DMA hook).
+; the LCDC last seen, no shade waiting or changed (the frame's own check, SHADES_WAITING),
+; and the refresh and the sweep done in the wait (or no tile with a palette). Else E = 1.
+; A register the game changes in the lines left before the blank is followed a frame later
+; (or by the DMA hook).
 QuietFrame:
         ld e,#1
         ldh a,(rLCDC)
         ld hl,#LcdcCopied
         cp (hl)
         ret nz
-        ld hl,#vShadesBusy
-        ld a,(hl)
-        and a
+        SHADES_WAITING 3$, 4$, 5$ ; (what changed is marked now, as the frame's work would)
         ret nz
-        ld l,#<vBgp
-        ldh a,(rBGP)
-        cp (hl)
-        ret nz
-        ld l,#<vObp0
-        ldh a,(rOBP0)
-        cp (hl)
-        ret nz
-        ld l,#<vObp1Seen
-        ld a,(hl)
-        and a
-        jr z,1$
-        ld l,#<vObp1
-        ldh a,(rOBP1)
-        cp (hl)
-        ret nz
-1$:     ld l,#<vDictBanks
+        ld hl,#vDictBanks
         ld a,(hl)
         and a
         jr z,2$
