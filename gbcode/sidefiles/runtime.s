@@ -279,16 +279,15 @@ WindowCheck:
 ;     In: C not 0 when the work follows the game's OAM DMA (else OAM may not hold this
 ;     frame's sprites, and they are left alone).
 FrameWork:
-        ldh a,(rLCDC)
-        rla
-        jr c,1$
+        ldh a,(rLY)             ; the usual call: in the blank, in time (LY reads 0 with the
+        sub #VBLANK_FIRST_LINE  ; LCD off)
+        cp #FRAME_LAST_LINE - VBLANK_FIRST_LINE
+        jr c,4$
+        ldh a,(rLCDC)           ; with the LCD on, a call this late (or outside the blank)
+        rla                     ; leaves no time for anything: back to the game at once
+        ret c
         ld a,#OFF_BUDGET        ; LCD off: a budget takes the place of the line
         ld (vOffBudget),a
-        jr 4$
-1$:     ldh a,(rLY)             ; a call this late (or outside the blank) leaves no time
-        sub #VBLANK_FIRST_LINE  ; for anything: back to the game at once
-        cp #FRAME_LAST_LINE - VBLANK_FIRST_LINE
-        ret nc
 4$:     ld hl,#vFrameCount
         inc (hl)
         ld l,#<vStarved         ; one frame more since the refresh's last chunk (light
@@ -301,10 +300,8 @@ FrameWork:
         jr z,13$
         call SpritesThisFrame
         ld hl,#vLateReturn      ; after a frame whose work ended late, the sprites alone
-        ld a,(hl)               ; (which end early: the mark is taken)
-        ld (hl),#0
-        and a
-        ret nz
+        srl (hl)                ; (which end early: the mark, 1, is taken)
+        ret c
 13$:    ldh a,(rLCDC)           ; (after the sprites) LCDC as last seen with the LCD on, for
         ld hl,#LcdcCopied       ; map entries stored while LCDC is 0, and its copy in VRAM
         cp (hl)                 ; bank 1 for bank 0's MapEntryFast
@@ -358,8 +355,8 @@ LateCheck:
         ldh a,(rLY)
         sub #VBLANK_FIRST_LINE
         cp #LATE_RETURN_LINE - VBLANK_FIRST_LINE
-        ccf
-        sbc a,a
+        sbc a,a                 ; (0xFF in time, 0 late)
+        inc a
         ld (vLateReturn),a
         ret
 
@@ -615,23 +612,20 @@ FOLLOW_TO_TWIN = FollowTwin - FollowTwinJump - 2
 ;     twin table, which sends a sprite on OBP1 to its palette's twin; that pass runs even
 ;     when no tile has a palette (sprites on OBP1 then show palette 0's twin).
 SpritesThisFrame:
-        ld a,(vFrameCount)      ; the slots are looked after a piece at a time, every other
-        rra                     ; frame when that still leaves time for sprites: in turn
-        jr c,6$                 ; the top slot, a slot for OBP1, the top slot, a slot above
-        ld c,a                  ; the count. A change of the count takes up to two lines,
-        ldh a,(rLY)             ; the OBP1 probe less than one.
-        bit 0,c
-        jr z,8$
-        bit 1,c
-        jr nz,7$
-        cp #SPRITES_END_LINE - 1
-        call c,Obp1Probe
-        jr 6$
-7$:     cp #SPRITES_END_LINE - 2
-        call c,GrowSlots
-        jr 6$
-8$:     cp #SPRITES_END_LINE - 2
-        call c,ShrinkSlots
+        ld a,(vFrameCount)      ; the slots are looked after a piece at a time, every fourth
+        and #3                  ; frame when that still leaves time for sprites (the other
+        jr nz,6$                ; three, the usual frame, cost nothing here): a slot for OBP1
+        ldh a,(rLY)             ; until one is seen (less than a line), the top slots, and
+        cp #SPRITES_END_LINE - 1 ; every eighth frame, when they stay, a slot above the
+        call c,Obp1Probe        ; count (a change of the count takes up to two lines)
+        ldh a,(rLY)
+        cp #SPRITES_END_LINE - 2
+        jr nc,6$
+        call ShrinkSlots
+        jr nz,6$
+        ld a,(vFrameCount)
+        bit 2,a
+        call nz,GrowSlots
 6$:     ld b,#4                 ; B: lines of blank left (with the LCD off, four), taken
         ldh a,(rLCDC)           ; after the count, which may have used some
         rla
@@ -673,7 +667,7 @@ SpritesThisFrame:
 SpriteJump:
         jp SpriteSteps          ; (the operand: the steps for the slots in use, SlotsCounted)
 
-; Until a sprite on OBP1 has been seen, four slots in use are looked at every eighth frame
+; Until a sprite on OBP1 has been seen, four slots in use are looked at every fourth frame
 ; while OBP1 differs from OBP0 and some palette has a twin (most games never use OBP1, and
 ; the twin pass costs 9 cycles more a sprite).
 Obp1Probe:
@@ -719,18 +713,32 @@ Obp1Probe:
         ret
 
 ; The slots in use, up to the last sprite whose Y puts it on screen, kept up to date a little
-; before each pass: the top slot leaves the count when it is off screen, and one slot above
-; the count (a different one each time) raises the count to it when it is on screen.
+; before each pass: the top slots leave the count while they are off screen (26 cycles
+; each, before line SPRITES_END_LINE - 2), and one slot above the count (a different one
+; each time) raises the count to it when it is on screen.
 ShrinkSlots:
         ld hl,#vSpriteSlots
-        ld a,(hl)
+        ld c,(hl)               ; the count before
+        ld a,c
         and a
         ret z
-        ld c,a                  ; the count before
+        add a,a
+        add a,a
+        sub #4
+        ld e,a
+        ld d,#>OAM              ; DE: the top slot's Y
+1$:     ld a,(de)
         dec a
-        call SlotOnScreen
-        ret c                   ; the top one is on screen
+        cp #159
+        jr c,SlotsCounted       ; on screen: the count ends with it
         dec (hl)
+        jr z,SlotsCounted
+        ld a,e
+        sub #4
+        ld e,a
+        ldh a,(rLY)
+        cp #SPRITES_END_LINE - 2
+        jr c,1$
         jr SlotsCounted
 
 GrowSlots:
@@ -754,7 +762,7 @@ GrowSlots:
         ld (hl),b               ; on screen: the count reaches it
 ; C = the count before; a new count gets its steps, and the lines they need (as many as
 ; the step count of SpritesThisFrame takes for them: (count + SPRITE_STEPS_SPARE) / 10,
-; rounded up).
+; rounded up). Z: the count stayed.
 SlotsCounted:
         ld a,(hl)
         cp c
@@ -773,6 +781,7 @@ SlotsCounted:
         ld (SpriteJump + 1),a
         ld a,h
         ld (SpriteJump + 2),a
+        and a                   ; (NZ: the count changed)
         ret
 
 ; Carry set when the sprite in OAM slot A is on screen (its Y is 1-159). Uses DE.
@@ -1300,8 +1309,8 @@ IdleRun:
         jr 1$
 
 ; The top slots whose sprite is off screen leave the count, as many as the blank's lines
-; before 153 allow (the DMA hook's pass takes one a fourth frame; the game's DMA has filled
-; OAM already). About 50 cycles a slot.
+; before 153 allow (the DMA hook's pass takes up to four every sixteenth frame; the game's
+; DMA has filled OAM already). About 50 cycles a slot.
 IdleShrink:
         ld hl,#vSpriteSlots
         ld c,(hl)               ; the count before
