@@ -299,9 +299,9 @@ FrameWork:
         and a                   ; them back to palette 0)
         jr z,13$
         call SpritesThisFrame
-        ld hl,#vLateReturn      ; after a frame whose work ended late, the sprites alone
-        srl (hl)                ; (which end early: the mark, 1, is taken)
-        ret c
+        ld hl,#vSpritesOnly     ; after a frame whose work ended late, or a wait that found
+        srl (hl)                ; nothing else to do, the sprites alone (the mark, 1, is
+        ret c                   ; taken)
 13$:    ldh a,(rLCDC)           ; (after the sprites) LCDC as last seen with the LCD on, for
         ld hl,#LcdcCopied       ; map entries stored while LCDC is 0, and its copy in VRAM
         cp (hl)                 ; bank 1 for bank 0's MapEntryFast
@@ -357,7 +357,7 @@ LateCheck:
         cp #LATE_RETURN_LINE - VBLANK_FIRST_LINE
         sbc a,a                 ; (0xFF in time, 0 late)
         inc a
-        ld (vLateReturn),a
+        ld (vSpritesOnly),a
         ret
 
 ; Some palette waits to be written: BGP and OBP0 here, the twins in TwinShades. The first
@@ -1235,6 +1235,7 @@ IdleTime:
 3$:     ld a,d
         and #0x1F
         ld (IdleMask + 1),a
+        ld c,#0                 ; C: not 0 once the wait was worked in
         and #IEF_LCD
         jr nz,1$
         bit 5,d
@@ -1251,12 +1252,24 @@ IdleTime:
         cp #IDLE_AGAIN
         jr nc,1$
 2$:     call IdleRun
+        call IdlePending        ; (an interrupt that ended the wait is not kept waiting)
+        jr nz,1$
+        ld c,#1
 1$:     ldh a,(rDIV)
         ld (vIdleReturned),a
         pop de
         bit 6,d
-        call nz,QuietFrame      ; a poll of LY
-        pop bc
+        jr nz,5$                ; a poll of LY: E tells the bank-0 code
+        dec c                   ; a halt or a loop that was worked in until the lines before
+        jr nz,4$                ; the blank (a call that returns at once, or for an
+5$:     call QuietFrame         ; interrupt, must stay quick) and found nothing else to do:
+        bit 6,d                 ; the frame's work that follows the next DMA call does the
+        jr nz,4$                ; sprites alone (the game keeps more of the blank; a shade
+        dec e                   ; the game changes in between is followed a frame later)
+        jr z,4$
+        ld a,#1
+        ld (vSpritesOnly),a
+4$:     pop bc
         pop hl
         xor a
         ret
