@@ -98,6 +98,8 @@ done:
 IDLE_TILE_LAST = 120        ; a tile looked up while the game waits starts before this line
 IDLE_AGAIN = 4              ; DIV ticks between a loop's calls on the byte it waits on
 IDLE_SHRINK_END = 153       ; the slot count of a wait in the blank stops on this line
+IDLE_SLOTS_AFTER = 1        ; frame works (the game's OAM filled) before the waits keep the slot count
+IDLE_SLOTS_LAST = 130       ; ... in a wait that reaches it before this line
 POLL_WORK_END = 147         ; a poll that starts in the blank before this line has the frame's work
 kPalettes = 8
 
@@ -613,19 +615,36 @@ FOLLOW_TO_TWIN = FollowTwin - FollowTwinJump - 2
 ;     when no tile has a palette (sprites on OBP1 then show palette 0's twin).
 SpritesThisFrame:
         ld a,(vFrameCount)      ; the slots are looked after a piece at a time, every fourth
-        and #3                  ; frame when that still leaves time for sprites (the other
-        jr nz,6$                ; three, the usual frame, cost nothing here): a slot for OBP1
-        ldh a,(rLY)             ; until one is seen (less than a line), the top slots, and
-        cp #SPRITES_END_LINE - 1 ; every eighth frame, when they stay, a slot above the
-        call c,Obp1Probe        ; count (a change of the count takes up to two lines)
-        ldh a,(rLY)
-        cp #SPRITES_END_LINE - 2
-        jr nc,6$
-        call ShrinkSlots
-        jr nz,6$
+        and #3                  ; frame when that leaves time for sprites (the usual frame
+        jr z,9$                 ; does nothing here): in turn four slots for a sprite on
+        cp #2                   ; OBP1 until one is seen (less than a line), then the top
+        jr nz,6$                ; slots; or the top slots, then, when they stayed, the slots
+        ld a,(vShrinking)       ; above the count (a change of the count takes up to two
+        and a                   ; lines). While the top slots come off, they are looked at
+        jr z,6$                 ; every other frame. None of it when the game's waits
+        ldh a,(rLY)             ; looked after the count since the last piece (IdleSlots;
+        jr 8$                   ; the mark, 1, is taken)
+9$:     ld hl,#vSlotsKept
+        srl (hl)
+        jr c,6$
         ld a,(vFrameCount)
         bit 2,a
-        call nz,GrowSlots
+        ldh a,(rLY)             ; (the flags of the bit kept)
+        jr nz,7$
+        cp #SPRITES_END_LINE - 1
+        call c,Obp1Probe
+        ldh a,(rLY)
+8$:     cp #SPRITES_END_LINE - 2
+        jr nc,6$
+        call ShrinkNoting
+        jr 6$
+7$:     cp #SPRITES_END_LINE - 2
+        jr nc,6$
+        call ShrinkNoting
+        jr nz,6$
+        ldh a,(rLY)
+        cp #SPRITES_END_LINE - 1
+        call c,GrowSlots
 6$:     ld b,#4                 ; B: lines of blank left (with the LCD off, four), taken
         ldh a,(rLCDC)           ; after the count, which may have used some
         rla
@@ -700,7 +719,8 @@ Obp1Probe:
         add a,#3
         ld e,a
         ld d,#>OAM
-        ld a,(de)
+        call OamRead
+        ret nc
         and #0x10
         jr nz,3$
         dec b
@@ -741,10 +761,25 @@ ShrinkSlots:
         jr c,1$
         jr SlotsCounted
 
+; ShrinkSlots, noting whether the count came down (vShrinking). Z: it stayed.
+ShrinkNoting:
+        call ShrinkSlots
+        ld hl,#vShrinking
+        ld (hl),#0
+        ret z
+        inc (hl)
+        ret
+
 GrowSlots:
         ld hl,#vSpriteSlots
         ld c,(hl)               ; the count before
-        ld a,(vGrowProbe)       ; the probe walks the slots above the count, one a frame
+        ld a,c                  ; the slot right above the count first (where a game puts
+        cp #OAM_SIZE / 4        ; its next sprite, usually)
+        ret nc
+        ld b,a
+        call SlotOnScreen
+        jr c,8$
+        ld a,(vGrowProbe)       ; then the probe, which walks the slots above the count
         inc a
         cp #OAM_SIZE / 4
         jr c,6$
@@ -758,7 +793,7 @@ GrowSlots:
         ld b,a
         call SlotOnScreen
         ret nc                  ; off screen
-        inc b
+8$:     inc b
         ld (hl),b               ; on screen: the count reaches it
 ; C = the count before; a new count gets its steps, and the lines they need (as many as
 ; the step count of SpritesThisFrame takes for them: (count + SPRITE_STEPS_SPARE) / 10,
@@ -784,16 +819,40 @@ SlotsCounted:
         and a                   ; (NZ: the count changed)
         ret
 
-; Carry set when the sprite in OAM slot A is on screen (its Y is 1-159). Uses DE.
+; Carry set when the sprite in OAM slot A is on screen (its Y is 1-159); clear when it is not,
+; or when its Y could not be read (a wait's work stopped: the count then stays). Uses DE.
 SlotOnScreen:
         add a,a
         add a,a
         ld e,a
         ld d,#>OAM
-        ld a,(de)
+        call OamRead
+        ret nc
         dec a
         cp #159
         ret
+
+; A = the OAM byte at DE, carry set; carry clear when it could not be read. The frame's work
+; reads OAM at once (the blank); while a wait is worked in, IdleSlots points this at
+; IdleOamByte, which reads at the start of a horizontal blank (OAM is free there).
+OamRead:
+        jp OamNow               ; (the operand: OamNow, or IdleOamByte in a wait)
+OamNow:
+        ld a,(de)
+        scf
+        ret
+IdleOamByte:
+        call IdleSync
+        ret nc
+        ld a,(de)               ; (carry still set)
+        push af
+        ldh a,(rSTAT)           ; a horizontal blank that ended before the read (a line
+        and #3                  ; with many sprites has a short one): OAM gave 0xFF, so
+        jr nz,1$                ; again in the next
+        pop af
+        ret
+1$:     pop af
+        jr IdleOamByte
 
 ; HL = where the steps for the first A (0-40) sprites start: 7 bytes a step.
 StepsFor:
@@ -1252,12 +1311,13 @@ IdleTime:
         cp #IDLE_AGAIN
         jr nc,1$
 2$:     call IdleRun
-        call IdlePending        ; (an interrupt that ended the wait is not kept waiting)
-        jr nz,1$
+        call IdlePending        ; (an interrupt that ended the wait is not kept waiting, nor
+        jr nz,1$                ; is the blank's: the check takes most of a line)
+        ldh a,(rLY)
+        cp #VBLANK_FIRST_LINE - 1
+        jr nc,1$
         ld c,#1
-1$:     ldh a,(rDIV)
-        ld (vIdleReturned),a
-        pop de
+1$:     pop de
         bit 6,d
         jr nz,5$                ; a poll of LY: E tells the bank-0 code
         dec c                   ; a halt or a loop that was worked in until the lines before
@@ -1269,7 +1329,9 @@ IdleTime:
         jr z,4$
         ld a,#1
         ld (vSpritesOnly),a
-4$:     pop bc
+4$:     ldh a,(rDIV)            ; (as the game gets the call back)
+        ld (vIdleReturned),a
+        pop bc
         pop hl
         xor a
         ret
@@ -1311,10 +1373,11 @@ IdleRun:
         call nc,IdleShrink
 2$:     ldh a,(rLY)             ; ... then, as the wait sleeps through the next picture,
         cp #VBLANK_FIRST_LINE   ; the blank's end first
-        jr c,1$
+        jr c,3$
         call IdlePending
         ret nz
         jr 2$
+3$:     call IdleSlots
 1$:     call IdleChunk
         ret nc
         call IdleTile
@@ -1322,8 +1385,7 @@ IdleRun:
         jr 1$
 
 ; The top slots whose sprite is off screen leave the count, as many as the blank's lines
-; before 153 allow (the DMA hook's pass takes up to four every sixteenth frame; the game's
-; DMA has filled OAM already). About 50 cycles a slot.
+; before 153 allow (the game's DMA has filled OAM already). About 50 cycles a slot.
 IdleShrink:
         ld hl,#vSpriteSlots
         ld c,(hl)               ; the count before
@@ -1342,6 +1404,61 @@ IdleShrink:
         dec (hl)
         jr 1$
 2$:     jp SlotsCounted
+
+; The slot count looked after in the wait's horizontal blanks, as the frame's work would in
+; a piece (the top slots that are off screen leave it; when they stay, the probe's slot above
+; it joins it if on screen; four slots for a sprite on OBP1), every wait, and the frame's work
+; leaves it alone (vSlotsKept). A few lines of the wait; the refresh has the rest.
+IdleSlots:
+        ldh a,(rLY)             ; (a wait that starts this late leaves its last lines to the
+        cp #IDLE_SLOTS_LAST     ; refresh: the count's steps take a line after its last read)
+        ret nc
+        ld hl,#vSlotsReady      ; (not in the first frames' waits: the game may not have
+        ld a,(hl)               ; put its sprites in OAM yet, and the count would come down
+        and a                   ; to 0)
+        jr nz,2$
+        ld a,(vFrameCount)
+        cp #IDLE_SLOTS_AFTER
+        ret c
+        ld (hl),a
+2$:     ld hl,#IdleOamByte
+        call 1$
+        call IdleSlotsWork
+        ld hl,#OamNow
+1$:     ld a,l
+        ld (OamRead + 1),a
+        ld a,h
+        ld (OamRead + 2),a
+        ret
+IdleSlotsWork:
+        ld hl,#vSpriteSlots
+        ld c,(hl)               ; the count before
+1$:     ld a,(hl)
+        and a
+        jr z,2$
+        add a,a
+        add a,a
+        sub #4
+        ld e,a
+        ld d,#>OAM
+        call OamRead
+        jr nc,2$                ; (the work stopped)
+        dec a
+        cp #159
+        jr c,2$                 ; on screen
+        dec (hl)
+        jr 1$
+2$:     call SlotsCounted
+        call z,GrowSlots        ; (when the count did not come down)
+        call Obp1Probe
+        call IdlePending        ; all of it done, none of it stopped by the wait's end (an
+        ret nz                  ; interrupt stays pending, the line stays late): the
+        ldh a,(rLY)             ; frame's work need not look
+        cp #IDLE_LAST_LINE
+        ret nc
+        ld a,#1
+        ld (vSlotsKept),a
+        ret
 
 ; Carry set at the start of a horizontal blank (VRAM free for 27 cycles or more after the
 ; return); clear when the work stops.
