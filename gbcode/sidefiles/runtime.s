@@ -98,8 +98,7 @@ done:
 IDLE_TILE_LAST = 120        ; a tile looked up while the game waits starts before this line
 IDLE_AGAIN = 4              ; DIV ticks between a loop's calls on the byte it waits on
 IDLE_SHRINK_END = 153       ; the slot count of a wait in the blank stops on this line
-IDLE_SLOTS_AFTER = 1        ; frame works (the game's OAM filled) before the waits keep the slot count
-IDLE_SLOTS_LAST = 130       ; ... in a wait that reaches it before this line
+IDLE_SLOTS_LAST = 130       ; the waits keep the slot count in a wait that reaches it before this line
 POLL_WORK_END = 147         ; a poll that starts in the blank before this line has the frame's work
 kPalettes = 8
 
@@ -616,15 +615,24 @@ FOLLOW_TO_TWIN = FollowTwin - FollowTwinJump - 2
 SpritesThisFrame:
         ld a,(vFrameCount)      ; the slots are looked after a piece at a time, every fourth
         and #3                  ; frame when that leaves time for sprites (the usual frame
-        jr z,9$                 ; does nothing here): in turn four slots for a sprite on
-        cp #2                   ; OBP1 until one is seen (less than a line), then the top
-        jr nz,6$                ; slots; or the top slots, then, when they stayed, the slots
-        ld a,(vShrinking)       ; above the count (a change of the count takes up to two
-        and a                   ; lines). While the top slots come off, they are looked at
-        jr z,6$                 ; every other frame. None of it when the game's waits
-        ldh a,(rLY)             ; looked after the count since the last piece (IdleSlots;
-        jr 8$                   ; the mark, 1, is taken)
-9$:     ld hl,#vSlotsKept
+        dec a                   ; does nothing here): in turn four slots for a sprite on
+        jr z,9$                 ; OBP1 until one is seen (less than a line), then the top
+        sub #2                  ; slots; or the top slots, then, when they stayed, the slots
+        jr nz,6$                ; above the count (a change of the count takes up to two
+        ld a,(vShrinking)       ; lines). While the top slots come off, they are looked at
+        and a                   ; every other frame. None of it when the game's waits
+        jr z,6$                 ; looked after the count since the last piece (IdleSlots;
+        ldh a,(rLY)             ; the mark, 1, is taken)
+        jr 8$
+9$:     ld hl,#vSlotsReady      ; the first piece: OAM holds the game's sprites now, and
+        ld a,(hl)               ; the waits may keep the count from here on. When it is the
+        and a                   ; first frame's work of all, right after the game's first
+        jr nz,10$               ; DMA call, the count is still the 40 assumed and a pass
+        inc (hl)                ; over them would take the game's blank: no pass this once
+        ld a,(vFrameCount)
+        dec a
+        ret z
+10$:    ld hl,#vSlotsKept
         srl (hl)
         jr c,6$
         ld a,(vFrameCount)
@@ -1413,15 +1421,10 @@ IdleSlots:
         ldh a,(rLY)             ; (a wait that starts this late leaves its last lines to the
         cp #IDLE_SLOTS_LAST     ; refresh: the count's steps take a line after its last read)
         ret nc
-        ld hl,#vSlotsReady      ; (not in the first frames' waits: the game may not have
-        ld a,(hl)               ; put its sprites in OAM yet, and the count would come down
-        and a                   ; to 0)
-        jr nz,2$
-        ld a,(vFrameCount)
-        cp #IDLE_SLOTS_AFTER
-        ret c
-        ld (hl),a
-2$:     ld hl,#IdleOamByte
+        ld a,(vSlotsReady)      ; (not before the game's first DMA call: the game may not
+        and a                   ; have put its sprites in OAM yet, and the count would come
+        ret z                   ; down to 0)
+        ld hl,#IdleOamByte
         call 1$
         call IdleSlotsWork
         ld hl,#OamNow

@@ -130,15 +130,6 @@ void TimerSeesTheGamesBanks(IdiomRun& run) {
     if (!atEnd(run.mono, "wForeignSvbk") || !atEnd(run.mono, "wForeignVbk")) run.setUp << " the monochrome run's timer handler never saw the registers read 0xFF;";
 }
 
-// The map rows the handler stores after its DMA call are lost on the game's first frame
-// alone: from then on the slot count is the game's and the sprite pass is short.
-void RowsLostOnTheFirstFrameAlone(IdiomRun& run) {
-    const GameRun& colour = run.colour;
-    for (std::size_t f = 0; f < colour.record.frames.size(); ++f)
-        if (colour.gameFrame[f] > 1 && colour.record.frames[f].droppedVramWrites != 0)
-            run.found[kGame] << " map writes lost on game frame " << colour.gameFrame[f] << ";";
-}
-
 // The twin a sprite on OBP1 shows holds its palette's colours under OBP1's shades: pixel value
 // v in the colour for shade (OBP1 >> 2v) & 3.
 void TwinShowsObp1Shades(IdiomRun& run) {
@@ -196,17 +187,13 @@ void TilesReachedOtherwiseGetTheirPalettes(IdiomRun& run) {
 }
 
 // Limits of the colour code today, as these programs show them.
-const char* const kLongFrameWork =
-    "on the game's first frame the runtime does not know yet which sprite slots are in use and colours all "
-    "40 it can before line 149; the 96 map writes after the DMA call need more of the blank, and the last "
-    "of them (17) fall into the next frame; from the next wait on the count is the game's";
 const char* const kLateDmaCall =
     "after a DMA call at line 150 the colour work returns at once (a sprite pass could not end in the blank): "
     "the bee keeps palette 0";
 
 const Idiom kIdioms[] = {
     {"late_dma", 0, nullptr, Bit(kSprite), {kLateDmaCall}},
-    {"rows_after_dma", 0, RowsLostOnTheFirstFrameAlone, Bit(kWrites), {kLongFrameWork}},
+    {"rows_after_dma", 0},  // 96 map writes after the DMA call: the game's whole blank from its first frame on
     {"stat_copy", 12},
     {"timer_in_dma", 0, TimerSeesTheGamesBanks},
     {"lcd_off_loads", 4, ScenesRightOnTheirFirstFrame},
