@@ -1414,9 +1414,10 @@ IdleShrink:
 2$:     jp SlotsCounted
 
 ; The slot count looked after in the wait's horizontal blanks, as the frame's work would in
-; a piece (the top slots that are off screen leave it; when they stay, the probe's slot above
-; it joins it if on screen; four slots for a sprite on OBP1), every wait, and the frame's work
-; leaves it alone (vSlotsKept). A few lines of the wait; the refresh has the rest.
+; a piece (the top slots that are off screen leave it; when they stay, the slot right above
+; it, then the probe's, join it if on screen; four slots for a sprite on OBP1), every wait,
+; and the frame's work leaves it alone (vSlotsKept). A few lines of the wait; the refresh
+; has the rest.
 IdleSlots:
         ldh a,(rLY)             ; (a wait that starts this late leaves its last lines to the
         cp #IDLE_SLOTS_LAST     ; refresh: the count's steps take a line after its last read)
