@@ -1,5 +1,6 @@
 #include "Binary.h"
 
+#include <algorithm>
 #include <memory>
 
 namespace dapplix {
@@ -37,6 +38,15 @@ TileImage DisplayTile(const Model& model, int bank, int tile) {
     if (TileAbsent(model, bank, tile)) return TileImage{};
     if (model.TileEdited[bank][tile]) return model.EditedTile[bank][tile];
     return RomTileBytes(model, bank, tile);
+}
+
+TileImage GameTile(const Model& model, int bank, int tile) {
+    if (TileAbsent(model, bank, tile) || model.TileEdited[bank][tile]) return DisplayTile(model, bank, tile);
+    const std::size_t start = std::size_t(bank) * kBankSize + std::size_t(TileByteOffset(model, bank, tile));
+    if (model.RomFile.size() < start + kTileBytes) return RomTileBytes(model, bank, tile);
+    TileImage image{};
+    std::copy_n(model.RomFile.begin() + static_cast<std::ptrdiff_t>(start), kTileBytes, image.begin());
+    return image;
 }
 
 bool CommitTileImage(Model& model, int bank, int tile, const TileImage& image) {

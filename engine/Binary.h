@@ -109,6 +109,11 @@ TileImage RomTileBytes(const Model& model, int bank, int tile);
 // the tile is marked edited, else its ROM bytes.
 TileImage DisplayTile(const Model& model, int bank, int tile);
 
+// The tile as the game itself holds it: as DisplayTile, but with the ROM file's bytes where
+// the scan placed or patched colour code (a CALL into a hook, the hooks themselves), which
+// the game never shows as graphics.
+TileImage GameTile(const Model& model, int bank, int tile);
+
 // Stores a new image for a tile: marks it edited when it differs from the ROM bytes,
 // clears the mark when it equals them (the stored image is then left as it was).
 // Refused (returns false, nothing changed) for an absent tile, whose image could not

@@ -61,7 +61,7 @@ std::vector<DictionaryTile> CollectDictionaryTiles(const Model& model) {
         for (int tile = 0; tile < kTilesPerBank; ++tile) {
             const int palette = model.TilePal[bank][tile];
             if (palette < 1 || palette >= kPalettes || TileAbsent(model, bank, tile)) continue;
-            const TileImage image = DisplayTile(model, bank, tile);
+            const TileImage image = GameTile(model, bank, tile);
             auto [at, added] = votes.try_emplace(image);
             if (added) {
                 at->second.bank = bank;

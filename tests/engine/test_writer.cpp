@@ -121,6 +121,22 @@ TEST(TileDictionary, RecordsEachImageOnceWithTheMajorityPalette) {
     EXPECT_EQ(BuildTileDictionary(*LoadedModel()).parts, 0);  // no palettes, no dictionary
 }
 
+// The colour code the scan puts at the end of bank 0 is not a picture the game shows: a tile
+// over it goes into the dictionary as the ROM file has it (so that the dictionary does not
+// change with the code either).
+TEST(TileDictionary, TakesTheRomFilesBytesWhereTheScanPlacedCode) {
+    auto model = LoadedModel({.freeTail = 400});
+    ScanRom(*model);
+    const int last = kTilesPerBank - 1;
+    TileImage free{};
+    free.fill(0xFF);
+    ASSERT_NE(RomTileBytes(*model, 0, last), free) << "the code is not over the last tile";
+    model->TilePal[0][last] = 3;
+    const auto tiles = CollectDictionaryTiles(*model);
+    ASSERT_EQ(tiles.size(), 1u);
+    EXPECT_EQ(tiles[0].image, free);
+}
+
 // A bigger project takes more parts; past four parts the rest is left out and counted.
 TEST(TileDictionary, GrowsByPartsAndFindsEveryImageItHolds) {
     auto model = LoadedModel({.banks = 16, .freeTail = 200});
