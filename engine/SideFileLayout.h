@@ -27,11 +27,11 @@ constexpr int kCopyHookBcInBlock = 109;
 constexpr int kCopyHookHlInBlock = 117;
 // The waits: LY polled for the blank, HALT / NOP / LD A,(nnnn), and LD A,(nnnn) in a loop
 // that waits for it to change.
-constexpr int kIdlePollInBlock = 178;  // in place of PollHook when StoreHooks is placed
-constexpr int kIdleHaltInBlock = 196;
-constexpr int kIdleHookInBlock = 207;
-constexpr int kIdleLoadInBlock = 214;
-constexpr int kIdleWorkInBlock = 218;
+constexpr int kIdlePollInBlock = 177;  // in place of PollHook when StoreHooks is placed
+constexpr int kIdleHaltInBlock = 203;
+constexpr int kIdleHookInBlock = 214;
+constexpr int kIdleLoadInBlock = 221;
+constexpr int kIdleWorkInBlock = 225;
 // CopyHook's checks for a byte already stored at DE, which StoreHooks calls.
 constexpr int kCopyHookStoredInBlock = 34;
 
@@ -44,11 +44,11 @@ constexpr std::size_t kDmaCallLow = 1;
 constexpr std::size_t kCopyTailOperand = 26;
 // StoreHooksCode: CALL of CopyHook's checks, operand at 23-24.
 constexpr std::size_t kStoredCallOperand = 23;
-// StoreHooksCode: LD A,(nnnn) of the byte the hooked waits read, operand at 113-114; the waits'
-// CALLs of IdleWork, operands at 85-86, 98-99 and 109-110, and IdleWork's of that load, at 131-132.
-constexpr std::size_t kIdleLoadOperand = 113;
-constexpr std::size_t kIdleCallOperands[] = {85, 98, 109};
-constexpr std::size_t kIdleLoadCallOperand = 131;
+// StoreHooksCode: LD A,(nnnn) of the byte the hooked waits read, operand at 120-121; the waits'
+// CALLs of IdleWork, operands at 84-85, 105-106 and 116-117, and IdleWork's of that load, at 138-139.
+constexpr std::size_t kIdleLoadOperand = 120;
+constexpr std::size_t kIdleCallOperands[] = {84, 105, 116};
+constexpr std::size_t kIdleLoadCallOperand = 138;
 
 // ExtraBankCode (bank 33 from 0x4000): what the scan found, kept as a record.
 constexpr std::size_t kDmaPageInstruction = 0x103;  // LD A,nn with nn = the OAM buffer page

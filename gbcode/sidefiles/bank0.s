@@ -227,7 +227,6 @@ MapEntryFast::
         inc de
         pop af
         ret
-        .ds 1                   ; (spare: the hooks below keep their places)
 MapEntrySlow:
         and a                   ; carry clear: a stored byte (or the idle work below)
         jr Shared
@@ -236,8 +235,12 @@ MapEntrySlow:
 ; spend reading LY until the next line 144 are the runtime's, as in the waits below; then
 ; PollHook waits for line 144 as the game did and the frame's work follows, or, when the
 ; runtime found at the end of the wait that the frame's work has nothing to do (E = 0),
-; PollQuiet waits alone and the game has line 144 as its own loop would give it. A poll
-; whose own read of LY found line 144 has the frame's work at once.
+; PollQuiet waits alone and the game has line 144 as its own loop would give it. When the
+; runtime timed line 144 to the cycle itself (E = $90, a game with no interrupt enabled),
+; it comes back just so that the game goes on at the earliest cycle its own loop could,
+; with A = $90 and the flags of its CP: the loop's RET and NOP would otherwise make every
+; such frame a few cycles longer than the original's. A poll whose own read of LY found
+; line 144 has the frame's work at once.
 IdlePoll::
         cp #0x90                ; (A = LY as the game read it)
         jr z,PollFound
@@ -247,9 +250,15 @@ IdlePollCall::                  ; work, unless the runtime says otherwise
         call 0x0000             ; operand = IdleWork, written by the program
         ld a,e
         pop de
+        cp #0x90
+        ret z                   ; timed by the runtime
         and a
         jr nz,PollLoop
-        jr PollQuiet
+PollQuiet:
+        ldh a,(rLY)
+        cp #0x90
+        jr nz,PollQuiet
+        ret
 
 ; IdleHalt and IdleHook: the time a game waits is the runtime's. IdleHalt replaces HALT /
 ; NOP / LD A,(nnnn) (a game waiting for its vertical-blank interrupt), IdleHook replaces the
@@ -301,12 +310,6 @@ IdleWorkCall::
         ld d,a
         jr MapEntrySlow
 
-PollQuiet:
-        ldh a,(rLY)
-        cp #0x90
-        jr nz,PollQuiet
-        ret
-
 ; MapEntryMasked: MapEntryFast in a game whose enabled interrupts could come meanwhile (H = IE).
 MapEntryMasked:
         ld a,h
@@ -327,12 +330,12 @@ MapEntryMasked:
 StoreHooksEnd:
         .iif ne, StoreHooksEnd - StoreHooks - 185, .error 1
         .iif ne, StoreHooksCall - StoreHooks - 22, .error 1
-        .iif ne, IdlePoll - StoreHooks - 76, .error 1
-        .iif ne, IdlePollCall - StoreHooks - 84, .error 1
-        .iif ne, IdleHalt - StoreHooks - 94, .error 1
-        .iif ne, IdleHook - StoreHooks - 105, .error 1
-        .iif ne, IdleHaltCall - StoreHooks - 97, .error 1
-        .iif ne, IdleHookCall - StoreHooks - 108, .error 1
-        .iif ne, IdleLoad - StoreHooks - 112, .error 1
-        .iif ne, IdleWork - StoreHooks - 116, .error 1
-        .iif ne, IdleWorkCall - StoreHooks - 130, .error 1
+        .iif ne, IdlePoll - StoreHooks - 75, .error 1
+        .iif ne, IdlePollCall - StoreHooks - 83, .error 1
+        .iif ne, IdleHalt - StoreHooks - 101, .error 1
+        .iif ne, IdleHook - StoreHooks - 112, .error 1
+        .iif ne, IdleHaltCall - StoreHooks - 104, .error 1
+        .iif ne, IdleHookCall - StoreHooks - 115, .error 1
+        .iif ne, IdleLoad - StoreHooks - 119, .error 1
+        .iif ne, IdleWork - StoreHooks - 123, .error 1
+        .iif ne, IdleWorkCall - StoreHooks - 137, .error 1

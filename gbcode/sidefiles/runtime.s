@@ -99,6 +99,10 @@ IDLE_TILE_LAST = 120        ; a tile looked up while the game waits starts befor
 IDLE_AGAIN = 4              ; DIV ticks between a loop's calls on the byte it waits on
 IDLE_SHRINK_END = 153       ; the slot count of a wait in the blank stops on this line
 IDLE_SLOTS_LAST = 130       ; the waits keep the slot count in a wait that reaches it before this line
+POLL_SYNC_LINE = 135        ; a poll timed to the cycle catches the start of this line first
+POLL_SYNC_WAIT = 6          ; the last wait before line 144 (4n + 4 cycles), then the way back
+POLL_PHASE_READ = 4         ; where the game's loop reads LY, in cycles, from the count
+POLL_PHASE_MIDDLE = 7       ; the phase taken when the wait did some work
 POLL_WORK_END = 147         ; a poll that starts in the blank before this line has the frame's work
 kPalettes = 8
 
@@ -1284,14 +1288,33 @@ RecordDone:
 ; byte already set, or set meanwhile, ends the wait when it would have. A halt sleeps until
 ; an interrupt and a poll of LY (D bit 6) spins until line 144, whatever the byte holds; a
 ; poll also learns whether the frame's work is wanted after it (E, QuietFrame), and a poll
-; that starts in the blank has it at once.
+; that starts in the blank has it at once. In a game with no interrupt enabled, a poll with
+; nothing else to do is timed to the cycle (PollSync).
 IdleTime:
         push hl
         push bc
         push de
-        bit 6,d                 ; a poll of LY that starts early in the blank: the frame's
-        jr z,3$                 ; work now, while the game waits for the next one (it would
-        ldh a,(rLY)             ; otherwise come a frame later, after line 144); from
+        bit 6,d
+        jr z,3$
+        ld a,d                  ; a poll in a game with no interrupt enabled and no tile
+        and #0x1F               ; given a palette, with nothing new since the last frame's
+        jr nz,8$                ; work: the wait is timed from the game's read of LY
+        ld a,(vDictBanks)
+        and a
+        jr nz,9$
+        call PollNothingNew
+        jr c,9$
+        ld de,#0
+        call PollSync
+        ld a,e
+        pop de
+        ld e,a
+        jr 4$
+9$:     ld a,#POLL_SYNC_LINE - 2 ; else the wait leaves the lines from here on to PollSync
+        ld (IdleLast + 1),a
+8$:     ldh a,(rLY)             ; a poll of LY that starts early in the blank: the frame's
+                                ; work now, while the game waits for the next one (it would
+                                ; otherwise come a frame later, after line 144); from
         sub #VBLANK_FIRST_LINE  ; POLL_WORK_END on, a set of palettes might not end in
         cp #POLL_WORK_END - VBLANK_FIRST_LINE ; the blank
         jr nc,3$
@@ -1332,7 +1355,7 @@ IdleTime:
         jr nz,4$                ; the blank (a call that returns at once, or for an
 5$:     call QuietFrame         ; interrupt, must stay quick) and found nothing else to do:
         bit 6,d                 ; the frame's work that follows the next DMA call does the
-        jr nz,4$                ; sprites alone (the game keeps more of the blank; a shade
+        jr nz,7$                ; sprites alone (the game keeps more of the blank; a shade
         dec e                   ; the game changes in between is followed a frame later)
         jr z,4$
         ld a,#1
@@ -1342,6 +1365,122 @@ IdleTime:
         pop bc
         pop hl
         xor a
+        ret
+7$:     ld a,d                  ; a poll in a game with no interrupt enabled left its
+        and #0x1F               ; last lines to PollSync (the limit back as the other
+        jr nz,4$                ; waits have it) ...
+        ld hl,#IdleLast + 1
+        ld (hl),#IDLE_LAST_LINE
+        ld a,e                  ; ... and, with nothing to do, is timed here
+        and a
+        call z,PollSync
+        jr 4$
+
+; A poll of LY with nothing else to do in a game with no interrupt enabled: the start of
+; line 144 is timed to the cycle, and the call returns E = $90 so that the game goes on
+; on the cycle its own loop would have (through the way back, a fixed number of cycles,
+; see IdlePoll). A game whose frame takes about a frame would otherwise lose one now and
+; then to the few cycles the hooked loop's return takes, or gain one where the original
+; found line 144 a few cycles too late.
+; How: the start of line POLL_SYNC_LINE is caught by reads of LY 7 cycles apart; then each
+; read comes 113 cycles after the last, one cycle earlier in its line each time, until one
+; finds the line before it: that line starts on the very next cycle, and the lines to 144
+; are counted from there. The game's loop reads LY every 8 cycles, so it goes on 0-7 cycles
+; after line 144 starts, by where in its 8 its first read fell. D = 0: this call came a
+; fixed number of cycles after that read, and E counts the reads of the catch, so that
+; place is known to the cycle and the game goes on as its loop would. Else (the wait did
+; some work) the middle of the 8.
+; (Returns E = 0, the game's own loop, when the wait ended in lines 134-143.)
+PollSync:
+        ldh a,(rLY)
+        sub #POLL_SYNC_LINE - 1
+        cp #VBLANK_FIRST_LINE - (POLL_SYNC_LINE - 1)
+        ret c
+        ld b,#POLL_SYNC_LINE
+        ld c,#<rLY
+1$:     inc e                   ; 7 cycles a read
+        ldh a,(c)
+        cp b
+        jr nz,1$
+        nop                     ; (the first step as long as the others)
+2$:     inc b                   ; 113 cycles a read (every count below is in cycles)
+        ld l,#26
+3$:     dec l
+        jr nz,3$
+        nop
+        ldh a,(c)
+        cp b
+        jr z,2$
+        ld a,#VBLANK_FIRST_LINE - 1
+        sub b                   ; the whole lines before line 143's
+        ret c
+        ret z
+4$:     ld l,#27                ; 114 a line
+5$:     dec l
+        jr nz,5$
+        nop
+        dec a
+        jr nz,4$
+        ld a,d                  ; the game's loop: 0-7 cycles more
+        and a
+        ld a,e
+        jr z,6$
+        ld a,#POLL_PHASE_MIDDLE
+        sub b
+6$:     add a,b
+        add a,#POLL_PHASE_READ
+        and #7
+        rra
+        jr c,7$
+7$:     rra
+        jr nc,8$
+        jr 8$
+8$:     rra
+        jr nc,9$
+        nop
+        nop
+        jr 9$
+9$:     ld l,#POLL_SYNC_WAIT
+10$:    dec l
+        jr nz,10$
+        nop
+        nop
+        nop
+        ld e,#0x90
+        ret
+
+; Carry clear when a poll's frame's work would have nothing to do (as QuietFrame, for a
+; game with no tile given a palette), in the same number of cycles whatever it finds.
+PollNothingNew:
+        ldh a,(rLCDC)
+        ld hl,#LcdcCopied
+        cp (hl)
+        jr nz,1$
+        ld hl,#vBgp
+        ldh a,(rBGP)
+        cp (hl)
+        jr nz,1$
+        ld l,#<vObp0
+        ldh a,(rOBP0)
+        cp (hl)
+        jr nz,1$
+        ld a,(vObp1Seen)        ; (OBP1 only once a sprite on it was seen, as the frame's
+        and a                   ; work; the same cycles either way)
+        jr z,2$
+        ld l,#<vObp1
+        ldh a,(rOBP1)
+        cp (hl)
+        jr nz,1$
+        jr 3$
+2$:     ld l,#2
+4$:     dec l
+        jr nz,4$
+        nop
+        nop
+3$:     ld a,(vShadesBusy)
+        and a
+        ret z
+1$:     scf
         ret
 
 ; E = 0 when the frame's work that follows a poll of LY would have nothing to do, checked at
@@ -1468,7 +1607,8 @@ IdleSlotsWork:
 ; return); clear when the work stops.
 IdleSync:
         ldh a,(rLY)
-        cp #IDLE_LAST_LINE
+IdleLast:
+        cp #IDLE_LAST_LINE      ; (the operand: set by IdleTime)
         ret nc
 IdleWait:
         call IdlePending

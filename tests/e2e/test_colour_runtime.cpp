@@ -5,6 +5,12 @@
 #include <gtest/gtest.h>
 
 #include "ColourRun.h"
+#include "engine/Writer.h"
+
+#include <mgba/core/core.h>
+#include <mgba/internal/gb/gb.h>
+
+#include <set>
 
 namespace dapplix::e2e {
 namespace {
@@ -112,6 +118,53 @@ TEST_P(ColourRuntime, GameReachesTheSameStateAsInMonochrome) {
     EXPECT_EQ(vramDifferences, 0);
     for (int i = 0; i < 160; ++i)
         EXPECT_EQ(mono.Oam(i) & (i % 4 == 3 ? 0xF8 : 0xFF), colour.Oam(i) & (i % 4 == 3 ? 0xF8 : 0xFF)) << "OAM byte " << i;
+}
+
+// A program with no interrupt enabled that paces itself by polling LY for the blank (some
+// games do; pollpace.s) goes on after its hooked poll on the cycle its own loop would. The
+// loop reads LY every 8 cycles, so from its first read to the instruction after it takes
+// the same number of cycles modulo 8 every time, and it goes on within the first 8 cycles
+// it can after line 144 starts. A hook that returned a few cycles late, or always on the
+// same cycle, breaks one or the other; in a game whose frame takes about a frame that is a
+// frame lost or gained now and then.
+struct PollTimes {
+    std::set<int> sinceFirstRead;  // cycles from the poll's first read to its end, modulo 8
+    int earliest = 1 << 30, latest = -1;  // cycles into line 144 at its end
+};
+
+PollTimes TimePolls(Emulator& emulator, std::uint16_t poll, int polls) {
+    auto* gb = static_cast<GB*>(emulator.Core()->board);
+    PollTimes times;
+    double entered = -1;
+    for (int done = 0; done < polls;) {
+        const std::uint16_t pc = emulator.Pc();
+        if (pc == poll && entered < 0) entered = emulator.Cycles();
+        if (pc == poll + 6 && entered >= 0) {
+            // (the line's end event counts 8 units a machine cycle; line 144 has 114 cycles)
+            const int intoLine = (2 * 456 - mTimingUntil(&gb->timing, &gb->video.modeEvent)) / 8;
+            if (++done > 20 && emulator.Cycles() - entered > 114) {  // polls that waited, once the shades are followed
+                times.sinceFirstRead.insert(static_cast<int>(emulator.Cycles() - entered) % 8);
+                times.earliest = std::min(times.earliest, intoLine);
+                times.latest = std::max(times.latest, intoLine);
+            }
+            entered = -1;
+        }
+        emulator.Step();
+    }
+    return times;
+}
+
+TEST(ColourRuntimePolls, APollGoesOnWhenTheGamesOwnLoopWould) {
+    const TestRom rom = LoadTestRom("pollpace");
+    const auto model = PrepareModel(rom.image, DAPPLIX_SIDEFILE_DIR);  // no palettes
+    ASSERT_NE(model->StoreHooksPos, 0) << "the poll is hooked only with the store hooks' fragment";
+    Emulator mono(rom.image, true), colour(BuildColorRom(*model));
+    const PollTimes original = TimePolls(mono, rom.At("Loop"), 200), coloured = TimePolls(colour, rom.At("Loop"), 200);
+    ASSERT_EQ(original.sinceFirstRead.size(), 1u);
+    EXPECT_EQ(original.latest - original.earliest, 7) << "the polls fall on each cycle of the loop";
+    EXPECT_EQ(coloured.sinceFirstRead, original.sinceFirstRead);
+    EXPECT_GE(coloured.earliest, original.earliest);
+    EXPECT_LE(coloured.latest, original.latest);
 }
 
 INSTANTIATE_TEST_SUITE_P(TestRoms, ColourRuntime, ::testing::ValuesIn(kTestRomNames), [](const auto& info) { return info.param; });
