@@ -237,9 +237,9 @@ MapEntrySlow:
 ; runtime found at the end of the wait that the frame's work has nothing to do (E = 0),
 ; PollQuiet waits alone and the game has line 144 as its own loop would give it. When the
 ; runtime timed line 144 to the cycle itself (E = $90, a game with no interrupt enabled),
-; it comes back just so that the game goes on at the earliest cycle its own loop could,
-; with A = $90 and the flags of its CP: the loop's RET and NOP would otherwise make every
-; such frame a few cycles longer than the original's. A poll whose own read of LY found
+; it comes back just so that the game goes on on the cycle its own loop would have (see
+; PollSync), with A = $90 and the flags of its CP: the loop's RET and NOP would otherwise
+; make every such frame a few cycles longer than the original's. A poll whose own read of LY found
 ; line 144 has the frame's work at once.
 IdlePoll::
         cp #0x90                ; (A = LY as the game read it)

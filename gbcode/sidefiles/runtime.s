@@ -698,7 +698,7 @@ SpritesThisFrame:
 SpriteJump:
         jp SpriteSteps          ; (the operand: the steps for the slots in use, SlotsCounted)
 
-; Until a sprite on OBP1 has been seen, four slots in use are looked at every fourth frame
+; Until a sprite on OBP1 has been seen, four slots in use are looked at every eighth frame
 ; while OBP1 differs from OBP0 and some palette has a twin (most games never use OBP1, and
 ; the twin pass costs 9 cycles more a sprite).
 Obp1Probe:
@@ -1412,9 +1412,9 @@ PollSync:
         cp b
         jr z,2$
         ld a,#VBLANK_FIRST_LINE - 1
-        sub b                   ; the whole lines before line 143's
-        ret c
-        ret z
+        sub b                   ; the whole lines before line 143's (never none: the catch
+        jr c,11$                ; leaves at most seven reads to the line before; the way out
+        jr z,11$                ; is for safety, as long as a RET not taken)
 4$:     ld l,#27                ; 114 a line
 5$:     dec l
         jr nz,5$
@@ -1447,6 +1447,8 @@ PollSync:
         nop
         nop
         ld e,#0x90
+        ret
+11$:    ld e,#0                 ; (E counted the reads: the game's own loop, as above)
         ret
 
 ; Carry clear when a poll's frame's work would have nothing to do (as QuietFrame, for a
