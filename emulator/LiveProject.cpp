@@ -78,12 +78,20 @@ AssignmentPush PushAssignments(Emulator& emulator, Model& model) {
     push.dictionaryEntries = dictionary.entries;
     push.dictionaryParts = dictionary.parts;
 
-    // The slots below the reserved ones hold the runtime's probe code in every bank.
+    // The dictionary goes into WRAM, and the runtime reads it there from now on, also when it
+    // read the ROM's own (MBC1) or had none at start-up: each bank gets the probe code that
+    // the slots below the reserved ones hold, from the runtime's own bank.
     const int firstSlotByte = kDictionaryReservedSlots * 2;
-    for (int part = 0; part < dictionary.parts; ++part)
+    for (int part = 0; part < dictionary.parts; ++part) {
+        const int bank = kDictionaryFirstWramBank + part;
+        for (int i = 0; i < firstSlotByte; ++i)
+            emulator.Write(static_cast<std::uint16_t>(kProbeCode + i), bank,
+                           emulator.Read(static_cast<std::uint16_t>(kProbeCode + i), kRuntimeWramBank));
         for (int i = firstSlotByte; i < kDictionaryPartBytes; ++i)
-            emulator.Write(static_cast<std::uint16_t>(kWramBankStart + i), kDictionaryFirstWramBank + part,
+            emulator.Write(static_cast<std::uint16_t>(kWramBankStart + i), bank,
                            dictionary.image[std::size_t(part) * kDictionaryPartBytes + i]);
+    }
+    emulator.Write(kDictionaryInRom, kRuntimeWramBank, 0);
 
     // The settings the runtime took from the colour ROM at start-up, as the writer fills them.
     FillColourSettings(model, dictionary.parts);

@@ -18,6 +18,7 @@ constexpr std::uint16_t kRefreshPos = kVars + 0x06;   // two bytes, low first: t
 // tool that changes the project under a running game changes them with it.
 constexpr std::uint16_t kPalettesUsed = kVars + 0x03;      // bit p: palette p is worth rewriting
 constexpr std::uint16_t kDictionaryBanks = kVars + 0x04;   // WRAM banks of dictionary: 0, 1, 2 or 4
+constexpr std::uint16_t kDictionaryInRom = kVars + 0x12;   // not 0: slots are read in ROM bank 32 (MBC1), not WRAM
 constexpr std::uint16_t kSpriteRecordCount = kVars + 0x0C; // two bytes, low first: records of 0x8000-0x8FFF not 0
 constexpr std::uint16_t kUsedList = kVars + 0x28;          // 8 bytes: the palettes in use, from 0 up (shades follow these)
 constexpr std::uint16_t kUsedCount = kVars + 0x3C;         // how many of them
@@ -30,7 +31,10 @@ constexpr std::uint16_t kUserColours = 0xD080;
 constexpr std::uint16_t kRecordsUnsigned = 0x8000;  // entry n: the tile at 0x8000 + 16n
 constexpr std::uint16_t kRecordsSigned = 0x8100;    // n < 128: 0x9000 + 16n; n >= 128: as unsigned
 
-// WRAM banks 3-6: the tile dictionary, copied from ROM bank 32 at start-up.
+// WRAM banks 3-6: the tile dictionary, copied from ROM bank 32 at start-up where the runtime
+// cannot read it in ROM; each bank starts with a copy of the probe code at 0xD000 (the first
+// kDictionaryReservedSlots slots), which the runtime keeps in bank 2 too.
 constexpr int kDictionaryFirstWramBank = 3;
+constexpr std::uint16_t kProbeCode = 0xD000;
 
 }  // namespace dapplix::runtime

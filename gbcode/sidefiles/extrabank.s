@@ -21,7 +21,6 @@ rHDMA2 = 0xFF52
 rHDMA3 = 0xFF53
 rHDMA4 = 0xFF54
 rHDMA5 = 0xFF55
-rMBC1_MODE = 0x6000
 rKEY1 = 0xFF4D
 rOPRI = 0xFF6C
 SAVED_SP = 0xC0F0                ; WRAM bank 0 before the game starts: free
@@ -230,7 +229,8 @@ ColourInitTail:
         xor a
         ldh (rVBK),a
 
-; --- The dictionary: parts of 4 KiB from ROM bank 32 into WRAM banks 3-6.
+; --- The dictionary: parts of 4 KiB in ROM bank 32, copied into WRAM banks 3-6 where the
+;     runtime cannot read them in ROM.
         ld a,(COLOUR_SETTINGS + SETTING_DICT_BANKS)
         and a
         jr z,DictDone
@@ -239,13 +239,21 @@ ColourInitTail:
         cp #4
         jr nc,DictMbc3
 ; MBC1: in its mode 1 the 0x0000-0x3FFF window shows bank 32 (bit 5 is already set), while
-; 0x4000-0x7FFF keeps bank 33. Interrupts are still off.
+; 0x4000-0x7FFF keeps bank 33. The runtime reads the dictionary there itself (ProbeRom),
+; unless the game has banks of cartridge RAM, which mode 1 would select under it: then the
+; dictionary is copied, as for MBC3. Interrupts are still off.
+        ld a,(RAM_SIZE)
+        cp #RAM_SIZE_32K
+        jr nc,11$
         ld a,#1
-        ld (rMBC1_MODE),a
+        ld (vDictInRom),a
+        jr DictDone
+11$:    ld a,#1
+        ld (MBC1_MODE),a
         ld hl,#0x0000
         call CopyDictionary
         xor a
-        ld (rMBC1_MODE),a
+        ld (MBC1_MODE),a
         jr DictDone
 ; MBC3: bank 32 is selected directly, at 0x4000, so the copy runs from WRAM bank 0.
 DictMbc3:

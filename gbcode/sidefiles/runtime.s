@@ -1224,8 +1224,59 @@ IdentifyTile:
         ld a,h
         add a,#0x08             ; slots 0-31 hold the stub: their tiles start 1024 slots on
         ld h,a
-1$:     pop af
+1$:     ld a,(vDictInRom)
+        and a
+        jr nz,2$
+        pop af
         jp PROBE_STUB
+2$:     pop af
+
+; The probe of a colour ROM on MBC1: the slots are read in ROM bank 32 itself, which MBC1's
+; mode 1 shows at 0x0000-0x3FFF, so the set-up copies no dictionary into WRAM (16 KiB of it
+; took two frames of the game's start). Bank 0 is out of view meanwhile: interrupts are off
+; and nothing here calls into it. In and out as Probe (A = DICT_FIRST_BANK + part).
+ProbeRom:
+        sub #DICT_FIRST_BANK
+        swap a
+        add a,h
+        sub #>DICT_SLOT_BASE
+        ld h,a                  ; part p at 0x1000 p
+        ld a,#1
+        ld (MBC_HIGH_BITS),a
+        ld (MBC1_MODE),a
+1$:     ld a,(hl+)
+        ld c,a
+        ld a,(hl+)
+        ld b,a
+        or c
+        jr z,3$                 ; an empty slot ends the search: not there (A = 0)
+        ld a,c
+        cp d
+        jr nz,2$
+        ld a,b
+        and #0xF8
+        cp e
+        jr nz,2$
+        ld a,b
+        and #7
+        jr 3$
+2$:     ld a,l                  ; next slot; after the part's last, its first above the stub
+        and a
+        jr nz,1$
+        ld a,h
+        and #0x0F
+        jr nz,1$
+        ld a,h
+        sub #0x10
+        ld h,a
+        ld l,#PROBE_STUB_SIZE
+        jr 1$
+3$:     ld b,a
+        xor a
+        ld (MBC1_MODE),a        ; bank 0 again, and the game's banks above it
+        ld (MBC_HIGH_BITS),a
+        ld a,b
+        ret
 
 ; --- Records the palette A of the VRAM tile at HL (0x8000-0x97F0). VRAM must be writable.
 SetRecord:

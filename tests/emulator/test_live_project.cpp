@@ -150,7 +150,7 @@ TEST(RuntimeLayout, MatchesTheAssembly) {
         {"vPalettesUsed", kPalettesUsed}, {"vDictBanks", kDictionaryBanks}, {"vSpriteRecords", kSpriteRecordCount},
         {"vUsedList", kUsedList},         {"vUsedCount", kUsedCount},      {"vRefreshPos", kRefreshPos},
         {"USER_COLOURS", kUserColours},   {"REC_U", kRecordsUnsigned},     {"REC_S", kRecordsSigned},
-        {"DICT_FIRST_BANK", kDictionaryFirstWramBank},
+        {"DICT_FIRST_BANK", kDictionaryFirstWramBank}, {"vDictInRom", kDictionaryInRom}, {"PROBE_STUB", kProbeCode},
     };
     for (const auto& [name, expected] : cases) {
         ASSERT_TRUE(values.count(name)) << name << " is no longer in layout.inc";
