@@ -95,6 +95,24 @@ done:
         or c
         ld l,a
         .endm
+        .macro SLOT_TEST next, done ; the dictionary slot at HL, which HL passes: to done with A =
+        ld a,(hl+)              ; its palette when it holds the tag in D and E (bits 3-7 of
+        ld c,a                  ; the second byte), with A = 0 when it is empty (the search
+        ld a,(hl+)              ; ends: not there), else to next. Uses BC.
+        ld b,a
+        or c
+        jr z,done
+        ld a,c
+        cp d
+        jr nz,next
+        ld a,b
+        and #0xF8
+        cp e
+        jr nz,next
+        ld a,b
+        and #7
+        jr done
+        .endm
 IDLE_TILE_LAST = 120        ; a tile looked up while the game waits starts before this line
 IDLE_AGAIN = 4              ; DIV ticks between a loop's calls on the byte it waits on
 IDLE_SHRINK_END = 153       ; the slot count of a wait in the blank stops on this line
@@ -117,22 +135,7 @@ kPalettes = 8
 ; Out: A = palette 0-7 (0: not in the dictionary), WRAM bank 2 in view. Uses BC, HL.
 Probe::
         ldh (rSVBK),a
-1$:     ld a,(hl+)
-        ld c,a
-        ld a,(hl+)
-        ld b,a
-        or c
-        jr z,3$                 ; an empty slot ends the search: not there (A = 0)
-        ld a,c
-        cp d
-        jr nz,2$
-        ld a,b
-        and #0xF8
-        cp e
-        jr nz,2$
-        ld a,b
-        and #7
-        jr 3$
+1$:     SLOT_TEST 2$, 3$
 2$:     ld a,h                  ; next slot; after the last one, the first above the stub
         cp #>(DICT_SLOT_BASE + 0x1000)
         jr nz,1$
@@ -1244,22 +1247,7 @@ ProbeRom:
         ld a,#1
         ld (MBC_HIGH_BITS),a
         ld (MBC1_MODE),a
-1$:     ld a,(hl+)
-        ld c,a
-        ld a,(hl+)
-        ld b,a
-        or c
-        jr z,3$                 ; an empty slot ends the search: not there (A = 0)
-        ld a,c
-        cp d
-        jr nz,2$
-        ld a,b
-        and #0xF8
-        cp e
-        jr nz,2$
-        ld a,b
-        and #7
-        jr 3$
+1$:     SLOT_TEST 2$, 3$
 2$:     ld a,l                  ; next slot; after the part's last, its first above the stub
         and a
         jr nz,1$
