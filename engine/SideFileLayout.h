@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace dapplix::sidefile {
 
@@ -20,7 +21,7 @@ constexpr int kPollHookInBlock = 88;
 // is then this long. Its three ways in replace other store instructions (see bank0.s), and
 // CopyHook's jump goes to its MapEntryFast instead of CopyTail.
 constexpr int kStoreHooksInBlock = 102;
-constexpr int kBank0CodeWithStoreHooks = 287;
+constexpr int kBank0CodeWithStoreHooks = 307;
 constexpr int kMapEntryFastInBlock = 129;
 constexpr int kVramByteHookInBlock = 102;
 constexpr int kCopyHookBcInBlock = 109;
@@ -59,6 +60,7 @@ constexpr std::size_t kSettings = 0x120;
 constexpr std::size_t kSettingPalettesUsed = kSettings + 0;  // bit p: some tile has palette p
 constexpr std::size_t kSettingDictionaryParts = kSettings + 1;  // 0, 1, 2 or 4 parts of 4 KiB
 constexpr std::size_t kSettingFlags = kSettings + 2;
+constexpr std::uint8_t kFlagStoreHooks = 0x02;  // StoreHooks is placed: the runtime may read the game's stack
 constexpr std::size_t kSettingTwins = kSettings + 4;  // 8 bytes: palette p's twin for sprites on OBP1
 // How many bytes of exbnkcod.dat the colour code takes (two bytes, low first): a shorter file
 // has lost code and is refused.
@@ -66,6 +68,6 @@ constexpr std::size_t kColourCodeLength = 0x12E;
 
 // The colour code in bank 33 ends before this offset; the writer leaves the rest of the bank
 // zero, and the set-up clears VRAM bank 1 from there.
-constexpr std::size_t kColourCodeLimit = 0x1000;
+constexpr std::size_t kColourCodeLimit = 0x1800;
 
 }  // namespace dapplix::sidefile

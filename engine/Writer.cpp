@@ -80,7 +80,7 @@ void FillColourSettings(Model& model, int dictionaryParts) {
         for (int tile = 0; tile < kTilesPerBank; ++tile) used |= 1 << (model.TilePal[bank][tile] & 7);
     model.ExtraBankCode[sidefile::kSettingPalettesUsed] = static_cast<std::uint8_t>(used);
     model.ExtraBankCode[sidefile::kSettingDictionaryParts] = static_cast<std::uint8_t>(dictionaryParts);
-    model.ExtraBankCode[sidefile::kSettingFlags] = 0;
+    model.ExtraBankCode[sidefile::kSettingFlags] = model.StoreHooksPos != 0 ? sidefile::kFlagStoreHooks : 0;
     // Sprites on OBP1 keep their own shades through a twin: a sprite palette no tile uses,
     // which the colour ROM fills with the palette's colours under OBP1. Palettes in use take
     // the free ones in order; the rest share their palette with OBP0.

@@ -1,10 +1,10 @@
 ; bnk0cod.dat: the fragments that go into bank 0 of the colour ROM.
 ; The program places them side by side, DmaHook, EntryHook, CopyHook, CopyTail and, where
 ; there is room, StoreHooks from low to high addresses, in room at the end of bank 0 that the
-; game never uses (the scan keeps them together, see engine/Scan.cpp). So the 102 bytes (287
+; game never uses (the scan keeps them together, see engine/Scan.cpp). So the 102 bytes (307
 ; with StoreHooks) are one block of code with several ways in (DmaHook at 0, EntryHook at 14,
 ; CopyHook at 32, ...) that may run from one fragment into the next. It is assembled here as
-; that block, at offsets 0-286; the build cuts the fragments out into their places in
+; that block, at offsets 0-306; the build cuts the fragments out into their places in
 ; bnk0cod.dat (each after one skipped byte: EntryHook at 1, DmaHook at 20, CopyHook at 35,
 ; CopyTail at 68, StoreHooks at 107). Only the places the program writes
 ; (engine/SideFileLayout.h) are fixed. Everything that does not have to be in bank 0 runs
@@ -143,9 +143,10 @@ CopyTailEnd:
         .iif ne, PollHook - CopyTail - 24, .error 1
 
 ; ---------------------------------------------------------------------------------------------
-; StoreHooks (block 102-286): the other ways games store bytes in VRAM with the LCD off, the
+; StoreHooks (block 102-306): the other ways games store bytes in VRAM with the LCD off, the
 ; copy hook's map entries (MapEntryFast) and the waits' hooks (IdlePoll, IdleHalt,
-; IdleHook). Each store hook stores its byte first, as the game's instructions would, then
+; IdleHook), and the runtime's window on the game's stack (GameWord, GameByteSet). Each
+; store hook stores its byte first, as the game's instructions would, then
 ; hands the address to the copy hook's checks (CopyHookStored) as DE, keeping the game's
 ; DE. The caller gets back what its instructions leave: A the byte, the same flags, the
 ; pointers advanced.
@@ -327,8 +328,32 @@ MapEntryMasked:
         inc de
         pop af
         ret
+
+; GameWord and GameByteSet: for the runtime, which runs with WRAM bank 2 in view and so
+; cannot see what the game pushed at 0xD000-0xDFFF before the hooks switched banks (the
+; return address of a copy hook's call, the registers it saved): a word read, a byte
+; written, with the game's bank 1 in view meanwhile (IE is 0; the stack is not touched
+; between the switches). The set-up tells the runtime where they are (GAME_WORD_FROM_ENTRY).
+GameWord::                      ; BC = the word at HL
+        xor a
+        ldh (rSVBK),a
+        ld a,(hl+)
+        ld c,a
+        ld b,(hl)
+        ld a,#2
+        ldh (rSVBK),a
+        ret
+GameByteSet::                   ; the byte at HL = C
+        xor a
+        ldh (rSVBK),a
+        ld (hl),c
+        ld a,#2
+        ldh (rSVBK),a
+        ret
 StoreHooksEnd:
-        .iif ne, StoreHooksEnd - StoreHooks - 185, .error 1
+        .iif ne, StoreHooksEnd - StoreHooks - 205, .error 1
+        .iif ne, GameWord - StoreHooks + 102 - 14 - GAME_WORD_FROM_ENTRY, .error 1
+        .iif ne, GameByteSet - GameWord - GAME_BYTE_SET_FROM_WORD, .error 1
         .iif ne, StoreHooksCall - StoreHooks - 22, .error 1
         .iif ne, IdlePoll - StoreHooks - 75, .error 1
         .iif ne, IdlePollCall - StoreHooks - 83, .error 1

@@ -4,18 +4,18 @@
 ;   0x100-0x11F  the places the scan writes (0x103-0x104: LD A,page; 0x11A-0x11C: CALL $FFxx):
 ;                kept as a record of what the scan found, not run
 ;   0x120-0x12F  the settings the program writes (layout.inc, SETTING_*)
-;   0x130-0x3FF  the rest of ColourInit
-;   0x400-0x43F  the dictionary probe, copied to 0xD000 of WRAM banks 2-6
-;   0x440-       the runtime, copied to 0xD100 of WRAM bank 2
+;   0x130-0x47F  the rest of ColourInit
+;   0x480-0x4BF  the dictionary probe, copied to 0xD000 of WRAM banks 2-6
+;   0x4C0-       the runtime, copied to 0xD100 of WRAM bank 2
 ; The program places the whole file at the start of bank 33; the rest of the bank is zero.
         .module extrabank
         .include "hardware.inc"
         .include "layout.inc"
-        .globl ColourInit, RuntimeImageSize, ProbeStubSize, SpriteSteps
+        .globl ColourInit, RuntimeImageSize, ProbeStubSize, SpriteSteps, GameWordJump, GameByteJump
 
-PROBE_IN_ROM   = 0x4400
-RUNTIME_IN_ROM = 0x4440
-ZERO_SOURCE    = 0x5000          ; bank 33 from 0x1000 on holds nothing but zeros
+PROBE_IN_ROM   = 0x4480
+RUNTIME_IN_ROM = 0x44C0
+ZERO_SOURCE    = 0x5800          ; bank 33 from 0x1800 on holds nothing but zeros
 rHDMA1 = 0xFF51
 rHDMA2 = 0xFF52
 rHDMA3 = 0xFF53
@@ -167,6 +167,29 @@ ColourInitTail:
         ld (vUsedCount),a
         ld a,(COLOUR_SETTINGS + SETTING_DICT_BANKS)
         ld (vDictBanks),a
+; --- Where StoreHooks is placed, the runtime may finish a copy loop at once: it reads the
+;     game's stack through bank 0's GameWord, found from the cartridge entry's jump.
+        ld a,(COLOUR_SETTINGS + SETTING_FLAGS)
+        bit FLAG_STORE_HOOKS,a
+        jr z,13$
+        ld (vLoopRest),a
+        ld hl,#ENTRY_JUMP_OPERAND
+        ld a,(hl+)
+        ld h,(hl)
+        ld l,a
+        ld de,#GAME_WORD_FROM_ENTRY
+        add hl,de
+        ld a,l
+        ld (GameWordJump + 1),a
+        ld a,h
+        ld (GameWordJump + 2),a
+        ld de,#GAME_BYTE_SET_FROM_WORD
+        add hl,de
+        ld a,l
+        ld (GameByteJump + 1),a
+        ld a,h
+        ld (GameByteJump + 2),a
+13$:
         ld hl,#vBgp                     ; palette RAM shows the shades of 0xE4 now
         ld (hl),#0xE4
         inc l
@@ -347,10 +370,10 @@ CopyProbe:
 ; presses scripted by frame, as in the comparisons with the original, meet the game in the
 ; same state; a game's start that moved by a few dozen cycles has shown them meeting it
 ; elsewhere.) The budget is what the copy took byte by byte when the area was 0xA00 bytes;
-; the area may grow to 0xBF0 bytes within it.
+; the area may grow to 0xE40 bytes within it (the copy takes 77 cycles a 16 bytes).
 RUNTIME_COPY_CYCLES = 17639
 RUNTIME_COPY_BLOCKS = (RUNTIME_END - RUNTIME) / 16
-RUNTIME_COPY_WAIT = RUNTIME_COPY_CYCLES - 36 - 92 * RUNTIME_COPY_BLOCKS  ; 7 a turn, then single cycles
+RUNTIME_COPY_WAIT = RUNTIME_COPY_CYCLES - 36 - 77 * RUNTIME_COPY_BLOCKS  ; 7 a turn, then single cycles
 RUNTIME_COPY_TURNS = RUNTIME_COPY_WAIT / 7
         .iif lt, RUNTIME_COPY_TURNS - 1, .error 1
         .iif gt, RUNTIME_COPY_BLOCKS - 255, .error 1
@@ -359,13 +382,18 @@ CopyRuntime:                            ; (the CALL: 6 cycles)
         ld sp,#RUNTIME_IN_ROM           ; 3
         ld hl,#RUNTIME                  ; 3
         ld b,#RUNTIME_COPY_BLOCKS       ; 2
-1$:     .rept 8                         ; 92 a block of 16 bytes, 91 the last
+1$:     .rept 7                         ; 77 a block of 16 bytes, 76 the last (a block
+        pop de                          ; starts at a multiple of 16: only its last step
+        ld (hl),e                       ; may cross a page)
+        inc l
+        ld (hl),d
+        inc l
+        .endm
         pop de
         ld (hl),e
-        inc hl
+        inc l
         ld (hl),d
         inc hl
-        .endm
         dec b
         jr nz,1$
         ld a,(SAVED_SP)                 ; 12

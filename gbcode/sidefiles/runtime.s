@@ -11,7 +11,7 @@
         .module runtime
         .include "hardware.inc"
         .include "layout.inc"
-        .globl RuntimeEntry, RuntimeImageSize, ProbeStubSize
+        .globl RuntimeEntry, RuntimeImageSize, ProbeStubSize, GameWordJump, GameByteJump
 
 VBLANK_WORK_END = 146       ; more refresh chunks start before this line and end by 148,
                             ; leaving the game lines 148-153 of vertical blank (684 cycles)
@@ -206,7 +206,8 @@ MapEntryCopied:
         ret
 
 ; --- The last byte of a tile the copy loop stored at DE while the LCD is off (the hooks in
-;     bank 0 pass on no other byte of a tile): the tile is looked up.
+;     bank 0 pass on no other byte of a tile): the tile is looked up, and where the loop is
+;     one of the usual forms, the rest of it is done here at once (LoopRest).
 TileByteCopied:
         ld a,(vDictBanks)
         and a
@@ -218,7 +219,245 @@ TileByteCopied:
         push hl
         call IdentifyTile
         pop hl
-        jp SetRecord
+        call SetRecord
+        ld a,(vLoopRest)
+        and a
+        ret z
+
+; --- The rest of a copy loop, in one go. A screen load through the copy hook takes each
+;     byte through bank 0 (about 40 cycles against the loop's 13) and the way into the
+;     runtime at each tile's end; here the bytes cost about 19 each and the runtime is
+;     entered once a loop. Taken only where the hook's caller is the game's own loop in one
+;     of the forms below, with the LCD off and the rest within the tile area. A timer, serial
+;     or joypad interrupt that the game enables and that comes meanwhile stops it at the end
+;     of a tile: the game takes it and goes on with its own loop. The game then runs the
+;     loop's end itself, with the count at the step reached, and leaves the loop with every
+;     register and flag as its own passes would have left them.
+;       BC counted:  LD A,(HL+) / LD (DE),A / INC DE / DEC BC / LD A,B / OR C / JR NZ or JP NZ
+;       tile rows:   LD B,16 / STAT wait / the copy / DEC B / JR NZ (the wait) / DEC C / JR NZ
+; The stack, from SP: the return into RuntimeEntry, the game's BC, DE, HL (pushed there),
+; the return into Shared, then what bank 0 pushed with the game's WRAM bank in view: IE,
+; the copy hook's AF, the return address of the hook's call.
+LR_BC = 2
+LR_DE = 4
+LR_HL = 6
+LR_IE = 10
+LR_AF = 12
+LR_RETURN = 14
+LoopRest:
+        ld hl,#LR_IE
+        add hl,sp
+        call GameWordJump
+        ld a,b
+        and #IEF_TIMER | IEF_SERIAL | IEF_JOYPAD
+        ld (vLoopIe),a
+        ld hl,#LR_RETURN
+        add hl,sp
+        call GameWordJump       ; BC: where the hook returns to (a store hook's is in bank 0
+        ld a,b                  ; too, and matches no form)
+        cp #0x40
+        ret nc
+        ld h,b
+        ld l,c
+        push hl
+        ld de,#LoopBcForm
+        ld b,#3
+        call MatchBytes         ; (HL: 3 bytes on when they match)
+        jr nz,LoopRestRows
+        pop bc
+        ld a,(hl+)
+        cp #0x20
+        jr nz,1$
+        ld a,(hl)
+        cp #0xF8                ; JR NZ back to the call
+        ret nz
+        jr LoopRestBc
+1$:     cp #0xC2                ; JP NZ back to the call
+        ret nz
+        ld a,(hl+)
+        ld h,(hl)
+        ld l,a
+        ld a,c
+        sub #3
+        ld e,a
+        ld a,b
+        sbc a,#0
+        cp h
+        ret nz
+        ld a,e
+        cp l
+        ret nz
+LoopRestBc:
+        ld hl,#LR_BC            ; count: BC - 1 more
+        add hl,sp
+        ld a,(hl+)
+        ld b,(hl)
+        ld c,a
+        dec bc
+        xor a
+        jr LoopRestCopy
+LoopRestRows:
+        pop hl
+        push hl
+        ld de,#LoopRowsAfter
+        ld b,#LoopRowsAfterEnd - LoopRowsAfter
+        call MatchBytes
+        pop hl
+        ret nz
+        ld de,#-(LoopRowsBeforeEnd - LoopRowsBefore) - 3
+        add hl,de
+        ld de,#LoopRowsBefore
+        ld b,#LoopRowsBeforeEnd - LoopRowsBefore
+        call MatchBytes
+        ret nz
+        ld hl,#LR_BC            ; count: 16 in each of C - 1 more rows (this row ends here:
+        add hl,sp               ; B = 1)
+        ld a,(hl+)
+        and a
+        ret z                   ; (C = 0: 256 rows)
+        dec a
+        ld c,a
+        ld a,(hl)
+        dec a
+        ret nz
+        ld b,a
+        swap c                  ; BC = 16 (C - 1)
+        ld a,c
+        and #0x0F
+        ld b,a
+        ld a,c
+        and #0xF0
+        ld c,a
+        ld a,#1
+; BC more bytes from the game's HL to DE + 1 and on (A: 0 for the BC form, 1 for rows).
+LoopRestCopy:
+        push af
+        ld a,b
+        or c
+        jr z,LoopRestNone
+        ld hl,#LR_DE + 2
+        add hl,sp
+        ld a,(hl+)
+        ld d,(hl)
+        ld e,a
+        inc de                  ; where the next byte goes
+        ld a,e                  ; the rest must end in the tile area: DE + BC <= 0x9800
+        add a,c
+        ld a,d
+        adc a,b
+        jr c,LoopRestNone
+        cp #>VRAM_MAP0
+        jr c,3$
+        jr nz,LoopRestNone
+        ld a,e
+        add a,c
+        jr nz,LoopRestNone
+3$:     ld hl,#LR_HL + 2
+        add hl,sp
+        ld a,(hl+)
+        ld h,(hl)
+        ld l,a
+4$:     ld a,(hl+)
+        ld (de),a
+        inc de
+        dec bc
+        ld a,e
+        and #0x0F
+        jr nz,5$
+        push hl                 ; a tile's last byte: looked up
+        push de
+        push bc
+        dec de
+        ld a,e
+        and #0xF0
+        ld l,a
+        ld h,d
+        push hl
+        call IdentifyTile
+        pop hl
+        call SetRecord
+        pop bc
+        pop de
+        pop hl
+        ld a,b
+        or c
+        jr z,LoopRestEnd
+        ldh a,(rIF)             ; an interrupt the game takes while it waits for nothing but
+        push hl                 ; its loop: it gets it now, and its loop goes on from here
+        ld hl,#vLoopIe
+        and (hl)
+        pop hl
+        jr nz,LoopRestEnd
+5$:     ld a,b
+        or c
+        jr nz,4$
+; The game's registers as its loop leaves them with BC bytes still to go: HL, DE (RuntimeEntry
+; still adds 1), the count at the step that has BC more to copy, which the game's own DEC
+; takes on from, and for rows A = the last byte copied, as LD A,(HL+) left it.
+LoopRestEnd:
+        dec de
+        push hl
+        ld hl,#LR_DE + 4
+        add hl,sp
+        ld (hl),e
+        inc hl
+        ld (hl),d
+        pop de
+        ld hl,#LR_HL + 2
+        add hl,sp
+        ld (hl),e
+        inc hl
+        ld (hl),d
+        pop af
+        ld hl,#LR_BC
+        add hl,sp
+        inc bc
+        and a
+        jr nz,7$
+        ld (hl),c               ; BC form: BC + 1
+        inc hl
+        ld (hl),b
+        ret
+7$:     dec bc                  ; rows: C = BC / 16 + 1, B = 1
+        ld a,c
+        or b
+        swap a
+        inc a
+        ld (hl+),a
+        ld (hl),#1
+        dec de
+        ld a,(de)
+        ld c,a
+        ld hl,#LR_AF + 1
+        add hl,sp
+        jp GameByteJump
+LoopRestNone:
+        pop af
+        ret
+
+; Z when the B bytes at HL are those at DE. Uses A, B, DE, HL.
+MatchBytes:
+        ld a,(de)
+        cp (hl)
+        ret nz
+        inc de
+        inc hl
+        dec b
+        jr nz,MatchBytes
+        ret
+LoopBcForm:
+        .db 0x0B, 0x78, 0xB1                                ; DEC BC / LD A,B / OR C
+LoopRowsBefore:
+        .db 0x06, 0x10, 0xF0, 0x41, 0xE6, 0x02, 0x20, 0xFA  ; LD B,16 / LDH A,(STAT) / AND 2 / JR NZ
+LoopRowsBeforeEnd:                                          ; (then the copy hook's call)
+LoopRowsAfter:
+        .db 0x05, 0x20, 0xF4, 0x0D, 0x20, 0xE9              ; DEC B / JR NZ / DEC C / JR NZ
+LoopRowsAfterEnd:
+; Bank 0's GameWord and GameByteSet, where ColourInit found them.
+GameWordJump::
+        jp 0x0000
+GameByteJump::
+        jp 0x0000
 
 ; H = REC_U or REC_S, the record table that map numbers use under LCDC bit 4 now.
 RecordPage:

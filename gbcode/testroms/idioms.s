@@ -8,6 +8,8 @@
 ;   TIMER_IN_DMA    the DMA call with interrupts on and a fast timer, whose handler counts the
 ;                   times it finds another WRAM or VRAM bank than the game's
 ;   LCD_OFF_LOADS   every 30 frames new tiles and a new map through the copy loop, LCD off
+;   TIMER_IN_LOADS  ... with a fast timer interrupt enabled while they load (its handler as
+;                   TIMER_IN_DMA's)
 ;   ZERO_LCDC       the LCD switched off by writing 0 to LCDC, not by clearing bit 7 alone
 ;   TILES8800       the background's tiles by 0x8800 addressing: block A at 0x9000, and one
 ;                   tile on at 0x8000 for the sprites (so that numbers 0-127 differ there)
@@ -457,6 +459,32 @@ ArmTimer:
         ret
         .endif
 
+        .if TIMER_IN_LOADS
+; A timer interrupt every 512 cycles while a scene loads, counted in wTicksInDma.
+ArmLoadTimer:
+        ld a,#0x80
+        ldh (rTMA),a
+        ldh (rTIMA),a
+        ld a,#1
+        ld (wInDma),a
+        ldh a,(rIE)
+        or #IEF_TIMER
+        ldh (rIE),a
+        ld a,#0x05              ; on, 262144 Hz
+        ldh (rTAC),a
+        ei
+        ret
+StopLoadTimer:
+        di
+        xor a
+        ldh (rTAC),a
+        ld (wInDma),a
+        ldh a,(rIE)
+        and #0xFF - IEF_TIMER
+        ldh (rIE),a
+        ret
+        .endif
+
         .if ROWS_AFTER_DMA
 ; The three rows the handler stores next: block B tiles, one on each frame.
 FillRows:
@@ -532,9 +560,11 @@ NextScene:
         WHILE_LY nc, VBLANK_FIRST_LINE  ; out of this blank, to the start of the next
         call WaitBlank
         LCD_OFF
+        CALL_IF TIMER_IN_LOADS, ArmLoadTimer
         ld a,(wWork)
         and #1
         call LoadScene
+        CALL_IF TIMER_IN_LOADS, StopLoadTimer
         call LcdOn
         ld hl,#wWork
         inc (hl)

@@ -165,6 +165,15 @@ void ScenesRightOnTheirFirstFrame(IdiomRun& run) {
     if (scene != int(run.rom.At("SCENES")) + 2) run.setUp << " saw " << scene - 1 << " scenes come on;";
 }
 
+// Loads with the timer's interrupt on: scenes right as ever, and the handler, taken in the
+// middle of loads that the colour code finishes at once, never in the runtime's banks.
+void ScenesRightWithTheTimerOn(IdiomRun& run) {
+    ScenesRightOnTheirFirstFrame(run);
+    const auto atEnd = [&run](const char* name, int bytes = 1) { return run.Variable(run.colour, IdiomRun::LastFrame(run.colour), name, bytes); };
+    if (atEnd("wForeignSvbk") || atEnd("wForeignVbk")) run.found[kGame] << " the timer handler found another bank;";
+    if (atEnd("wTicksInDma", 2) < 4 * 100) run.setUp << " only " << atEnd("wTicksInDma", 2) << " timer interrupts in the loads;";
+}
+
 // A tile that never passes the copy loop, in a map entry written directly, gets its palette
 // within kReachBound game frames of the LCD coming on, for good (the time is printed).
 void TilesReachedOtherwiseGetTheirPalettes(IdiomRun& run) {
@@ -198,6 +207,7 @@ const Idiom kIdioms[] = {
     {"timer_in_dma", 0, TimerSeesTheGamesBanks},
     {"lcd_off_loads", 4, ScenesRightOnTheirFirstFrame},
     {"lcd_off_loads_keep", 4, ScenesRightOnTheirFirstFrame},
+    {"lcd_off_loads_timer", 4, ScenesRightWithTheTimerOn},
     {"lcd_off_loads_8800", 4, ScenesRightOnTheirFirstFrame},  // LCDC 0 while loading: the addressing last shown
     {"lcd_off_stores", 4, ScenesRightOnTheirFirstFrame},  // block A from bank 1 through BC, the map through HL and set_vram_byte
     {"reach", 0, TilesReachedOtherwiseGetTheirPalettes},

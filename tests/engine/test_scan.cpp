@@ -23,7 +23,7 @@ bool HasAt(const Bytes& bank, std::size_t at, std::initializer_list<std::uint8_t
 }
 
 TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) {
-    auto model = LoadedModel({.freeTail = 320});
+    auto model = LoadedModel({.freeTail = 340});
     Bank& bank0 = model->RomBank[0];
     std::fill_n(bank0.begin() + 0x2800, 300, 0xFF);  // free bytes inside the bank are never taken
     Put(bank0, 0x0200, {0xCD, 0x80, 0xFF});        // call before the DMA start
@@ -48,20 +48,20 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     const ScanResult scan = ScanRom(*model, [&](int value) { progress.push_back(value); });
     EXPECT_TRUE(scan.placed && !scan.notEnoughRoom && !scan.forced);
     EXPECT_EQ(std::tuple(scan.trailingFill, scan.copyLoops, scan.dmaCalls, scan.blankWaits, scan.otherStores, scan.idleWaits),
-              std::tuple(320, 2, 1, 1, 4, 2));
+              std::tuple(340, 2, 1, 1, 4, 2));
 
     // Side by side below the last byte of the bank, which is never used, each after its marker.
     EXPECT_EQ((std::array{model->StoreHooksPos, model->CopyTailPos, model->CopyHookPos, model->EntryHookPos, model->DmaHookPos}),
-              (std::array{16199, 16161, 16129, 16111, 16097}));
-    for (const auto& [position, marker] : {std::pair{16199, 0x5E}, {16161, 0x71}, {16129, 0xC1}, {16111, 0xE1}, {16097, 0xD1}})
+              (std::array{16179, 16141, 16109, 16091, 16077}));
+    for (const auto& [position, marker] : {std::pair{16179, 0x5E}, {16141, 0x71}, {16109, 0xC1}, {16091, 0xE1}, {16077, 0xD1}})
         EXPECT_EQ(bank0[position - 1], marker) << position;
     EXPECT_TRUE(HasAt(bank0, kColorFlag, {0xC0}) && HasAt(bank0, kRomSizeCode, {0x05}));
-    EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0xEE, 0x3E}));  // NOP; JP EntryHook (address 16110)
+    EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0xDA, 0x3E}));  // NOP; JP EntryHook (address 16090)
     using namespace sidefile;
-    EXPECT_TRUE(HasAt(bank0, 16111 - 1 + kEntryJumpOperand, {0x50, 0x01}));  // ... which goes on to $0150
-    EXPECT_TRUE(HasAt(bank0, 16129 - 1 + kCopyTailOperand, {0x61, 0x3F}));   // the copy hook goes on to MapEntryFast
-    EXPECT_TRUE(HasAt(bank0, 16097 - 1 + kDmaCallLow, {0x80}));               // the DMA hook calls the game's routine
-    EXPECT_TRUE(HasAt(bank0, 16199 - 1 + kStoredCallOperand, {0x02, 0x3F}));  // the store hooks reach the copy hook's checks
+    EXPECT_TRUE(HasAt(bank0, 16091 - 1 + kEntryJumpOperand, {0x50, 0x01}));  // ... which goes on to $0150
+    EXPECT_TRUE(HasAt(bank0, 16109 - 1 + kCopyTailOperand, {0x4D, 0x3F}));   // the copy hook goes on to MapEntryFast
+    EXPECT_TRUE(HasAt(bank0, 16077 - 1 + kDmaCallLow, {0x80}));               // the DMA hook calls the game's routine
+    EXPECT_TRUE(HasAt(bank0, 16179 - 1 + kStoredCallOperand, {0xEE, 0x3E}));  // the store hooks reach the copy hook's checks
 
     EXPECT_EQ(std::tuple(model->DmaSourceHigh, model->DmaCallLow, model->ExtraBankCode[kDmaRoutineLow]),
               std::tuple(0xC1, 0x80, 0x80));
@@ -91,7 +91,7 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
     const auto lines = DescribeScan(*model, scan);
     ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "Color code: $3EE0-$3FFE of bank 0, in its unused end (320 bytes)");
+    EXPECT_EQ(lines[0], "Color code: $3ECC-$3FFE of bank 0, in its unused end (340 bytes)");
     EXPECT_EQ(lines[1], "Entry: NOP, JP at $0100 to $0150, reached after the color set-up");
 }
 
