@@ -253,17 +253,27 @@ LoopRest:
         ld (vLoopIe),a
         ld hl,#LR_RETURN
         add hl,sp
-        call GameWordJump       ; BC: where the hook returns to (a store hook's is in bank 0
-        ld a,b                  ; too, and matches no form)
+        call GameWordJump       ; BC: where the hook returns to
+        ld a,b
         cp #0x40
         ret nc
         ld h,b
         ld l,c
-        push hl
+        ld a,(GameWordJump + 1) ; the store hooks' call? (it returns to GameWord - 160)
+        sub #GAME_WORD_FROM_STORED_RETURN
+        ld e,a
+        ld a,(GameWordJump + 2)
+        sbc a,#0
+        cp h
+        jr nz,2$
+        ld a,e
+        cp l
+        jp z,LoopRestBcHook
+2$:     push hl
         ld de,#LoopBcForm
         ld b,#3
         call MatchBytes         ; (HL: 3 bytes on when they match)
-        jr nz,LoopRestRows
+        jp nz,LoopRestRows
         pop bc
         ld a,(hl+)
         cp #0x20
@@ -295,6 +305,68 @@ LoopRestBc:
         ld c,a
         dec bc
         xor a
+        jp LoopRestCopy
+; CopyHookBc's loop, LD A,(HL+) / LD (BC),A / INC BC / DEC DE / LD A,D / OR E / JR NZ or
+; JP NZ back to the call: the store hook keeps the game's DE, the count, on the stack, and the
+; game's return address above it. (A set_vram_byte routine's caller returns there too: the
+; call before it must be CopyHookBc's, at GameWord - 178.)
+LR_COUNT = LR_RETURN + 2
+LoopRestBcHook:
+        ld hl,#LR_RETURN + 4
+        add hl,sp
+        call GameWordJump       ; BC: the game's return address
+        ld a,b
+        cp #0x40
+        ret nc
+        ld h,b
+        ld l,c
+        ld a,(GameWordJump + 1)
+        sub #GAME_WORD_FROM_COPY_BC
+        ld e,a
+        ld a,(GameWordJump + 2)
+        sbc a,#0
+        dec hl
+        cp (hl)
+        ret nz
+        dec hl
+        ld a,e
+        cp (hl)
+        ret nz
+        dec hl
+        ld a,(hl+)
+        cp #0xCD
+        ret nz
+        inc hl
+        inc hl
+        ld de,#LoopDeForm
+        ld b,#3
+        call MatchBytes         ; DEC DE / LD A,D / OR E
+        ret nz
+        ld a,(hl+)
+        cp #0x20
+        jr nz,1$
+        ld a,(hl)
+        cp #0xF8                ; JR NZ back to the call
+        ret nz
+        jr 2$
+1$:     cp #0xC2                ; JP NZ: to the call, 8 bytes before HL
+        ret nz
+        ld a,(hl+)
+        ld e,a
+        ld d,(hl)
+        ld a,l
+        sub #8
+        cp e
+        ret nz
+        ld a,h
+        sbc a,#0
+        cp d
+        ret nz
+2$:     ld hl,#LR_COUNT
+        add hl,sp
+        call GameWordJump
+        dec bc                  ; count: DE - 1 more
+        ld a,#2
         jr LoopRestCopy
 LoopRestRows:
         pop hl
@@ -334,7 +406,7 @@ LoopRestCopy:
         push af
         ld a,b
         or c
-        jr z,LoopRestNone
+        jp z,LoopRestNone
         ld hl,#LR_DE + 2
         add hl,sp
         ld a,(hl+)
@@ -418,7 +490,9 @@ LoopRestEnd:
         inc hl
         ld (hl),b
         ret
-7$:     dec bc                  ; rows: C = BC / 16 + 1, B = 1
+7$:     dec a
+        jr nz,LoopRestDeCount
+        dec bc                  ; rows: C = BC / 16 + 1, B = 1
         ld a,c
         or b
         swap a
@@ -434,6 +508,27 @@ LoopRestEnd:
 LoopRestNone:
         pop af
         ret
+; CopyHookBc's loop: BC the next place to store (HL = LR_BC), the game's DE the count + 1.
+LoopRestDeCount:
+        push bc
+        ld hl,#LR_DE + 2
+        add hl,sp
+        ld a,(hl+)
+        ld d,(hl)
+        ld e,a
+        inc de
+        ld hl,#LR_BC + 2
+        add hl,sp
+        ld (hl),e
+        inc hl
+        ld (hl),d
+        pop bc
+        ld hl,#LR_COUNT
+        add hl,sp
+        call GameByteJump
+        inc hl
+        ld c,b
+        jp GameByteJump
 
 ; Z when the B bytes at HL are those at DE. Uses A, B, DE, HL.
 MatchBytes:
@@ -447,6 +542,8 @@ MatchBytes:
         ret
 LoopBcForm:
         .db 0x0B, 0x78, 0xB1                                ; DEC BC / LD A,B / OR C
+LoopDeForm:
+        .db 0x1B, 0x7A, 0xB3                                ; DEC DE / LD A,D / OR E
 LoopRowsBefore:
         .db 0x06, 0x10, 0xF0, 0x41, 0xE6, 0x02, 0x20, 0xFA  ; LD B,16 / LDH A,(STAT) / AND 2 / JR NZ
 LoopRowsBeforeEnd:                                          ; (then the copy hook's call)
