@@ -226,7 +226,7 @@ TileByteCopied:
 
 ; --- The rest of a copy loop, in one go. A screen load through the copy hook takes each
 ;     byte through bank 0 (about 40 cycles against the loop's 13) and the way into the
-;     runtime at each tile's end; here the bytes cost about 19 each and the runtime is
+;     runtime at each tile's end; here a tile costs about 100 cycles and the runtime is
 ;     entered once a loop. Taken only where the hook's caller is the game's own loop in one
 ;     of the forms below, with the LCD off and the rest within the tile area. A timer, serial
 ;     or joypad interrupt that the game enables and that comes meanwhile stops it at the end
@@ -417,26 +417,54 @@ LoopRestCopy:
         add a,c
         ld a,d
         adc a,b
-        jr c,LoopRestNone
+        jp c,LoopRestNone
         cp #>VRAM_MAP0
         jr c,3$
-        jr nz,LoopRestNone
+        jp nz,LoopRestNone
         ld a,e
         add a,c
-        jr nz,LoopRestNone
+        jp nz,LoopRestNone
 3$:     ld hl,#LR_HL + 2
         add hl,sp
         ld a,(hl+)
         ld h,(hl)
         ld l,a
-4$:     ld a,(hl+)
+4$:     ld a,e                  ; a whole tile from its start: 8 bytes a turn
+        and #0x0F
+        jr nz,8$
+        ld a,b
+        and a
+        jr nz,9$
+        ld a,c
+        cp #16
+        jr c,8$
+9$:     push bc
+        ld b,#2
+10$:    .rept 7
+        ld a,(hl+)
+        ld (de),a
+        inc e
+        .endm
+        ld a,(hl+)
+        ld (de),a
+        inc de
+        dec b
+        jr nz,10$
+        pop bc
+        ld a,c
+        sub #16
+        ld c,a
+        jr nc,12$
+        dec b
+        jr 12$
+8$:     ld a,(hl+)              ; else a byte at a time
         ld (de),a
         inc de
         dec bc
         ld a,e
         and #0x0F
         jr nz,5$
-        push hl                 ; a tile's last byte: looked up
+12$:    push hl                 ; a tile's last byte: looked up
         push de
         push bc
         dec de
