@@ -20,7 +20,9 @@ namespace {
 using CopyCosts = std::map<std::string, std::pair<double, long>>;  // destination: cycles, bytes
 
 // From power-on to the main loop, timing each call of CopyMem and CopyRow from its first byte
-// to the return address it left on the stack; bytes are visits of the loop's first copy.
+// to the return address it left on the stack; bytes are the count the call was given (the
+// colour runtime may copy a loop's rest itself, so the loop's own copy is not visited for
+// each).
 // Returns the start-up's cycles.
 double TimeStartUp(Emulator& emulator, const TestRom& rom, CopyCosts& copies) {
     const std::uint16_t copyMem = rom.At("CopyMem"), copyRow = rom.At("CopyRow");
@@ -30,12 +32,13 @@ double TimeStartUp(Emulator& emulator, const TestRom& rom, CopyCosts& copies) {
             continue;
         }
         const bool rowLoop = emulator.Pc() == copyRow;
-        const std::uint16_t loopCopy = rowLoop ? copyRow + 1 : copyMem, returnTo = emulator.Read16(emulator.Sp());
+        const std::uint16_t returnTo = emulator.Read16(emulator.Sp()), count = emulator.Bc();
         const std::uint16_t returnSp = emulator.Sp() + 2, destination = emulator.De();
         auto& [cycles, bytes] = copies[destination >= 0xA000 ? "WRAM" : destination < 0x9800 ? "tile data"
                                        : rowLoop ? "tile map, row loop" : "tile map"];
+        bytes += rowLoop ? ((count >> 8) ? count >> 8 : 256) : (count ? count : 65536);  // CopyRow: B, CopyMem: BC
         const double start = emulator.Cycles();
-        for (; emulator.Pc() != returnTo || emulator.Sp() != returnSp; emulator.Step()) bytes += emulator.Pc() == loopCopy;
+        for (; emulator.Pc() != returnTo || emulator.Sp() != returnSp; emulator.Step()) {}
         cycles += emulator.Cycles() - start;
     }
     return emulator.Cycles();

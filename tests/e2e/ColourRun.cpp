@@ -57,6 +57,7 @@ std::uint8_t Emulator::Oam(int offset) const { return Board(core_)->video.oam.ra
 std::uint16_t Emulator::Pc() const { return Board(core_)->cpu->pc; }
 std::uint16_t Emulator::Sp() const { return Board(core_)->cpu->sp; }
 std::uint16_t Emulator::De() const { return Board(core_)->cpu->de; }
+std::uint16_t Emulator::Bc() const { return Board(core_)->cpu->bc; }
 double Emulator::Cycles() const { return mTimingGlobalTime(core_->timing) / 8.0; }  // the clock counts half dots
 
 const std::vector<std::string> kTestRomNames = {"demo", "mbc1_256k", "mbc1_full_bank0", "mbc3_128k", "mbc2_128k"};

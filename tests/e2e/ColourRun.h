@@ -37,6 +37,7 @@ public:
     std::uint16_t Pc() const;
     std::uint16_t Sp() const;
     std::uint16_t De() const;
+    std::uint16_t Bc() const;
     double Cycles() const;  // machine cycles since power-on
     mCore* Core() const { return core_; }
 
