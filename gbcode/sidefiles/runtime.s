@@ -268,7 +268,7 @@ LoopRest:
         jr nz,2$
         ld a,e
         cp l
-        jp z,LoopRestBcHook
+        jr z,LoopRestBcHook
 2$:     push hl
         ld de,#LoopBcForm
         ld b,#3
@@ -387,19 +387,19 @@ LoopRestRows:
         ld a,(hl+)
         and a
         ret z                   ; (C = 0: 256 rows)
-        dec a
         ld c,a
         ld a,(hl)
         dec a
         ret nz
-        ld b,a
-        swap c                  ; BC = 16 (C - 1)
-        ld a,c
-        and #0x0F
-        ld b,a
-        ld a,c
-        and #0xF0
-        ld c,a
+        ld h,a
+        ld l,c
+        dec l
+        add hl,hl
+        add hl,hl
+        add hl,hl
+        add hl,hl
+        ld b,h                  ; BC = 16 (C - 1)
+        ld c,l
         ld a,#1
 ; BC more bytes from the game's HL to DE + 1 and on (A: 0 for the BC form, 1 for rows).
 LoopRestCopy:
@@ -429,6 +429,13 @@ LoopRestCopy:
         ld a,(hl+)
         ld h,(hl)
         ld l,a
+        push hl                 ; and read below 0xD000: WRAM bank 1 (and its echo) is out of
+        add hl,bc               ; view here, the runtime's bank 2 in its place
+        ld a,h
+        pop hl
+        jp c,LoopRestNone
+        cp #0xD0
+        jp nc,LoopRestNone
 4$:     ld a,e                  ; a whole tile from its start: 8 bytes a turn
         and #0x0F
         jr nz,8$

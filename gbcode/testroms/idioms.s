@@ -10,6 +10,7 @@
 ;   LCD_OFF_LOADS   every 30 frames new tiles and a new map through the copy loop, LCD off
 ;   TIMER_IN_LOADS  ... with a fast timer interrupt enabled while they load (its handler as
 ;                   TIMER_IN_DMA's)
+;   STAGE_IN_WRAM1  ... block A's tiles first copied to WRAM bank 1 (0xD000), then from there
 ;   ZERO_LCDC       the LCD switched off by writing 0 to LCDC, not by clearing bit 7 alone
 ;   TILES8800       the background's tiles by 0x8800 addressing: block A at 0x9000, and one
 ;                   tile on at 0x8000 for the sprites (so that numbers 0-127 differ there)
@@ -42,6 +43,7 @@ wInDma      == 0xC0FE
 wShadowOAM  == 0xC100       ; (cleared with the variables: 16 + 160 bytes from wFrame)
 wRows       == 0xC200       ; ROWS_AFTER_DMA: the three map rows the handler stores
 STACK_TOP   = 0xCFF0
+WRAM1_STAGE = 0xD000         ; STAGE_IN_WRAM1: block A on its way to VRAM
 hDma        = 0xFF80
 OAM_PAGE    = 0xC1
 
@@ -207,6 +209,12 @@ LoadScene:
         ld a,#BANK_A
         ld (MBC_ROM_BANK),a
         ld hl,#TilesA
+        .if STAGE_IN_WRAM1
+        ld de,#WRAM1_STAGE
+        ld bc,#TilesAEnd - TilesA
+        call CopyMem
+        ld hl,#WRAM1_STAGE
+        .endif
         .if OTHER_STORES
         ld bc,#VRAM_TILES
         ld de,#TilesAEnd - TilesA
