@@ -177,18 +177,14 @@ ColourInitTail:
         ld a,(hl+)
         ld h,(hl)
         ld l,a
-        ld de,#GAME_WORD_FROM_ENTRY
-        add hl,de
-        ld a,l
-        ld (GameWordJump + 1),a
-        ld a,h
-        ld (GameWordJump + 2),a
-        ld de,#GAME_BYTE_SET_FROM_WORD
-        add hl,de
-        ld a,l
-        ld (GameByteJump + 1),a
-        ld a,h
-        ld (GameByteJump + 2),a
+        ld bc,#GAME_WORD_FROM_ENTRY
+        add hl,bc
+        ld de,#GameWordJump + 1
+        call PutHl
+        ld bc,#GAME_BYTE_SET_FROM_WORD
+        add hl,bc
+        ld de,#GameByteJump + 1
+        call PutHl
 13$:
         ld hl,#vBgp                     ; palette RAM shows the shades of 0xE4 now
         ld (hl),#0xE4
@@ -341,6 +337,15 @@ CopyBytes:
         inc de
         dec c
         jr nz,3$
+        ret
+
+; HL into (DE) and (DE + 1), low byte first.
+PutHl:
+        ld a,l
+        ld (de),a
+        inc de
+        ld a,h
+        ld (de),a
         ret
 
 ; From normal to double speed or back: armed in KEY1, done by STOP (about 2000 cycles), with

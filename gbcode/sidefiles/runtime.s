@@ -212,14 +212,7 @@ TileByteCopied:
         ld a,(vDictBanks)
         and a
         ret z                   ; no tile has a palette: records stay 0
-        ld a,e
-        and #0xF0
-        ld l,a
-        ld h,d
-        push hl
-        call IdentifyTile
-        pop hl
-        call SetRecord
+        call LookUpTileAt
         ld a,(vLoopRest)
         and a
         ret z
@@ -275,27 +268,7 @@ LoopRest:
         call MatchBytes         ; (HL: 3 bytes on when they match)
         jp nz,LoopRestRows
         pop bc
-        ld a,(hl+)
-        cp #0x20
-        jr nz,1$
-        ld a,(hl)
-        cp #0xF8                ; JR NZ back to the call
-        ret nz
-        jr LoopRestBc
-1$:     cp #0xC2                ; JP NZ back to the call
-        ret nz
-        ld a,(hl+)
-        ld h,(hl)
-        ld l,a
-        ld a,c
-        sub #3
-        ld e,a
-        ld a,b
-        sbc a,#0
-        cp h
-        ret nz
-        ld a,e
-        cp l
+        call JumpsBackToCall
         ret nz
 LoopRestBc:
         ld hl,#LR_BC            ; count: BC - 1 more
@@ -342,27 +315,9 @@ LoopRestBcHook:
         ld b,#3
         call MatchBytes         ; DEC DE / LD A,D / OR E
         ret nz
-        ld a,(hl+)
-        cp #0x20
-        jr nz,1$
-        ld a,(hl)
-        cp #0xF8                ; JR NZ back to the call
+        call JumpsBackToCall
         ret nz
-        jr 2$
-1$:     cp #0xC2                ; JP NZ: to the call, 8 bytes before HL
-        ret nz
-        ld a,(hl+)
-        ld e,a
-        ld d,(hl)
-        ld a,l
-        sub #8
-        cp e
-        ret nz
-        ld a,h
-        sbc a,#0
-        cp d
-        ret nz
-2$:     ld hl,#LR_COUNT
+        ld hl,#LR_COUNT
         add hl,sp
         call GameWordJump
         dec bc                  ; count: DE - 1 more
@@ -475,14 +430,7 @@ LoopRestCopy:
         push de
         push bc
         dec de
-        ld a,e
-        and #0xF0
-        ld l,a
-        ld h,d
-        push hl
-        call IdentifyTile
-        pop hl
-        call SetRecord
+        call LookUpTileAt
         pop bc
         pop de
         pop hl
@@ -564,6 +512,42 @@ LoopRestDeCount:
         inc hl
         ld c,b
         jp GameByteJump
+
+; The tile whose bytes include DE's is looked up and its record written. Uses everything.
+LookUpTileAt:
+        ld a,e
+        and #0xF0
+        ld l,a
+        ld h,d
+        push hl
+        call IdentifyTile
+        pop hl
+        jp SetRecord
+
+; Z when the instruction at HL, 3 bytes after the return address of a copy hook's call, jumps
+; back to that call while NZ: JR NZ,-8, or JP NZ to the call. Uses A, DE, HL.
+JumpsBackToCall:
+        ld a,(hl+)
+        cp #0x20
+        jr nz,1$
+        ld a,(hl)
+        cp #0xF8
+        ret
+1$:     cp #0xC2
+        ret nz
+        ld a,(hl+)
+        ld e,a
+        ld d,(hl)
+        ld a,l                  ; the call: 8 bytes before HL now
+        sub #8
+        ld l,a
+        jr nc,2$
+        dec h
+2$:     cp e
+        ret nz
+        ld a,h
+        cp d
+        ret
 
 ; Z when the B bytes at HL are those at DE. Uses A, B, DE, HL.
 MatchBytes:
