@@ -1,6 +1,7 @@
 // The colour ROM recognises a tile by its 16 bytes, however the game gets it into VRAM: the
-// writer records every tile that has a palette in a dictionary (a hash table the runtime
-// copies into WRAM banks 3-6), and the runtime hashes VRAM tiles the same way and looks them
+// writer records every tile that has a palette in a dictionary (a hash table in ROM bank 32,
+// which the runtime reads there on MBC1 and copies into WRAM banks 3-6 otherwise), and the
+// runtime hashes VRAM tiles the same way and looks them
 // up. This is the program's half: the hash, the table and the rule for tiles whose bytes
 // were given more than one palette.
 #pragma once
@@ -50,7 +51,8 @@ struct TileDictionary {
     int leftOut = 0;                  // images that did not fit (the rarest are left out)
 };
 
-// The hash table for the runtime. Part k of the image goes to WRAM bank 3 + k at 0xD000.
+// The hash table for the runtime: part k at 0x1000 k of ROM bank 32, and in WRAM bank 3 + k at
+// 0xD000 where it is copied.
 TileDictionary BuildTileDictionary(const Model& model);
 
 // The palette the table gives a tile image: what the runtime's lookup finds (0 = none).

@@ -5,9 +5,11 @@
 ; It keeps one palette record per VRAM tile (REC_U / REC_S in VRAM bank 1) and gives map
 ; entries (attributes) and sprites (OAM palette bits) the record of the tile they show.
 ; Records come from the tile's 16 bytes: a hash of them is looked up in a dictionary that
-; the program built from the project (every tile given a palette, by its bytes), kept in
-; WRAM banks 3-6. A tile is looked at when the copy loop stores its last byte with the LCD
-; off, and otherwise by a sweep over VRAM that runs in vertical blank when time is left.
+; the program built from the project (every tile given a palette, by its bytes), read in
+; ROM bank 32 on MBC1 and copied into WRAM banks 3-6 otherwise. A tile is looked at when
+; the copy loop stores its last byte with the LCD off (and the rest of a usual copy loop is
+; then done at once), and otherwise by a sweep over VRAM that runs in vertical blank or
+; while the game waits, when time is left.
         .module runtime
         .include "hardware.inc"
         .include "layout.inc"
