@@ -381,6 +381,7 @@ RUNTIME_COPY_BLOCKS = (RUNTIME_END - RUNTIME) / 16
 RUNTIME_COPY_WAIT = RUNTIME_COPY_CYCLES - 36 - 77 * RUNTIME_COPY_BLOCKS  ; 7 a turn, then single cycles
 RUNTIME_COPY_TURNS = RUNTIME_COPY_WAIT / 7
         .iif lt, RUNTIME_COPY_TURNS - 1, .error 1
+        .iif ne, RUNTIME & 0x0F, .error 1       ; (INC L within a block of 16)
         .iif gt, RUNTIME_COPY_BLOCKS - 255, .error 1
 CopyRuntime:                            ; (the CALL: 6 cycles)
         ld (SAVED_SP),sp                ; 5
