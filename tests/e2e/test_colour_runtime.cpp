@@ -5,12 +5,16 @@
 #include <gtest/gtest.h>
 
 #include "ColourRun.h"
+#include "engine/RuntimeLayout.h"
+#include "engine/TileDictionary.h"
 #include "engine/Writer.h"
 
 #include <mgba/core/core.h>
 #include <mgba/internal/gb/gb.h>
 
+#include <random>
 #include <set>
+#include <sstream>
 
 namespace dapplix::e2e {
 namespace {
@@ -118,6 +122,73 @@ TEST_P(ColourRuntime, GameReachesTheSameStateAsInMonochrome) {
     EXPECT_EQ(vramDifferences, 0);
     for (int i = 0; i < 160; ++i)
         EXPECT_EQ(mono.Oam(i) & (i % 4 == 3 ? 0xF8 : 0xFF), colour.Oam(i) & (i % 4 == 3 ? 0xF8 : 0xFF)) << "OAM byte " << i;
+}
+
+// A lookup whose slots run past the end of the dictionary's part goes on at the part's first
+// slot above the probe code, in ROM (MBC1) as in WRAM (MBC3). Images given palettes in bank 1
+// (unused by the test game, so redrawing them there is harmless) take every slot from the
+// home of one of the game's tiles to the end of the part, so that tile lands past the end;
+// then every tile the game loaded carries the record the program's own lookup gives it.
+TEST(ColourRuntimeDictionary, FindsATileWhoseSlotsRunPastTheEndOfItsPart) {
+    for (const char* name : {"demo", "mbc3_128k"}) {
+        SCOPED_TRACE(name);
+        TileImage pushed{};
+        const auto home = [](const std::uint8_t* bytes) {  // the home slot of an image in a one-part dictionary
+            const TileHash h = HashTile(bytes);
+            const int slot = h.b | (h.c & 7) << 8;
+            return slot < kDictionaryReservedSlots ? slot + 1024 : slot;
+        };
+        const auto run = StartColourAndMono(LoadTestRom(name), [&](Model& model, const TestRom& rom) {
+            ApplyTestProject(model, rom);
+            const int bank = rom.At("BANK_A");
+            int highest = -1;
+            for (int t = 0; t < rom.Tiles("TilesA"); ++t) {
+                const std::uint8_t* bytes = model.RomBank[bank].data() + 16 * t;
+                if (home(bytes) > highest) {
+                    highest = home(bytes);
+                    std::copy_n(bytes, kTileBytes, pushed.begin());
+                }
+            }
+            std::mt19937 random(7);
+            int filler = 0;
+            for (int slot = highest; slot < kDictionarySlotsPerPart; ++slot) {
+                TileImage image{};
+                do {
+                    for (auto& byte : image) byte = static_cast<std::uint8_t>(random());
+                } while (home(image.data()) != slot);
+                model.TileEdited[1][std::size_t(filler)] = true;
+                model.EditedTile[1][std::size_t(filler)] = image;
+                model.TilePal[1][std::size_t(filler++)] = 1;
+            }
+        });
+        ASSERT_EQ(run->dictionary.parts, 1);
+        const TileHash h = HashTile(pushed.data());
+        bool pastTheEnd = false;  // the pushed image sits in the slots above the probe code
+        for (int slot = kDictionaryReservedSlots; slot < kDictionaryReservedSlots + 64; ++slot)
+            pastTheEnd = pastTheEnd || (run->dictionary.image[std::size_t(2 * slot)] == h.d &&
+                                        (run->dictionary.image[std::size_t(2 * slot + 1)] & 0xF8) == ((h.e & 0x1F) << 3));
+        ASSERT_TRUE(pastTheEnd) << "the test's own set-up";
+        RunToGameFrame(*run->colour, run->rom, 60, {});
+        std::ostringstream wrong;
+        int found = 0;
+        for (int tile = 0; tile < 256; ++tile) {  // the records by 0x8000 addressing
+            const int expected = ExpectedPalette(run->dictionary, *run->colour, static_cast<std::uint16_t>(0x8000 + 16 * tile));
+            const int record = run->colour->Read(static_cast<std::uint16_t>(runtime::kRecordsUnsigned + tile), 1);
+            found += expected != 0;
+            if (record != expected) wrong << " " << tile << " (" << record << " not " << expected << ")";
+        }
+        EXPECT_EQ(wrong.str().substr(0, 200), "");
+        EXPECT_GT(found, 8);
+        int at = -1;  // where the game put the pushed tile
+        for (int tile = 0; tile < 256 && at < 0; ++tile) {
+            bool same = true;
+            for (int i = 0; i < kTileBytes; ++i) same = same && run->colour->Read(static_cast<std::uint16_t>(0x8000 + 16 * tile + i), 0) == pushed[std::size_t(i)];
+            if (same) at = tile;
+        }
+        ASSERT_GE(at, 0) << "the pushed tile is not in VRAM";
+        EXPECT_NE(LookUpTile(run->dictionary, pushed.data()), 0);
+        EXPECT_EQ(run->colour->Read(static_cast<std::uint16_t>(runtime::kRecordsUnsigned + at), 1), LookUpTile(run->dictionary, pushed.data()));
+    }
 }
 
 // A program with no interrupt enabled that paces itself by polling LY for the blank (some
