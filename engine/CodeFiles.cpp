@@ -57,9 +57,6 @@ std::string FindCodeFile(const std::string& name, const std::vector<std::string>
 }
 
 bool LoadCodeFiles(Model& model, const std::vector<std::string>& dirs, std::string& fatalMessage) {
-    // bnk0cod.dat: five fragments, each after one byte that is not used.
-    constexpr std::size_t kBank0CodeUsed = 1 + kEntryHookLength + 1 + kDmaHookLength + 1 + kCopyHookLength +
-                                           1 + kCopyTailLength + 1 + kStoreHooksLength;
     const std::string bank0Path = FindCodeFile(kBank0CodeFile, dirs);
     if (bank0Path.empty()) {
         fatalMessage = std::string("Required file ") + kBank0CodeFile + " missing!";
@@ -74,7 +71,7 @@ bool LoadCodeFiles(Model& model, const std::vector<std::string>& dirs, std::stri
     std::vector<std::uint8_t> bank0, extra;
     // exbnkcod.dat: the 512-byte block the scan and the writer fill in, then the runtime and
     // its set-up, as long as the block's own length field says (0x12E-0x12F).
-    if (!ReadSideFile(bank0Path, kBank0CodeFile, kBank0CodeUsed, kBank0CodeUsed, bank0, fatalMessage) ||
+    if (!ReadSideFile(bank0Path, kBank0CodeFile, kBank0CodeFileLength, kBank0CodeFileLength, bank0, fatalMessage) ||
         !ReadSideFile(extraPath, kExtraBankCodeFile, kExtraBankCodeLength, sidefile::kColourCodeLimit, extra, fatalMessage))
         return false;
     const std::size_t colourCodeLength = extra[sidefile::kColourCodeLength] | extra[sidefile::kColourCodeLength + 1] << 8;

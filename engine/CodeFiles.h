@@ -10,6 +10,9 @@ namespace dapplix {
 
 inline constexpr const char* kBank0CodeFile = "bnk0cod.dat";
 inline constexpr const char* kExtraBankCodeFile = "exbnkcod.dat";
+// bnk0cod.dat: five fragments, each after one byte that is not used.
+inline constexpr std::size_t kBank0CodeFileLength = 1 + kEntryHookLength + 1 + kDmaHookLength + 1 + kCopyHookLength +
+                                                    1 + kCopyTailLength + 1 + kStoreHooksLength;
 
 // Folders searched for the side files, in order: the current directory, then the
 // directory of the running executable (a program started from a desktop menu runs in

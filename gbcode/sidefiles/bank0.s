@@ -352,7 +352,7 @@ GameByteSet::                   ; the byte at HL = C
         ret
 StoreHooksEnd:
         .iif ne, StoreHooksEnd - StoreHooks - 205, .error 1
-        .iif ne, GameWord - StoreHooks + 102 - 14 - GAME_WORD_FROM_ENTRY, .error 1
+        .iif ne, GameWord - (StoreHooks - 102 + 14) - GAME_WORD_FROM_ENTRY, .error 1  ; (EntryHook at 14)
         .iif ne, GameByteSet - GameWord - GAME_BYTE_SET_FROM_WORD, .error 1
         .iif ne, GameWord - StoreHooksCall - 3 - GAME_WORD_FROM_STORED_RETURN, .error 1
         .iif ne, GameWord - CopyHookBc - GAME_WORD_FROM_COPY_BC, .error 1

@@ -229,6 +229,8 @@ TileByteCopied:
 ;     loop's end itself, with the count at the step reached, and leaves the loop with every
 ;     register and flag as its own passes would have left them.
 ;       BC counted:  LD A,(HL+) / LD (DE),A / INC DE / DEC BC / LD A,B / OR C / JR NZ or JP NZ
+;       DE counted:  LD A,(HL+) / LD (BC),A / INC BC / DEC DE / LD A,D / OR E / JR NZ or JP NZ
+;                    (through CopyHookBc, LoopRestBcHook)
 ;       tile rows:   LD B,16 / STAT wait / the copy / DEC B / JR NZ (the wait) / DEC C / JR NZ
 ; The stack, from SP: the return into RuntimeEntry, the game's BC, DE, HL (pushed there),
 ; the return into Shared, then what bank 0 pushed with the game's WRAM bank in view: IE,
@@ -358,7 +360,8 @@ LoopRestRows:
         ld b,h                  ; BC = 16 (C - 1)
         ld c,l
         ld a,#1
-; BC more bytes from the game's HL to DE + 1 and on (A: 0 for the BC form, 1 for rows).
+; BC more bytes from the game's HL to DE + 1 and on (A: 0 for the BC form, 1 for rows, 2 for
+; the DE-counted form).
 LoopRestCopy:
         push af
         ld a,b
@@ -1561,8 +1564,7 @@ IdentifyTile:
         rrca
         rrca
         and l
-        add a,#DICT_FIRST_BANK
-        push af
+        push af                 ; the part
         ld a,e
         and #0x1F
         add a,a
@@ -1588,15 +1590,15 @@ IdentifyTile:
         and a
         jr nz,2$
         pop af
+        add a,#DICT_FIRST_BANK  ; its WRAM bank
         jp PROBE_STUB
 2$:     pop af
 
 ; The probe of a colour ROM on MBC1: the slots are read in ROM bank 32 itself, which MBC1's
 ; mode 1 shows at 0x0000-0x3FFF, so the set-up copies no dictionary into WRAM (16 KiB of it
 ; took two frames of the game's start). Bank 0 is out of view meanwhile: interrupts are off
-; and nothing here calls into it. In and out as Probe (A = DICT_FIRST_BANK + part).
+; and nothing here calls into it. In and out as Probe, but A = the part.
 ProbeRom:
-        sub #DICT_FIRST_BANK
         swap a
         add a,h
         sub #>DICT_SLOT_BASE

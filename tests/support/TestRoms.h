@@ -76,7 +76,7 @@ inline Bytes ReadFile(const std::filesystem::path& path) {
 // and whose extra bank byte i is i & 0xFF, with LD A,nn (3E) at 0x103 and a code length of
 // 512 (its own length) at 0x12E.
 inline Bytes MakeBank0CodeFile() {
-    Bytes bank0(std::size_t(107 + kStoreHooksLength), 0x80);  // the store hooks from 107 to the end
+    Bytes bank0(kBank0CodeFileLength, 0x80);
     for (auto [at, marker] : {std::pair{1, 0xE1}, {20, 0xD1}, {35, 0xC1}, {68, 0x71}, {107, 0x5E}}) bank0[at] = std::uint8_t(marker);
     return bank0;
 }
