@@ -172,10 +172,42 @@ PictureComparison ComparePictures(const MeasuredRun& monoRun, const MeasuredRun&
     return result;
 }
 
-RomTiles::RomTiles(const std::vector<std::uint8_t>& rom) {
-    for (std::size_t bank = 0; bank + kBankSize <= rom.size(); bank += kBankSize) {
-        for (int tile = 0; tile < kTilesPerBank; ++tile)
-            sorted_.push_back(KeyOf(rom.data() + bank + tile * kTileBytes));
+TileGrids GraphicsGrids(const std::vector<std::uint8_t>& rom, const RunRecord& mono) {
+    std::vector<TileKey> shown;
+    for (const FrameRecord& frame : mono.frames) {
+        for (int tile = 0; tile < 384; ++tile) {
+            const TileKey key = KeyOf(frame.vram.data() + tile * kTileBytes);
+            if (!Blank(key)) shown.push_back(key);
+        }
+    }
+    std::sort(shown.begin(), shown.end());
+    shown.erase(std::unique(shown.begin(), shown.end()), shown.end());
+    TileGrids grids{};
+    for (std::size_t bank = 0; bank < kMaxBanks && (bank + 1) * kBankSize <= rom.size(); ++bank) {
+        // Distinct tiles, so that a run of one byte (which holds its tile at every offset) counts once.
+        std::array<std::vector<TileKey>, kTileBytes> found;
+        for (int at = 0; at + kTileBytes <= kBankSize; ++at) {
+            const TileKey key = KeyOf(rom.data() + bank * kBankSize + at);
+            if (std::binary_search(shown.begin(), shown.end(), key)) found[at % kTileBytes].push_back(key);
+        }
+        std::size_t best = 0;
+        for (int offset = 0; offset < kTileBytes; ++offset) {
+            std::vector<TileKey>& keys = found[offset];
+            std::sort(keys.begin(), keys.end());
+            const std::size_t distinct = std::unique(keys.begin(), keys.end()) - keys.begin();
+            if (distinct > best) {
+                best = distinct;
+                grids[bank] = offset;
+            }
+        }
+    }
+    return grids;
+}
+
+RomTiles::RomTiles(const std::vector<std::uint8_t>& rom, const TileGrids& grids) {
+    for (std::size_t bank = 0; bank < kMaxBanks && (bank + 1) * kBankSize <= rom.size(); ++bank) {
+        for (int tile = 0; tile * kTileBytes + grids[bank] + kTileBytes <= kBankSize; ++tile)
+            sorted_.push_back(KeyOf(rom.data() + bank * kBankSize + tile * kTileBytes + grids[bank]));
     }
     std::sort(sorted_.begin(), sorted_.end());
     sorted_.erase(std::unique(sorted_.begin(), sorted_.end()), sorted_.end());
@@ -370,13 +402,22 @@ GameResult RunGame(const std::string& path, GameProject project, const GameOptio
     GameResult result;
     result.project = project;
     result.options = options;
-    result.game = ColourGame(path, options.sideFileDir, [project](Model& model) {
+    // Every tile is given a palette on the grid that lines up with the game's graphics, as a
+    // user would set it: that takes the monochrome run first.
+    TileGrids grids{};
+    if (project == GameProject::EveryTile) {
+        if (!mono) mono = RecordMonoRun(ReadBinaryFile(path), options.frames);
+        grids = GraphicsGrids(ReadBinaryFile(path), mono->record);
+    }
+    result.game = ColourGame(path, options.sideFileDir, [project, &grids](Model& model) {
         if (project != GameProject::EveryTile) return;
         for (int bank = 0; bank <= model.BankCount; ++bank) {
+            model.TileOffset[bank] = static_cast<std::int16_t>(grids[bank]);
             for (int tile = 0; tile < kTilesPerBank; ++tile) model.TilePal[bank][tile] = static_cast<std::int16_t>(1 + (bank + tile) % 7);
         }
     });
     if (!result.game.placed) return result;
+    result.grids = grids;
     result.mono = mono ? std::move(mono) : RecordMonoRun(result.game.mono, options.frames);
     HookTimer timer(result.game.dmaHook, result.game.copyHook);
     RunOptions run;
@@ -388,7 +429,7 @@ GameResult RunGame(const std::string& path, GameProject project, const GameOptio
     result.hooks = SummariseHooks(result.hookCalls);
     if (project == GameProject::EveryTile) {
         result.reachMeasured = true;
-        result.reach = MeasureReach(result.colour.record, RomTiles(result.game.mono));
+        result.reach = MeasureReach(result.colour.record, RomTiles(result.game.mono, grids));
     }
     return result;
 }
@@ -504,7 +545,8 @@ std::string TableLegend(const GameOptions& options) {
            " entered and left on.\n"
            "- reach (every tile): of the visible background cells (20 x 18, each cell's centre, window included) and"
            " visible sprites with a tile that is not blank, the share whose tile exists byte for byte at some bank's"
-           " tile grid (offset 16 t), and of those the share shown with a palette other than 0 (from frame 60); the"
+           " tile grid (16 t + the bank's tile offset, which the project lines up with the tiles the monochrome run"
+           " shows), and of those the share shown with a palette other than 0 (from frame 60); the"
            " frames from such a tile appearing at a map entry or sprite slot to its palette (for those coloured); the"
            " share of appearances coloured within 60 frames (of those coloured or shown for 60 frames).\n";
 }
@@ -513,9 +555,13 @@ std::string Notes(const GameResult& result) {
     std::string notes;
     const std::string who = result.game.name + " (" + ProjectName(result.project) + "): ";
     if (!result.game.placed) return who + "not coloured: " + result.game.reason + "\n";
-    if (result.project == GameProject::EveryTile)
-        notes += who + Format("tile dictionary %d images, %d left out\n", result.game.dictionaryEntries,
+    if (result.project == GameProject::EveryTile) {
+        notes += who + Format("tile dictionary %d images, %d left out; tile offsets", result.game.dictionaryEntries,
                               result.game.dictionaryLeftOut);
+        for (std::size_t bank = 0; bank * kBankSize < result.game.mono.size() && bank < kMaxBanks; ++bank)
+            notes += Format(" %d", result.grids[bank]);
+        notes += "\n";
+    }
     if (!result.mono->record.stopped.empty()) notes += who + "monochrome run stopped: " + result.mono->record.stopped + "\n";
     if (!result.colour.record.stopped.empty()) notes += who + "colour run stopped: " + result.colour.record.stopped + "\n";
     const PictureComparison& p = result.pictures;

@@ -125,10 +125,16 @@ struct PictureComparison {
 // agreements and the later lags count from kStartUpFrames.
 PictureComparison ComparePictures(const MeasuredRun& mono, const MeasuredRun& colour, int lagBehind = kLagBehind);
 
-// Tiles that exist byte for byte at the tile grid (offset 16 t) of some bank of a ROM.
+using TileGrids = std::array<int, kMaxBanks>;  // each bank's tile offset, 0..15
+
+// Where a user would line up each bank's tile grid: the offset at which the most of the distinct
+// tiles the monochrome run showed in VRAM lie (0 on a tie, as a new project has it).
+TileGrids GraphicsGrids(const std::vector<std::uint8_t>& rom, const RunRecord& mono);
+
+// Tiles that exist byte for byte at the tile grid (offset 16 t + the bank's grid) of some bank of a ROM.
 class RomTiles {
 public:
-    explicit RomTiles(const std::vector<std::uint8_t>& rom);
+    RomTiles(const std::vector<std::uint8_t>& rom, const TileGrids& grids);
     bool Contains(const std::uint8_t* bytes) const;
 
 private:
@@ -176,6 +182,7 @@ struct GameResult {
     HookCosts hooks;
     bool reachMeasured = false;
     Reach reach;
+    TileGrids grids{};  // the project's tile offsets
 };
 
 // The monochrome run of a game: the DMG model, the key script, no hooks.

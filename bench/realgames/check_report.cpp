@@ -123,15 +123,25 @@ TEST(RealGamesReport, CountsWrongPictures) {
 }
 
 TEST(RealGamesReport, ReachTimesATileFromAppearingToItsPalette) {
-    // A one-bank ROM whose tile 5 is the only tile that is not blank.
+    // A one-bank ROM whose only tile that is not blank starts 3 bytes past tile 5, and which
+    // holds a run of 0xFF (a tile at every offset) that the game shows too: the grid that
+    // lines up with the game's graphics is offset 3.
     std::vector<std::uint8_t> rom(0x4000, 0);
-    for (int i = 0; i < 16; ++i) rom[5 * 16 + i] = static_cast<std::uint8_t>(0x11 * (i + 1));
-    const RomTiles tiles(rom);
+    const int at = 5 * 16 + 3;
+    for (int i = 0; i < 16; ++i) rom[at + i] = static_cast<std::uint8_t>(0x11 * (i + 1));
+    std::fill(rom.begin() + 0x1000, rom.begin() + 0x1040, 0xFF);
+    RunRecord mono;
+    mono.frames.resize(1);
+    std::copy(rom.begin() + at, rom.begin() + at + 16, mono.frames[0].vram.begin());
+    std::fill_n(mono.frames[0].vram.begin() + 16, 16, 0xFF);
+    const TileGrids grids = GraphicsGrids(rom, mono);
+    EXPECT_EQ(grids[0], 3);
+    const RomTiles tiles(rom, grids);
     RunRecord colour;
     for (int f = 0; f < 100; ++f) {
         FrameRecord frame;
         frame.lcdc = 0x91;  // LCD and background on, tiles at 0x8000
-        if (f >= 20) std::copy(rom.begin() + 5 * 16, rom.begin() + 6 * 16, frame.vram.begin() + 16);  // tile 1
+        if (f >= 20) std::copy(rom.begin() + at, rom.begin() + at + 16, frame.vram.begin() + 16);  // tile 1
         frame.vram[0x1800 + 32 * 3 + 4] = 1;  // row 3, column 4 shows tile 1
         frame.attributes[32 * 3 + 4] = f >= 32 ? 3 : 0;
         colour.frames.push_back(frame);

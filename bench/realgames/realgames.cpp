@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -24,7 +25,8 @@ int Usage() {
                  "                 [--sidefiles DIR] GAME.gb|FOLDER...\n"
                  "  Every .gb file of a folder is taken, in name order. --lag-window: how many frames a colour\n"
                  "  frame may trail the monochrome one (30). --tsv writes one file a game and project with a\n"
-                 "  line a frame, and --pictures the colour and monochrome pictures of those frames (PGM).\n"
+                 "  line a frame and the colour ROM it ran (.gbc), and --pictures the colour and monochrome\n"
+                 "  pictures of those frames (PGM).\n"
                  "  --sidefiles names the folder of bnk0cod.dat and exbnkcod.dat (default: the build's).\n";
     return 2;
 }
@@ -103,6 +105,9 @@ int main(int argc, char** argv) {
                     std::replace(stem.begin(), stem.end(), ' ', '-');
                     stem = (fs::path(tsvDir) / stem).string();
                     WriteFrameTsv(result, stem + ".tsv");
+                    std::ofstream(stem + ".gbc", std::ios::binary)
+                        .write(reinterpret_cast<const char*>(result.game.colour.data()),
+                               static_cast<std::streamsize>(result.game.colour.size()));
                     for (const int frame : pictures) WritePictures(result, frame, stem);
                 }
             } catch (const std::exception& error) {
