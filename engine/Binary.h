@@ -37,7 +37,7 @@ constexpr int kEntryHookLength = 18;
 constexpr int kDmaHookLength = 14;
 constexpr int kCopyHookLength = 32;
 constexpr int kCopyTailLength = 38;
-constexpr int kStoreHooksLength = 205;
+constexpr int kStoreHooksLength = 217;
 constexpr int kExtraBankCodeLength = 512;
 
 using Bank = std::array<std::uint8_t, kBankSize>;
@@ -78,6 +78,7 @@ struct Model {
     std::int32_t CopyTailPos = 0;
     std::int32_t StoreHooksPos = 0;  // 0: bank 0 had no room for them
     std::uint16_t IdleWaitByte = 0;  // the byte the game's hooked waits read (0: no wait hooked)
+    std::uint16_t PadRoutine = 0;    // the keys' read of the game's hooked waits for a key (0: none hooked)
     std::uint8_t DmaSourceHigh = 0;
     std::uint8_t DmaCallLow = 0;
     bool ColourCodePlaced = false;  // the last scan prepared bank 0; the writer needs it

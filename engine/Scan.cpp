@@ -157,6 +157,13 @@ std::vector<Redirection> StoreRedirections(const Model& model) {
     all.push_back(redirect({0x1A, 0x22, 0x13}, 0, 0xCD, kCopyHookHlInBlock, true));
     all.push_back(redirect({0xFA, 0x41, 0xFF, 0xE6, 0x02, 0x20, 0xF9, 0x7E, 0x02, 0xC9}, 7, kOpJp, kVramByteHookInBlock, false));
     all.push_back(redirect({0xF0, 0x41, 0xE6, 0x02, 0x20, 0xFA, 0x7E, 0x02, 0xC9}, 6, kOpJp, kVramByteHookInBlock, false));
+    // A wait for a key (GBDK's waitpad): CALL of the keys' read / AND B / JR Z back to the CALL.
+    if (model.PadRoutine != 0) {
+        const auto lo = static_cast<std::uint8_t>(model.PadRoutine & 0xFF), hi = static_cast<std::uint8_t>(model.PadRoutine >> 8);
+        Redirection r = redirect({0xCD, lo, hi, 0xA0, 0x28, 0xFA}, 0, 0xCD, kPadHookInBlock, false);
+        r.idle = r.pad = true;
+        all.push_back(std::move(r));
+    }
     if (model.IdleWaitByte == 0) return all;
     // The waits on the byte the scan chose: HALT / NOP / LD A,(nnnn) (the two bytes after the
     // call are never run), and LD A,(nnnn) in a loop back to it.
@@ -197,6 +204,15 @@ std::uint16_t FindIdleWait(const Bank& bank0) {
             // A byte of RAM that an interrupt handler changes: WRAM or high RAM.
             if ((address >= 0xC000 && address < 0xE000) || (address >= 0xFF80 && address < 0xFFFF)) return std::uint16_t(address);
         }
+    }
+    return 0;
+}
+
+std::uint16_t FindPadWait(const Bank& bank0) {
+    static const std::uint8_t loop[] = {0xA0, 0x28, 0xFA};  // AND B / JR Z back to the CALL
+    for (int at = 0; at + 6 <= kLastPatternPosition; ++at) {
+        if (bank0[std::size_t(at)] == 0xCD && std::equal(std::begin(loop), std::end(loop), bank0.begin() + at + 3))
+            return std::uint16_t(bank0[std::size_t(at) + 1] | bank0[std::size_t(at) + 2] << 8);
     }
     return 0;
 }
@@ -297,10 +313,11 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
     progress.set(kProgressAfterDmaRedirect);
 
     model.IdleWaitByte = withStoreHooks ? FindIdleWait(bank0) : 0;
+    model.PadRoutine = withStoreHooks ? FindPadWait(bank0) : 0;
     const auto redirections = StoreRedirections(model);
     for (std::size_t i = 0; i < redirections.size(); ++i) {
         const Redirection& r = redirections[i];
-        (r.idle ? result.idleWaits : i == 0 ? result.copyLoops : result.otherStores) +=
+        (r.pad ? result.padWaits : r.idle ? result.idleWaits : i == 0 ? result.copyLoops : result.otherStores) +=
             ReplaceCode(model, r.original, r.replaced, progress, r.tightLoop ? InTightLoop : nullptr);
     }
     // A game that waits for the vertical blank by polling LY gets its frame's work there: its
@@ -333,6 +350,8 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
         PutAddress(model.StoreHooksCode.data() + kIdleLoadCallOperand, block + kIdleLoadInBlock);
         model.StoreHooksCode[kIdleLoadOperand] = static_cast<std::uint8_t>(model.IdleWaitByte & 0xFF);
         model.StoreHooksCode[kIdleLoadOperand + 1] = static_cast<std::uint8_t>(model.IdleWaitByte >> 8);
+        model.StoreHooksCode[kPadReadOperand] = static_cast<std::uint8_t>(model.PadRoutine & 0xFF);
+        model.StoreHooksCode[kPadReadOperand + 1] = static_cast<std::uint8_t>(model.PadRoutine >> 8);
         PlaceFragment(bank0, model.StoreHooksPos, model.StoreHooksCode);
     }
 
@@ -385,6 +404,9 @@ std::vector<std::string> DescribeScan(const Model& model, const ScanResult& scan
                             ? std::string("Waits: none found (HALT / NOP / LD A,(nnnn), or a loop on LD A,(nnnn))")
                             : "Waits: " + std::to_string(scan.idleWaits) + " on " + hex(model.IdleWaitByte, 4) +
                                   ": map attributes and the tile sweep use the time the game waits");
+    if (scan.padWaits > 0)
+        lines.push_back("Waits for a key: " + std::to_string(scan.padWaits) + " through " + hex(model.PadRoutine, 4) +
+                        ": map attributes and the tile sweep take a slice between two reads of the keys");
     return lines;
 }
 

@@ -94,6 +94,7 @@ struct ScanResult {
     int blankWaits = 0;          // vertical-blank wait loops redirected to PollHook (IdlePoll with StoreHooks)
     int otherStores = 0;         // other store sequences redirected to StoreHooks
     int idleWaits = 0;           // waits (for an interrupt or a byte) redirected to IdleHalt or IdleHook
+    int padWaits = 0;            // waits for a key redirected to PadHook
     EntryPoint entry;            // how the cartridge started before the scan
 };
 
@@ -103,6 +104,7 @@ struct Redirection {
     std::vector<std::uint8_t> original, replaced;
     bool tightLoop;     // only where a jump close after it leads back to it
     bool idle = false;  // a wait, not a store
+    bool pad = false;   // a wait for a key
 };
 // The copy hook's and, when placed, the store hooks' and the waits', for the block the last
 // scan placed.
@@ -116,6 +118,9 @@ struct IdleWaitForm {
 const std::vector<IdleWaitForm>& IdleWaitForms();
 // The byte the first wait in bank 0 reads (0: none); all waits on it are hooked.
 std::uint16_t FindIdleWait(const Bank& bank0);
+// The keys' read that the first wait for a key in bank 0 calls (CALL nnnn / AND B / JR Z back
+// to it; 0: none); all waits for a key through it are hooked.
+std::uint16_t FindPadWait(const Bank& bank0);
 // How long the block of bank-0 fragments the last scan placed is.
 int Bank0BlockLength(const Model& model);
 

@@ -21,7 +21,7 @@ constexpr int kPollHookInBlock = 88;
 // is then this long. Its three ways in replace other store instructions (see bank0.s), and
 // CopyHook's jump goes to its MapEntryFast instead of CopyTail.
 constexpr int kStoreHooksInBlock = 102;
-constexpr int kBank0CodeWithStoreHooks = 307;
+constexpr int kBank0CodeWithStoreHooks = 319;
 constexpr int kMapEntryFastInBlock = 129;
 constexpr int kVramByteHookInBlock = 102;
 constexpr int kCopyHookBcInBlock = 109;
@@ -33,6 +33,8 @@ constexpr int kIdleHaltInBlock = 203;
 constexpr int kIdleHookInBlock = 214;
 constexpr int kIdleLoadInBlock = 221;
 constexpr int kIdleWorkInBlock = 225;
+// A wait for a key: CALL nnnn / AND B / JR Z back to the CALL, whose CALL goes to PadHook.
+constexpr int kPadHookInBlock = 307;
 // CopyHook's checks for a byte already stored at DE, which StoreHooks calls.
 constexpr int kCopyHookStoredInBlock = 34;
 
@@ -46,10 +48,12 @@ constexpr std::size_t kCopyTailOperand = 26;
 // StoreHooksCode: CALL of CopyHook's checks, operand at 23-24.
 constexpr std::size_t kStoredCallOperand = 23;
 // StoreHooksCode: LD A,(nnnn) of the byte the hooked waits read, operand at 120-121; the waits'
-// CALLs of IdleWork, operands at 84-85, 105-106 and 116-117, and IdleWork's of that load, at 138-139.
+// CALLs of IdleWork, operands at 84-85, 105-106, 116-117 and 210-211, and IdleWork's of that
+// load, at 138-139; PadHook's JP to the game's read of the keys, at 215-216.
 constexpr std::size_t kIdleLoadOperand = 120;
-constexpr std::size_t kIdleCallOperands[] = {84, 105, 116};
+constexpr std::size_t kIdleCallOperands[] = {84, 105, 116, 210};
 constexpr std::size_t kIdleLoadCallOperand = 138;
+constexpr std::size_t kPadReadOperand = 215;
 
 // ExtraBankCode (bank 33 from 0x4000): what the scan found, kept as a record.
 constexpr std::size_t kDmaPageInstruction = 0x103;  // LD A,nn with nn = the OAM buffer page

@@ -143,9 +143,9 @@ CopyTailEnd:
         .iif ne, PollHook - CopyTail - 24, .error 1
 
 ; ---------------------------------------------------------------------------------------------
-; StoreHooks (block 102-306): the other ways games store bytes in VRAM with the LCD off, the
+; StoreHooks (block 102-318): the other ways games store bytes in VRAM with the LCD off, the
 ; copy hook's map entries (MapEntryFast) and the waits' hooks (IdlePoll, IdleHalt,
-; IdleHook), and the runtime's window on the game's stack (GameWord, GameByteSet). Each
+; IdleHook, PadHook), and the runtime's window on the game's stack (GameWord, GameByteSet). Each
 ; store hook stores its byte first, as the game's instructions would, then
 ; hands the address to the copy hook's checks (CopyHookStored) as DE, keeping the game's
 ; DE. The caller gets back what its instructions leave: A the byte, the same flags, the
@@ -285,7 +285,7 @@ IdleLoad::
         ld a,(0x0000)           ; operand = the byte the game waits on, written by the program
         ret
 ; To the runtime with D = IE (bits 0-4) and the kind of wait (bit 5: a loop on a byte, bit
-; 6: a poll of LY, neither: a halt): below VRAM, so it is not taken for a stored byte; E =
+; 6: a poll of LY, both: a wait for a key, a slice at a time, neither: a halt): below VRAM, so it is not taken for a stored byte; E =
 ; the byte now. Not in the lines just before the vertical blank: its interrupt must find the
 ; game as it would have (the way in and out alone takes most of a line); nor on line 144,
 ; where a poll of LY is over and must find LY at 144 still (such a poll gets E back as it
@@ -350,8 +350,24 @@ GameByteSet::                   ; the byte at HL = C
         ld a,#2
         ldh (rSVBK),a
         ret
+
+; PadHook: replaces the CALL of the keys' read in a loop that waits for a key (CALL nnnn /
+; AND B / JR Z back to the call, GBDK's waitpad). A title screen waiting there gets no other
+; time for its colours: between two reads the runtime takes a slice (one chunk of the
+; refresh and one tile of the sweep, a few lines of the picture) and then the game reads the
+; keys with its registers as it left them, so a press is seen a slice late at most.
+PadHook::
+        push af
+        push de
+        ld d,#0x60              ; (a wait for a key: a slice at a time)
+PadHookCall::
+        call 0x0000             ; operand = IdleWork, written by the program
+        pop de
+        pop af
+PadRead::
+        jp 0x0000               ; operand = the game's read of the keys, written by the program
 StoreHooksEnd:
-        .iif ne, StoreHooksEnd - StoreHooks - 205, .error 1
+        .iif ne, StoreHooksEnd - StoreHooks - 217, .error 1
         .iif ne, GameWord - (StoreHooks - 102 + 14) - GAME_WORD_FROM_ENTRY, .error 1  ; (EntryHook at 14)
         .iif ne, GameByteSet - GameWord - GAME_BYTE_SET_FROM_WORD, .error 1
         .iif ne, GameWord - StoreHooksCall - 3 - GAME_WORD_FROM_STORED_RETURN, .error 1
@@ -366,3 +382,6 @@ StoreHooksEnd:
         .iif ne, IdleLoad - StoreHooks - 119, .error 1
         .iif ne, IdleWork - StoreHooks - 123, .error 1
         .iif ne, IdleWorkCall - StoreHooks - 137, .error 1
+        .iif ne, PadHook - StoreHooks - 205, .error 1
+        .iif ne, PadHookCall - StoreHooks - 209, .error 1
+        .iif ne, PadRead - StoreHooks - 214, .error 1

@@ -270,7 +270,7 @@ LoopRest:
         ld de,#LoopBcForm
         ld b,#3
         call MatchBytes         ; (HL: 3 bytes on when they match)
-        jp nz,LoopRestRows
+        jr nz,LoopRestRows
         pop bc
         call JumpsBackToCall
         ret nz
@@ -282,7 +282,7 @@ LoopRestBc:
         ld c,a
         dec bc
         xor a
-        jp LoopRestCopy
+        jr LoopRestCopy
 ; CopyHookBc's loop, LD A,(HL+) / LD (BC),A / INC BC / DEC DE / LD A,D / OR E / JR NZ or
 ; JP NZ back to the call: the store hook keeps the game's DE, the count, on the stack, and the
 ; game's return address above it. (A set_vram_byte routine's caller returns there too: the
@@ -492,7 +492,7 @@ LoopRestEnd:
         ld c,a
         ld hl,#LR_AF + 1
         add hl,sp
-        jp GameByteJump
+        jr GameByteJump
 LoopRestNone:
         pop af
         ret
@@ -516,7 +516,7 @@ LoopRestDeCount:
         call GameByteJump
         inc hl
         ld c,b
-        jp GameByteJump
+        jr GameByteJump
 
 ; The tile whose bytes include DE's is looked up and its record written. Uses everything.
 LookUpTileAt:
@@ -1710,7 +1710,9 @@ IdleTime:
         jr 4$
 9$:     ld a,#POLL_SYNC_LINE - 2 ; else the wait leaves the lines from here on to PollSync
         ld (IdleLast + 1),a
-8$:     ldh a,(rLY)             ; a poll of LY that starts early in the blank: the frame's
+8$:     bit 5,d                 ; (bits 5 and 6: a wait for a key, which never comes as
+        jp nz,20$               ; early as the blank; out of the timed polls' way)
+        ldh a,(rLY)             ; a poll of LY that starts early in the blank: the frame's
                                 ; work now, while the game waits for the next one (it would
                                 ; otherwise come a frame later, after line 144); from
         sub #VBLANK_FIRST_LINE  ; POLL_WORK_END on, a set of palettes might not end in
@@ -1739,6 +1741,7 @@ IdleTime:
         sub b
         cp #IDLE_AGAIN
         jr nc,1$
+        ccf                     ; (carry clear: the whole wait)
 2$:     call IdleRun
         call IdlePending        ; (an interrupt that ended the wait is not kept waiting, nor
         jr nz,1$                ; is the blank's: the check takes most of a line)
@@ -1773,6 +1776,14 @@ IdleTime:
         and a
         call z,PollSync
         jr 4$
+20$:    ld a,d                  ; a wait for a key: a slice (carry set), unless the game
+        and #0x1F               ; takes LCD interrupts; it reads the keys again after it
+        ld (IdleMask + 1),a
+        and #IEF_LCD
+        scf
+        call z,IdleRun
+        pop de
+        jr 7$                   ; (in a game with no interrupt enabled the limit comes back)
 
 ; A poll of LY with nothing else to do in a game with no interrupt enabled: the start of
 ; line 144 is timed to the cycle, and the call returns E = $90 so that the game goes on
@@ -1908,13 +1919,15 @@ QuietFrame:
         ld (hl),#0              ; (taken, as the frame's work would take it)
 2$:     dec e
         ret
-IdleRun:
+IdleRun:                        ; (carry set: a slice, one chunk and two tiles)
         ld a,(vDictBanks)
-        and a
+        inc a
+        dec a
         ret z
         ldh a,(rLCDC)
-        rla
-        ret nc
+        bit 7,a
+        ret z
+        jr c,IdleSlice
         ldh a,(rLY)             ; a wait that starts in the blank: the sprite slots the game
         cp #VBLANK_FIRST_LINE   ; no longer uses leave the count while OAM is free ...
         call nc,IdleShrink
@@ -1930,6 +1943,12 @@ IdleRun:
         call IdleTile
         ret nc
         jr 1$
+IdleSlice:                      ; (two tiles: a wait for a key has few other turns)
+        call IdleChunk
+        ret nc
+        call IdleTile
+        jp c,IdleTile
+        ret
 
 ; The top slots whose sprite is off screen leave the count, as many as the blank's lines
 ; before 153 allow (the game's DMA has filled OAM already). About 50 cycles a slot.

@@ -26,6 +26,8 @@
 ;                   as GBDK's display_off does, and switches the LCD off and on
 ;   BUSY_WAIT       the main loop waits for the blank's flag in a loop on it, not in a HALT
 ;   POLL_WAIT       ... after polling LY for line 144 with interrupts off
+;   PAD_WAIT        before its main loop the game reads the keys until Start is held (CALL /
+;                   AND B / JR Z, as GBDK's waitpad), and notes it in wKeySeen
 ; The game stops at END_FRAME, so that the colour run, which starts later, ends in the same
 ; state. Graphics and scene from art.s: block A (bank BANK_A) to 0x8000, block B to 0x8800.
         .module idioms
@@ -40,6 +42,7 @@ wTicksInDma == 0xC0FA       ; two bytes: timer interrupts between the EI and the
 wForeignSvbk == 0xC0FC      ; not 0 once a timer interrupt found SVBK on another bank than 1 ...
 wForeignVbk == 0xC0FD       ; ... or VRAM bank 1
 wInDma      == 0xC0FE
+wKeySeen    == 0xC0FF       ; PAD_WAIT: 1 once the game saw Start
 wShadowOAM  == 0xC100       ; (cleared with the variables: 16 + 160 bytes from wFrame)
 wRows       == 0xC200       ; ROWS_AFTER_DMA: the three map rows the handler stores
 STACK_TOP   = 0xCFF0
@@ -158,6 +161,14 @@ Start::
         xor a
         ldh (rIF),a
         ei
+        .if PAD_WAIT
+        ld b,#KEY_START
+1$:     call ReadButtons
+        and b
+        jr z,1$
+        ld a,#1
+        ld (wKeySeen),a
+        .endif
 
 ; --- Once a frame: the habit's work, the bee one pixel on; after END_FRAME only the copies
 MainLoop::
@@ -599,6 +610,23 @@ ReachTiles:
 
 GlyphD:                         ; the D of block A (T_LETTER_D) as a 1-bit letter, a byte a row
         .db 0xF8, 0xCC, 0xC6, 0xC6, 0xC6, 0xCC, 0xF8, 0x00
+        .endif
+
+        .if PAD_WAIT
+KEY_START = 0x08
+; A: the buttons held (bit 0 A, 1 B, 2 Select, 3 Start).
+ReadButtons:
+        ld a,#0x10              ; the buttons' row
+        ldh (rP1),a
+        ldh a,(rP1)
+        ldh a,(rP1)             ; (the second read is the settled one)
+        cpl
+        and #0x0F
+        push af
+        ld a,#0x30              ; neither row
+        ldh (rP1),a
+        pop af
+        ret
         .endif
 
         .if LINE_WAIT

@@ -36,7 +36,7 @@ struct SideFiles : ::testing::Test {
 // Each fragment sits at the offset the engine reads it from; exbnkcod.dat comes whole.
 TEST_F(SideFiles, FragmentsSitWhereTheProgramReadsThem) {
     const auto bank0Code = SideFile(kBank0CodeFile);
-    ASSERT_EQ(bank0Code.size(), 312u);
+    ASSERT_EQ(bank0Code.size(), 324u);
     const auto colourCode = SideFile(kExtraBankCodeFile);
     ASSERT_LE(colourCode.size(), sidefile::kColourCodeLimit);
     EXPECT_EQ(model.ExtraBankCode.size() + model.ExtraBankCodeRest.size(), colourCode.size());
@@ -55,7 +55,8 @@ TEST_F(SideFiles, FragmentsSitWhereTheProgramReadsThem) {
                                    {"CopyHookHl", sidefile::kCopyHookHlInBlock}, {"CopyHookStored", sidefile::kCopyHookStoredInBlock},
                                    {"MapEntryFast", sidefile::kMapEntryFastInBlock}, {"IdleHalt", sidefile::kIdleHaltInBlock},
                                    {"IdleHook", sidefile::kIdleHookInBlock}, {"IdleWork", sidefile::kIdleWorkInBlock},
-                                   {"IdleLoad", sidefile::kIdleLoadInBlock}, {"IdlePoll", sidefile::kIdlePollInBlock}})
+                                   {"IdleLoad", sidefile::kIdleLoadInBlock}, {"IdlePoll", sidefile::kIdlePollInBlock},
+                                   {"PadHook", sidefile::kPadHookInBlock}})
         EXPECT_EQ(symbols[symbol], std::uint32_t(inBlock)) << symbol;
     EXPECT_EQ(sidefile::kStoreHooksInBlock + kStoreHooksLength, sidefile::kBank0CodeWithStoreHooks);
 }
@@ -77,9 +78,11 @@ TEST_F(SideFiles, PatchedPlacesAndCallsMeetTheirCode) {
     EXPECT_EQ(model.StoreHooksCode[kStoredCallOperand - 1], 0xCD);
     EXPECT_EQ(symbols["IdleLoad"] - symbols["StoreHooks"] + 1, kIdleLoadOperand);
     EXPECT_EQ(model.StoreHooksCode[kIdleLoadOperand - 1], 0xFA);  // LD A,(nnnn)
-    for (int i = 0; const char* call : {"IdlePollCall", "IdleHaltCall", "IdleHookCall"})
+    for (int i = 0; const char* call : {"IdlePollCall", "IdleHaltCall", "IdleHookCall", "PadHookCall"})
         EXPECT_EQ(symbols[call] - symbols["StoreHooks"] + 1, kIdleCallOperands[i++]) << call;
     EXPECT_EQ(symbols["IdleWorkCall"] - symbols["StoreHooks"] + 1, kIdleLoadCallOperand);
+    EXPECT_EQ(symbols["PadRead"] - symbols["StoreHooks"] + 1, kPadReadOperand);
+    EXPECT_EQ(model.StoreHooksCode[kPadReadOperand - 1], 0xC3);  // JP
     EXPECT_EQ(bank33("ScanDmaPage", symbols) + 1, kDmaPageOperand);
     EXPECT_EQ(model.ExtraBankCode[kDmaPageInstruction], 0x3E);  // LD A,page
     EXPECT_EQ(bank33("ScanDmaCall", symbols) + 1, kDmaRoutineLow);

@@ -195,6 +195,28 @@ void TilesReachedOtherwiseGetTheirPalettes(IdiomRun& run) {
     else if (last.attributes[cell] != expected) run.found[kBackground] << " the letter lost its palette again;";
 }
 
+// A game that waits for a key in a loop of its own (and nowhere else before it) gives the
+// runtime that time for the letter, and still sees the key on the same frame as the original.
+void TilesColouredWhileTheGameWaitsForAKey(IdiomRun& run) {
+    TilesReachedOtherwiseGetTheirPalettes(run);
+    const auto cell = std::size_t(run.rom.At("REACH_CELL") - 0x9800);
+    const FrameRecord& last = run.colour.record.frames.back();
+    const int expected = run.MapPalette(last, last.vram[0x1800 + cell]);
+    const auto firstFrame = [&run](const GameRun& game, const auto& holds) {
+        for (int f = 0; f <= IdiomRun::LastFrame(game); ++f)
+            if (holds(f)) return f;
+        return -1;
+    };
+    const auto keySeen = [&run](const GameRun& game) {
+        return [&run, &game](int f) { return run.Variable(game, f, "wKeySeen") != 0; };
+    };
+    const int monoKey = firstFrame(run.mono, keySeen(run.mono)), colourKey = firstFrame(run.colour, keySeen(run.colour));
+    const int coloured = firstFrame(run.colour, [&](int f) { return run.colour.record.frames[std::size_t(f)].attributes[cell] == expected; });
+    if (monoKey < 0) run.setUp << " the original never saw the key;";
+    if (colourKey != monoKey) run.found[kGame] << " the key seen on frame " << colourKey << ", the original's " << monoKey << ";";
+    if (coloured < 0 || coloured > colourKey) run.found[kBackground] << " the letter not coloured while the game waited (" << coloured << ");";
+}
+
 // Limits of the colour code today, as these programs show them.
 const char* const kLateDmaCall =
     "after a DMA call at line 150 the colour work returns at once (a sprite pass could not end in the blank): "
@@ -214,6 +236,7 @@ const Idiom kIdioms[] = {
     {"reach", 0, TilesReachedOtherwiseGetTheirPalettes},
     {"reach_busy", 0, TilesReachedOtherwiseGetTheirPalettes},  // the main loop waits on the flag without a HALT
     {"reach_poll", 0, TilesReachedOtherwiseGetTheirPalettes},  // ... after polling LY, then the DMA call from the handler
+    {"reach_pad", 0, TilesColouredWhileTheGameWaitsForAKey},
     {"scroll", 0},  // map columns the game never wrote come into view: only the refresh colours them
     {"obp1", 0, TwinShowsObp1Shades},
     {"line_wait", 7},  // a blank handler with more to do after its DMA call, a main loop waiting for line 145

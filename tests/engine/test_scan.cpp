@@ -43,25 +43,27 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     Put(bank0, 0x0B00, {0x76, 0x00, 0xFA, 0xF2, 0xC0, 0xA7, 0x28, 0xF8});  // waits: HALT, then the flag ...
     Put(bank0, 0x0C00, {0xFA, 0xF2, 0xC0, 0xFE, 0x01, 0x20, 0xF9});        // ... the same flag in a loop ...
     Put(bank0, 0x0D00, {0xFA, 0x00, 0xD0, 0xA7, 0x28, 0xFA});              // ... another byte: left alone
+    Put(bank0, 0x0E00, {0xCD, 0x95, 0x2B, 0xA0, 0x28, 0xFA});              // a wait for a key ...
+    Put(bank0, 0x0E10, {0xCD, 0x00, 0x30, 0xA0, 0x28, 0xFA});              // ... through another read: left alone
     const Bank before = bank0;
     std::vector<int> progress;
     const ScanResult scan = ScanRom(*model, [&](int value) { progress.push_back(value); });
     EXPECT_TRUE(scan.placed && !scan.notEnoughRoom && !scan.forced);
-    EXPECT_EQ(std::tuple(scan.trailingFill, scan.copyLoops, scan.dmaCalls, scan.blankWaits, scan.otherStores, scan.idleWaits),
-              std::tuple(340, 2, 1, 1, 4, 2));
+    EXPECT_EQ(std::tuple(scan.trailingFill, scan.copyLoops, scan.dmaCalls, scan.blankWaits, scan.otherStores, scan.idleWaits, scan.padWaits),
+              std::tuple(340, 2, 1, 1, 4, 2, 1));
 
     // Side by side below the last byte of the bank, which is never used, each after its marker.
     EXPECT_EQ((std::array{model->StoreHooksPos, model->CopyTailPos, model->CopyHookPos, model->EntryHookPos, model->DmaHookPos}),
-              (std::array{16179, 16141, 16109, 16091, 16077}));
-    for (const auto& [position, marker] : {std::pair{16179, 0x5E}, {16141, 0x71}, {16109, 0xC1}, {16091, 0xE1}, {16077, 0xD1}})
+              (std::array{16167, 16129, 16097, 16079, 16065}));
+    for (const auto& [position, marker] : {std::pair{16167, 0x5E}, {16129, 0x71}, {16097, 0xC1}, {16079, 0xE1}, {16065, 0xD1}})
         EXPECT_EQ(bank0[position - 1], marker) << position;
     EXPECT_TRUE(HasAt(bank0, kColorFlag, {0xC0}) && HasAt(bank0, kRomSizeCode, {0x05}));
-    EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0xDA, 0x3E}));  // NOP; JP EntryHook (address 16090)
+    EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0xCE, 0x3E}));  // NOP; JP EntryHook (address 16078)
     using namespace sidefile;
-    EXPECT_TRUE(HasAt(bank0, 16091 - 1 + kEntryJumpOperand, {0x50, 0x01}));  // ... which goes on to $0150
-    EXPECT_TRUE(HasAt(bank0, 16109 - 1 + kCopyTailOperand, {0x4D, 0x3F}));   // the copy hook goes on to MapEntryFast
-    EXPECT_TRUE(HasAt(bank0, 16077 - 1 + kDmaCallLow, {0x80}));               // the DMA hook calls the game's routine
-    EXPECT_TRUE(HasAt(bank0, 16179 - 1 + kStoredCallOperand, {0xEE, 0x3E}));  // the store hooks reach the copy hook's checks
+    EXPECT_TRUE(HasAt(bank0, 16079 - 1 + kEntryJumpOperand, {0x50, 0x01}));  // ... which goes on to $0150
+    EXPECT_TRUE(HasAt(bank0, 16097 - 1 + kCopyTailOperand, {0x41, 0x3F}));   // the copy hook goes on to MapEntryFast
+    EXPECT_TRUE(HasAt(bank0, 16065 - 1 + kDmaCallLow, {0x80}));               // the DMA hook calls the game's routine
+    EXPECT_TRUE(HasAt(bank0, 16167 - 1 + kStoredCallOperand, {0xE2, 0x3E}));  // the store hooks reach the copy hook's checks
 
     EXPECT_EQ(std::tuple(model->DmaSourceHigh, model->DmaCallLow, model->ExtraBankCode[kDmaRoutineLow]),
               std::tuple(0xC1, 0x80, 0x80));
@@ -72,7 +74,8 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
         {0x0200, 0xCD, model->DmaHookPos},        {0x0402, 0xCD, block + kIdlePollInBlock},
         {0x0500, 0xCD, block + kCopyHookBcInBlock}, {0x0600, 0xCD, block + kCopyHookHlInBlock},
         {0x0807, 0xC3, block + kVramByteHookInBlock}, {0x0906, 0xC3, block + kVramByteHookInBlock},
-        {0x0B00, 0xCD, block + kIdleHaltInBlock}, {0x0C00, 0xCD, block + kIdleHookInBlock}};
+        {0x0B00, 0xCD, block + kIdleHaltInBlock}, {0x0C00, 0xCD, block + kIdleHookInBlock},
+        {0x0E00, 0xCD, block + kPadHookInBlock}};
     for (const auto& [at, opcode, position] : redirected) {
         const auto address = PositionAddress(position);
         EXPECT_TRUE(HasAt(bank0, at, {opcode, address[0], address[1]})) << std::hex << at;
@@ -81,17 +84,19 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     const auto stores = std::size_t(model->StoreHooksPos - 1);
     const auto work = PositionAddress(block + kIdleWorkInBlock);
     EXPECT_TRUE(HasAt(bank0, stores + kIdleLoadOperand, {0xF2, 0xC0}));  // the byte the waits read
+    EXPECT_TRUE(HasAt(bank0, stores + kPadReadOperand, {0x95, 0x2B}));   // the keys' read the first wait for a key calls
     for (const std::size_t at : kIdleCallOperands) EXPECT_TRUE(HasAt(bank0, stores + at, {work[0], work[1]}));
     // Left alone: another routine, the header, an unrolled copy, a copy outside a loop, a store
-    // without a STAT wait, a wait on another byte, free bytes inside the bank.
+    // without a STAT wait, a wait on another byte or through another read of the keys, free
+    // bytes inside the bank.
     for (const auto& [at, length] : {std::pair{0x2100, 3}, {0x0120, 3}, {0x00FD, 3}, {0x0130, 3}, {0x3000, 7}, {0x0700, 4},
-                                    {0x0A00, 3}, {0x0D00, 6}, {0x2800, 300}, {kBankSize - 1, 1}})
+                                    {0x0A00, 3}, {0x0D00, 6}, {0x0E10, 6}, {0x2800, 300}, {kBankSize - 1, 1}})
         EXPECT_TRUE(std::equal(bank0.begin() + at, bank0.begin() + at + length, before.begin() + at)) << std::hex << at;
     EXPECT_EQ(std::pair(progress.front(), progress.back()), std::pair(kProgressStart, kProgressEnd));
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
     const auto lines = DescribeScan(*model, scan);
     ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "Color code: $3ECC-$3FFE of bank 0, in its unused end (340 bytes)");
+    EXPECT_EQ(lines[0], "Color code: $3EC0-$3FFE of bank 0, in its unused end (340 bytes)");
     EXPECT_EQ(lines[1], "Entry: NOP, JP at $0100 to $0150, reached after the color set-up");
 }
 
