@@ -1673,8 +1673,8 @@ RecordDone:
         ldh (rVBK),a
         ret
 
-; --- The game waits for an interrupt, for a byte an interrupt changes or for the blank
-;     (IdleHalt, IdleHook, IdlePoll); D = the interrupts it has enabled. The horizontal
+; --- The game waits for an interrupt, for a byte an interrupt changes, for the blank or for a
+;     key (IdleHalt, IdleHook, IdlePoll, PadHook); D = the interrupts it has enabled. The horizontal
 ;     blanks of that time go to the refresh and the sweep, one access of VRAM at a time,
 ;     until one of those interrupts is pending or line IDLE_LAST_LINE comes (the vertical
 ;     blank's interrupt then comes as it would have), with the LCD on and some tile given a
@@ -1687,7 +1687,8 @@ RecordDone:
 ; an interrupt and a poll of LY (D bit 6) spins until line 144, whatever the byte holds; a
 ; poll also learns whether the frame's work is wanted after it (E, QuietFrame), and a poll
 ; that starts in the blank has it at once. In a game with no interrupt enabled, a poll with
-; nothing else to do is timed to the cycle (PollSync).
+; nothing else to do is timed to the cycle (PollSync). A wait for a key (PadHook, D bits 5
+; and 6) reads the keys after every call: it gets a slice (IdleSlice), whatever the byte.
 IdleTime:
         push hl
         push bc
