@@ -28,6 +28,11 @@ constexpr std::uint8_t kOpJp = 0xC3;
 
 bool IsFreeByte(std::uint8_t b) { return b == 0x00 || b == 0xFE || b == 0xFF; }
 
+void PutWord(std::uint8_t* at, std::uint16_t word) {
+    at[0] = static_cast<std::uint8_t>(word & 0xFF);
+    at[1] = static_cast<std::uint8_t>(word >> 8);
+}
+
 void PutAddress(std::uint8_t* at, int position) {
     const auto address = PositionAddress(position);
     at[0] = address[0];
@@ -337,8 +342,7 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
 
     // The entry hook ends by jumping where the cartridge used to go; the cartridge now enters
     // through NOP / JP to the entry hook, whatever form its jump had.
-    model.EntryHookCode[kEntryJumpOperand] = static_cast<std::uint8_t>(result.entry.target & 0xFF);
-    model.EntryHookCode[kEntryJumpOperand + 1] = static_cast<std::uint8_t>(result.entry.target >> 8);
+    PutWord(model.EntryHookCode.data() + kEntryJumpOperand, result.entry.target);
 
     PlaceFragment(bank0, model.EntryHookPos, model.EntryHookCode);
     PlaceFragment(bank0, model.CopyHookPos, model.CopyHookCode);
@@ -348,10 +352,8 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
         PutAddress(model.StoreHooksCode.data() + kStoredCallOperand, block + kCopyHookStoredInBlock);
         for (const std::size_t at : kIdleCallOperands) PutAddress(model.StoreHooksCode.data() + at, block + kIdleWorkInBlock);
         PutAddress(model.StoreHooksCode.data() + kIdleLoadCallOperand, block + kIdleLoadInBlock);
-        model.StoreHooksCode[kIdleLoadOperand] = static_cast<std::uint8_t>(model.IdleWaitByte & 0xFF);
-        model.StoreHooksCode[kIdleLoadOperand + 1] = static_cast<std::uint8_t>(model.IdleWaitByte >> 8);
-        model.StoreHooksCode[kPadReadOperand] = static_cast<std::uint8_t>(model.PadRoutine & 0xFF);
-        model.StoreHooksCode[kPadReadOperand + 1] = static_cast<std::uint8_t>(model.PadRoutine >> 8);
+        PutWord(model.StoreHooksCode.data() + kIdleLoadOperand, model.IdleWaitByte);
+        PutWord(model.StoreHooksCode.data() + kPadReadOperand, model.PadRoutine);
         PlaceFragment(bank0, model.StoreHooksPos, model.StoreHooksCode);
     }
 

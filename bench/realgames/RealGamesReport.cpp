@@ -406,8 +406,9 @@ GameResult RunGame(const std::string& path, GameProject project, const GameOptio
     // user would set it: that takes the monochrome run first.
     TileGrids grids{};
     if (project == GameProject::EveryTile) {
-        if (!mono) mono = RecordMonoRun(ReadBinaryFile(path), options.frames);
-        grids = GraphicsGrids(ReadBinaryFile(path), mono->record);
+        const std::vector<std::uint8_t> rom = ReadBinaryFile(path);
+        if (!mono) mono = RecordMonoRun(rom, options.frames);
+        grids = GraphicsGrids(rom, mono->record);
     }
     result.game = ColourGame(path, options.sideFileDir, [project, &grids](Model& model) {
         if (project != GameProject::EveryTile) return;
