@@ -171,7 +171,9 @@ TEST(RealGamesReport, EveryTileColouredKeepsTheGamesPictures) {
         EXPECT_EQ(std::tuple(r.pictures.shadeBelow, r.pictures.foreignFrames, r.colour.record.rst38), std::tuple(0, 0, 0)) << name;
         // Nine in ten tiles of the ROM that the game shows have their palette within 60 frames
         // (gb303 builds its tiles: none of them is in the ROM).
-        if (r.reach.settled > 0) EXPECT_GE(10 * r.reach.colouredWithin60, 9 * r.reach.settled) << name;
+        if (r.reach.settled > 0) {
+            EXPECT_GE(10 * r.reach.colouredWithin60, 9 * r.reach.settled) << name;
+        }
     }
 }
 
