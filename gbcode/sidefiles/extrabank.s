@@ -21,7 +21,6 @@ rHDMA2 = 0xFF52
 rHDMA3 = 0xFF53
 rHDMA4 = 0xFF54
 rHDMA5 = 0xFF55
-rKEY1 = 0xFF4D
 rOPRI = 0xFF6C
 SAVED_SP = 0xC0F0                ; WRAM bank 0 before the game starts: free
 

@@ -116,6 +116,8 @@ done:
         jr done
         .endm
 IDLE_TILE_LAST = 120        ; a tile looked up while the game waits starts before this line
+LOOP_FAST_BYTES = 320       ; a copy loop's rest this long or longer runs at double speed: on the
+                            ; hardware the two switches take about 4100 cycles, what 20 tiles save
 IDLE_AGAIN = 4              ; DIV ticks between a loop's calls on the byte it waits on
 IDLE_SHRINK_END = 153       ; the slot count of a wait in the blank stops on this line
 IDLE_SLOTS_LAST = 130       ; the waits keep the slot count in a wait that reaches it before this line
@@ -396,6 +398,14 @@ LoopRestCopy:
         jp c,LoopRestNone
         cp #0xD0
         jp nc,LoopRestNone
+        ld a,(vLoopIe)          ; a long rest (LOOP_FAST_BYTES or more) in a game that enables
+        and a                   ; no timer, serial or joypad interrupt runs at double speed,
+        jr nz,4$                ; the LCD being off: no game code runs meanwhile and no
+        ld a,c                  ; interrupt can come, so the game only finds its load done
+        sub #<LOOP_FAST_BYTES   ; sooner, as in the original (LoopRestEnd switches back)
+        ld a,b
+        sbc a,#>LOOP_FAST_BYTES
+        call nc,SwitchSpeed
 4$:     ld a,e                  ; a whole tile from its start: 8 bytes a turn
         and #0x0F
         jr nz,8$
@@ -455,6 +465,9 @@ LoopRestCopy:
 ; still adds 1), the count at the step that has BC more to copy, which the game's own DEC
 ; takes on from, and for rows A = the last byte copied, as LD A,(HL+) left it.
 LoopRestEnd:
+        ldh a,(rKEY1)
+        rla
+        call c,SwitchSpeed      ; (bit 7: at double speed)
         dec de
         push hl
         ld hl,#LR_DE + 4
@@ -495,6 +508,19 @@ LoopRestEnd:
         jr GameByteJump
 LoopRestNone:
         pop af
+        ret
+; From normal to double speed or back: armed in KEY1, done by STOP (about 2000 cycles), with
+; both joypad lines unselected meanwhile so that STOP does not wait for a key. Keeps BC, DE, HL.
+SwitchSpeed:
+        ldh a,(rP1)
+        push af
+        ld a,#0x30
+        ldh (rP1),a
+        ld a,#1
+        ldh (rKEY1),a
+        stop
+        pop af
+        ldh (rP1),a
         ret
 ; CopyHookBc's loop: BC the next place to store (HL = LR_BC), the game's DE the count + 1.
 LoopRestDeCount:
@@ -1537,7 +1563,7 @@ IdentifyTile:
         ld bc,#0
         ld d,b
         ld e,b
-        .rept 8
+9$:     .rept 4                 ; (two turns of four rows: HL starts a tile, 16 bytes aligned)
         ld a,(hl+)              ; low bit plane of a row
         add a,b
         rlca
@@ -1554,6 +1580,9 @@ IdentifyTile:
         add a,e
         ld e,a                  ; e = e + (d ^ b)
         .endm
+        ld a,l
+        and #0x0F
+        jr nz,9$
 ; Slot index: b and the low three bits of c (11 bits); part: bits 3-4 of c, masked to the
 ; number of parts; tag: d and the low five bits of e.
         ld a,(vDictBanks)

@@ -31,6 +31,7 @@ struct GameRun {
     std::vector<std::array<std::uint8_t, kVariables>> variables;
     std::vector<int> gameFrame;  // wFrame at each frame; -1 until the game has cleared it
     std::array<std::uint16_t, 32> spritePalettes{};  // palette RAM at the end (palette x 4 + colour)
+    int doubleSpeedShown = 0;  // frames that began with the LCD on and the CPU at double speed
 };
 
 class IdiomRun;
@@ -106,6 +107,7 @@ private:
             for (int i = 0; i < kVariables; ++i) v[std::size_t(i)] = emulator.Read(static_cast<std::uint16_t>(rom.At("wFrame") + i));
             run.variables.push_back(v);
             for (int i = 0; i < 32 && !monochrome; ++i) run.spritePalettes[std::size_t(i)] = emulator.PaletteRam(kSpriteSet, i / 4, i % 4);
+            run.doubleSpeedShown += !monochrome && emulator.Read(0xFF40) & 0x80 && emulator.Read(0xFF4D) & 0x80;
         };
         run.record = RecordRun(image, {.frames = frames, .monochromeModel = monochrome, .atFrame = atFrame});
         bool cleared = false;  // (the counter holds what power-on left until the game clears it)
@@ -263,6 +265,8 @@ TEST_P(Idioms, ColourRunKeepsTheGameAndShowsItsColours) {
     if (colour.record.droppedVramWrites != 0) run.found[kWrites] << " " << colour.record.droppedVramWrites << " lost, the first:";
     for (const DroppedWrite& d : colour.record.firstDrops)
         run.found[kWrites] << " frame " << d.frame << " line " << d.line << " at " << std::hex << d.address << " pc " << d.pc << std::dec << ";";
+    // (A long load with the LCD off may run at double speed, never the game's own frames.)
+    if (colour.doubleSpeedShown) run.found[kGame] << " " << colour.doubleSpeedShown << " frames began at double speed;";
     if (mono.record.rst38 + colour.record.rst38 != 0)
         run.found[kGame] << " RST 38 " << colour.record.rst38 << " times, the first in frame " << colour.record.firstRst38Frame << ";";
 
