@@ -347,19 +347,8 @@ PutHl:
         ld (de),a
         ret
 
-; From normal to double speed or back: armed in KEY1, done by STOP (about 2000 cycles), with
-; both joypad lines unselected meanwhile so that STOP does not wait for a key.
 SwitchSpeed:
-        ldh a,(rP1)
-        push af
-        ld a,#0x30
-        ldh (rP1),a
-        ld a,#1
-        ldh (rKEY1),a
-        stop
-        pop af
-        ldh (rP1),a
-        ret
+        SWITCH_SPEED
 
 ; The probe into 0xD000 of the WRAM bank in view.
 CopyProbe:

@@ -509,19 +509,8 @@ LoopRestEnd:
 LoopRestNone:
         pop af
         ret
-; From normal to double speed or back: armed in KEY1, done by STOP (about 2000 cycles), with
-; both joypad lines unselected meanwhile so that STOP does not wait for a key. Keeps BC, DE, HL.
 SwitchSpeed:
-        ldh a,(rP1)
-        push af
-        ld a,#0x30
-        ldh (rP1),a
-        ld a,#1
-        ldh (rKEY1),a
-        stop
-        pop af
-        ldh (rP1),a
-        ret
+        SWITCH_SPEED
 ; CopyHookBc's loop: BC the next place to store (HL = LR_BC), the game's DE the count + 1.
 LoopRestDeCount:
         push bc
