@@ -354,7 +354,7 @@ GameByteSet::                   ; the byte at HL = C
 ; PadHook: replaces the CALL of the keys' read in a loop that waits for a key (CALL nnnn /
 ; AND B / JR Z back to the call, GBDK's waitpad). A title screen waiting there gets no other
 ; time for its colours: between two reads the runtime takes a slice (one chunk of the
-; refresh and one tile of the sweep, a few lines of the picture) and then the game reads the
+; refresh and three tiles of the sweep, a few lines of the picture) and then the game reads the
 ; keys with its registers as it left them, so a press is seen a slice late at most.
 PadHook::
         push af

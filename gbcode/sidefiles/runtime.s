@@ -1938,7 +1938,7 @@ QuietFrame:
         ld (hl),#0              ; (taken, as the frame's work would take it)
 2$:     dec e
         ret
-IdleRun:                        ; (carry set: a slice, one chunk and two tiles)
+IdleRun:                        ; (carry set: a slice, one chunk and three tiles)
         ld a,(vDictBanks)
         inc a
         dec a
@@ -1962,8 +1962,10 @@ IdleRun:                        ; (carry set: a slice, one chunk and two tiles)
         call IdleTile
         ret nc
         jr 1$
-IdleSlice:                      ; (two tiles: a wait for a key has few other turns)
-        call IdleChunk
+IdleSlice:                      ; (three tiles: a wait for a key has few other turns, and a
+        call IdleChunk          ; new screen waits for the sweep to reach its tiles more than
+        ret nc                  ; for the refresh to reach its entries)
+        call IdleTile
         ret nc
         call IdleTile
         jp c,IdleTile
