@@ -15,6 +15,12 @@ std::uint16_t ColorWord(int red, int green, int blue);
 // The colour word as two bytes, high byte first.
 std::array<std::uint8_t, 2> PackColor(int red, int green, int blue);
 
+// A 16-bit word as the Game Boy keeps it in memory, low byte first, at at[0..1].
+inline void PutWordLowFirst(std::uint8_t* at, std::uint16_t word) {
+    at[0] = static_cast<std::uint8_t>(word & 0xFF);
+    at[1] = static_cast<std::uint8_t>(word >> 8);
+}
+
 // Bit i of a byte moved to bit 2i, so that a tile row's two bit planes interleave.
 constexpr std::array<std::uint16_t, 256> kSpreadBits = [] {
     std::array<std::uint16_t, 256> spread{};

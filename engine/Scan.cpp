@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "Bits.h"
 #include "Rom.h"
 #include "SideFileLayout.h"
 
@@ -27,11 +28,6 @@ constexpr std::uint8_t kOpNop = 0x00;
 constexpr std::uint8_t kOpJp = 0xC3;
 
 bool IsFreeByte(std::uint8_t b) { return b == 0x00 || b == 0xFE || b == 0xFF; }
-
-void PutWord(std::uint8_t* at, std::uint16_t word) {
-    at[0] = static_cast<std::uint8_t>(word & 0xFF);
-    at[1] = static_cast<std::uint8_t>(word >> 8);
-}
 
 void PutAddress(std::uint8_t* at, int position) {
     const auto address = PositionAddress(position);
@@ -342,7 +338,7 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
 
     // The entry hook ends by jumping where the cartridge used to go; the cartridge now enters
     // through NOP / JP to the entry hook, whatever form its jump had.
-    PutWord(model.EntryHookCode.data() + kEntryJumpOperand, result.entry.target);
+    PutWordLowFirst(model.EntryHookCode.data() + kEntryJumpOperand, result.entry.target);
 
     PlaceFragment(bank0, model.EntryHookPos, model.EntryHookCode);
     PlaceFragment(bank0, model.CopyHookPos, model.CopyHookCode);
@@ -352,8 +348,8 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
         PutAddress(model.StoreHooksCode.data() + kStoredCallOperand, block + kCopyHookStoredInBlock);
         for (const std::size_t at : kIdleCallOperands) PutAddress(model.StoreHooksCode.data() + at, block + kIdleWorkInBlock);
         PutAddress(model.StoreHooksCode.data() + kIdleLoadCallOperand, block + kIdleLoadInBlock);
-        PutWord(model.StoreHooksCode.data() + kIdleLoadOperand, model.IdleWaitByte);
-        PutWord(model.StoreHooksCode.data() + kPadReadOperand, model.PadRoutine);
+        PutWordLowFirst(model.StoreHooksCode.data() + kIdleLoadOperand, model.IdleWaitByte);
+        PutWordLowFirst(model.StoreHooksCode.data() + kPadReadOperand, model.PadRoutine);
         PlaceFragment(bank0, model.StoreHooksPos, model.StoreHooksCode);
     }
 

@@ -43,11 +43,6 @@ std::uint64_t ByteSum(const std::uint8_t* bytes, std::size_t size) {
     return total;
 }
 
-void PutWordLowFirst(std::uint8_t* at, std::uint16_t word) {
-    at[0] = static_cast<std::uint8_t>(word & 0xFF);
-    at[1] = static_cast<std::uint8_t>(word >> 8);
-}
-
 // Redrawn tiles of a source bank go over its ROM bytes; an absent tile has no place.
 void ApplyEditedTiles(const Model& model, int bank, std::uint8_t* out) {
     const auto& edited = model.TileEdited[bank];
