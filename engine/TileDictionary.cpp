@@ -25,10 +25,15 @@ SlotKey KeyOf(const TileHash& hash, int parts) {
     key.part = (hash.c >> 3) & (parts - 1);
     key.home = hash.b | ((hash.c & 7) << 8);
     if (key.home < kDictionaryReservedSlots) key.home += 1024;
-    key.tagLow = hash.d;
+    // d's complement: a probe passes larger tags first, and the blank tile, whose hash is 0
+    // and which nearly every game looks up most, takes the largest and so sits at its home.
+    key.tagLow = static_cast<std::uint8_t>(~hash.d);
     key.tagHigh = static_cast<std::uint8_t>((hash.e & 0x1F) << 3);
     return key;
 }
+
+// A slot's tag as the probe orders tags: the first byte, then the second's top five bits.
+int SlotTag(std::uint8_t first, std::uint8_t second) { return first << 8 | (second & 0xF8); }
 
 int NextSlot(int slot) { return slot + 1 < kDictionarySlotsPerPart ? slot + 1 : kDictionaryReservedSlots; }
 
@@ -111,7 +116,8 @@ TileDictionary BuildTileDictionary(const Model& model) {
     }
 
     dictionary.image.assign(std::size_t(dictionary.parts) * kDictionaryPartBytes, 0);
-    // The runtime's probe stops only at an empty slot, so no part is ever filled completely.
+    // The runtime's probe stops only at an empty slot or a smaller tag, so no part is ever
+    // filled completely.
     std::array<int, kDictionaryMaxParts> used{};
     constexpr int kPartLimit = kDictionarySlotsPerPart - kDictionaryReservedSlots - 1;
     for (const DictionaryTile& tile : tiles) {
@@ -120,22 +126,35 @@ TileDictionary BuildTileDictionary(const Model& model) {
             ++dictionary.leftOut;
             continue;
         }
-        int slot = key.home;
-        int probes = 0;
-        bool stored = false;
-        while (probes++ < kDictionarySlotsPerPart) {
+        // Along every probe the tags only go down, so that a lookup of an image that is not
+        // there stops at the first smaller tag rather than at the next empty slot (a few slots
+        // instead of a dozen in a part three quarters full). A larger tag is passed; a smaller
+        // one gives up its slot and moves on along its own probe, which goes on from there.
+        std::uint8_t low = key.tagLow, high = static_cast<std::uint8_t>(key.tagHigh | tile.palette);
+        bool carrying = false;  // the image in hand is one the new one moved on
+        bool duplicate = false;
+        for (int slot = key.home;; slot = NextSlot(slot)) {
             std::uint8_t* at = SlotAt(dictionary.image, key.part, slot);
             if (at[0] == 0 && at[1] == 0) {
-                at[0] = key.tagLow;
-                at[1] = static_cast<std::uint8_t>(key.tagHigh | tile.palette);
-                stored = true;
+                at[0] = low;
+                at[1] = high;
                 break;
             }
-            // Two images with the same hash: the runtime cannot tell them apart, the first wins.
-            if (at[0] == key.tagLow && (at[1] & 0xF8) == key.tagHigh) break;
-            slot = NextSlot(slot);
+            const int held = SlotTag(at[0], at[1]), moving = SlotTag(low, high);
+            // The same tag on the new image's own probe: the runtime cannot tell the two images
+            // apart, and the first one recorded wins. (An image moved on that meets its tag
+            // held by an image of another home passes it: the first met answers for both.)
+            if (held == moving && !carrying) {
+                duplicate = true;
+                break;
+            }
+            if (held < moving) {
+                std::swap(at[0], low);
+                std::swap(at[1], high);
+                carrying = true;
+            }
         }
-        if (!stored) {
+        if (duplicate) {
             ++dictionary.leftOut;
             continue;
         }
@@ -146,17 +165,35 @@ TileDictionary BuildTileDictionary(const Model& model) {
     return dictionary;
 }
 
-int LookUpTile(const TileDictionary& dictionary, const std::uint8_t* bytes) {
-    if (dictionary.parts == 0) return 0;
+namespace {
+
+struct Lookup {
+    int palette = 0;
+    int slots = 0;
+};
+
+Lookup Probe(const TileDictionary& dictionary, const std::uint8_t* bytes) {
+    Lookup found;
+    if (dictionary.parts == 0) return found;
     const SlotKey key = KeyOf(HashTile(bytes), dictionary.parts);
-    int slot = key.home;
-    for (int probes = 0; probes < kDictionarySlotsPerPart; ++probes) {
+    const int wanted = SlotTag(key.tagLow, key.tagHigh);
+    for (int slot = key.home; found.slots < kDictionarySlotsPerPart; slot = NextSlot(slot)) {
+        ++found.slots;
         const std::uint8_t* at = dictionary.image.data() + std::size_t(key.part) * kDictionaryPartBytes + std::size_t(slot) * 2;
-        if (at[0] == 0 && at[1] == 0) return 0;
-        if (at[0] == key.tagLow && (at[1] & 0xF8) == key.tagHigh) return at[1] & 7;
-        slot = NextSlot(slot);
+        const int held = SlotTag(at[0], at[1]);  // an empty slot is tag 0, below every other
+        if (held < wanted) break;
+        if (held == wanted) {
+            found.palette = at[1] & 7;
+            break;
+        }
     }
-    return 0;
+    return found;
 }
+
+}  // namespace
+
+int LookUpTile(const TileDictionary& dictionary, const std::uint8_t* bytes) { return Probe(dictionary, bytes).palette; }
+
+int LookUpSlots(const TileDictionary& dictionary, const std::uint8_t* bytes) { return Probe(dictionary, bytes).slots; }
 
 }  // namespace dapplix

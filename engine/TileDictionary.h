@@ -58,4 +58,7 @@ TileDictionary BuildTileDictionary(const Model& model);
 // The palette the table gives a tile image: what the runtime's lookup finds (0 = none).
 int LookUpTile(const TileDictionary& dictionary, const std::uint8_t* bytes);
 
+// How many slots the runtime reads to answer that lookup (0 without a dictionary): its cost.
+int LookUpSlots(const TileDictionary& dictionary, const std::uint8_t* bytes);
+
 }  // namespace dapplix

@@ -97,21 +97,17 @@ done:
         or c
         ld l,a
         .endm
-        .macro SLOT_TEST next, done ; the dictionary slot at HL, which HL passes: to done with A =
-        ld a,(hl+)              ; its palette when it holds the tag in D and E (bits 3-7 of
-        ld c,a                  ; the second byte), with A = 0 when it is empty (the search
-        ld a,(hl+)              ; ends: not there), else to next. Uses BC.
-        ld b,a
-        or c
-        jr z,done
-        ld a,c
-        cp d
-        jr nz,next
-        ld a,b
-        and #0xF8
+        .macro SLOT_TEST next, done, absent ; the dictionary slot at HL; D and E: the tag looked for
+        ld a,(hl+)              ; (bits 0-7, and bits 8-12 shifted left by 3). The tags along a
+        cp d                    ; probe only go down (the program orders them so, and an empty
+        jr c,absent             ; slot is tag 0): a smaller one ends the search, A to be 0; a
+        jr nz,next              ; larger one goes to next with HL on the slot's second byte;
+        ld a,(hl)               ; the tag itself to done with A = its palette (0 when the slot
+        and #0xF8               ; is empty and the tag looked for is 0). Uses A.
         cp e
+        jr c,absent
         jr nz,next
-        ld a,b
+        ld a,(hl)
         and #7
         jr done
         .endm
@@ -139,12 +135,14 @@ kPalettes = 8
 ; Out: A = palette 0-7 (0: not in the dictionary), WRAM bank 2 in view. Uses BC, HL.
 Probe::
         ldh (rSVBK),a
-1$:     SLOT_TEST 2$, 3$
-2$:     ld a,h                  ; next slot; after the last one, the first above the stub
+1$:     SLOT_TEST 2$, 3$, 4$
+2$:     inc hl                  ; next slot; after the last one, the first above the stub
+        ld a,h
         cp #>(DICT_SLOT_BASE + 0x1000)
         jr nz,1$
         ld hl,#DICT_SLOT_BASE + PROBE_STUB_SIZE
         jr 1$
+4$:     xor a
 3$:     ld b,a
         ld a,#2
         ldh (rSVBK),a
@@ -1573,7 +1571,10 @@ IdentifyTile:
         and #0x0F
         jr nz,9$
 ; Slot index: b and the low three bits of c (11 bits); part: bits 3-4 of c, masked to the
-; number of parts; tag: d and the low five bits of e.
+; number of parts; tag: d's complement and the low five bits of e.
+        ld a,d
+        cpl
+        ld d,a
         ld a,(vDictBanks)
         dec a
         ld l,a
@@ -1624,8 +1625,9 @@ ProbeRom:
         ld a,#1
         ld (MBC_HIGH_BITS),a
         ld (MBC1_MODE),a
-1$:     SLOT_TEST 2$, 3$
-2$:     ld a,l                  ; next slot; after the part's last, its first above the stub
+1$:     SLOT_TEST 2$, 3$, 4$
+2$:     inc hl                  ; next slot; after the part's last, its first above the stub
+        ld a,l
         and a
         jr nz,1$
         ld a,h
@@ -1636,6 +1638,7 @@ ProbeRom:
         ld h,a
         ld l,#PROBE_STUB_SIZE
         jr 1$
+4$:     xor a
 3$:     ld b,a
         xor a
         ld (MBC1_MODE),a        ; bank 0 again, and the game's banks above it

@@ -1,6 +1,8 @@
 // The 64-bank colour ROM: layout, palette area, tables, redrawn tiles and checksums.
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "TestRoms.h"
 #include "engine/Rom.h"
 #include "engine/Scan.h"
@@ -153,6 +155,33 @@ TEST(TileDictionary, GrowsByPartsAndFindsEveryImageItHolds) {
     const TileDictionary full = BuildTileDictionary(*model);
     EXPECT_EQ(std::pair(full.parts, full.entries + full.leftOut), std::pair(kDictionaryMaxParts, 14 * kTilesPerBank));
     EXPECT_LE(full.entries, kDictionaryMaxParts * kDictionaryEntriesPerPart);
+}
+
+// The runtime pays for every slot a lookup reads, and most of its lookups are of tiles the
+// dictionary does not hold (built by the game, or never given a palette) or of the blank
+// tile. In a dictionary filled to its limit, an absent image is turned away within a few
+// slots on average, not at the end of its run of full slots, and the blank tile is found
+// at once.
+TEST(TileDictionary, TurnsAbsentImagesAwaySoonAndFindsTheBlankTileFirst) {
+    auto model = LoadedModel({.banks = 16, .freeTail = 200});
+    for (int bank = 2; bank < 16; ++bank)
+        for (int tile = 0; tile < kTilesPerBank; ++tile) model->TilePal[bank][tile] = std::int16_t(1 + (bank + tile) % 7);
+    CommitTileImage(*model, 2, 0, TileImage{});
+    const TileDictionary full = BuildTileDictionary(*model);
+    ASSERT_EQ(full.parts, kDictionaryMaxParts);
+    std::mt19937 random(11);
+    double absent = 0, held = 0;
+    constexpr int kTries = 2000;
+    for (int i = 0; i < kTries; ++i) {
+        TileImage image{};
+        for (auto& byte : image) byte = static_cast<std::uint8_t>(random());
+        absent += LookUpSlots(full, image.data());
+    }
+    const auto tiles = CollectDictionaryTiles(*model);
+    for (const DictionaryTile& tile : tiles) held += LookUpSlots(full, tile.image.data());
+    EXPECT_LT(absent / kTries, 4.0);
+    EXPECT_LT(held / double(tiles.size()), 4.0);
+    EXPECT_EQ(std::pair(LookUpTile(full, TileImage{}.data()), LookUpSlots(full, TileImage{}.data())), std::pair(1 + 2 % 7, 1));
 }
 
 }  // namespace
