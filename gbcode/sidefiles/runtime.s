@@ -148,6 +148,12 @@ Probe::
         ldh (rSVBK),a
         ld a,b
         ret
+; (Two of LoopRest's in bank 2, in the room left here.)
+RowsLoopAt:                     ; the return address of the copy hook's call in the last tile
+        .dw 0                   ; rows loop recognised; 0: none yet
+LoopRowsAfter:
+        .db 0x05, 0x20, 0xF4, 0x0D, 0x20, 0xE9              ; DEC B / JR NZ / DEC C / JR NZ
+LoopRowsAfterEnd:
 ProbeEnd:
 ProbeStubSize = ProbeEnd - Probe
         .iif gt, ProbeStubSize - (IDLE_TILE - PROBE_STUB), .error 1
@@ -266,7 +272,13 @@ LoopRest:
         ld a,e
         cp l
         jr z,LoopRestBcHook
-2$:     push hl
+2$:     ld a,(RowsLoopAt)       ; the tile rows loop found here before? (bank 0 does not change)
+        cp l
+        jr nz,3$
+        ld a,(RowsLoopAt + 1)
+        cp h
+        jr z,LoopRestRowsCount
+3$:     push hl
         ld de,#LoopBcForm
         ld b,#3
         call MatchBytes         ; (HL: 3 bytes on when they match)
@@ -335,12 +347,19 @@ LoopRestRows:
         call MatchBytes
         pop hl
         ret nz
+        push hl
         ld de,#-(LoopRowsBeforeEnd - LoopRowsBefore) - 3
         add hl,de
         ld de,#LoopRowsBefore
         ld b,#LoopRowsBeforeEnd - LoopRowsBefore
         call MatchBytes
+        pop hl
         ret nz
+        ld a,l                  ; (a game whose timer stops the rest at each tile's end comes
+        ld (RowsLoopAt),a       ; back here for every tile: 14 bytes compared each time took
+        ld a,h                  ; 200 cycles of its 540)
+        ld (RowsLoopAt + 1),a
+LoopRestRowsCount:
         ld hl,#LR_BC            ; count: 16 in each of C - 1 more rows (this row ends here:
         add hl,sp               ; B = 1)
         ld a,(hl+)
@@ -366,7 +385,7 @@ LoopRestCopy:
         push af
         ld a,b
         or c
-        jp z,LoopRestNone
+        jr z,13$
         ld hl,#LR_DE + 2
         add hl,sp
         ld a,(hl+)
@@ -377,13 +396,13 @@ LoopRestCopy:
         add a,c
         ld a,d
         adc a,b
-        jp c,LoopRestNone
+        jr c,13$
         cp #>VRAM_MAP0
         jr c,3$
-        jp nz,LoopRestNone
+        jr nz,13$
         ld a,e
         add a,c
-        jp nz,LoopRestNone
+        jr nz,13$
 3$:     ld hl,#LR_HL + 2
         add hl,sp
         ld a,(hl+)
@@ -393,9 +412,9 @@ LoopRestCopy:
         add hl,bc               ; view here, the runtime's bank 2 in its place
         ld a,h
         pop hl
-        jp c,LoopRestNone
+        jr c,13$
         cp #0xD0
-        jp nc,LoopRestNone
+        jr nc,13$
         ld a,(vLoopIe)          ; a long rest (LOOP_FAST_BYTES or more) in a game that enables
         and a                   ; no timer, serial or joypad interrupt runs at double speed,
         jr nz,4$                ; the LCD being off: no game code runs meanwhile and no
@@ -432,6 +451,7 @@ LoopRestCopy:
         jr nc,12$
         dec b
         jr 12$
+13$:    jp LoopRestNone
 8$:     ld a,(hl+)              ; else a byte at a time
         ld (de),a
         inc de
@@ -584,9 +604,6 @@ LoopDeForm:
 LoopRowsBefore:
         .db 0x06, 0x10, 0xF0, 0x41, 0xE6, 0x02, 0x20, 0xFA  ; LD B,16 / LDH A,(STAT) / AND 2 / JR NZ
 LoopRowsBeforeEnd:                                          ; (then the copy hook's call)
-LoopRowsAfter:
-        .db 0x05, 0x20, 0xF4, 0x0D, 0x20, 0xE9              ; DEC B / JR NZ / DEC C / JR NZ
-LoopRowsAfterEnd:
 ; Bank 0's GameWord and GameByteSet, where ColourInit found them.
 GameWordJump::
         jp 0x0000
@@ -2120,13 +2137,12 @@ IdleTile:
         ldh a,(rLY)
         cp #IDLE_TILE_LAST
         ret nc
+        dec hl                  ; the tile's last byte: its number is the tile's
+        push hl
         ld hl,#IDLE_TILE
         call IdentifyTile
         ld b,a                  ; B: the palette
-        ld hl,#vSweepTile
-        ld a,(hl+)
-        ld h,(hl)
-        ld l,a
+        pop hl
         TILE_NUMBER
         ld a,h
         ld h,#>REC_S
