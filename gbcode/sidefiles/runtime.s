@@ -391,19 +391,13 @@ LoopRestCopy:
         ld a,(hl+)
         ld d,(hl)
         ld e,a
-        inc de                  ; where the next byte goes
-        ld a,e                  ; the rest must end in the tile area: DE + BC <= 0x9800
-        add a,c
-        ld a,d
-        adc a,b
-        jr c,13$
-        cp #>VRAM_MAP0
-        jr c,3$
-        jr nz,13$
-        ld a,e
-        add a,c
-        jr nz,13$
-3$:     ld hl,#LR_HL + 2
+        inc de                  ; where the next byte goes, in the tile area: the rest stops
+        ld a,d                  ; where the area ends and the game's loop goes on from there
+        sub #>VRAM_TILES        ; (into the map, whose entries take their records through the
+        cp #>(VRAM_MAP0 - VRAM_TILES) ; hook, or, as GBDK's tile loader does, back to
+        jr nc,13$               ; 0x8800; such a loop got no rest at all while the whole
+                                ; count had to end in the tile area)
+        ld hl,#LR_HL + 2
         add hl,sp
         ld a,(hl+)
         ld h,(hl)
@@ -418,8 +412,11 @@ LoopRestCopy:
         ld a,(vLoopIe)          ; a long rest (LOOP_FAST_BYTES or more) in a game that enables
         and a                   ; no timer, serial or joypad interrupt runs at double speed,
         jr nz,4$                ; the LCD being off: no game code runs meanwhile and no
-        ld a,c                  ; interrupt can come, so the game only finds its load done
-        sub #<LOOP_FAST_BYTES   ; sooner, as in the original (LoopRestEnd switches back)
+        ld a,d                  ; interrupt can come, so the game only finds its load done
+        cp #>VRAM_MAP0 - 2      ; sooner, as in the original (LoopRestEnd switches back);
+        jr nc,4$                ; not within 512 bytes of the map, where the rest stops
+        ld a,c
+        sub #<LOOP_FAST_BYTES
         ld a,b
         sbc a,#>LOOP_FAST_BYTES
         call nc,SwitchSpeed
@@ -452,6 +449,24 @@ LoopRestCopy:
         dec b
         jr 12$
 13$:    jp LoopRestNone
+14$:    ld a,c                  ; with a whole tile more to go, its first 15 bytes: the game's
+        and #0xF0               ; loop stores the last itself, and its hook comes back here
+        or b                    ; with the tile (at its first byte it would have stored the
+        jr z,LoopRestEnd        ; tile's 16 through the hook, 40 cycles a byte: a game whose
+                                ; timer comes every few tiles spent a quarter of its loads so)
+15$:    ld a,(hl+)
+        ld (de),a
+        inc e
+        ld a,e
+        inc a
+        and #0x0F
+        jr nz,15$
+        ld a,c
+        sub #15
+        ld c,a
+        jr nc,LoopRestEnd
+        dec b
+        jr LoopRestEnd
 8$:     ld a,(hl+)              ; else a byte at a time
         ld (de),a
         inc de
@@ -470,12 +485,15 @@ LoopRestCopy:
         ld a,b
         or c
         jr z,LoopRestEnd
+        ld a,d
+        cp #>VRAM_MAP0
+        jr z,LoopRestEnd
         ldh a,(rIF)             ; an interrupt the game takes while it waits for nothing but
         push hl                 ; its loop: it gets it now, and its loop goes on from here
         ld hl,#vLoopIe
         and (hl)
         pop hl
-        jr nz,LoopRestEnd
+        jr nz,14$
 5$:     ld a,b
         or c
         jr nz,4$
@@ -511,13 +529,17 @@ LoopRestEnd:
         ret
 7$:     dec a
         jr nz,LoopRestDeCount
-        dec bc                  ; rows: C = BC / 16 + 1, B = 1
+        dec bc                  ; rows: C = BC / 16 + 1, B = BC % 16 + 1 (1 at a row's end)
         ld a,c
+        and #0xF0
         or b
         swap a
         inc a
         ld (hl+),a
-        ld (hl),#1
+        ld a,c
+        and #0x0F
+        inc a
+        ld (hl),a
         dec de
         ld a,(de)
         ld c,a
@@ -1567,7 +1589,7 @@ IdentifyTile:
         ld bc,#0
         ld d,b
         ld e,b
-9$:     .rept 4                 ; (two turns of four rows: HL starts a tile, 16 bytes aligned)
+9$:     .rept 2                 ; (four turns of two rows: HL starts a tile, 16 bytes aligned)
         ld a,(hl+)              ; low bit plane of a row
         add a,b
         rlca
