@@ -11,6 +11,8 @@
 ;   TIMER_IN_LOADS  ... with a fast timer interrupt enabled while they load (its handler as
 ;                   TIMER_IN_DMA's)
 ;   STAGE_IN_WRAM1  ... block A's tiles first copied to WRAM bank 1 (0xD000), then from there
+;   ROW_COPY        ... block B's tiles by GBDK's tile loader loop (16 bytes a row after a STAT
+;                   wait, 0x9800 going on at 0x8800), started ROW_COPY tiles below 0x9800
 ;   ZERO_LCDC       the LCD switched off by writing 0 to LCDC, not by clearing bit 7 alone
 ;   TILES8800       the background's tiles by 0x8800 addressing: block A at 0x9000, and one
 ;                   tile on at 0x8000 for the sprites (so that numbers 0-127 differ there)
@@ -243,8 +245,14 @@ LoadScene:
         .endif
         pop af
         call TilesBFrom
+        .if ROW_COPY
+        ld de,#VRAM_MAP0 - 16 * ROW_COPY
+        ld c,#(TilesBEnd - TilesB) / 16 + ROW_COPY  ; (block B's last tiles land on 0x8800 too)
+        call CopyTileRows
+        .else
         ld bc,#TilesBEnd - TilesB
         call CopyMem
+        .endif
         .if OTHER_STORES
         jr SceneByOtherStores
         .endif
@@ -283,6 +291,27 @@ LcdOn:
         ret
 
         .include "testroms/copyloops.inc"
+
+        .if ROW_COPY
+; GBDK's tile loader's loop, byte for byte: C tiles from HL to DE, each row of 16 bytes after
+; a STAT wait; a destination that reaches 0x9800 goes on at 0x8800.
+CopyTileRows:
+1$:     bit 3,d
+        jr z,2$
+        res 4,d
+2$:     ld b,#16
+3$:     ldh a,(rSTAT)
+        and #2
+        jr nz,3$
+        ld a,(hl+)
+        ld (de),a
+        inc de
+        dec b
+        jr nz,3$
+        dec c
+        jr nz,1$
+        ret
+        .endif
 
         .if OTHER_STORES
 ; The scene's rows 0-8 through HL, rows 9-17 one entry at a time.
