@@ -37,9 +37,9 @@ int SlotTag(std::uint8_t first, std::uint8_t second) { return first << 8 | (seco
 
 int NextSlot(int slot) { return slot + 1 < kDictionarySlotsPerPart ? slot + 1 : kDictionaryReservedSlots; }
 
-std::uint8_t* SlotAt(std::vector<std::uint8_t>& image, int part, int slot) {
-    return image.data() + std::size_t(part) * kDictionaryPartBytes + std::size_t(slot) * 2;
-}
+std::size_t SlotOffset(int part, int slot) { return std::size_t(part) * kDictionaryPartBytes + std::size_t(slot) * 2; }
+std::uint8_t* SlotAt(std::vector<std::uint8_t>& image, int part, int slot) { return image.data() + SlotOffset(part, slot); }
+const std::uint8_t* SlotAt(const std::vector<std::uint8_t>& image, int part, int slot) { return image.data() + SlotOffset(part, slot); }
 
 }  // namespace
 
@@ -179,7 +179,7 @@ Lookup Probe(const TileDictionary& dictionary, const std::uint8_t* bytes) {
     const int wanted = SlotTag(key.tagLow, key.tagHigh);
     for (int slot = key.home; found.slots < kDictionarySlotsPerPart; slot = NextSlot(slot)) {
         ++found.slots;
-        const std::uint8_t* at = dictionary.image.data() + std::size_t(key.part) * kDictionaryPartBytes + std::size_t(slot) * 2;
+        const std::uint8_t* at = SlotAt(dictionary.image, key.part, slot);
         const int held = SlotTag(at[0], at[1]);  // an empty slot is tag 0, below every other
         if (held < wanted) break;
         if (held == wanted) {
