@@ -13,7 +13,7 @@
         .module runtime
         .include "hardware.inc"
         .include "layout.inc"
-        .globl RuntimeEntry, RuntimeImageSize, ProbeStubSize, GameWordJump, GameByteJump
+        .globl RuntimeEntry, RuntimeImageSize, ProbeStubSize, GameWordJump, GameByteJump, FollowCount
 
 VBLANK_WORK_END = 146       ; more refresh chunks start before this line and end by 148,
                             ; leaving the game lines 148-153 of vertical blank (684 cycles)
@@ -29,6 +29,7 @@ LATE_CHUNK_LAST_START = 150 ; (seen before line 150, it starts in line 151 at th
                             ; ends in line 152; the way back to the game is still in the blank)
 LATE_TWIN_LAST_START = 151  ; a starved twin palette (under a line) starts before this line
 REFRESH_CHUNK = 8           ; map entries at a time
+STEPS_IN_A_PASS = 20        ; sprite steps unrolled (two passes for all 40 slots)
 
         .macro ENTRY_TAKES_RECORD ; the map entry at DE gets record L of table H (VRAM bank 1)
         ld a,#1
@@ -254,20 +255,11 @@ LoopRest:
         ld a,b
         and #IEF_TIMER | IEF_SERIAL | IEF_JOYPAD
         ld (vLoopIe),a
-        ld hl,#LR_RETURN
-        add hl,sp
-        call GameWordJump       ; BC: where the hook returns to
-        ld a,b
-        cp #0x40
+        ld hl,#LR_RETURN + 2
+        ld e,#GAME_WORD_FROM_STORED_RETURN
+        call ReturnInBankZero   ; HL: where the hook returns to
         ret nc
-        ld h,b
-        ld l,c
-        ld a,(GameWordJump + 1) ; the store hooks' call? (it returns to GameWord - 160)
-        sub #GAME_WORD_FROM_STORED_RETURN
-        ld e,a
-        ld a,(GameWordJump + 2)
-        sbc a,#0
-        cp h
+        cp h                    ; the store hooks' call? (it returns to GameWord - 160)
         jr nz,2$
         ld a,e
         cp l
@@ -301,19 +293,10 @@ LoopRestBc:
 ; call before it must be CopyHookBc's, at GameWord - 178.)
 LR_COUNT = LR_RETURN + 2
 LoopRestBcHook:
-        ld hl,#LR_RETURN + 4
-        add hl,sp
-        call GameWordJump       ; BC: the game's return address
-        ld a,b
-        cp #0x40
+        ld hl,#LR_RETURN + 6
+        ld e,#GAME_WORD_FROM_COPY_BC
+        call ReturnInBankZero   ; HL: the game's return address
         ret nc
-        ld h,b
-        ld l,c
-        ld a,(GameWordJump + 1)
-        sub #GAME_WORD_FROM_COPY_BC
-        ld e,a
-        ld a,(GameWordJump + 2)
-        sbc a,#0
         dec hl
         cp (hl)
         ret nz
@@ -632,6 +615,25 @@ GameWordJump::
 GameByteJump::
         jp 0x0000
 
+; The return address at HL + SP (SP before the call), read in the game's WRAM bank, into HL
+; with carry set when it is in bank 0 (carry clear: a loop elsewhere, not taken); then A:E =
+; GameWord - E, where bank 0's hooks return to. Uses BC.
+ReturnInBankZero:
+        add hl,sp
+        call GameWordJump
+        ld a,b
+        cp #0x40
+        ret nc
+        ld h,b
+        ld l,c
+        ld a,(GameWordJump + 1)
+        sub e
+        ld e,a
+        ld a,(GameWordJump + 2)
+        sbc a,#0
+        scf
+        ret
+
 ; H = REC_U or REC_S, the record table that map numbers use under LCDC bit 4 now.
 RecordPage:
         ldh a,(rLCDC)
@@ -718,7 +720,8 @@ FrameWork:
         ld a,c                  ; after a DMA call: the sprites first (the DMA has just put
         and a                   ; them back to palette 0)
         jr z,13$
-        call SpritesThisFrame
+        SpritesCall = .         ; (an assignment: 13$ is still in reach)
+        call SpritesThisFrame   ; (ShadesFirst for a frame, when a fade's step waits)
         ld hl,#vSpritesOnly     ; after a frame whose work ended late, or a wait that found
         srl (hl)                ; nothing else to do, the sprites alone (the mark, 1, is
         ret c                   ; taken)
@@ -793,8 +796,51 @@ ShadesWaiting:
         rra
         ret nc
         call LateWindowOpen
-        ret nc
-        jp FollowShades
+        jp c,FollowShades
+        ldh a,(rBGP)            ; no time: when the values were the same at the last miss,
+        ld b,a                  ; a fade's step (which lasts a few frames) waits, and the
+        ld de,#ShadesMissed     ; next frame's work starts with it; a register changed every
+        ld a,(de)               ; frame goes on waiting behind the sprites
+        cp b
+        ld a,b
+        ld (de),a
+        inc de
+        ldh a,(rOBP0)
+        ld b,a
+        jr nz,2$
+        ld a,(de)
+        cp b
+        jr nz,2$
+        ld hl,#SpritesCall + 1
+        ld (hl),#<ShadesFirst
+        inc hl
+        ld (hl),#>ShadesFirst
+2$:     ld a,b
+        ld (de),a
+        ret
+ShadesMissed:
+        .db 0, 0                ; BGP and OBP0 when the last palette found no time
+
+; In place of the sprite pass: the step of a fade that twice found no time after the sprites
+; (a game whose sprites take the blank would never fade), then the sprites in what is left of
+; the blank; again the next frame while the step is not all written (the sprites' palettes
+; after the background's), then the sprites first again. The shades' window is seen to: the
+; frame's work started in time.
+ShadesFirst:
+        call FollowShades
+        ld a,(vShadesBusy)
+        rra
+        jr c,1$
+        ld hl,#SpritesCall + 1
+        ld (hl),#<SpritesThisFrame
+        inc hl
+        ld (hl),#>SpritesThisFrame
+1$:     ldh a,(rLY)             ; (LY - 144 under the pass's end: LY reads 0 with the LCD
+        sub #VBLANK_FIRST_LINE  ; off, and the next frame's lines are past it)
+        cp #SPRITES_END_LINE - VBLANK_FIRST_LINE
+        jp c,SpritesThisFrame
+        pop af                  ; else the frame's work ends here
+        ret
 
 ; The refresh's first chunk, or every other frame the sweep's first tile (a starved refresh
 ; always goes first).
@@ -881,11 +927,11 @@ TwinShades:
 FollowTwins:
         ld hl,#vTwinsWaited
         ld (hl),#0
-        ld a,#FOLLOW_TO_TWIN
-        ld (FollowTwinJump + 1),a
+        ld a,#OPCODE_JR
+        ld (FollowTwinJump),a
         ldh a,(rOBP1)
         ld hl,#vObp1
-        ld e,#<(USER_COLOURS + 0x40)
+        ld e,#<(USER_COLOURS + 0x40 - PAL_AUTO_INCREMENT)
         ld c,#<rOCPS
         call FollowRegister
         ret nc
@@ -895,11 +941,11 @@ FollowTwins:
 
 ; BGP and OBP0; carry clear when the window closed before both were done.
 FollowMain:
-        xor a
-        ld (FollowTwinJump + 1),a
+        ld a,#OPCODE_CP
+        ld (FollowTwinJump),a
         ldh a,(rBGP)
         ld hl,#vBgp
-        ld e,#<USER_COLOURS
+        ld e,#<(USER_COLOURS - PAL_AUTO_INCREMENT)
         ld c,#<rBCPS
         call FollowRegister
         ret nc
@@ -909,21 +955,22 @@ FollowMain:
         ret nc                  ; would (sprites a frame behind the background show)
 1$:     ldh a,(rOBP0)
         ld hl,#vObp0
-        ld e,#<(USER_COLOURS + 0x40)
-        ld c,#<rOCPS
-        jp FollowRegister
+        ld e,#<(USER_COLOURS + 0x40 - PAL_AUTO_INCREMENT)
+        ld c,#<rOCPS           ; (on into FollowRegister)
 
 ; A = the register now, HL = its variables (the value being applied, then how many of the
 ; palettes in use are written: vUsedCount when all are), E = the low byte of the set's colours
-; (8 bytes a palette; the variables and the colours share a page), C = the set's palette index
-; register. The first palette left is written at once (the caller saw to the time), the next
+; less PAL_AUTO_INCREMENT (8 bytes a palette; the variables and the colours share a page), C =
+; the set's palette index register. The first palette left is written at once (the caller saw to the time), the next
 ; ones while the window is open. Carry clear when the window closed before the set was done;
 ; when it was done, Z clear if there was nothing to write (the time the caller saw to is
 ; still there).
 ; A fade rewrites every palette in use at each step, all in one blank if it can: the loop
-; takes under 90 cycles a palette (eight in about six lines). Where each shade's colour sits
-; in a palette goes straight into the loop's additions, and the twins' detour is a jump whose
-; offset FollowMain and FollowTwins set.
+; takes 80 cycles a palette (eight in about five and a half lines, what a game with forty
+; sprites leaves after its DMA routine). Where each shade's colour sits in a palette goes
+; straight into the loop's additions; the list of palettes in use holds each one's index
+; byte (PAL_AUTO_INCREMENT + 8p, ColourInit), and the twins' detour is a jump that FollowMain
+; turns into a compare and FollowTwins back.
 FollowRegister:
         cp (hl)
         jr z,3$
@@ -957,17 +1004,13 @@ FollowLoop:
         add a,#<vUsedList
         ld l,a
         ld a,(hl)
-        add a,a
-        add a,a
-        add a,a
         ld l,a
         add a,e
         ld d,a                  ; D: p's colours
-        ld a,l                  ; A: 8 x where they go
+        ld a,l                  ; A: where they go
 FollowTwinJump:
-        jr FollowIndex          ; (to FollowTwin while OBP1 is followed)
+        jr FollowTwin           ; (a compare, CP #FOLLOW_TO_TWIN, but while OBP1 is followed)
 FollowIndex:
-        or #PAL_AUTO_INCREMENT
         ldh (c),a
         inc c
 FollowShade:
@@ -983,9 +1026,9 @@ FollowShade:
         dec c
 FollowNext:
         inc b
-        ld l,#<vUsedCount
         ld a,b
-        cp (hl)
+FollowCount::
+        cp #0                   ; (the operand: vUsedCount, set by ColourInit)
         jr nc,FollowDone
         ldh a,(rLY)             ; the window: a set written over two frames shows as two
         sub #VBLANK_FIRST_LINE  ; fades on screen, so it goes on to the blank's last line
@@ -1006,12 +1049,13 @@ FollowDone:
         xor a
         scf
         ret
-; Sprites on OBP1 show palette p through its twin: A = 8p, the twin's place instead (none: the
-; palette follows OBP0 alone).
+; Sprites on OBP1 show palette p through its twin: A = p's index byte, the twin's instead
+; (none: the palette follows OBP0 alone).
 FollowTwin:
         rrca
         rrca
         rrca
+        and #7
         add a,#<vTwins
         ld l,a
         sub #<vTwins
@@ -1021,8 +1065,11 @@ FollowTwin:
         add a,a
         add a,a
         add a,a
+        or #PAL_AUTO_INCREMENT
         jr FollowIndex
 FOLLOW_TO_TWIN = FollowTwin - FollowTwinJump - 2
+OPCODE_JR = 0x18
+OPCODE_CP = 0xFE
         .iif ne, (USER_COLOURS + 0x7F) / 256 - RUNTIME_VARS / 256, .error 1 ; H stays on one page
 
 ; --- Sprites: right after the DMA, the OAM entries of the slots the game uses get the record
@@ -1110,8 +1157,10 @@ SpritesThisFrame:
         ldh (rVBK),a
         ld hl,#OAM + 2
         ld d,#>REC_U
-SpriteJump:
-        jp SpriteSteps          ; (the operand: the steps for the slots in use, SlotsCounted)
+SpritePasses:
+        ld c,#OAM_SIZE / 4 / STEPS_IN_A_PASS ; (the operands: the passes and the steps for the
+SpriteJump:                                  ; slots in use, SlotsCounted)
+        jp SpriteSteps
 
 ; Until a sprite on OBP1 has been seen, four slots in use are looked at every eighth frame
 ; while OBP1 differs from OBP0 and some palette has a twin (most games never use OBP1, and
@@ -1239,6 +1288,8 @@ SlotsCounted:
         ld (vNeedLines),a
         ld a,b
         call StepsFor
+        ld a,c
+        ld (SpritePasses + 1),a
         ld a,l
         ld (SpriteJump + 1),a
         ld a,h
@@ -1281,30 +1332,30 @@ IdleOamByte:
 1$:     pop af
         jr IdleOamByte
 
-; HL = where the steps for the first A (0-40) sprites start: 7 bytes a step.
+; HL = where the steps for the first A (0-40) sprites start (7 bytes a step), C = the passes
+; through them: one for up to 20 sprites, else two, the first over A - 20.
 StepsFor:
-        ld c,a
-        ld b,#0
-        ld h,b
-        ld l,a
-        add hl,hl
-        add hl,hl
-        add hl,hl
-        ld a,l
-        sub c
-        ld l,a
-        ld a,h
-        sbc a,b
-        ld h,a                  ; 7 x A
+        ld c,#1
+        cp #STEPS_IN_A_PASS + 1
+        jr c,1$
+        sub #STEPS_IN_A_PASS
+        inc c
+1$:     ld b,a
+        add a,a
+        add a,a
+        add a,a
+        sub b                   ; 7 x A (under 256)
+        ld b,a
         ld a,#<SpriteStepsEnd
-        sub l
+        sub b
         ld l,a
         ld a,#>SpriteStepsEnd
-        sbc a,h
+        sbc a,#0
         ld h,a
         ret
 
-; The steps from HL on, with the records in view (VRAM bank 1).
+; The steps from HL on, C passes, with the records in view (VRAM bank 1). Twenty steps a
+; pass: forty unrolled took 140 bytes more for 5 cycles less a frame.
 RunSteps:
         push hl
         ld a,#1
@@ -1313,7 +1364,7 @@ RunSteps:
         ld d,#>REC_U
         ret                     ; into the steps
 SpriteSteps::
-        .rept OAM_SIZE / 4
+        .rept STEPS_IN_A_PASS
         ld e,(hl)
         inc l
         ld a,(de)
@@ -1323,10 +1374,12 @@ SpriteSteps::
         inc l
         .endm
 SpriteStepsEnd:
+        dec c
+        jp nz,SpriteSteps
         xor a
         ldh (rVBK),a
         ret
-        .iif ne, SpriteStepsEnd - SpriteSteps - 7 * OAM_SIZE / 4, .error 1
+        .iif ne, SpriteStepsEnd - SpriteSteps - 7 * STEPS_IN_A_PASS, .error 1
 
 ; The pass through the twin table, a loop of 20 cycles a sprite: 5 a line, less 4.
 TwinPass:
