@@ -169,6 +169,24 @@ PictureComparison ComparePictures(const MeasuredRun& monoRun, const MeasuredRun&
         result.frames.push_back(frame);
     }
     result.shadeMean = compared ? shadeSum / compared : 1;
+
+    // A fade the colour run never follows can still match frame by frame: the colour frames
+    // that keep the old shades agree with the mono frames before the change. So each change
+    // of the shade registers is looked for in the colour run's palette RAM as well.
+    const auto& monoFrames = monoRun.record.frames;
+    const auto& colourFrames = colourRun.record.frames;
+    const int recorded = static_cast<int>(std::min(monoFrames.size(), colourFrames.size()));
+    for (int g = std::max(1, kStartUpFrames); g < recorded; ++g) {
+        const FrameRecord &now = monoFrames[std::size_t(g)], &before = monoFrames[std::size_t(g - 1)];
+        if (now.bgp == before.bgp && now.obp0 == before.obp0) continue;
+        ++result.shadeChanges;
+        for (int f = std::max(1, g - kLagAhead); f <= std::min(recorded - 1, g + lagBehind); ++f) {
+            if (colourFrames[std::size_t(f)].palettes != colourFrames[std::size_t(f - 1)].palettes) {
+                ++result.shadeChangesFollowed;
+                break;
+            }
+        }
+    }
     return result;
 }
 
@@ -456,7 +474,7 @@ std::string Spread(std::vector<double> values, bool withMax = true) {
 
 std::string Share(long part, long whole) { return whole ? Format("%.1f%%", 100.0 * part / whole) : std::string("—"); }
 
-constexpr int kColumns = 15;
+constexpr int kColumns = 16;
 
 // "Start 90, 210; A 150 (6 frames each); Right held 500-619": the script by key.
 std::string DescribeKeys() {
@@ -483,11 +501,12 @@ std::string DescribeKeys() {
 
 std::string TableHeader() {
     return "| game | project | foreign VRAM bytes: max (frames) | RST 38: colour / mono | dropped VRAM writes: colour / mono "
-           "| picture: min (frames < 0.99) | shades: min / mean (frames < 0.98) | lag: start-up @ frame / max later "
+           "| picture: min (frames < 0.99) | shades: min / mean (frames < 0.98) | shade register changes: followed "
+           "| lag: start-up @ frame / max later "
            "| DMA hook cycles a frame: min / median / max | copy hook cycles a call: min / median / max "
            "| vertical blank left: min / median | DMA hook lines: in / out | reach: cells at the tile grid / coloured "
            "| reach: delay median / p90 | reach: coloured within 60 frames |\n"
-           "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n";
+           "|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|---|\n";
 }
 
 std::string TableRow(const GameResult& result) {
@@ -502,6 +521,7 @@ std::string TableRow(const GameResult& result) {
     row += Format("%d (%d) | %ld / %ld | %ld / %ld | ", p.foreignMax, p.foreignFrames, result.colour.record.rst38, result.mono->record.rst38,
                   result.colour.record.droppedVramWrites, result.mono->record.droppedVramWrites);
     row += Format("%.4f (%d) | %.4f / %.4f (%d) | ", p.pictureMin, p.pictureBelow, p.shadeMin, p.shadeMean, p.shadeBelow);
+    row += p.shadeChanges == 0 ? std::string("— | ") : Format("%d of %d | ", p.shadeChangesFollowed, p.shadeChanges);
     row += (p.startLagFrame < 0 ? std::string("—") : Format("%d @ %d", p.startLag, p.startLagFrame)) + " / " +
            (p.lagSamples == 0 ? std::string("—") : Format("%d", p.maxLagLater)) + " | ";
     row += Spread(h.dmaPerFrame) + " | " + Spread(h.copyPerCall) + " | " + Spread(h.vblankLeft, false) + " | ";
@@ -535,6 +555,11 @@ std::string TableLegend(const GameOptions& options) {
            Format("- picture: for each colour frame f the best of the monochrome frames f-%d .. f+2: the share of pixels"
                   " that agree under the best mapping of grey levels (both ways, the smaller); shades: the same pair"
                   " compared shade by shade (grey / 64), which counts fades and palette effects (from frame 60).\n",
+                  behind) +
+           Format("- shade register changes: the frames from frame 60 where the monochrome run's BGP or OBP0 differs"
+                  " from the frame before, and of those the ones the colour run answers by rewriting palette RAM"
+                  " in frames g-2 .. g+%d (a colour run that never fades can still agree picture by picture, with"
+                  " the monochrome frames before the fade).\n",
                   behind) +
            "- lag: f - g for a colour frame f whose picture just changed and its best mono match g, where g is the"
            " only frame of the window at which mono changed to that picture (agreement >= 0.99); the first such lag"

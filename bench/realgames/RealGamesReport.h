@@ -114,6 +114,9 @@ struct PictureComparison {
     int firstPictureBelow = -1;
     int startLag = 0, startLagFrame = -1;  // the first trustworthy lag and its frame
     int maxLagLater = 0, lagSamples = 0;   // after start-up
+    // Frames after start-up where mono's BGP or OBP0 differs from the frame before, and of
+    // those the ones the colour run answers by rewriting palette RAM within the window.
+    int shadeChanges = 0, shadeChangesFollowed = 0;
 };
 
 // Every colour frame against the mono frames f-lagBehind .. f+2 (f-30 unless asked otherwise: a

@@ -172,6 +172,7 @@ TEST(RealGamesReport, EveryTileColouredKeepsTheGamesPictures) {
         const int known = name == "gb303.gb" ? 1 : name == "sushinights.gb" ? 2 : 0;
         EXPECT_LE(r.pictures.pictureBelow, known) << name << ", the first at frame " << r.pictures.firstPictureBelow;
         EXPECT_EQ(std::tuple(r.pictures.shadeBelow, r.pictures.foreignFrames, r.colour.record.rst38), std::tuple(0, 0, 0)) << name;
+        EXPECT_EQ(r.pictures.shadeChangesFollowed, r.pictures.shadeChanges) << name << ": fades the colour run did not follow";
         // Nine in ten tiles of the ROM that the game shows have their palette within 60 frames
         // (gb303 builds its tiles: none of them is in the ROM).
         if (r.reach.settled > 0) {

@@ -38,6 +38,8 @@ struct FrameRecord {
     std::array<std::uint8_t, 0x800> attributes{};   // VRAM bank 1, 0x9800-0x9FFF (colour model)
     std::array<std::uint8_t, 160> oam{};
     std::uint8_t lcdc = 0, scy = 0, scx = 0, wy = 0, wx = 0;
+    std::uint8_t bgp = 0, obp0 = 0;
+    std::uint32_t palettes = 0;  // a hash of palette RAM (colour model; 0 otherwise)
     int droppedVramWrites = 0, rst38 = 0;
 };
 

@@ -165,6 +165,12 @@ private:
         const std::uint8_t* io = gb_->memory.io;
         std::tie(frame.lcdc, frame.scy, frame.scx, frame.wy, frame.wx) =
             std::tuple(io[GB_REG_LCDC], io[GB_REG_SCY], io[GB_REG_SCX], io[GB_REG_WY], io[GB_REG_WX]);
+        std::tie(frame.bgp, frame.obp0) = std::tuple(io[GB_REG_BGP], io[GB_REG_OBP0]);
+        if (emulator_.IsColourModel()) {
+            std::uint32_t hash = 2166136261u;  // FNV-1a over the 64 colour words
+            for (const std::uint16_t word : gb_->video.palette) hash = (hash ^ word) * 16777619u;
+            frame.palettes = hash;
+        }
         std::tie(frame.droppedVramWrites, frame.rst38) = std::tuple(droppedThisFrame_, rst38ThisFrame_);
         if (options_.atFrame) options_.atFrame(emulator_, frame_);
         droppedThisFrame_ = rst38ThisFrame_ = 0;
