@@ -26,6 +26,8 @@
 ;   LINE_WAIT       40 sprites on OBP1, BGP changed every frame and more work in the handler
 ;                   after the DMA call; every 16 frames the main loop waits for line 145-153
 ;                   as GBDK's display_off does, and switches the LCD off and on
+;   FADE_STEPS      ... BGP and OBP0 not changed every frame but stepped through a fade out and
+;                   in, a step every eight frames
 ;   BUSY_WAIT       the main loop waits for the blank's flag in a loop on it, not in a HALT
 ;   POLL_WAIT       ... after polling LY for line 144 with interrupts off
 ;   PAD_WAIT        before its main loop the game reads the keys until Start is held (CALL /
@@ -431,9 +433,13 @@ DmaCallSite::
         LOOP c, 4$
         .endif
         .if LINE_WAIT
+        .if FADE_STEPS
+        call FadeStep
+        .else
         ldh a,(rBGP)            ; a shade that changes every frame
         xor #0x01
         ldh (rBGP),a
+        .endif
         ld b,#70                ; and 280 cycles of the handler's own after the DMA call
 5$:     LOOP b, 5$
         .endif
@@ -656,6 +662,30 @@ ReadButtons:
         ldh (rP1),a
         pop af
         ret
+        .endif
+
+        .if FADE_STEPS
+; Every eight frames BGP and OBP0 take the next step of a fade to white and back.
+FadeStep:
+        ld a,(wFrame)
+        ld b,a
+        and #7
+        ret nz
+        ld a,b
+        rrca
+        rrca
+        rrca
+        and #7
+        ld e,a
+        ld d,#0
+        ld hl,#FadeShades
+        add hl,de
+        ld a,(hl)
+        ldh (rBGP),a
+        ldh (rOBP0),a
+        ret
+FadeShades:
+        .db 0xE4, 0x90, 0x40, 0x00, 0x00, 0x40, 0x90, 0xE4
         .endif
 
         .if LINE_WAIT

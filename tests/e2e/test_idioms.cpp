@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <iostream>
+#include <set>
 #include <sstream>
 
 #include "RealGames.h"
@@ -31,6 +32,7 @@ struct GameRun {
     std::vector<std::array<std::uint8_t, kVariables>> variables;
     std::vector<int> gameFrame;  // wFrame at each frame; -1 until the game has cleared it
     std::array<std::uint16_t, 32> spritePalettes{};  // palette RAM at the end (palette x 4 + colour)
+    std::vector<std::array<std::uint16_t, 32>> backgroundPalettes;  // at each frame's end (colour model)
     int doubleSpeedShown = 0;  // frames that began with the LCD on and the CPU at double speed
 };
 
@@ -107,6 +109,8 @@ private:
             for (int i = 0; i < kVariables; ++i) v[std::size_t(i)] = emulator.Read(static_cast<std::uint16_t>(rom.At("wFrame") + i));
             run.variables.push_back(v);
             for (int i = 0; i < 32 && !monochrome; ++i) run.spritePalettes[std::size_t(i)] = emulator.PaletteRam(kSpriteSet, i / 4, i % 4);
+            auto& background = run.backgroundPalettes.emplace_back();
+            for (int i = 0; i < 32 && !monochrome; ++i) background[std::size_t(i)] = emulator.PaletteRam(kBackgroundSet, i / 4, i % 4);
             run.doubleSpeedShown += !monochrome && emulator.Read(0xFF40) & 0x80 && emulator.Read(0xFF4D) & 0x80;
         };
         run.record = RecordRun(image, {.frames = frames, .monochromeModel = monochrome, .atFrame = atFrame});
@@ -148,6 +152,34 @@ void TwinShowsObp1Shades(IdiomRun& run) {
         if (shown != wanted)
             run.found[kSprite] << " twin " << twin << " of palette " << palette << " shows " << shown << " for value " << v << ", not " << wanted << ";";
     }
+}
+
+// A fade's steps reach palette RAM although forty sprites take the blank after the DMA call:
+// from the sixth frame of a step on (its first frame, two blanks that find no time, the one
+// that writes the background first, and the picture drawn after it) the background palettes
+// show their colours under its BGP. The shades are followed from the 16th frame's work on
+// (the game's frame 35 here).
+void BackgroundFollowsTheFade(IdiomRun& run) {
+    const auto& frames = run.colour.record.frames;
+    constexpr int kSteady = 5, kFollowedFrom = 40;
+    int checked = 0, behind = 0, firstBehind = -1;
+    std::set<std::uint8_t> shades;
+    for (int f = kSteady; f <= IdiomRun::LastFrame(run.colour); ++f) {
+        const std::uint8_t bgp = frames[std::size_t(f)].bgp;
+        bool steady = true;
+        for (int g = f - kSteady; g <= f; ++g) steady = steady && frames[std::size_t(g)].bgp == bgp && frames[std::size_t(g)].lcdc & 0x80;
+        if (!steady || run.colour.gameFrame[std::size_t(f)] < kFollowedFrom) continue;
+        ++checked;
+        shades.insert(bgp);
+        bool right = true;
+        for (int p = 0; p < 4; ++p)  // the palettes the project uses (0-3: 4-7 are the twins)
+            for (int v = 0; v < kColours; ++v)
+                right = right && run.colour.backgroundPalettes[std::size_t(f)][std::size_t(p * 4 + v)] ==
+                                     ModelColourWord(*run.model, kBackgroundSet, p, bgp >> (2 * v) & 3);
+        if (!right) firstBehind = behind++ ? firstBehind : f;
+    }
+    if (shades.size() < 4) run.setUp << " only " << shades.size() << " steps of the fade held for " << kSteady << " frames;";
+    if (behind) run.found[kBackground] << " palette RAM behind BGP in " << behind << " of " << checked << " frames, the first " << firstBehind << ";";
 }
 
 // Each scene loaded with the LCD off is right on the first frame the LCD is on again: the
@@ -221,6 +253,9 @@ void TilesColouredWhileTheGameWaitsForAKey(IdiomRun& run) {
 }
 
 // Limits of the colour code today, as these programs show them.
+const char* const kFadeTakesTheBlank =
+    "a fade's step that found no time after the sprites twice takes the next frame's work, the background's palettes "
+    "and then the sprites', in place of the sprite pass: the bee keeps palette 0 on those frames";
 const char* const kLateDmaCall =
     "after a DMA call at line 150 the colour work returns at once (a sprite pass could not end in the blank): "
     "the bee keeps palette 0";
@@ -244,6 +279,7 @@ const Idiom kIdioms[] = {
     {"scroll", 0},  // map columns the game never wrote come into view: only the refresh colours them
     {"obp1", 0, TwinShowsObp1Shades},
     {"line_wait", 7},  // a blank handler with more to do after its DMA call, a main loop waiting for line 145
+    {"fade_busy", 12, BackgroundFollowsTheFade, Bit(kSprite), {kFadeTakesTheBlank}},  // ... stepping through a fade
 };
 
 void PrintTo(const Idiom& idiom, std::ostream* out) { *out << idiom.name; }
