@@ -961,10 +961,10 @@ FollowMain:
 ; A = the register now, HL = its variables (the value being applied, then how many of the
 ; palettes in use are written: vUsedCount when all are), E = the low byte of the set's colours
 ; less PAL_AUTO_INCREMENT (8 bytes a palette; the variables and the colours share a page), C =
-; the set's palette index register. The first palette left is written at once (the caller saw to the time), the next
-; ones while the window is open. Carry clear when the window closed before the set was done;
-; when it was done, Z clear if there was nothing to write (the time the caller saw to is
-; still there).
+; the set's palette index register. The first palette left is written at once (the caller
+; saw to the time), the next ones while the window is open. Carry clear when the window
+; closed before the set was done; when it was done, Z clear if there was nothing to write
+; (the time the caller saw to is still there).
 ; A fade rewrites every palette in use at each step, all in one blank if it can: the loop
 ; takes 80 cycles a palette (eight in about five and a half lines, what a game with forty
 ; sprites leaves after its DMA routine). Where each shade's colour sits in a palette goes
