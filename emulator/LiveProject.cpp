@@ -99,7 +99,8 @@ AssignmentPush PushAssignments(Emulator& emulator, Model& model) {
     emulator.Write(kPalettesUsed, kRuntimeWramBank, static_cast<std::uint8_t>(used));
     int count = 0;  // the list the shades follow, as the start-up makes it
     for (int palette = 0; palette < kPalettes; ++palette)
-        if (used >> palette & 1) emulator.Write(static_cast<std::uint16_t>(kUsedList + count++), kRuntimeWramBank, static_cast<std::uint8_t>(palette));
+        if (used >> palette & 1)
+            emulator.Write(static_cast<std::uint16_t>(kUsedList + count++), kRuntimeWramBank, static_cast<std::uint8_t>(kUsedListIndex + 8 * palette));
     emulator.Write(kUsedCount, kRuntimeWramBank, static_cast<std::uint8_t>(count));
     emulator.Write(kDictionaryBanks, kRuntimeWramBank, static_cast<std::uint8_t>(dictionary.parts));
     // A palette no tile had until now was never written to palette RAM.

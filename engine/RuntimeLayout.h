@@ -20,7 +20,8 @@ constexpr std::uint16_t kPalettesUsed = kVars + 0x03;      // bit p: palette p i
 constexpr std::uint16_t kDictionaryBanks = kVars + 0x04;   // WRAM banks of dictionary: 0, 1, 2 or 4
 constexpr std::uint16_t kDictionaryInRom = kVars + 0x12;   // not 0: slots are read in ROM bank 32 (MBC1), not WRAM
 constexpr std::uint16_t kSpriteRecordCount = kVars + 0x0C; // two bytes, low first: records of 0x8000-0x8FFF not 0
-constexpr std::uint16_t kUsedList = kVars + 0x28;          // 8 bytes: the palettes in use, from 0 up (shades follow these)
+constexpr std::uint16_t kUsedList = kVars + 0x28;          // 8 bytes: the palettes in use, from 0 up (shades follow these) ...
+constexpr std::uint8_t kUsedListIndex = 0x80;              // ... each as its palette index byte: this + 8p (auto-increment)
 constexpr std::uint16_t kUsedCount = kVars + 0x3C;         // how many of them
 // The project's colours as the runtime shades them: background palette p colour c at
 // +8p+2c, sprite at +0x40+8p+2c, each word low byte first.

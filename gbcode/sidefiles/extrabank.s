@@ -11,7 +11,7 @@
         .module extrabank
         .include "hardware.inc"
         .include "layout.inc"
-        .globl ColourInit, RuntimeImageSize, GameWordJump, GameByteJump, FollowCount
+        .globl ColourInit, RuntimeImageSize, GameWordJump, GameByteJump
 
 PROBE_IN_ROM   = 0x4480
 RUNTIME_IN_ROM = 0x44C0
@@ -166,7 +166,6 @@ ColourInitTail:
         ld a,l
         sub #<vUsedList
         ld (vUsedCount),a
-        ld (FollowCount + 1),a          ; (the runtime's copy, in WRAM)
         ld a,(COLOUR_SETTINGS + SETTING_DICT_BANKS)
         ld (vDictBanks),a
 ; --- Where StoreHooks is placed, the runtime may finish a copy loop at once: it reads the
@@ -368,11 +367,11 @@ CopyProbe:
 ; same state; a game's start that moved by a few dozen cycles has shown them meeting it
 ; elsewhere.) The budget is what the copy took byte by byte when the area was 0xA00 bytes,
 ; less the 55 cycles of one more block of 8 in the probe's copy that follows it (which became
-; 48 bytes instead of 40 when two of LoopRest's went into the probe's room), and the 60 that
-; the list of palettes in use (index bytes, 7 cycles more a palette) and the runtime's copy of
-; their count take: the set-up takes what it took before. The area may grow to 0xE40 bytes within the budget
-; (the copy takes 77 cycles a 16 bytes).
-RUNTIME_COPY_CYCLES = 17639 - 55 - 60
+; 48 bytes instead of 40 when two of LoopRest's went into the probe's room), and the 56 that
+; the list of palettes in use takes as index bytes (7 cycles more a palette): the set-up
+; takes what it took before. The area may grow to 0xE40 bytes within the budget (the copy
+; takes 77 cycles a 16 bytes).
+RUNTIME_COPY_CYCLES = 17639 - 55 - 56
 RUNTIME_COPY_BLOCKS = (RUNTIME_END - RUNTIME) / 16
 RUNTIME_COPY_WAIT = RUNTIME_COPY_CYCLES - 36 - 77 * RUNTIME_COPY_BLOCKS  ; 7 a turn, then single cycles
 RUNTIME_COPY_TURNS = RUNTIME_COPY_WAIT / 7

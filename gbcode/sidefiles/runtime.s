@@ -13,7 +13,7 @@
         .module runtime
         .include "hardware.inc"
         .include "layout.inc"
-        .globl RuntimeEntry, RuntimeImageSize, ProbeStubSize, GameWordJump, GameByteJump, FollowCount
+        .globl RuntimeEntry, RuntimeImageSize, ProbeStubSize, GameWordJump, GameByteJump
 
 VBLANK_WORK_END = 146       ; more refresh chunks start before this line and end by 148,
                             ; leaving the game lines 148-153 of vertical blank (684 cycles)
@@ -966,11 +966,11 @@ FollowMain:
 ; closed before the set was done; when it was done, Z clear if there was nothing to write
 ; (the time the caller saw to is still there).
 ; A fade rewrites every palette in use at each step, all in one blank if it can: the loop
-; takes 80 cycles a palette (eight in about five and a half lines, what a game with forty
+; takes 82 cycles a palette (eight in about five and a half lines, what a game with forty
 ; sprites leaves after its DMA routine). Where each shade's colour sits in a palette goes
 ; straight into the loop's additions; the list of palettes in use holds each one's index
-; byte (PAL_AUTO_INCREMENT + 8p, ColourInit), and the twins' detour is a jump that FollowMain
-; turns into a compare and FollowTwins back.
+; byte (PAL_AUTO_INCREMENT + 8p, ColourInit, and the Play window's pushes), and the twins'
+; detour is a jump that FollowMain turns into a compare and FollowTwins back.
 FollowRegister:
         cp (hl)
         jr z,3$
@@ -1026,9 +1026,9 @@ FollowShade:
         dec c
 FollowNext:
         inc b
+        ld l,#<vUsedCount
         ld a,b
-FollowCount::
-        cp #0                   ; (the operand: vUsedCount, set by ColourInit)
+        cp (hl)
         jr nc,FollowDone
         ldh a,(rLY)             ; the window: a set written over two frames shows as two
         sub #VBLANK_FIRST_LINE  ; fades on screen, so it goes on to the blank's last line

@@ -95,6 +95,16 @@ TEST(LiveProject, AColourEditAndANewPaletteShowInTheNextFrame) {
         EXPECT_EQ(PaletteEntryAt(*run.emulator, x, y) / 4, newPalette);
         for (int i = 0; i < 120; ++i) run.emulator->RunFrame();  // the refresh and the sweep keep it
         EXPECT_EQ(PaletteEntryAt(*run.emulator, x, y) / 4, newPalette);
+
+        // A change of BGP has the runtime rewrite the palettes in use, as pushed: the new one
+        // too. (The runtime is made to think BGP changed, its palette emptied first.)
+        for (int v = 0; v < 4; ++v) run.emulator->SetPaletteRam(4 * newPalette + v, 0);
+        run.emulator->Write(runtime::kBgpApplied, runtime::kRuntimeWramBank, 0);
+        for (int i = 0; i < 5; ++i) run.emulator->RunFrame();
+        const std::uint8_t bgp = run.emulator->IoRegister(0xFF47);
+        for (int v = 0; v < 4; ++v)
+            EXPECT_EQ(run.emulator->PaletteRam(4 * newPalette + v), ColourWord(*run.model, kBackgroundSet, newPalette, ShadeOf(bgp, v)))
+                << "pixel value " << v;
     }
 }
 
