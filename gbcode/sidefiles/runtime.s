@@ -1009,7 +1009,7 @@ FollowLoop:
         ld d,a                  ; D: p's colours
         ld a,l                  ; A: where they go
 FollowTwinJump:
-        jr FollowTwin           ; (a compare, CP #FOLLOW_TO_TWIN, but while OBP1 is followed)
+        jr FollowTwin           ; (but while OBP1 is followed, its opcode a CP: the offset its operand)
 FollowIndex:
         ldh (c),a
         inc c
@@ -1067,7 +1067,6 @@ FollowTwin:
         add a,a
         or #PAL_AUTO_INCREMENT
         jr FollowIndex
-FOLLOW_TO_TWIN = FollowTwin - FollowTwinJump - 2
 OPCODE_JR = 0x18
 OPCODE_CP = 0xFE
         .iif ne, (USER_COLOURS + 0x7F) / 256 - RUNTIME_VARS / 256, .error 1 ; H stays on one page
