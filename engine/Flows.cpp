@@ -25,9 +25,9 @@ RomOpenResult OpenRomForColouring(Model& model, const std::string& path, const R
     if (!result.ok) return result;
     if (steps.loaded) steps.loaded();
     result.scan = ScanRom(model, steps.progress);  // changes nothing without room
-    if (!result.scan.placed && steps.overwriteRomCode && steps.overwriteRomCode())
+    if (result.scan.notEnoughRoom && steps.overwriteRomCode && steps.overwriteRomCode())
         result.scan = ScanRom(model, steps.progress, true);
-    if (!result.scan.placed) result.errors.emplace_back(kMsgNoSafeRoom);
+    if (!result.scan.placed) result.errors.emplace_back(result.scan.ownVramBank1 >= 0 ? kMsgOwnVramBank1 : kMsgNoSafeRoom);
     result.findings = DescribeScan(model, result.scan);
     return result;
 }

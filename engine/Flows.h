@@ -43,7 +43,8 @@ struct RomOpenSteps {
 RomOpenResult LoadRomForColouring(Model& model, const std::string& path);
 
 // LoadRomForColouring, then the scan that prepares bank 0. Without room (result.scan.placed
-// false) errors holds kMsgNoSafeRoom; the load itself still succeeded.
+// false) errors holds kMsgNoSafeRoom, for a game that writes VRAM bank 1 itself
+// kMsgOwnVramBank1 (not asked about: no placement helps it); the load itself still succeeded.
 RomOpenResult OpenRomForColouring(Model& model, const std::string& path, const RomOpenSteps& steps = {});
 
 // Header messages (magic, version) or the reader's refusal, then kMsgCouldNotLoadGbp.

@@ -40,7 +40,113 @@ void PlaceFragment(Bank& bank0, int position, const std::array<std::uint8_t, N>&
     std::copy(code.begin(), code.end(), bank0.begin() + (position - 1));
 }
 
+// Below the cartridge header, the gaps between the restart and interrupt vectors are often
+// runs of 0xFF, the padding of the game's tools. With 0xFF at 0x0038 too, running any of
+// those bytes would be RST $38 into itself, a loop that fills memory with return addresses:
+// a game that works never runs them. It could still read them as data, so a run counts only
+// when it is long (a solid tile is 16 bytes of 0xFF), never in RST $38's own eight bytes, and
+// not in the two bytes after a used byte, which may be its instruction's operand.
+constexpr int kHeaderStart = 0x100;
+constexpr int kRst38 = 0x38;
+constexpr int kVectorLength = 8;
+constexpr int kShortestRunBelowHeader = 32;
+constexpr int kOperandMargin = 2;
+
+// The 1-based position of length bytes at the top of the shortest such run that holds them,
+// or 0.
+int RoomBelowHeader(const Bank& bank0, int length) {
+    if (bank0[kRst38] != 0xFF) return 0;
+    const auto usable = [&bank0](int at) { return bank0[std::size_t(at)] == 0xFF && (at < kRst38 || at >= kRst38 + kVectorLength); };
+    int best = 0, bestRoom = 0;
+    for (int at = 0; at < kHeaderStart;) {
+        if (!usable(at)) {
+            ++at;
+            continue;
+        }
+        int end = at;
+        while (end < kHeaderStart && usable(end)) ++end;
+        const int room = end - ((at > 0 && bank0[std::size_t(at) - 1] != 0xFF) ? at + kOperandMargin : at);
+        if (end - at >= kShortestRunBelowHeader && room >= length && (best == 0 || room < bestRoom)) {
+            best = end - length + 1;
+            bestRoom = room;
+        }
+        at = end;
+    }
+    return best;
+}
+
+// Bytes of the SM83 instruction that starts with op.
+int InstructionLength(std::uint8_t op) {
+    switch (op) {
+    case 0x01: case 0x11: case 0x21: case 0x31: case 0x08: case 0xC2: case 0xC3: case 0xC4: case 0xCA: case 0xCC:
+    case 0xCD: case 0xD2: case 0xD4: case 0xDA: case 0xDC: case 0xEA: case 0xFA:
+        return 3;
+    case 0x10: case 0x18: case 0x20: case 0x28: case 0x30: case 0x38: case 0xE0: case 0xF0: case 0xE8: case 0xF8: case 0xCB:
+        return 2;
+    default:
+        return (op & 0xC7) == 0x06 || (op & 0xC7) == 0xC6 ? 2 : 1;  // LD r,n and arithmetic with n
+    }
+}
+
+constexpr std::uint8_t kVbk = 0x4F;  // VBK, 0xFF4F
+
+// An instruction that names VBK: LDH ($4F),A, LD ($FF4F),A or LD rr,$FF4F.
+bool NamesVbk(const std::uint8_t* at) {
+    return (at[0] == 0xE0 && at[1] == kVbk) ||
+           ((at[0] == 0xEA || at[0] == 0x01 || at[0] == 0x11 || at[0] == 0x21) && at[1] == kVbk && at[2] == 0xFF);
+}
+
+// Length of a selection of VRAM bank 1 at `at` (LD A,1 with a store of A to VBK, in either
+// order when through a register pair), or 0.
+int SelectsVramBank1(const std::uint8_t* at) {
+    constexpr std::uint8_t kLdA1[] = {0x3E, 0x01};
+    const bool a1 = std::equal(std::begin(kLdA1), std::end(kLdA1), at);
+    if (a1 && at[2] == 0xE0 && at[3] == kVbk) return 4;
+    if (a1 && at[2] == 0xEA && at[3] == kVbk && at[4] == 0xFF) return 5;
+    // LD rr,$FF4F and LD (rr),A through the same pair: BC, DE or HL.
+    const auto pairStore = [](std::uint8_t load, std::uint8_t store) {
+        return (load == 0x01 && store == 0x02) || (load == 0x11 && store == 0x12) || (load == 0x21 && store == 0x77);
+    };
+    if (at[1] == kVbk && at[2] == 0xFF && std::equal(std::begin(kLdA1), std::end(kLdA1), at + 3) && pairStore(at[0], at[5])) return 6;
+    if (a1 && at[3] == kVbk && at[4] == 0xFF && pairStore(at[2], at[5])) return 6;
+    return 0;
+}
+
 }  // namespace
+
+long FindOwnVramBank1Use(const Model& model) {
+    constexpr int kLookAhead = 48;  // bytes after the selection where its writes would start
+    constexpr int kLongest = 6;     // the longest selection form
+    // Straight on from a selection, up to the next jump or return: a call or a store before
+    // VBK is named again writes with bank 1 in view (a selection undone at once is harmless).
+    const auto writesAfter = [](const std::uint8_t* from) {
+        for (const std::uint8_t* op = from; op < from + kLookAhead; op += InstructionLength(*op)) {
+            if (NamesVbk(op)) return false;
+            const std::uint8_t o = *op;
+            const bool call = o == 0xCD || o == 0xC4 || o == 0xCC || o == 0xD4 || o == 0xDC;
+            const bool store = o == 0x02 || o == 0x12 || o == 0x22 || o == 0x32 || o == 0x36 || o == 0xEA || (o >= 0x70 && o <= 0x77 && o != 0x76);
+            if (call || store) return true;
+            const bool leaves = o == 0xC3 || o == 0x18 || o == 0xC9 || o == 0xD9 || o == 0xE9 || (o & 0xE7) == 0x20 ||
+                                (o & 0xE7) == 0xC2 || (o & 0xE7) == 0xC0 || (o & 0xC7) == 0xC7;  // JR cc, JP cc, RET cc, RST
+            if (leaves) return false;
+        }
+        return false;
+    };
+    for (int bank = 0; bank <= model.BankCount && bank < kMaxBanks; ++bank) {
+        const std::uint8_t* b = model.RomBank[std::size_t(bank)].data();
+        // Every form names VBK's 0x4F one or three bytes in: only those places are looked at.
+        const std::uint8_t* end = b + kBankSize - (kLongest + kLookAhead + 3);
+        for (const std::uint8_t* hit = b + 3; hit < end; ++hit) {
+            hit = static_cast<const std::uint8_t*>(std::memchr(hit, kVbk, std::size_t(end - hit)));
+            if (hit == nullptr) break;
+            for (const std::uint8_t* at : {hit - 1, hit - 3}) {
+                const int selection = SelectsVramBank1(at);
+                if (selection != 0 && writesAfter(at + selection)) return long(bank) * kBankSize + long(at - b);
+            }
+        }
+    }
+    return -1;
+}
 
 void ScanProgress::set(int value) {
     if (value == value_) return;
@@ -260,16 +366,24 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
     model.ColourCodePlaced = false;
     result.trailingFill = TrailingFill(bank0);
     result.entry = FindEntryPoint(bank0.data());
+    // A game that draws into VRAM bank 1 itself would garble its own colour ROM: placed
+    // nowhere, whatever the room.
+    result.ownVramBank1 = FindOwnVramBank1Use(model);
+    if (result.ownVramBank1 >= 0) return result;
 
     // Room first: without it nothing of the ROM changes (unless the caller asked for it).
     // The fragments go side by side as one block (DmaHook, EntryHook, CopyHook, CopyTail),
     // from the top of the trailing fill down, the last byte of the bank kept as the
-    // free-byte search always kept it.
+    // free-byte search always kept it; else into the 0xFF bytes below the header.
     const int safeLowest = kBankSize - result.trailingFill + kPlacementMargin + 1;  // 1-based
+    int belowHeader = 0;
     if (kBankSize - kBank0CodeLength < safeLowest) {
-        result.notEnoughRoom = true;
-        if (!overwriteRomCode) return result;
-        result.forced = true;
+        belowHeader = RoomBelowHeader(bank0, kBank0CodeLength);
+        if (belowHeader == 0) {
+            result.notEnoughRoom = true;
+            if (!overwriteRomCode) return result;
+            result.forced = true;
+        }
     }
 
     // A Game Boy Color-only cartridge of 64 banks.
@@ -280,7 +394,9 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
     // The store hooks come along when the fill has room for them too.
     const bool withStoreHooks = !result.forced && kBankSize - kBank0CodeWithStoreHooks >= safeLowest;
     const int blockLength = withStoreHooks ? kBank0CodeWithStoreHooks : kBank0CodeLength;
-    int block = FindFreeSpace(model, blockLength, progress, result.forced ? 1 : safeLowest);
+    int block = belowHeader;
+    if (block != 0) std::fill_n(bank0.begin() + (block - 1), blockLength, 0x01);  // (as FindFreeSpace marks its run)
+    else block = FindFreeSpace(model, blockLength, progress, result.forced ? 1 : safeLowest);
     if (block == 0) block = kBankSize - kBank0CodeLength;  // forced and no free run at all: the end of the bank
     model.DmaHookPos = block + kDmaHookInBlock;
     model.EntryHookPos = block + kEntryHookInBlock;
@@ -369,14 +485,24 @@ std::vector<std::string> DescribeScan(const Model& model, const ScanResult& scan
         for (int i = digits - 1; i >= 0; --i, value >>= 4) text[std::size_t(i)] = kDigits[value & 15];
         return "$" + text;
     };
+    if (scan.ownVramBank1 >= 0) {
+        const long bank = scan.ownVramBank1 / kBankSize;  // banks 1 and up show at 0x4000
+        const int address = int(scan.ownVramBank1 % kBankSize) + (bank > 0 ? kBankSize : 0);
+        lines.push_back("Color code: not placed. The game writes to VRAM bank 1 itself (it selects it at " + hex(address, 4) +
+                        " of bank " + std::to_string(bank) + ").");
+        return lines;
+    }
     if (!scan.placed) {
         lines.push_back("Color code: not placed. Bank 0 ends in " + std::to_string(scan.trailingFill) +
-                        " unused bytes; the color code needs " + std::to_string(kBank0CodeLength + kPlacementMargin + 1) + ".");
+                        " unused bytes; the color code needs " + std::to_string(kBank0CodeLength + kPlacementMargin + 1) +
+                        " there, or " + std::to_string(kBank0CodeLength) + " unused $FF bytes below the header.");
         return lines;
     }
     const int low = model.DmaHookPos - 1, high = low + Bank0BlockLength(model) - 1;
     lines.push_back("Color code: " + hex(low, 4) + "-" + hex(high, 4) + " of bank 0" +
-                    (scan.forced ? ", over ROM code (forced)" : ", in its unused end (" + std::to_string(scan.trailingFill) + " bytes)"));
+                    (scan.forced           ? ", over ROM code (forced)"
+                     : low < kHeaderStart ? ", in $FF bytes below the header that the game cannot run"
+                                          : ", in its unused end (" + std::to_string(scan.trailingFill) + " bytes)"));
     lines.push_back(std::string("Entry: ") + EntryFormName(scan.entry.form) + " at $0100 to " + hex(scan.entry.target, 4) +
                     ", reached after the color set-up");
     if (model.DmaCallLow != 0)

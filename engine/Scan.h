@@ -23,13 +23,19 @@ inline constexpr const char* kMsgNotEnoughRoom =
 inline constexpr const char* kMsgNoSafeRoom =
     "Not enough room for color code: bank 0 does not end in enough unused bytes. The color "
     "code would have to overwrite ROM code, and the colorized ROM would most likely crash.";
+// Said instead when the game itself writes to VRAM bank 1, which a monochrome Game Boy ignores.
+inline constexpr const char* kMsgOwnVramBank1 =
+    "This ROM writes to VRAM bank 1 itself, which a monochrome Game Boy ignores. In a color ROM "
+    "those writes would overwrite the color attributes and garble the screen, so it cannot be "
+    "colorized.";
 inline constexpr const char* kMsgForceQuestion =
     "Overwrite ROM code at the end of bank 0 with the color code anyway? The colorized ROM "
     "may not work.";
 
-// The colour code goes into the unused bytes at the end of bank 0 only: one value (0x00,
-// 0xFE or 0xFF) repeated up to the last byte. The fragments keep this many bytes away from
-// the last byte the game uses, in case its data ends in bytes of the fill value.
+// The colour code goes into the unused bytes at the end of bank 0: one value (0x00, 0xFE or
+// 0xFF) repeated up to the last byte. The fragments keep this many bytes away from the last
+// byte the game uses, in case its data ends in bytes of the fill value. Without room there,
+// runs of 0xFF below the header that the game cannot run may take the code (see Scan.cpp).
 constexpr int kPlacementMargin = 16;
 
 constexpr int kProgressStart = 1;
@@ -88,6 +94,7 @@ struct ScanResult {
     bool placed = false;         // bank 0 is ready for the colour code
     bool notEnoughRoom = false;  // no safe room; unless forced, bank 0 was left as it was
     bool forced = false;         // placed over ROM code because the caller asked for it
+    long ownVramBank1 = -1;      // ROM offset where the game selects VRAM bank 1 to write it: not placed
     int trailingFill = 0;        // unused bytes at the end of bank 0
     int copyLoops = 0;           // copy sequences redirected to CopyHook
     int dmaCalls = 0;            // calls of the game's DMA routine redirected to DmaHook
@@ -123,6 +130,11 @@ std::uint16_t FindIdleWait(const Bank& bank0);
 std::uint16_t FindPadWait(const Bank& bank0);
 // How long the block of bank-0 fragments the last scan placed is.
 int Bank0BlockLength(const Model& model);
+
+// Where the game selects VRAM bank 1 itself and goes on to write (a call or a store before it
+// names VBK again): code for a Game Boy Color that a monochrome one ignores, which in a colour
+// ROM would write over the colour attributes. The ROM offset of the selection, or -1.
+long FindOwnVramBank1Use(const Model& model);
 
 // The whole preparation of bank 0, reporting progress through report. Without room at the
 // end of bank 0 it changes nothing and says so, unless overwriteRomCode asks for the

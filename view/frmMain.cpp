@@ -939,6 +939,7 @@ bool frmMain::LoadRomFile(const QString& path) {
     if (result.scan.forced)
         Messages().Show(scan_, MessageKind::Error, QString::fromLatin1(kTitleError), QString::fromLatin1(kMsgNotEnoughRoom),
                         MessageButtons::Ok);
+    if (result.scan.ownVramBank1 >= 0) ShowError(scan_, kMsgOwnVramBank1);
     scan_->Finish();
     // The keys go back to this window (not every window system hands them back by itself).
     activateWindow();

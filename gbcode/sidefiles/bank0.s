@@ -1,7 +1,8 @@
 ; bnk0cod.dat: the fragments that go into bank 0 of the colour ROM.
 ; The program places them side by side, DmaHook, EntryHook, CopyHook, CopyTail and, where
 ; there is room, StoreHooks from low to high addresses, in room at the end of bank 0 that the
-; game never uses (the scan keeps them together, see engine/Scan.cpp). So the 102 bytes (319
+; game never uses, or else in 0xFF bytes below the header that it cannot run (the scan keeps
+; them together, see engine/Scan.cpp). So the 102 bytes (319
 ; with StoreHooks) are one block of code with several ways in (DmaHook at 0, EntryHook at 14,
 ; CopyHook at 32, ...) that may run from one fragment into the next. It is assembled here as
 ; that block, at offsets 0-318; the build cuts the fragments out into their places in

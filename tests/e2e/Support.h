@@ -50,7 +50,8 @@ inline std::unique_ptr<Model> PrepareModel(const std::vector<std::uint8_t>& rom,
     const RomLoadResult loaded = LoadRomBytes(*model, rom);
     if (!loaded.ok) throw std::runtime_error("ROM refused: " + loaded.errors.front());
     if (warnings) *warnings = loaded.warnings;
-    ScanRom(*model, {}, true);  // a test ROM without room at the end of bank 0 gets the code over ROM code
+    // (mbc1_full_bank0 has no room at the end of bank 0: its code goes below the header)
+    if (!ScanRom(*model).placed) throw std::runtime_error("no room for the colour code");
     return model;
 }
 

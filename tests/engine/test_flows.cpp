@@ -42,6 +42,15 @@ TEST(Flows, OpeningARomOrAProjectRefusesWithoutChangingTheWorkAndSaysWhy) {
     EXPECT_TRUE(forced.scan.placed && forced.scan.forced && forced.errors.empty());
     EXPECT_EQ(std::tuple(steps.back(), model->RomBank[0][kColorFlag]), std::tuple("100", 0xC0));  // scanned
 
+    // A game that writes VRAM bank 1 itself: no question, since no placement would help it.
+    Bytes ownBank1 = MakeRom({.freeTail = 400});
+    const std::uint8_t selectAndWrite[] = {0x3E, 0x01, 0xE0, 0x4F, 0x22};  // LD A,1 / LDH ($4F),A / LD (HL+),A
+    std::copy(std::begin(selectAndWrite), std::end(selectAndWrite), ownBank1.begin() + 0x2000);
+    WriteFile(dir / "bank1.gb", ownBank1);
+    bool asked = false;
+    const RomOpenResult writesBank1 = OpenRomForColouring(*model, (dir / "bank1.gb").string(), {{}, {}, [&] { return asked = true; }});
+    EXPECT_EQ(std::tuple(writesBank1.ok, writesBank1.scan.placed, asked, writesBank1.errors), std::tuple(true, false, false, Messages{kMsgOwnVramBank1}));
+
     // A project shows the header's messages or the reader's refusal, then the summary.
     model->TilePal[2][8] = 4;
     const std::pair<Bytes, Messages> cases[] = {  // a file and the messages before the summary

@@ -130,7 +130,7 @@ TEST(ScanRom, WithoutRoomNothingChangesUnlessAskedThenTheFragmentsNeverOverlap) 
         EXPECT_TRUE(model->RomBank[0] == before) << tail;
         EXPECT_EQ(DescribeScan(*model, refused).front(),
                   "Color code: not placed. Bank 0 ends in " + std::to_string(tail) + " unused bytes; the color code needs " +
-                      std::to_string(kEnough) + ".");
+                      std::to_string(kEnough) + " there, or 102 unused $FF bytes below the header.");
 
         const ScanResult forced = ScanRom(*model, {}, true);
         EXPECT_TRUE(forced.placed && forced.forced) << tail;
@@ -143,6 +143,65 @@ TEST(ScanRom, WithoutRoomNothingChangesUnlessAskedThenTheFragmentsNeverOverlap) 
     auto tight = LoadedModel({.freeTail = kEnough});  // room for the block without the store hooks
     EXPECT_TRUE(ScanRom(*tight).placed);
     EXPECT_EQ(std::pair(tight->StoreHooksPos, tight->DmaHookPos), std::pair(0, kBankSize - 102));
+}
+
+// Without room at the end, a long run of 0xFF below the header takes the block when 0x0038
+// holds 0xFF too (running any of them would be RST $38 into itself), never RST $38's own
+// bytes nor the two after a used byte.
+TEST(ScanRom, BelowTheHeaderOnlyRunsTheGameCannotRun) {
+    const struct {
+        const char* name;
+        std::uint8_t rst38;
+        int runFirst, runEnd;  // 0xFF bytes runFirst..runEnd-1
+        int placedAt;          // 0-based address of the block, or 0: refused
+    } cases[] = {
+        {"RunUpToTheHeader", 0xFF, 0x80, 0x100, 0x100 - 102},
+        {"Rst38HoldsCode", 0xC9, 0x80, 0x100, 0},
+        {"TwoBytesAfterCodeLeft", 0xFF, 0x100 - 104, 0x100, 0x100 - 102},
+        {"ShortByOneAfterThem", 0xFF, 0x100 - 103, 0x100, 0},
+        {"Rst38sBytesNeverTaken", 0xFF, 0x00, 0x80, 0},
+    };
+    for (const auto& c : cases) {
+        auto model = LoadedModel();
+        Bank& bank0 = model->RomBank[0];
+        std::fill(bank0.begin() + c.runFirst, bank0.begin() + c.runEnd, 0xFF);
+        bank0[0x38] = c.rst38;
+        const Bank before = bank0;
+        const ScanResult scan = ScanRom(*model);
+        EXPECT_EQ(scan.placed ? model->DmaHookPos - 1 : 0, c.placedAt) << c.name;
+        if (!scan.placed) {
+            EXPECT_TRUE(bank0 == before) << c.name;
+            continue;
+        }
+        EXPECT_TRUE(!scan.forced && model->StoreHooksPos == 0 && bank0[0x101] == 0xC3) << c.name;
+        EXPECT_EQ(DescribeScan(*model, scan).front(), "Color code: $009A-$00FF of bank 0, in $FF bytes below the header that the game cannot run");
+    }
+}
+
+// A game that selects VRAM bank 1 and writes on is refused whatever the room; a selection
+// undone at once, or followed by a jump, is not a write.
+TEST(ScanRom, AGameThatWritesVramBank1ItselfIsNotColoured) {
+    const struct {
+        const char* name;
+        int bank;
+        std::vector<std::uint8_t> code;
+        bool refused;
+    } cases[] = {
+        {"ThroughDeThenACall", 0, {0x11, 0x4F, 0xFF, 0x3E, 0x01, 0x12, 0x21, 0x04, 0x40, 0xE5, 0xCD, 0x37, 0x34}, true},
+        {"LdhThenAStore", 2, {0x3E, 0x01, 0xE0, 0x4F, 0x21, 0x00, 0x98, 0x36, 0x07}, true},
+        {"LdNnThenAStore", 1, {0x3E, 0x01, 0xEA, 0x4F, 0xFF, 0x22}, true},
+        {"UndoneAtOnce", 0, {0x01, 0x4F, 0xFF, 0x3E, 0x01, 0x02, 0x01, 0x4F, 0xFF, 0x3E, 0x00, 0x02, 0xCD, 0x00, 0x02}, false},
+        {"ThenAJump", 0, {0x3E, 0x01, 0xE0, 0x4F, 0xC3, 0x00, 0x20, 0xCD, 0x00, 0x02}, false},
+    };
+    for (const auto& c : cases) {
+        auto model = LoadedModel({.banks = 4, .freeTail = 400});
+        Bank& bank = model->RomBank[std::size_t(c.bank)];
+        std::fill_n(bank.begin() + 0x2000, 64, 0x00);  // (NOPs around the code)
+        std::copy(c.code.begin(), c.code.end(), bank.begin() + 0x2000);
+        const ScanResult scan = ScanRom(*model, {}, true);
+        EXPECT_EQ(scan.ownVramBank1, c.refused ? c.bank * kBankSize + 0x2000 : -1) << c.name;
+        EXPECT_EQ(scan.placed, !c.refused) << c.name;
+    }
 }
 
 }  // namespace
