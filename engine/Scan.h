@@ -21,8 +21,9 @@ inline constexpr const char* kMsgNotEnoughRoom =
 // Said instead when the colour code is not placed: nothing of the ROM is overwritten unless
 // the user asks for it.
 inline constexpr const char* kMsgNoSafeRoom =
-    "Not enough room for color code: bank 0 does not end in enough unused bytes. The color "
-    "code would have to overwrite ROM code, and the colorized ROM would most likely crash.";
+    "Not enough room for color code: bank 0 has too few unused bytes, at its end and below "
+    "the header. The color code would have to overwrite ROM code, and the colorized ROM "
+    "would most likely crash.";
 // Said instead when the game itself writes to VRAM bank 1, which a monochrome Game Boy ignores.
 inline constexpr const char* kMsgOwnVramBank1 =
     "This ROM writes to VRAM bank 1 itself, which a monochrome Game Boy ignores. In a color ROM "
