@@ -21,7 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (rom.size() < std::size_t(3) * kBankSize) rom.resize(std::size_t(3) * kBankSize, 0xFF);
 
     if (!LoadRomBytes(*model, rom).ok) return 0;
-    ScanRom(*model, {}, true);  // the colour code placed, over ROM code if it must
+    // The colour code placed, over ROM code if it must; a game that writes VRAM bank 1 itself
+    // is never coloured.
+    if (!ScanRom(*model, {}, true).placed) return 0;
     std::string error;
     if (!DecodeGbp(*model, project, error) && error.empty()) std::abort();  // a refusal says why
     CheckColourRom(BuildColorRom(*model), *model);
