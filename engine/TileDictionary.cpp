@@ -11,16 +11,15 @@ std::uint8_t RotateLeft(int value) {
     return static_cast<std::uint8_t>((byte << 1) | (byte >> 7));
 }
 
-// Where a hash lives: its part, its home slot (slots 0-31 hold the probe code, so their
-// tiles start 1024 slots on) and the two bytes a slot holds, the tag and the palette.
-struct SlotKey {
-    int part;
-    int home;
-    std::uint8_t tagLow;
-    std::uint8_t tagHigh;  // bits 8-12 of the tag, shifted left by 3 (the palette goes below)
-};
+int NextSlot(int slot) { return slot + 1 < kDictionarySlotsPerPart ? slot + 1 : kDictionaryReservedSlots; }
 
-SlotKey KeyOf(const TileHash& hash, int parts) {
+std::size_t SlotOffset(int part, int slot) { return std::size_t(part) * kDictionaryPartBytes + std::size_t(slot) * 2; }
+std::uint8_t* SlotAt(std::vector<std::uint8_t>& image, int part, int slot) { return image.data() + SlotOffset(part, slot); }
+const std::uint8_t* SlotAt(const std::vector<std::uint8_t>& image, int part, int slot) { return image.data() + SlotOffset(part, slot); }
+
+}  // namespace
+
+SlotKey SlotKeyOf(const TileHash& hash, int parts) {
     SlotKey key{};
     key.part = (hash.c >> 3) & (parts - 1);
     key.home = hash.b | ((hash.c & 7) << 8);
@@ -32,16 +31,7 @@ SlotKey KeyOf(const TileHash& hash, int parts) {
     return key;
 }
 
-// A slot's tag as the probe orders tags: the first byte, then the second's top five bits.
 int SlotTag(std::uint8_t first, std::uint8_t second) { return first << 8 | (second & 0xF8); }
-
-int NextSlot(int slot) { return slot + 1 < kDictionarySlotsPerPart ? slot + 1 : kDictionaryReservedSlots; }
-
-std::size_t SlotOffset(int part, int slot) { return std::size_t(part) * kDictionaryPartBytes + std::size_t(slot) * 2; }
-std::uint8_t* SlotAt(std::vector<std::uint8_t>& image, int part, int slot) { return image.data() + SlotOffset(part, slot); }
-const std::uint8_t* SlotAt(const std::vector<std::uint8_t>& image, int part, int slot) { return image.data() + SlotOffset(part, slot); }
-
-}  // namespace
 
 TileHash HashTile(const std::uint8_t* bytes) {
     TileHash h;
@@ -121,7 +111,7 @@ TileDictionary BuildTileDictionary(const Model& model) {
     std::array<int, kDictionaryMaxParts> used{};
     constexpr int kPartLimit = kDictionarySlotsPerPart - kDictionaryReservedSlots - 1;
     for (const DictionaryTile& tile : tiles) {
-        const SlotKey key = KeyOf(HashTile(tile.image.data()), dictionary.parts);
+        const SlotKey key = SlotKeyOf(HashTile(tile.image.data()), dictionary.parts);
         if (used[key.part] >= kPartLimit) {
             ++dictionary.leftOut;
             continue;
@@ -175,7 +165,7 @@ struct Lookup {
 Lookup Probe(const TileDictionary& dictionary, const std::uint8_t* bytes) {
     Lookup found;
     if (dictionary.parts == 0) return found;
-    const SlotKey key = KeyOf(HashTile(bytes), dictionary.parts);
+    const SlotKey key = SlotKeyOf(HashTile(bytes), dictionary.parts);
     const int wanted = SlotTag(key.tagLow, key.tagHigh);
     for (int slot = key.home; found.slots < kDictionarySlotsPerPart; slot = NextSlot(slot)) {
         ++found.slots;

@@ -55,6 +55,21 @@ struct TileDictionary {
 // 0xD000 where it is copied.
 TileDictionary BuildTileDictionary(const Model& model);
 
+// Where an image lives in the table: its part, its home slot (slots 0-31 hold the probe
+// code, so their images start 1024 slots on) and the two bytes a slot holds, the tag and
+// the palette.
+struct SlotKey {
+    int part;
+    int home;
+    std::uint8_t tagLow;
+    std::uint8_t tagHigh;  // bits 8-12 of the tag, shifted left by 3 (the palette goes below)
+};
+SlotKey SlotKeyOf(const TileHash& hash, int parts);
+
+// A slot's tag as the probe orders tags: the first byte, then the second's top five bits.
+// Along every probe the tags only go down, so a smaller one ends a lookup.
+int SlotTag(std::uint8_t first, std::uint8_t second);
+
 // The palette the table gives a tile image: what the runtime's lookup finds (0 = none).
 int LookUpTile(const TileDictionary& dictionary, const std::uint8_t* bytes);
 
