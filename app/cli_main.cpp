@@ -74,7 +74,7 @@ int Check(const std::string& romPath) {
     for (const auto& message : result.errors) std::cout << message << '\n';
     if (!result.ok) return kExitFailed;
     for (const auto& line : result.findings) std::cout << line << '\n';
-    std::cout << "\"" << PrintableTitle(model->RomBank[0]) << "\": " << (model->BankCount + 1) << " banks, "
+    std::cout << QuotedTitle(model->RomBank[0]) << ": " << (model->BankCount + 1) << " banks, "
               << (result.scan.placed ? "can be colorized" : "cannot be colorized") << '\n';
     for (const auto& warning : result.warnings) std::cout << "Warning: " << warning << '\n';
     return result.scan.placed ? kExitOk : kExitFailed;
@@ -113,6 +113,7 @@ int Colorize(const std::string& romPath, const std::string& outPath, const std::
     if (!OutputAllowed(outPath, {romPath, projectPath})) return kExitFailed;
     Model& model = Binary();
     if (const int status = OpenWork(model, romPath, projectPath, force); status != kExitOk) return status;
+    if (!model.ColourCodePlaced) return kExitFailed;  // (why was said as the ROM was opened)
     if (patch) {
         const FlowResult written = WriteColourPatch(model, outPath, *patch);
         if (!written.ok) return Failed(written);

@@ -91,6 +91,11 @@ std::string PrintableTitle(const Bank& bank0) {
     return printable;
 }
 
+std::string QuotedTitle(const Bank& bank0) {
+    const std::string title = PrintableTitle(bank0);
+    return title.empty() ? "(no title)" : "\"" + title + "\"";
+}
+
 RomLoadResult LoadRom(Model& model, const std::string& path) {
     RomLoadResult result;
     std::vector<std::uint8_t> file;

@@ -64,6 +64,8 @@ std::string RomTitle(const Bank& bank0);
 // and the backslash itself, as \xNN (a title of control bytes could otherwise move the
 // cursor, clear the screen or ring the bell).
 std::string PrintableTitle(const Bank& bank0);
+// The title in double quotes, as reports name the ROM; "(no title)" when it is empty.
+std::string QuotedTitle(const Bank& bank0);
 
 // Only banks 2 and up are shown and coloured (the colour ROM has palette tables for them
 // alone), so a ROM must reach bank 2: the lowest BankCount that is loaded.

@@ -1223,7 +1223,7 @@ void frmMain::ShowRomState(const RomOpenResult& result) {
 }
 
 void frmMain::mnuViewRominfo_Click() {
-    QStringList lines{QString("\"%1\": %2 banks").arg(QString::fromStdString(PrintableTitle(model_.RomBank[0]))).arg(model_.BankCount + 1)};
+    QStringList lines{QString("%1: %2 banks").arg(QString::fromStdString(QuotedTitle(model_.RomBank[0]))).arg(model_.BankCount + 1)};
     for (const std::string& line : findings_) lines << QString::fromStdString(line);
     for (const std::string& line : warnings_) lines << QString::fromStdString(line);
     Messages().Show(this, MessageKind::Information, kTitleRomInfo, lines.join("\n\n"), MessageButtons::Ok);

@@ -87,6 +87,7 @@ TEST_F(CliTest, RefusalsGoToTheirStreamAndNoInputIsLost) {
     const auto rom = ReadFile(dir / "game.gb"), project = ReadFile(dir / "work.gbp");
     WriteFile(dir / "-dash.gb", MakeRom({.title = "DASH", .freeTail = 300}));
     WriteFile(dir / "ctrl.gb", MakeRom({.title = "A\x1b[2J\\\x07", .freeTail = 300}));
+    WriteFile(dir / "untitled.gb", MakeRom({.title = "", .freeTail = 300}));
     const std::string full = "dapplix-cli: couldn't write to standard output: No space left on device\n";
     const struct Case {
         const char* arguments;
@@ -111,6 +112,7 @@ TEST_F(CliTest, RefusalsGoToTheirStreamAndNoInputIsLost) {
          "Couldn't write work.gbp: it is the same file as the input work.gbp, which would be lost.\n"},
         {"check -- -dash.gb", 0, "\n\"DASH\": 4 banks, can be colorized\n", ""},
         {"check ctrl.gb", 0, "\n\"A\\x1B[2J\\x5C\\x07\": 4 banks, can be colorized\n", ""},
+        {"check untitled.gb", 0, "\n(no title): 4 banks, can be colorized\n", ""},
         {"check game.gb", 1, "", full, "/dev/full"},
     };
     for (const Case& c : cases) {
@@ -124,6 +126,11 @@ TEST_F(CliTest, RefusalsGoToTheirStreamAndNoInputIsLost) {
         WriteFile(dir / "game.gb", rom);  // a fault in one case does not spill into the next
     }
     EXPECT_EQ(ReadFile(dir / "work.gbp"), project);
+    // A ROM with no room says why once, and nothing is written.
+    WriteFile(dir / "full.gb", MakeRom({.title = "FULL", .freeTail = 20}));
+    const CliRun noRoom = RunCli(dir.path(), "colorize full.gb -o out.gbc");
+    EXPECT_EQ(std::pair(noRoom.exitCode, noRoom.err), std::pair(1, std::string(kMsgNoSafeRoom) + "\n"));
+    EXPECT_FALSE(fs::exists(dir / "out.gbc"));
     // The colour ROM is written, but the run fails: its report never arrived.
     const CliRun written = RunCli(dir.path(), "colorize game.gb -o out.gbc", DAPPLIX_CLI_PATH, "/dev/full");
     EXPECT_EQ(std::pair(written.exitCode, written.err), std::pair(1, full));
