@@ -60,7 +60,7 @@ std::uint16_t Emulator::De() const { return Board(core_)->cpu->de; }
 std::uint16_t Emulator::Bc() const { return Board(core_)->cpu->bc; }
 double Emulator::Cycles() const { return mTimingGlobalTime(core_->timing) / 8.0; }  // the clock counts half dots
 
-const std::vector<std::string> kTestRomNames = {"demo", "mbc1_256k", "mbc1_full_bank0", "mbc3_128k", "mbc2_128k"};
+const std::vector<std::string> kTestRomNames = {"demo", "mbc1_256k", "mbc1_full_bank0", "mbc1_ram32k", "mbc3_128k", "mbc2_128k"};
 
 TestRom LoadTestRom(const std::string& name) {
     const std::string base = std::string(DAPPLIX_ROMS_DIR) + "/" + name;
