@@ -275,16 +275,10 @@ ColourInitTail:
         xor a
         ld (MBC1_MODE),a
         jr DictDone
-; MBC3: bank 32 is selected directly, at 0x4000, so the copy runs from WRAM bank 0.
+; MBC3: bank 32 is selected directly, at 0x4000.
 DictMbc3:
-        push bc
-        ld hl,#DictCopyTemplate
-        ld de,#0xC000
-        ld bc,#DictCopyTemplateEnd - DictCopyTemplate
-        call CopyBytes
-        pop bc
         ld hl,#0x4000
-        call 0xC000
+        call CopyDictionary
 DictDone:
         call SwitchSpeed
 
@@ -412,57 +406,24 @@ CopyRuntime:                            ; (the CALL: 6 cycles)
         .endm
         ret                             ; 4
 
-; C parts of 4 KiB from HL (bank 32 in view) into WRAM banks 3, 4...; WRAM bank 2 again at
-; the end. Pops two bytes at a time: 4.7 cycles a byte.
+; C parts of 4 KiB from HL into WRAM banks 3, 4...; WRAM bank 2 again at the end. The copy
+; runs from WRAM bank 0 (DictCopyTemplate), as bank 33 is out of view while MBC3 shows bank
+; 32 at 0x4000; MBC1 in mode 1 already shows bank 32 at 0x0000 (HL = 0), and the template's
+; bank writes leave bank 33 where it is there (MBC1 reads 32 in bits 0-4 as 1).
 CopyDictionary:
-        ld a,#DICT_FIRST_BANK
-1$:     ldh (rSVBK),a
-        push af
-        push bc
-        ld (SAVED_SP),sp
-        ld sp,hl
-        ld hl,#DICT_SLOT_BASE
-2$:     .rept 8
-        pop de
-        ld (hl),e
-        inc l
-        ld (hl),d
-        inc l
-        .endm
-        jr nz,2$
-        inc h
-        ld a,h
-        cp #>(DICT_SLOT_BASE + 0x1000)
-        jr nz,2$
-        ld hl,#0
-        add hl,sp               ; where the next part starts
-        ld a,(SAVED_SP)
-        ld e,a
-        ld a,(SAVED_SP + 1)
-        ld d,a
-        ld b,h
-        ld c,l
-        ld h,d
-        ld l,e
-        ld sp,hl
-        ld h,b
-        ld l,c
-        pop bc
         push hl
         push bc
-        call CopyProbe
+        ld hl,#DictCopyTemplate
+        ld de,#0xC000
+        ld bc,#DictCopyTemplateEnd - DictCopyTemplate
+        call CopyBytes
         pop bc
         pop hl
-        pop af
-        inc a
-        dec c
-        jr nz,1$
-        ld a,#2
-        ldh (rSVBK),a
-        ret
+        jp 0xC000
 
-; Run at 0xC000 for MBC3: bank 32 at 0x4000 during the copy, then bank 33 again. CopyProbe
-; reads bank 33, so the probe is put in place afterwards, from bank 33.
+; Run at 0xC000: bank 32 at 0x4000 during the copy (MBC3), then bank 33 again. CopyProbe
+; reads bank 33, so the probe is put in place afterwards, from bank 33. Pops two bytes at a
+; time: 4.7 cycles a byte.
 DictCopyTemplate:
         push bc
         ld a,#DICT_ROM_BANK
