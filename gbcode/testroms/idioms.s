@@ -13,6 +13,8 @@
 ;   STAGE_IN_WRAM1  ... block A's tiles first copied to WRAM bank 1 (0xD000), then from there
 ;   ROW_COPY        ... block B's tiles by GBDK's tile loader loop (16 bytes a row after a STAT
 ;                   wait, 0x9800 going on at 0x8800), started ROW_COPY tiles below 0x9800
+;   LOAD_TAIL       ... block A's copy LOAD_TAIL bytes longer, into the first bytes of the tile
+;                   after it: the load ends in the middle of a tile
 ;   ZERO_LCDC       the LCD switched off by writing 0 to LCDC, not by clearing bit 7 alone
 ;   TILES8800       the background's tiles by 0x8800 addressing: block A at 0x9000, and one
 ;                   tile on at 0x8000 for the sprites (so that numbers 0-127 differ there)
@@ -236,7 +238,7 @@ LoadScene:
         call CopyMemBc
         .else
         ld de,#VRAM_TILES + 16 * TILES8800
-        ld bc,#TilesAEnd - TilesA
+        ld bc,#TilesAEnd - TilesA + LOAD_TAIL
         call CopyMem
         .endif
         .if TILES8800
