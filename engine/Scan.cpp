@@ -175,12 +175,15 @@ int FindFreeSpace(Model& model, int length, ScanProgress& progress, int lowest) 
     lowest = std::max(lowest, 1);
     // Candidates go from the top down. A used byte at q rules out every block that holds
     // it, so the next candidate lies wholly below q; most of the bank is never looked at.
+    // The entry and the header count as used whatever they hold: the colour ROM writes its
+    // own entry jump and header bytes there, over anything placed in them.
+    const auto isUsed = [&bank0](int at) { return (at >= kProtectedFirst && at <= kProtectedLast) || !IsFreeByte(bank0[at - 1]); };
     int position = first;
     int found = 0;
     while (position >= lowest && found == 0) {
         int used = 0;
         for (int at = position; at < position + length; ++at) {
-            if (!IsFreeByte(bank0[at - 1])) {
+            if (isUsed(at)) {
                 used = at;
                 break;
             }

@@ -138,6 +138,11 @@ TEST(ScanRom, WithoutRoomNothingChangesUnlessAskedThenTheFragmentsNeverOverlap) 
         EXPECT_EQ((std::array{model->EntryHookPos, model->CopyHookPos, model->CopyTailPos}),
                   (std::array{model->DmaHookPos + 14, model->DmaHookPos + 32, model->DmaHookPos + 64}));
     }
+    // A free run that reaches the entry's NOP: the block stays below the entry jump.
+    auto low = LoadedModel();
+    std::fill_n(low->RomBank[0].begin() + 0x80, 0x81, 0x00);
+    EXPECT_TRUE(ScanRom(*low, {}, true).placed);
+    EXPECT_EQ(low->DmaHookPos - 1, 0xFE - 102);
     auto full = LoadedModel();  // no free byte anywhere: the end of the bank, its last byte kept
     EXPECT_TRUE(ScanRom(*full, {}, true).placed && full->DmaHookPos == kBankSize - 102) << full->DmaHookPos;
     auto tight = LoadedModel({.freeTail = kEnough});  // room for the block without the store hooks
