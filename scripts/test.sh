@@ -34,6 +34,8 @@ seconds=${DAPPLIX_FUZZ_SECONDS:-30}
 seeds=build/fuzz-seeds
 rm -rf "$seeds" && mkdir -p "$seeds/rom" "$seeds/project" "$seeds/colour"
 cp build/roms/*.gb "$seeds/rom/"
+# The real games beside the project, when they are there, reach further into the scan.
+for game in ../shared/realgames/*.gb; do if [ -f "$game" ]; then cp "$game" "$seeds/rom/"; fi; done
 for rom in build/roms/*.gb; do
   name=$(basename "$rom" .gb)
   project="$seeds/project/$name.gbp"
