@@ -493,7 +493,9 @@ void frmMain::RefreshTiles() {
     }
 
     Refreshing = true;
-    PreSetCurrent();
+    // The selection frame goes with the cells under it; a pass over every cell redraws them
+    // all anyway.
+    if (RedrawPal < 8) PreSetCurrent();
     DrawTileNum = sldPage->value() * kTilesPerPage;
     // The colours, the grid setting and the bank are read here and again after every turn
     // of the event loop, the only place where they can change during the redraw.
