@@ -23,6 +23,7 @@ inline constexpr const char* kMsgRomTooSmall =
     "ROM has no bank 2 or above: only the tiles of banks 2 and up can be colored!";
 
 // Cartridge header places (file offsets in bank 0).
+constexpr std::size_t kVblankVector = 0x40;  // where the vertical-blank interrupt enters
 constexpr std::size_t kEntryPoint = 0x100;   // four bytes: the jump the colour ROM redirects
 constexpr std::size_t kEntryOpcode = 0x101;  // JP (C3) in the usual NOP / JP form
 constexpr std::size_t kEntryTarget = 0x102;  // two bytes, low byte first

@@ -511,11 +511,20 @@ std::vector<std::string> DescribeScan(const Model& model, const ScanResult& scan
     if (model.DmaCallLow != 0)
         lines.push_back("OAM DMA call: CALL " + hex(0xFF00 | model.DmaCallLow, 4) + ", " + std::to_string(scan.dmaCalls) +
                         " in bank 0: sprites, map attributes, fades and the tile sweep follow each frame");
-    else
-        lines.push_back(scan.blankWaits != 0
-                            ? "OAM DMA call: none found in bank 0: sprites keep palette 0"
-                            : "OAM DMA call: none found in bank 0: sprites keep palette 0, map attributes and "
-                              "fades are not followed; tiles copied with the LCD off still get their palettes");
+    else {
+        // A vertical-blank handler that is the DMA routine itself stays the game's: the
+        // colour work after it would come before the game's own writes of the blank.
+        const Bank& bank0 = model.RomBank[0];
+        const bool vectorIsRoutine = model.DmaSourceHigh != 0 && bank0[kVblankVector] == kOpJp &&
+                                     bank0[kVblankVector + 2] == 0xFF && bank0[kVblankVector + 1] >= 0x80;
+        const std::string none = vectorIsRoutine ? "OAM DMA call: none in bank 0 (the vertical-blank interrupt jumps to the DMA routine at " +
+                                                       hex(0xFF00 | bank0[kVblankVector + 1], 4) +
+                                                       " itself, left as it is: the game's own writes need that blank)"
+                                                 : std::string("OAM DMA call: none found in bank 0");
+        lines.push_back(none + (scan.blankWaits != 0 ? ": sprites keep palette 0"
+                                                     : ": sprites keep palette 0, map attributes and fades are not followed; "
+                                                       "tiles copied with the LCD off still get their palettes"));
+    }
     if (scan.blankWaits != 0)
         lines.push_back("Vertical-blank waits: " + std::to_string(scan.blankWaits) +
                         " (LDH A,(LY) / CP $90 / JR NZ): fades, map attributes and the tile sweep follow there too" +

@@ -115,6 +115,16 @@ TEST(ScanRom, APagePassedInAAndTheNextRomOfTheRunGetsTheSideFilesInstructionBack
     EXPECT_TRUE(HasAt(model->ExtraBankCode, 0x103, {0x3E, 0xC3}));
     // No CALL $FFxx: nothing redirected, CALL $FF00 least of all.
     EXPECT_EQ(std::pair(scan.dmaCalls, int(model->DmaCallLow)), std::pair(0, 0));
+    // The vertical-blank vector jumping to the routine is named, and left alone.
+    ASSERT_TRUE(LoadRomBytes(*model, MakeRom({.freeTail = 260})).ok);
+    Put(model->RomBank[0], 0x0800, {0x3E, 0xC3, 0xE0, 0x46});
+    Put(model->RomBank[0], 0x0040, {0xC3, 0x80, 0xFF});
+    const ScanResult vector = ScanRom(*model);
+    EXPECT_TRUE(HasAt(model->RomBank[0], 0x0040, {0xC3, 0x80, 0xFF}));
+    EXPECT_EQ(DescribeScan(*model, vector)[2],
+              "OAM DMA call: none in bank 0 (the vertical-blank interrupt jumps to the DMA routine at $FF80 itself, left as it "
+              "is: the game's own writes need that blank): sprites keep palette 0, map attributes and fades are not followed; "
+              "tiles copied with the LCD off still get their palettes");
 }
 
 // Without room at the end, bank 0 is left as it was; when asked, the fragments go over ROM
