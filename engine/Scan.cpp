@@ -35,6 +35,10 @@ void PutAddress(std::uint8_t* at, int position) {
     at[1] = address[1];
 }
 
+// Marks the block of length bytes at 1-based position as taken (0x01, not a free byte)
+// until the fragments are written into it.
+void MarkBlock(Bank& bank0, int position, int length) { std::fill_n(bank0.begin() + (position - 1), length, 0x01); }
+
 template <std::size_t N>
 void PlaceFragment(Bank& bank0, int position, const std::array<std::uint8_t, N>& code) {
     std::copy(code.begin(), code.end(), bank0.begin() + (position - 1));
@@ -46,7 +50,7 @@ void PlaceFragment(Bank& bank0, int position, const std::array<std::uint8_t, N>&
 // a game that works never runs them. It could still read them as data, so a run counts only
 // when it is long (a solid tile is 16 bytes of 0xFF), never in RST $38's own eight bytes, and
 // not in the two bytes after a used byte, which may be its instruction's operand.
-constexpr int kHeaderStart = 0x100;
+constexpr int kHeaderStart = int(kEntryPoint);  // the entry jump, then the header
 constexpr int kRst38 = 0x38;
 constexpr int kVectorLength = 8;
 constexpr int kShortestRunBelowHeader = 32;
@@ -193,7 +197,7 @@ int FindFreeSpace(Model& model, int length, ScanProgress& progress, int lowest) 
     }
     // Every position from the top down to the found one (or to 1) has been decided.
     progress.advance(found ? first - found : first);
-    if (found) std::fill_n(bank0.begin() + (found - 1), length, 0x01);
+    if (found) MarkBlock(bank0, found, length);
     return found;
 }
 
@@ -398,7 +402,7 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
     const bool withStoreHooks = !result.forced && kBankSize - kBank0CodeWithStoreHooks >= safeLowest;
     const int blockLength = withStoreHooks ? kBank0CodeWithStoreHooks : kBank0CodeLength;
     int block = belowHeader;
-    if (block != 0) std::fill_n(bank0.begin() + (block - 1), blockLength, 0x01);  // (as FindFreeSpace marks its run)
+    if (block != 0) MarkBlock(bank0, block, blockLength);
     else block = FindFreeSpace(model, blockLength, progress, result.forced ? 1 : safeLowest);
     if (block == 0) block = kBankSize - kBank0CodeLength;  // forced and no free run at all: the end of the bank
     model.DmaHookPos = block + kDmaHookInBlock;
