@@ -92,6 +92,7 @@ AssignmentPush PushAssignments(Emulator& emulator, Model& model) {
                            dictionary.image[std::size_t(part) * kDictionaryPartBytes + i]);
     }
     emulator.Write(kDictionaryInRom, kRuntimeWramBank, 0);
+    emulator.Write(kBlankPalette, kRuntimeWramBank, 0xFF);  // the blank tile is looked up again
 
     // The settings the runtime took from the colour ROM at start-up, as the writer fills them.
     FillColourSettings(model, dictionary.parts);

@@ -26,6 +26,9 @@ constexpr std::uint16_t kUsedCount = kVars + 0x3C;         // how many of them
 // The project's colours as the runtime shades them: background palette p colour c at
 // +8p+2c, sprite at +0x40+8p+2c, each word low byte first.
 constexpr std::uint16_t kUserColours = 0xD080;
+// The palette the blank tile's look-up found, kept so that later blank tiles skip the hash;
+// 0xFF until the first. Whoever changes the dictionary under a running game resets it.
+constexpr std::uint16_t kBlankPalette = 0xDDFF;
 
 // VRAM bank 1: the palette record (0-7) of every VRAM tile, by the number a map entry or a
 // sprite names, for each tile addressing mode.

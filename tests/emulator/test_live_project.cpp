@@ -3,6 +3,7 @@
 // the attribute maps. Run on the test ROMs in the mGBA core.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 
 #include "ColourRun.h"
@@ -121,6 +122,29 @@ TEST(LiveProject, TheBeeTakesItsNewPaletteInTheNextFrame) {
     EXPECT_GE(run.emulator->Read(runtime::kSpriteRecordCount, runtime::kRuntimeWramBank), 1);
 }
 
+// The runtime keeps the blank tile's palette once it looked it up; a new palette for it must
+// reach the tiles a later load stores, not only those in VRAM when it was pushed. The idiom
+// ROM loads its last scene, blank tiles among them, with the LCD off a few frames after Start.
+TEST(LiveProject, ABlankTilesNewPaletteReachesTheNextLoad) {
+    LiveRun run = Start("idiom_lcd_off_loads", true);
+    const std::uint8_t blank[16] = {};
+    const int before = LookUpTile(BuildTileDictionary(*run.model), blank), after = before == 5 ? 6 : 5;
+    ASSERT_NE(before, 0) << "the test project gives the blank tile a palette";
+    AssignTile(run, blank, after);
+    PushAssignments(*run.emulator, *run.model);
+    const int sceneAt = run.emulator->Read(run.rom.At("wFrame"));  // the game's frame: its last scene comes at 90
+    ASSERT_LT(sceneAt, 90);
+    for (int i = sceneAt; i < 100; ++i) run.emulator->RunFrame();
+    const VideoState video = run.emulator->Video();
+    int blanks = 0;
+    for (int tile = 0; tile < 256; ++tile)
+        if (std::all_of(video.vram + 16 * tile, video.vram + 16 * tile + 16, [](std::uint8_t b) { return b == 0; })) {
+            ++blanks;
+            EXPECT_EQ(run.emulator->Read(static_cast<std::uint16_t>(runtime::kRecordsUnsigned + tile), 1), after) << "tile " << tile;
+        }
+    EXPECT_GT(blanks, 0);
+}
+
 TEST(Emulator, SoundComesAtTheRateAskedForThroughAReset) {
     LiveRun run = Start("demo", true);
     std::vector<std::int16_t> samples(2 * 4096);
@@ -146,13 +170,14 @@ TEST(RuntimeLayout, MatchesTheAssembly) {
     std::ifstream text(DAPPLIX_LAYOUT_INC);
     ASSERT_TRUE(text) << DAPPLIX_LAYOUT_INC;
     std::map<std::string, long> values;
-    const std::regex line(R"(^\s*([A-Za-z_][A-Za-z0-9_]*)\s*=\s*([A-Za-z_0-9x]+)(?:\s*\+\s*(0x[0-9A-Fa-f]+|\d+))?)");
+    const std::regex line(R"(^\s*([A-Za-z_][A-Za-z0-9_]*)\s*=\s*([A-Za-z_0-9x]+)(?:\s*([+-])\s*(0x[0-9A-Fa-f]+|\d+))?)");
     for (std::string row; std::getline(text, row);) {
         std::smatch m;
         if (!std::regex_search(row, m, line)) continue;
-        const std::string base = m[2];  // a number or a name defined above, plus an offset
+        const std::string base = m[2];  // a number or a name defined above, plus or minus an offset
+        const long offset = m[4].matched ? std::stol(m[4], nullptr, 0) : 0;
         values[m[1]] = (std::isdigit(static_cast<unsigned char>(base[0])) ? std::stol(base, nullptr, 0) : values.at(base)) +
-                       (m[3].matched ? std::stol(m[3], nullptr, 0) : 0);
+                       (m[3] == "-" ? -offset : offset);
     }
     using namespace runtime;
     const std::pair<const char*, long> cases[] = {
@@ -160,7 +185,7 @@ TEST(RuntimeLayout, MatchesTheAssembly) {
         {"vPalettesUsed", kPalettesUsed}, {"vDictBanks", kDictionaryBanks}, {"vSpriteRecords", kSpriteRecordCount},
         {"vUsedList", kUsedList},         {"vUsedCount", kUsedCount},      {"vRefreshPos", kRefreshPos},
         {"USER_COLOURS", kUserColours},   {"REC_U", kRecordsUnsigned},     {"REC_S", kRecordsSigned},
-        {"DICT_FIRST_BANK", kDictionaryFirstWramBank}, {"vDictInRom", kDictionaryInRom}, {"PROBE_STUB", kProbeCode},
+        {"DICT_FIRST_BANK", kDictionaryFirstWramBank}, {"vDictInRom", kDictionaryInRom}, {"PROBE_STUB", kProbeCode}, {"BLANK_PALETTE", kBlankPalette},
     };
     for (const auto& [name, expected] : cases) {
         ASSERT_TRUE(values.count(name)) << name << " is no longer in layout.inc";
