@@ -51,7 +51,10 @@ int ShadeOf(std::uint8_t shadeRegister, int pixelValue) { return (shadeRegister 
 
 void PushColours(Emulator& emulator, const Model& model) {
     using namespace runtime;
-    const std::uint8_t bgp = emulator.IoRegister(kRegisterBgp), obp0 = emulator.IoRegister(kRegisterObp0);
+    // With LCDC bit 0 clear the background shows white, as under a BGP of 0 (the runtime
+    // does the same).
+    const std::uint8_t bgp = (emulator.IoRegister(kRegisterLcdc) & 0x01) ? emulator.IoRegister(kRegisterBgp) : 0;
+    const std::uint8_t obp0 = emulator.IoRegister(kRegisterObp0);
     for (int palette = 0; palette < kPalettes; ++palette) {
         for (int colour = 0; colour < kColours; ++colour) {
             const std::uint16_t background = ColourWord(model, kBackgroundSet, palette, colour);

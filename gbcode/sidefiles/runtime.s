@@ -49,10 +49,23 @@ STEPS_IN_A_PASS = 20        ; sprite steps unrolled (two passes for all 40 slots
 skip:
         .endm
 
-        .macro SHADES_WAITING changed, obp1, done ; NZ when some shade waits to be written
-        ld hl,#vBgp             ; a register that differs from what palette RAM shows marks
-        ldh a,(rBGP)            ; its side as waiting (vShadesBusy bit 0: BGP and OBP0, bit
-        cp (hl)                 ; 1: OBP1)
+        .macro EFFECTIVE_BGP    ; A = BGP, or 0 while LCDC bit 0 is clear: a monochrome Game
+        ldh a,(rLCDC)           ; Boy then shows the background and the window white, where
+        rra                     ; a Game Boy Color in colour mode shows them as ever (a game
+        sbc a,a                 ; redraws its screen behind it). Uses L.
+        ld l,a
+        ldh a,(rBGP)
+        and l
+        .endm
+
+        .macro SHADES_WAITING changed, obp1, done, shown ; NZ when some shade waits to be written
+        .if shown               ; a register that differs from what palette RAM shows marks
+        EFFECTIVE_BGP           ; its side as waiting (vShadesBusy bit 0: BGP and OBP0, bit
+        .else                   ; 1: OBP1); 'shown' 0: BGP as it is, in the 7 cycles fewer
+        ldh a,(rBGP)            ; that a check timed against the game's own loop needs (a
+        .endif                  ; background off then looks changed, and the frame's work,
+        ld hl,#vBgp             ; which looks again, finds nothing to write)
+        cp (hl)
         jr nz,changed
         ld l,#<vObp0
         ldh a,(rOBP0)
@@ -718,7 +731,7 @@ FrameWork:
         ld hl,#LcdcCopied       ; map entries stored while LCDC is 0, and its copy in VRAM
         cp (hl)                 ; bank 1 for bank 0's MapEntryFast
         call nz,NewLcdcSeen
-        SHADES_WAITING 10$, 11$, 12$
+        SHADES_WAITING 10$, 11$, 12$, 1
         jr z,16$                ; the usual frame: nothing waits
         LATE_CHECK_AFTER 17$    ; palettes may take the blank's last lines
         call ShadesWaiting
@@ -932,7 +945,7 @@ FollowTwins:
 FollowMain:
         ld a,#OPCODE_CP
         ld (FollowTwinJump),a
-        ldh a,(rBGP)
+        EFFECTIVE_BGP
         ld hl,#vBgp
         ld e,#<(USER_COLOURS - PAL_AUTO_INCREMENT)
         ld c,#<rBCPS
@@ -2043,7 +2056,7 @@ QuietFrame:
         ld hl,#LcdcCopied
         cp (hl)
         ret nz
-        SHADES_WAITING 3$, 4$, 5$ ; (what changed is marked now, as the frame's work would)
+        SHADES_WAITING 3$, 4$, 5$, 0 ; (what changed is marked now, as the frame's work would)
         ret nz
         ld hl,#vDictBanks
         ld a,(hl)

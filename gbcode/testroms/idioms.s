@@ -30,6 +30,7 @@
 ;                   as GBDK's display_off does, and switches the LCD off and on
 ;   FADE_STEPS      ... BGP and OBP0 not changed every frame but stepped through a fade out and
 ;                   in, a step every eight frames
+;   BG_OFF          every eight frames the background goes off (LCDC bit 0) or on again
 ;   BUSY_WAIT       the main loop waits for the blank's flag in a loop on it, not in a HALT
 ;   POLL_WAIT       ... after polling LY for line 144 with interrupts off
 ;   PAD_WAIT        before its main loop the game reads the keys until Start is held (CALL /
@@ -404,6 +405,9 @@ VBlankHandler:
         .endif
 DmaCallSite::
         call hDma
+        .if BG_OFF
+        call BgOffStep
+        .endif
         .if TIMER_IN_DMA
         ld b,#20                ; a little more with interrupts on
 2$:     LOOP b, 2$
@@ -663,6 +667,19 @@ ReadButtons:
         ld a,#0x30              ; neither row
         ldh (rP1),a
         pop af
+        ret
+        .endif
+
+        .if BG_OFF
+; Every eight frames LCDC bit 0 goes the other way: a monochrome Game Boy shows the
+; background white while it is clear, as games have it while they redraw a screen.
+BgOffStep:
+        ld a,(wFrame)
+        and #7
+        ret nz
+        ldh a,(rLCDC)
+        xor #LCDC_BG_ON
+        ldh (rLCDC),a
         ret
         .endif
 

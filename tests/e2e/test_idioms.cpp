@@ -158,16 +158,18 @@ void TwinShowsObp1Shades(IdiomRun& run) {
 // from the sixth frame of a step on (its first frame, two blanks that find no time, the one
 // that writes the background first, and the picture drawn after it) the background palettes
 // show their colours under its BGP. The shades are followed from the 16th frame's work on
-// (the game's frame 35 here).
+// (the game's frame 35 here). With LCDC bit 0 clear the background shows as under a BGP of 0,
+// white on a monochrome Game Boy.
 void BackgroundFollowsTheFade(IdiomRun& run) {
     const auto& frames = run.colour.record.frames;
     constexpr int kSteady = 5, kFollowedFrom = 40;
     int checked = 0, behind = 0, firstBehind = -1;
     std::set<std::uint8_t> shades;
     for (int f = kSteady; f <= IdiomRun::LastFrame(run.colour); ++f) {
-        const std::uint8_t bgp = frames[std::size_t(f)].bgp;
+        const auto shownBgp = [&frames](int g) { return frames[std::size_t(g)].lcdc & 0x01 ? frames[std::size_t(g)].bgp : 0; };
+        const std::uint8_t bgp = shownBgp(f);
         bool steady = true;
-        for (int g = f - kSteady; g <= f; ++g) steady = steady && frames[std::size_t(g)].bgp == bgp && frames[std::size_t(g)].lcdc & 0x80;
+        for (int g = f - kSteady; g <= f; ++g) steady = steady && shownBgp(g) == bgp && frames[std::size_t(g)].lcdc & 0x80;
         if (!steady || run.colour.gameFrame[std::size_t(f)] < kFollowedFrom) continue;
         ++checked;
         shades.insert(bgp);
@@ -178,7 +180,7 @@ void BackgroundFollowsTheFade(IdiomRun& run) {
                                      ModelColourWord(*run.model, kBackgroundSet, p, bgp >> (2 * v) & 3);
         if (!right) firstBehind = behind++ ? firstBehind : f;
     }
-    if (shades.size() < 4) run.setUp << " only " << shades.size() << " steps of the fade held for " << kSteady << " frames;";
+    if (shades.size() < (run.rom.At("FADE_STEPS") ? 4u : 2u)) run.setUp << " only " << shades.size() << " steps of the fade held for " << kSteady << " frames;";
     if (behind) run.found[kBackground] << " palette RAM behind BGP in " << behind << " of " << checked << " frames, the first " << firstBehind << ";";
 }
 
@@ -281,6 +283,7 @@ const Idiom kIdioms[] = {
     {"obp1", 0, TwinShowsObp1Shades},
     {"line_wait", 7},  // a blank handler with more to do after its DMA call, a main loop waiting for line 145
     {"fade_busy", 12, BackgroundFollowsTheFade, Bit(kSprite), {kFadeTakesTheBlank}},  // ... stepping through a fade
+    {"bg_off", 0, BackgroundFollowsTheFade},  // the background off (LCDC bit 0) and on again: white while off
 };
 
 void PrintTo(const Idiom& idiom, std::ostream* out) { *out << idiom.name; }
