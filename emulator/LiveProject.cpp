@@ -15,6 +15,7 @@ constexpr std::uint16_t kRegisterBgp = 0xFF47;
 constexpr std::uint16_t kRegisterObp0 = 0xFF48;
 constexpr std::uint16_t kRegisterLcdc = 0xFF40;
 constexpr std::uint8_t kLcdcTiles8000 = 0x10;
+constexpr std::uint8_t kLcdcBackgroundOn = 0x01;
 constexpr int kSpritePaletteRam = 32;       // palette RAM: background entries first
 constexpr int kUserSpriteColours = 0x40;    // in the runtime's copy: sprites after background
 constexpr std::uint16_t kMapsStart = 0x9800;
@@ -53,7 +54,7 @@ void PushColours(Emulator& emulator, const Model& model) {
     using namespace runtime;
     // With LCDC bit 0 clear the background shows white, as under a BGP of 0 (the runtime
     // does the same).
-    const std::uint8_t bgp = (emulator.IoRegister(kRegisterLcdc) & 0x01) ? emulator.IoRegister(kRegisterBgp) : 0;
+    const std::uint8_t bgp = (emulator.IoRegister(kRegisterLcdc) & kLcdcBackgroundOn) ? emulator.IoRegister(kRegisterBgp) : 0;
     const std::uint8_t obp0 = emulator.IoRegister(kRegisterObp0);
     for (int palette = 0; palette < kPalettes; ++palette) {
         for (int colour = 0; colour < kColours; ++colour) {
