@@ -145,6 +145,18 @@ TEST(LiveProject, ABlankTilesNewPaletteReachesTheNextLoad) {
     EXPECT_GT(blanks, 0);
 }
 
+// A colour pushed while the game has its background off (LCDC bit 0) shows as the runtime
+// shows it then: every pixel value in the palette's colour 0, white on a monochrome Game Boy.
+TEST(LiveProject, ColoursPushedWithTheBackgroundOffShowItsColourZero) {
+    LiveRun run = Start("idiom_bg_off", true);
+    for (int i = 0; i < 16 && (run.emulator->IoRegister(0xFF40) & 0x01); ++i) run.emulator->RunFrame();
+    ASSERT_FALSE(run.emulator->IoRegister(0xFF40) & 0x01) << "the game turns its background off every eight frames";
+    run.model->Pals[kBackgroundSet][1][0] = {31, 0, 31};
+    PushColours(*run.emulator, *run.model);
+    for (int v = 0; v < kColours; ++v)
+        EXPECT_EQ(run.emulator->PaletteRam(4 + v), ColourWord(*run.model, kBackgroundSet, 1, 0)) << "pixel value " << v;
+}
+
 TEST(Emulator, SoundComesAtTheRateAskedForThroughAReset) {
     LiveRun run = Start("demo", true);
     std::vector<std::int16_t> samples(2 * 4096);
