@@ -236,9 +236,20 @@ int ReplaceCode(Model& model, const std::vector<std::uint8_t>& pattern,
 // loops with a long body mostly update a few map entries in the vertical blank with the
 // LCD on; the hook makes each byte several times slower there, and the last ones would
 // spill out of the blank and be lost, while with the LCD on it has nothing to do anyway.
-bool InTightLoop(const Bank& bank, int index) {
+// A loop that steps its destination once more after the sequence stores every other byte:
+// one bit plane of each tile, the way a 1-bit font is spread over 2-bit tiles. No 16 bytes
+// of the ROM hold the tiles it makes, so looking them up can only fail; gb303-style start-ups
+// spent two frames of hook and look-ups there for nothing.
+bool CopyLoopWorthHooking(const Bank& bank, int index) {
     constexpr int kLookAhead = 8;   // bytes after the sequence where the loop's jump may be
     constexpr int kLookBack = 12;   // how far before the sequence the jump may land
+    if (index + 3 < kBankSize) {
+        // The destination's step: INC DE after LD (DE),A, INC BC after LD (BC),A, INC HL
+        // after LD (HL+),A.
+        const std::uint8_t store = bank[std::size_t(index + 1)];
+        const int step = store == 0x12 ? 0x13 : store == 0x02 ? 0x03 : store == 0x22 ? 0x23 : -1;
+        if (bank[std::size_t(index + 3)] == step) return false;
+    }
     for (int at = index + 3; at < index + 3 + kLookAhead && at + 2 < kBankSize; ++at) {
         const std::uint8_t op = bank[std::size_t(at)];
         const bool relative = op == 0x18 || op == 0x20 || op == 0x28 || op == 0x30 || op == 0x38;
@@ -442,7 +453,7 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
     for (std::size_t i = 0; i < redirections.size(); ++i) {
         const Redirection& r = redirections[i];
         (r.pad ? result.padWaits : r.idle ? result.idleWaits : i == 0 ? result.copyLoops : result.otherStores) +=
-            ReplaceCode(model, r.original, r.replaced, progress, r.tightLoop ? InTightLoop : nullptr);
+            ReplaceCode(model, r.original, r.replaced, progress, r.tightLoop ? CopyLoopWorthHooking : nullptr);
     }
     // A game that waits for the vertical blank by polling LY gets its frame's work there: its
     // first read of LY stays where it was (a poll that comes at the very end of line 144

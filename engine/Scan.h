@@ -84,9 +84,10 @@ int ReplaceCode(Model& model, const std::vector<std::uint8_t>& pattern,
                 const std::vector<std::uint8_t>& replacement, ScanProgress& progress,
                 SiteFilter keep = nullptr);
 
-// A copy sequence (LD A,(HL+) / LD (DE),A / INC DE at index) in a tight loop: a jump back to
-// it, or to just before it, within the next few bytes.
-bool InTightLoop(const Bank& bank, int index);
+// A copy sequence (LD A,(HL+) / LD (DE),A / INC DE at index, or its BC and HL forms) in a
+// tight loop, a jump back to it or to just before it within the next few bytes, that stores
+// every byte (not every other one: its destination is not stepped again right after).
+bool CopyLoopWorthHooking(const Bank& bank, int index);
 
 // Sets DmaSourceHigh (nn of LD A,nn before LDH ($46),A) and DmaCallLow (xx of CALL $FFxx).
 void FindDmaCall(Model& model, ScanProgress& progress);

@@ -220,21 +220,25 @@ TEST(ScanRom, AGameThatWritesVramBank1ItselfIsNotColoured) {
 }
 
 }  // namespace
-// Only copies in a tight loop are redirected: a jump soon after, back to the copy or a wait.
-TEST(ScanRom, CopiesAreRedirectedOnlyInTightLoops) {
+// Only copies in a tight loop are redirected: a jump soon after, back to the copy or a wait;
+// and not a loop that stores every other byte (one bit plane of each tile).
+TEST(ScanRom, CopiesAreRedirectedOnlyInTightLoopsOfEveryByte) {
     const struct { std::vector<std::uint8_t> code; bool tight; } cases[] = {
         {{0x2A, 0x12, 0x13, 0x05, 0x20, 0xFA}, true},                                // DEC B / JR NZ
         {{0x2A, 0x12, 0x13, 0x0B, 0x78, 0xB1, 0xC2, 0x00, 0x10}, true},              // JP NZ to the copy
         {{0xF0, 0x41, 0xE6, 0x02, 0x20, 0xFA, 0x2A, 0x12, 0x13, 0x0D, 0x20, 0xF4}, true},  // STAT wait first
         {{0x2A, 0x12, 0x13, 0x7B, 0xE6, 0x1F, 0xC2, 0x20, 0x10, 0x00, 0x00, 0x18, 0xF2}, false},  // jump too far on
         {{0x2A, 0x12, 0x13, 0x20, 0x02, 0x00, 0x00}, false},                          // forward only
+        {{0x2A, 0x12, 0x13, 0x13, 0x05, 0x20, 0xF9}, false},                          // every other byte
+        {{0x2A, 0x02, 0x03, 0x03, 0x05, 0x20, 0xF9}, false},                          // the same through BC
+        {{0x2A, 0x02, 0x03, 0x13, 0x1D, 0x20, 0xF9}, true},                           // BC form, DE the count
     };
     for (const auto& c : cases) {
         Bank bank{};
         std::copy(c.code.begin(), c.code.end(), bank.begin() + 0x1000);
-        const std::uint8_t copy[] = {0x2A, 0x12, 0x13};
-        const int copyAt = 0x1000 + static_cast<int>(std::search(c.code.begin(), c.code.end(), std::begin(copy), std::end(copy)) - c.code.begin());
-        EXPECT_EQ(InTightLoop(bank, copyAt), c.tight) << c.code.size();
+        // (the copy starts at its LD A,(HL+))
+        const int copyAt = 0x1000 + static_cast<int>(std::find(c.code.begin(), c.code.end(), 0x2A) - c.code.begin());
+        EXPECT_EQ(CopyLoopWorthHooking(bank, copyAt), c.tight) << c.code.size();
     }
 }
 
