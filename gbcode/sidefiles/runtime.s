@@ -20,6 +20,7 @@ VBLANK_WORK_END = 146       ; more refresh chunks start before this line and end
 SWEEP_LAST_START = 146      ; a tile takes about two lines to look at
 SPRITES_END_LINE = 149      ; the sprite pass ends before line 149: the game keeps 5 lines
 LATE_RETURN_LINE = 150      ; a frame's work that returns on this line or later: the next is light
+LATE_SHRINK_END = 151       ; the slot count brought down after a pass that had no time for it
 LATE_LAST_START = 150       ; a palette takes under a line
 FADE_LAST_START = 153       ; the next palette of a set, which ends in line 153 (under 90 cycles)
 CHUNK_LAST_START = 148      ; the frame's first refresh chunk ends by line 150
@@ -29,7 +30,7 @@ LATE_CHUNK_LAST_START = 150 ; (seen before line 150, it starts in line 151 at th
                             ; ends in line 152; the way back to the game is still in the blank)
 LATE_TWIN_LAST_START = 151  ; a starved twin palette (under a line) starts before this line
 REFRESH_CHUNK = 8           ; map entries at a time
-STEPS_IN_A_PASS = 20        ; sprite steps unrolled (two passes for all 40 slots)
+STEPS_IN_A_PASS = 12        ; sprite steps unrolled (four passes for all 40 slots)
 
         .macro ENTRY_TAKES_RECORD ; the map entry at DE gets record L of table H (VRAM bank 1)
         ld a,#1
@@ -797,9 +798,33 @@ ShadesWaiting:
 1$:     ld a,(vShadesBusy)
         rra
         ret nc
+        ld a,(vNeedLines)       ; few sprites (a line at most): a step may begin late in the
+        cp #2                   ; blank, and what it cannot hold goes on right after them in
+        jr nc,4$                ; the next
         call LateWindowOpen
         jp c,FollowShades
-        ldh a,(rBGP)            ; no time: when the values were the same at the last miss,
+        jr 3$
+4$:     ld a,(vUsedCount)       ; more: a step begins only where the background's palettes
+        ld b,a                  ; all fit before the blank's end (about 0.8 line each, n - n/8
+        srl a                   ; lines counted), since what is left would go on behind the
+        srl a                   ; sprites, in the blank's last lines again, a few palettes a
+        srl a                   ; frame, with the background a step apart from itself for
+        sub b                   ; frames on end; a step shown a frame late is far less seen
+        add a,#FADE_LAST_START + 1 - VBLANK_FIRST_LINE
+        ld b,a
+        call WindowCheck
+        jr nc,3$
+        call FollowShades       ; a background set that still does not end in this blank goes
+        ld a,(vShadesBusy)      ; on first thing in the next, and the frame's work ends here
+        rra                     ; (the blank is over); the sprites' set goes on behind the
+        ret nc                  ; sprites
+        ld a,(vUsedCount)
+        ld hl,#vBgp + 1
+        cp (hl)
+        ret z
+        pop af
+        jr ShadesFirstNext
+3$:     ldh a,(rBGP)            ; no time: when the values were the same at the last miss,
         ld b,a                  ; a fade's step (which lasts a few frames) waits, and the
         ld de,#ShadesMissed     ; next frame's work starts with it; a register changed every
         ld a,(de)               ; frame goes on waiting behind the sprites
@@ -812,13 +837,15 @@ ShadesWaiting:
         jr nz,2$
         ld a,(de)
         cp b
-        jr nz,2$
+        call z,ShadesFirstNext
+2$:     ld a,b
+        ld (de),a
+        ret
+ShadesFirstNext:                ; the next frame's work starts with the shades
         ld hl,#SpritesCall + 1
         ld (hl),#<ShadesFirst
         inc hl
         ld (hl),#>ShadesFirst
-2$:     ld a,b
-        ld (de),a
         ret
 ShadesMissed:
         .db 0, 0                ; BGP and OBP0 when the last palette found no time
@@ -1153,6 +1180,11 @@ SpritesThisFrame:
         add a,a
         sub #SPRITE_STEPS_SPARE
         call StepsFor           ; the first A of them
+        ld a,(vFrameCount)
+        and #7
+        jp nz,RunSteps
+        ld de,#LateShrink       ; (every eighth such frame, after the steps)
+        push de
         jp RunSteps
 5$:     ld a,#1                 ; all of them, the usual case
         ldh (rVBK),a
@@ -1162,6 +1194,18 @@ SpritePasses:
         ld c,#OAM_SIZE / 4 / STEPS_IN_A_PASS ; (the operands: the passes and the steps for the
 SpriteJump:                                  ; slots in use, SlotsCounted)
         jp SpriteSteps
+
+; After a pass that had no time for every slot counted, every eighth frame: the top slots
+; that are off screen come off, until line LATE_SHRINK_END. Where the DMA call comes this
+; late, the pieces before the pass never find the time for it, and a count left at the 40
+; it starts with (or at a crowded scene's) would keep every later pass on slots no sprite
+; uses. The game gives up a line of its blank in those frames (the frame's work ends here),
+; and gets two or three back in all the others.
+LateShrink:
+        ld hl,#vSpritesOnly
+        ld (hl),#1
+        ld b,#LATE_SHRINK_END
+        jp ShrinkSlots
 
 ; Until a sprite on OBP1 has been seen, four slots in use are looked at every eighth frame
 ; while OBP1 differs from OBP0 and some palette has a twin (most games never use OBP1, and
@@ -1211,8 +1255,9 @@ Obp1Probe:
 
 ; The slots in use, up to the last sprite whose Y puts it on screen, kept up to date a little
 ; before each pass: the top slots leave the count while they are off screen (26 cycles
-; each, before line SPRITES_END_LINE - 2), and one slot above the count (a different one
-; each time) raises the count to it when it is on screen.
+; each, the first at once, the others before line B: SPRITES_END_LINE - 2 as a rule), and
+; one slot above the count (a different one each time) raises the count to it when it is on
+; screen.
 ShrinkSlots:
         ld hl,#vSpriteSlots
         ld c,(hl)               ; the count before
@@ -1234,12 +1279,13 @@ ShrinkSlots:
         sub #4
         ld e,a
         ldh a,(rLY)
-        cp #SPRITES_END_LINE - 2
+        cp b
         jr c,1$
         jr SlotsCounted
 
 ; ShrinkSlots, noting whether the count came down (vShrinking). Z: it stayed.
 ShrinkNoting:
+        ld b,#SPRITES_END_LINE - 2
         call ShrinkSlots
         ld hl,#vShrinking
         ld (hl),#0
@@ -1334,13 +1380,15 @@ IdleOamByte:
         jr IdleOamByte
 
 ; HL = where the steps for the first A (0-40) sprites start (7 bytes a step), C = the passes
-; through them: one for up to 20 sprites, else two, the first over A - 20.
+; through them: one for each STEPS_IN_A_PASS sprites begun, the first over what the others
+; leave.
 StepsFor:
         ld c,#1
-        cp #STEPS_IN_A_PASS + 1
+2$:     cp #STEPS_IN_A_PASS + 1
         jr c,1$
         sub #STEPS_IN_A_PASS
         inc c
+        jr 2$
 1$:     ld b,a
         add a,a
         add a,a
@@ -1355,8 +1403,9 @@ StepsFor:
         ld h,a
         ret
 
-; The steps from HL on, C passes, with the records in view (VRAM bank 1). Twenty steps a
-; pass: forty unrolled took 140 bytes more for 5 cycles less a frame.
+; The steps from HL on, C passes, with the records in view (VRAM bank 1). Twelve steps a
+; pass: twenty took 5 cycles less for each pass saved, and the 56 bytes went to the
+; runtime's other work.
 RunSteps:
         push hl
         ld a,#1
