@@ -23,6 +23,7 @@ constexpr std::uint16_t kSpriteRecordCount = kVars + 0x0C; // two bytes, low fir
 constexpr std::uint16_t kUsedList = kVars + 0x28;          // 8 bytes: the palettes in use, from 0 up (shades follow these) ...
 constexpr std::uint8_t kUsedListIndex = 0x80;              // ... each as its palette index byte: this + 8p (auto-increment)
 constexpr std::uint16_t kUsedCount = kVars + 0x3C;         // how many of them
+constexpr std::uint16_t kSpriteSlots = kVars + 0x11;       // OAM slots the sprite pass takes (up to the last on screen)
 // The project's colours as the runtime shades them: background palette p colour c at
 // +8p+2c, sprite at +0x40+8p+2c, each word low byte first.
 constexpr std::uint16_t kUserColours = 0xD080;

@@ -35,6 +35,9 @@
 ;   POLL_WAIT       ... after polling LY for line 144 with interrupts off
 ;   PAD_WAIT        before its main loop the game reads the keys until Start is held (CALL /
 ;                   AND B / JR Z, as GBDK's waitpad), and notes it in wKeySeen
+;   PLAIN_WAIT      the main loop waits for the blank's flag through HL, a loop that the
+;                   colour code does not take as a wait (it gets no time there)
+; LATE_DMA_LINE is the line LATE_DMA waits for (150 unless the build says otherwise).
 ; The game stops at END_FRAME, so that the colour run, which starts later, ends in the same
 ; state. Graphics and scene from art.s: block A (bank BANK_A) to 0x8000, block B to 0x8800.
         .module idioms
@@ -60,7 +63,6 @@ OAM_PAGE    = 0xC1
 ; --- Places shared with the tests
 SPRITE_Y    == 64
 OBP1_SHADES == 0x1B         ; OBP1: the shades of OBP0 (0xE4) the other way round
-LATE_DMA_LINE == 150
 LATE_ROW    == 17           ; LATE_DMA: the row whose first eight entries change after the call
 ROWS_FIRST  == 14           ; ROWS_AFTER_DMA: rows 14-16
 STAT_COPIES == 12           ; STAT_COPY: copies made
@@ -192,11 +194,18 @@ MainLoop::
         and a
         jr z,MainLoop
         .else
+        .if PLAIN_WAIT
+        ld hl,#wVBlankFlag
+2$:     ld a,(hl)
+        and a
+        jr z,2$
+        .else
         halt
         nop
         ld a,(wVBlankFlag)
         and a
         jr z,MainLoop
+        .endif
         .endif
         xor a
         ld (wVBlankFlag),a

@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "RealGames.h"
+#include "engine/RuntimeLayout.h"
 #include "engine/SideFileLayout.h"
 #include "engine/Writer.h"
 
@@ -34,6 +35,7 @@ struct GameRun {
     std::array<std::uint16_t, 32> spritePalettes{};  // palette RAM at the end (palette x 4 + colour)
     std::vector<std::array<std::uint16_t, 32>> backgroundPalettes;  // at each frame's end (colour model)
     int doubleSpeedShown = 0;  // frames that began with the LCD on and the CPU at double speed
+    std::vector<int> spriteSlots;  // the slots the sprite pass takes, at each frame's end (colour)
 };
 
 class IdiomRun;
@@ -112,6 +114,7 @@ private:
             auto& background = run.backgroundPalettes.emplace_back();
             for (int i = 0; i < 32 && !monochrome; ++i) background[std::size_t(i)] = emulator.PaletteRam(kBackgroundSet, i / 4, i % 4);
             run.doubleSpeedShown += !monochrome && emulator.Read(0xFF40) & 0x80 && emulator.Read(0xFF4D) & 0x80;
+            if (!monochrome) run.spriteSlots.push_back(emulator.Read(runtime::kSpriteSlots, runtime::kRuntimeWramBank));
         };
         run.record = RecordRun(image, {.frames = frames, .monochromeModel = monochrome, .atFrame = atFrame});
         bool cleared = false;  // (the counter holds what power-on left until the game clears it)
@@ -160,6 +163,19 @@ void TwinShowsObp1Shades(IdiomRun& run) {
 // show their colours under its BGP. The shades are followed from the 16th frame's work on
 // (the game's frame 35 here). With LCDC bit 0 clear the background shows as under a BGP of 0,
 // white on a monochrome Game Boy.
+// A DMA call on line 146 leaves the frame's work too little of the blank for the pieces that
+// keep the sprite pass's slot count before the pass, and the game waits where the colour code
+// gets no time: the count must still come down from the 40 it starts at to the slots the game
+// uses, or every pass spends its lines on slots no sprite is in.
+void SlotCountComesDown(IdiomRun& run) {
+    const FrameRecord& end = run.colour.record.frames.back();
+    int used = 0;  // up to the last slot whose sprite is on screen
+    for (int slot = 0; slot < 40; ++slot)
+        if (end.oam[std::size_t(4 * slot)] - 1u < 159u) used = slot + 1;
+    if (run.colour.spriteSlots.front() != 40) run.setUp << " the count starts at " << run.colour.spriteSlots.front() << ";";
+    EXPECT_EQ(run.colour.spriteSlots.back(), used) << "the slots the sprite pass takes at the end";
+}
+
 void BackgroundFollowsTheFade(IdiomRun& run) {
     const auto& frames = run.colour.record.frames;
     constexpr int kSteady = 5, kFollowedFrom = 40;
@@ -262,8 +278,16 @@ const char* const kLateDmaCall =
     "after a DMA call at line 150 the colour work returns at once (a sprite pass could not end in the blank): "
     "the bee keeps palette 0";
 
+const char* const kDmaLine146Sprite =
+    "with the DMA call on line 146 the frame's work starts on line 148: on a frame that also looks after the slot "
+    "count, the checks take the line the pass needed, and the bee shows palette 0 for that frame";
+const char* const kDmaLine146Background =
+    "with the DMA call on line 146 and a wait the colour code cannot use, the refresh has a chunk every eighth "
+    "frame: the eight entries the game rewrites after the call every frame keep older attributes";
+
 const Idiom kIdioms[] = {
     {"late_dma", 0, nullptr, Bit(kSprite), {kLateDmaCall}},
+    {"dma_line_146", 0, SlotCountComesDown, Bit(kSprite) | Bit(kBackground), {kDmaLine146Sprite, kDmaLine146Background}},
     {"rows_after_dma", 0},  // 96 map writes after the DMA call: the game's whole blank from its first frame on
     {"stat_copy", 12},
     {"timer_in_dma", 0, TimerSeesTheGamesBanks},
