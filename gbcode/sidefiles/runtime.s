@@ -811,7 +811,10 @@ ShadesWaiting:
         srl a                   ; frame, with the background a step apart from itself for
         sub b                   ; frames on end; a step shown a frame late is far less seen
         add a,#FADE_LAST_START + 1 - VBLANK_FIRST_LINE
-        ld b,a
+        cp #LATE_LAST_START - VBLANK_FIRST_LINE
+        jr c,5$
+        ld a,#LATE_LAST_START - VBLANK_FIRST_LINE ; (and never later than LateWindowOpen)
+5$:     ld b,a
         call WindowCheck
         jr nc,3$
         call FollowShades       ; a background set that still does not end in this blank goes
