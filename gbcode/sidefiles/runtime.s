@@ -1136,8 +1136,9 @@ SpritesThisFrame:
         bit 2,a
         ldh a,(rLY)             ; (the flags of the bit kept)
         jr nz,7$
-        cp #SPRITES_END_LINE - 1
-        call c,Obp1Probe
+        cp #SPRITES_END_LINE - 1 ; (on line 148 or later, nothing more: the checks of a piece
+        jr nc,6$                ; would take the line the pass needs)
+        call Obp1Probe
         ldh a,(rLY)
 8$:     cp #SPRITES_END_LINE - 2
         jr nc,6$

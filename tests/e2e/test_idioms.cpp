@@ -279,8 +279,8 @@ const char* const kLateDmaCall =
     "the bee keeps palette 0";
 
 const char* const kDmaLine146Sprite =
-    "with the DMA call on line 146 the frame's work starts on line 148: on a frame that also looks after the slot "
-    "count, the checks take the line the pass needed, and the bee shows palette 0 for that frame";
+    "with the DMA call on line 146 the frame's work starts on line 148: on some frames that also look after the "
+    "slot count, the checks before the pass take the line it needed, and the bee shows palette 0 for that frame";
 const char* const kDmaLine146Background =
     "with the DMA call on line 146 and a wait the colour code cannot use, the refresh has a chunk every eighth "
     "frame: the eight entries the game rewrites after the call every frame keep older attributes";
