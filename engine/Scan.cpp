@@ -240,16 +240,20 @@ int ReplaceCode(Model& model, const std::vector<std::uint8_t>& pattern,
 // one bit plane of each tile, the way a 1-bit font is spread over 2-bit tiles. No 16 bytes
 // of the ROM hold the tiles it makes, so looking them up can only fail; gb303-style start-ups
 // spent two frames of hook and look-ups there for nothing.
-bool CopyLoopWorthHooking(const Bank& bank, int index) {
+namespace {
+
+bool StoresEveryOtherByte(const Bank& bank, int index) {
+    if (index + 3 >= kBankSize) return false;
+    // The destination's step: INC DE after LD (DE),A, INC BC after LD (BC),A, INC HL after
+    // LD (HL+),A.
+    const std::uint8_t store = bank[std::size_t(index + 1)];
+    const int step = store == 0x12 ? 0x13 : store == 0x02 ? 0x03 : store == 0x22 ? 0x23 : -1;
+    return bank[std::size_t(index + 3)] == step;
+}
+
+bool InTightLoop(const Bank& bank, int index) {
     constexpr int kLookAhead = 8;   // bytes after the sequence where the loop's jump may be
     constexpr int kLookBack = 12;   // how far before the sequence the jump may land
-    if (index + 3 < kBankSize) {
-        // The destination's step: INC DE after LD (DE),A, INC BC after LD (BC),A, INC HL
-        // after LD (HL+),A.
-        const std::uint8_t store = bank[std::size_t(index + 1)];
-        const int step = store == 0x12 ? 0x13 : store == 0x02 ? 0x03 : store == 0x22 ? 0x23 : -1;
-        if (bank[std::size_t(index + 3)] == step) return false;
-    }
     for (int at = index + 3; at < index + 3 + kLookAhead && at + 2 < kBankSize; ++at) {
         const std::uint8_t op = bank[std::size_t(at)];
         const bool relative = op == 0x18 || op == 0x20 || op == 0x28 || op == 0x30 || op == 0x38;
@@ -261,6 +265,33 @@ bool CopyLoopWorthHooking(const Bank& bank, int index) {
     }
     return false;
 }
+
+}  // namespace
+
+bool CopyLoopWorthHooking(const Bank& bank, int index) {
+    return !StoresEveryOtherByte(bank, index) && InTightLoop(bank, index);
+}
+
+namespace {
+
+// The tight copy loops of this form that CopyLoopWorthHooking leaves as they are because
+// they store every other byte, for the scan's report (the copy hook's form only: a pass
+// over the bank for each form cost a third of the scan's time).
+int CountEveryOtherByteLoops(const Bank& bank0, const std::vector<std::uint8_t>& pattern) {
+    int found = 0;
+    const int lastStart = kBankSize - static_cast<int>(pattern.size());
+    for (int at = 0; at <= lastStart; ++at) {
+        const void* hit = std::memchr(bank0.data() + at, pattern[0], std::size_t(lastStart - at + 1));
+        if (hit == nullptr) break;
+        at = static_cast<int>(static_cast<const std::uint8_t*>(hit) - bank0.data());
+        const bool outsideHeader = at + 1 < kProtectedFirst || at + 1 > kProtectedLast;
+        found += outsideHeader && std::equal(pattern.begin(), pattern.end(), bank0.begin() + at) &&
+                 StoresEveryOtherByte(bank0, at) && InTightLoop(bank0, at);
+    }
+    return found;
+}
+
+}  // namespace
 
 std::vector<Redirection> StoreRedirections(const Model& model) {
     const int block = model.DmaHookPos - kDmaHookInBlock;
@@ -454,6 +485,7 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
         const Redirection& r = redirections[i];
         (r.pad ? result.padWaits : r.idle ? result.idleWaits : i == 0 ? result.copyLoops : result.otherStores) +=
             ReplaceCode(model, r.original, r.replaced, progress, r.tightLoop ? CopyLoopWorthHooking : nullptr);
+        if (i == 0) result.everyOtherByteLoops = CountEveryOtherByteLoops(bank0, r.original);
     }
     // A game that waits for the vertical blank by polling LY gets its frame's work there: its
     // first read of LY stays where it was (a poll that comes at the very end of line 144
@@ -546,6 +578,10 @@ std::vector<std::string> DescribeScan(const Model& model, const ScanResult& scan
                         (model.StoreHooksPos != 0 ? ", and in the lines they wait through" : ""));
     lines.push_back("Copy loops: " + std::to_string(scan.copyLoops) +
                     " (LD A,(HL+) / LD (DE),A / INC DE in a tight loop): tiles and map entries they store with the LCD off get their palettes at once");
+    if (scan.everyOtherByteLoops > 0)
+        lines.push_back("Copy loops that store every other byte: " + std::to_string(scan.everyOtherByteLoops) +
+                        " (one bit plane of each tile, as a 1-bit font is spread over tiles), left as they are: "
+                        "no tile of the ROM holds the tiles they make, so none of those can be given a palette");
     lines.push_back(model.StoreHooksPos == 0
                         ? std::string("Other stores: not hooked (no room for their code in bank 0)")
                         : "Other stores: " + std::to_string(scan.otherStores) +

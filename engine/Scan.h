@@ -99,6 +99,7 @@ struct ScanResult {
     long ownVramBank1 = -1;      // ROM offset where the game selects VRAM bank 1 to write it: not placed
     int trailingFill = 0;        // unused bytes at the end of bank 0
     int copyLoops = 0;           // copy sequences redirected to CopyHook
+    int everyOtherByteLoops = 0; // tight copy loops (CopyHook's form) left as they are: every other byte
     int dmaCalls = 0;            // calls of the game's DMA routine redirected to DmaHook
     int blankWaits = 0;          // vertical-blank wait loops redirected to PollHook (IdlePoll with StoreHooks)
     int otherStores = 0;         // other store sequences redirected to StoreHooks

@@ -45,12 +45,14 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     Put(bank0, 0x0D00, {0xFA, 0x00, 0xD0, 0xA7, 0x28, 0xFA});              // ... another byte: left alone
     Put(bank0, 0x0E00, {0xCD, 0x95, 0x2B, 0xA0, 0x28, 0xFA});              // a wait for a key ...
     Put(bank0, 0x0E10, {0xCD, 0x00, 0x30, 0xA0, 0x28, 0xFA});              // ... through another read: left alone
+    Put(bank0, 0x0F00, {0x2A, 0x12, 0x13, 0x13, 0x05, 0x20, 0xF9});        // every other byte: left alone, named
     const Bank before = bank0;
     std::vector<int> progress;
     const ScanResult scan = ScanRom(*model, [&](int value) { progress.push_back(value); });
     EXPECT_TRUE(scan.placed && !scan.notEnoughRoom && !scan.forced);
-    EXPECT_EQ(std::tuple(scan.trailingFill, scan.copyLoops, scan.dmaCalls, scan.blankWaits, scan.otherStores, scan.idleWaits, scan.padWaits),
-              std::tuple(340, 2, 1, 1, 4, 2, 1));
+    EXPECT_EQ(std::tuple(scan.trailingFill, scan.copyLoops, scan.dmaCalls, scan.blankWaits, scan.otherStores, scan.idleWaits, scan.padWaits,
+                         scan.everyOtherByteLoops),
+              std::tuple(340, 2, 1, 1, 4, 2, 1, 1));
 
     // Side by side below the last byte of the bank, which is never used, each after its marker.
     EXPECT_EQ((std::array{model->StoreHooksPos, model->CopyTailPos, model->CopyHookPos, model->EntryHookPos, model->DmaHookPos}),
@@ -90,7 +92,7 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     // without a STAT wait, a wait on another byte or through another read of the keys, free
     // bytes inside the bank.
     for (const auto& [at, length] : {std::pair{0x2100, 3}, {0x0120, 3}, {0x00FD, 3}, {0x0130, 3}, {0x3000, 7}, {0x0700, 4},
-                                    {0x0A00, 3}, {0x0D00, 6}, {0x0E10, 6}, {0x2800, 300}, {kBankSize - 1, 1}})
+                                    {0x0A00, 3}, {0x0D00, 6}, {0x0E10, 6}, {0x0F00, 7}, {0x2800, 300}, {kBankSize - 1, 1}})
         EXPECT_TRUE(std::equal(bank0.begin() + at, bank0.begin() + at + length, before.begin() + at)) << std::hex << at;
     EXPECT_EQ(std::pair(progress.front(), progress.back()), std::pair(kProgressStart, kProgressEnd));
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
@@ -98,6 +100,8 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     ASSERT_GE(lines.size(), 4u);
     EXPECT_EQ(lines[0], "Color code: $3EC0-$3FFE of bank 0, in its unused end (340 bytes)");
     EXPECT_EQ(lines[1], "Entry: NOP, JP at $0100 to $0150, reached after the color set-up");
+    EXPECT_NE(std::find_if(lines.begin(), lines.end(), [](const std::string& l) { return l.starts_with("Copy loops that store every other byte: 1 "); }),
+              lines.end());
 }
 
 TEST(ScanRom, APagePassedInAAndTheNextRomOfTheRunGetsTheSideFilesInstructionBack) {
