@@ -201,31 +201,42 @@ int FindFreeSpace(Model& model, int length, ScanProgress& progress, int lowest) 
     return found;
 }
 
+namespace {
+
+// The last 1-based position where a pattern (and what replaces it) of this length may start.
+int LastStart(int length) { return std::min(kLastPatternPosition, kBankSize + 1 - length); }
+
+// Calls visit(index) at every occurrence of pattern in bank 0 that starts at a 1-based
+// position up to lastStart, outside the entry and the header; returns how many visits said
+// true. It jumps from one occurrence of the pattern's first byte to the next, the positions
+// in between cannot match; a visit may rewrite the bank, and what it writes may itself
+// start a match further on.
+template <typename Visit>
+int VisitSites(const Bank& bank0, const std::vector<std::uint8_t>& pattern, int lastStart, Visit visit) {
+    int visited = 0;
+    for (int position = 1; position <= lastStart; ++position) {
+        const void* hit = std::memchr(bank0.data() + (position - 1), pattern[0], std::size_t(lastStart - position + 1));
+        if (hit == nullptr) break;
+        position = static_cast<int>(static_cast<const std::uint8_t*>(hit) - bank0.data()) + 1;
+        const bool outsideHeader = position < kProtectedFirst || position > kProtectedLast;
+        if (outsideHeader && std::equal(pattern.begin(), pattern.end(), bank0.begin() + (position - 1)) && visit(position - 1))
+            ++visited;
+    }
+    return visited;
+}
+
+}  // namespace
+
 int ReplaceCode(Model& model, const std::vector<std::uint8_t>& pattern,
                 const std::vector<std::uint8_t>& replacement, ScanProgress& progress, SiteFilter keep) {
     progress.beginCall();
-    int replaced = 0;
     Bank& bank0 = model.RomBank[0];
-    const int patternLength = static_cast<int>(pattern.size());
-    const int replacementLength = static_cast<int>(replacement.size());
-    const int lastStart = std::min(kLastPatternPosition, kBankSize + 1 - std::max(patternLength, replacementLength));
-    if (patternLength > 0) {
-        // Jump from one occurrence of the first byte to the next; the positions in
-        // between cannot match. A replacement may itself start a match further on.
-        int position = 1;
-        while (position <= lastStart) {
-            const void* hit = std::memchr(bank0.data() + (position - 1), pattern[0], std::size_t(lastStart - position + 1));
-            if (hit == nullptr) break;
-            position = static_cast<int>(static_cast<const std::uint8_t*>(hit) - bank0.data()) + 1;
-            const bool outsideHeader = position < kProtectedFirst || position > kProtectedLast;
-            if (outsideHeader && std::equal(pattern.begin(), pattern.end(), bank0.begin() + (position - 1)) &&
-                (keep == nullptr || keep(bank0, position - 1))) {
-                std::copy(replacement.begin(), replacement.end(), bank0.begin() + (position - 1));
-                ++replaced;
-            }
-            ++position;
-        }
-    }
+    const int lastStart = LastStart(static_cast<int>(std::max(pattern.size(), replacement.size())));
+    const int replaced = pattern.empty() ? 0 : VisitSites(bank0, pattern, lastStart, [&](int index) {
+        if (keep != nullptr && !keep(bank0, index)) return false;
+        std::copy(replacement.begin(), replacement.end(), bank0.begin() + index);
+        return true;
+    });
     progress.advance(kLastPatternPosition);
     return replaced;
 }
@@ -278,17 +289,8 @@ namespace {
 // they store every other byte, for the scan's report (the copy hook's form only: a pass
 // over the bank for each form cost a third of the scan's time).
 int CountEveryOtherByteLoops(const Bank& bank0, const std::vector<std::uint8_t>& pattern) {
-    int found = 0;
-    const int lastStart = kBankSize - static_cast<int>(pattern.size());
-    for (int at = 0; at <= lastStart; ++at) {
-        const void* hit = std::memchr(bank0.data() + at, pattern[0], std::size_t(lastStart - at + 1));
-        if (hit == nullptr) break;
-        at = static_cast<int>(static_cast<const std::uint8_t*>(hit) - bank0.data());
-        const bool outsideHeader = at + 1 < kProtectedFirst || at + 1 > kProtectedLast;
-        found += outsideHeader && std::equal(pattern.begin(), pattern.end(), bank0.begin() + at) &&
-                 StoresEveryOtherByte(bank0, at) && InTightLoop(bank0, at);
-    }
-    return found;
+    return VisitSites(bank0, pattern, LastStart(static_cast<int>(pattern.size())),
+                      [&bank0](int index) { return StoresEveryOtherByte(bank0, index) && InTightLoop(bank0, index); });
 }
 
 }  // namespace
