@@ -157,12 +157,6 @@ void TwinShowsObp1Shades(IdiomRun& run) {
     }
 }
 
-// A fade's steps reach palette RAM although forty sprites take the blank after the DMA call:
-// from the sixth frame of a step on (its first frame, two blanks that find no time, the one
-// that writes the background first, and the picture drawn after it) the background palettes
-// show their colours under its BGP. The shades are followed from the 16th frame's work on
-// (the game's frame 35 here). With LCDC bit 0 clear the background shows as under a BGP of 0,
-// white on a monochrome Game Boy.
 // A DMA call on line 146 leaves the frame's work too little of the blank for the pieces that
 // keep the sprite pass's slot count before the pass, and the game waits where the colour code
 // gets no time: the count must still come down from the 40 it starts at to the slots the game
@@ -176,6 +170,12 @@ void SlotCountComesDown(IdiomRun& run) {
     EXPECT_EQ(run.colour.spriteSlots.back(), used) << "the slots the sprite pass takes at the end";
 }
 
+// A fade's steps reach palette RAM although forty sprites take the blank after the DMA call:
+// from the sixth frame of a step on (its first frame, two blanks that find no time, the one
+// that writes the background first, and the picture drawn after it) the background palettes
+// show their colours under its BGP. The shades are followed from the 16th frame's work on
+// (the game's frame 35 here). With LCDC bit 0 clear the background shows as under a BGP of 0,
+// white on a monochrome Game Boy.
 void BackgroundFollowsTheFade(IdiomRun& run) {
     const auto& frames = run.colour.record.frames;
     constexpr int kSteady = 5, kFollowedFrom = 40;
