@@ -500,9 +500,11 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
     progress.set(kProgressEnd);
 
     // With the store hooks placed, map entries stored with the LCD off take their record in
-    // bank 0 (MapEntryFast), the rest goes on to CopyTail as without them.
-    const int copyHookGoesTo = model.StoreHooksPos != 0 ? block + kMapEntryFastInBlock : model.CopyTailPos;
-    PutAddress(model.CopyHookCode.data() + kCopyTailOperand, copyHookGoesTo);
+    // bank 0: the copy hook's branch for them goes straight to MapEntryFast, a relative jump
+    // whose offset is counted from the byte after it. The rest goes on to CopyTail.
+    PutAddress(model.CopyHookCode.data() + kCopyTailOperand, model.CopyTailPos);
+    const int mapEntriesGoTo = block + (model.StoreHooksPos != 0 ? kMapEntryFastInBlock : kCopyHookVramInBlock);
+    model.CopyHookCode[kMapBranchOffset] = static_cast<std::uint8_t>(mapEntriesGoTo - (model.CopyHookPos + int(kMapBranchOffset) + 1));
 
     // The entry hook ends by jumping where the cartridge used to go; the cartridge now enters
     // through NOP / JP to the entry hook, whatever form its jump had.

@@ -19,22 +19,22 @@ constexpr int kBank0CodeLength = 102;
 constexpr int kPollHookInBlock = 88;
 // The fifth fragment, StoreHooks, goes right above CopyTail when the room allows: the block
 // is then this long. Its three ways in replace other store instructions (see bank0.s), and
-// CopyHook's jump goes to its MapEntryFast instead of CopyTail.
+// CopyHook's branch for a map entry goes to its MapEntryFast.
 constexpr int kStoreHooksInBlock = 102;
-constexpr int kBank0CodeWithStoreHooks = 319;
-constexpr int kMapEntryFastInBlock = 129;
-constexpr int kVramByteHookInBlock = 102;
-constexpr int kCopyHookBcInBlock = 109;
-constexpr int kCopyHookHlInBlock = 117;
+constexpr int kBank0CodeWithStoreHooks = 366;
+constexpr int kMapEntryFastInBlock = 127;
+constexpr int kVramByteHookInBlock = 314;
+constexpr int kCopyHookBcInBlock = 107;
+constexpr int kCopyHookHlInBlock = 115;
 // The waits: LY polled for the blank, HALT / NOP / LD A,(nnnn), and LD A,(nnnn) in a loop
 // that waits for it to change.
-constexpr int kIdlePollInBlock = 177;  // in place of PollHook when StoreHooks is placed
-constexpr int kIdleHaltInBlock = 203;
-constexpr int kIdleHookInBlock = 214;
-constexpr int kIdleLoadInBlock = 221;
-constexpr int kIdleWorkInBlock = 225;
+constexpr int kIdlePollInBlock = 172;  // in place of PollHook when StoreHooks is placed
+constexpr int kIdleHaltInBlock = 198;
+constexpr int kIdleHookInBlock = 209;
+constexpr int kIdleLoadInBlock = 216;
+constexpr int kIdleWorkInBlock = 220;
 // A wait for a key: CALL nnnn / AND B / JR Z back to the CALL, whose CALL goes to PadHook.
-constexpr int kPadHookInBlock = 307;
+constexpr int kPadHookInBlock = 302;
 // CopyHook's checks for a byte already stored at DE, which StoreHooks calls.
 constexpr int kCopyHookStoredInBlock = 34;
 
@@ -43,17 +43,20 @@ constexpr int kCopyHookStoredInBlock = 34;
 constexpr std::size_t kEntryJumpOperand = 16;
 // DmaHookCode: CALL $FFxx of the game's DMA routine, xx at 1.
 constexpr std::size_t kDmaCallLow = 1;
-// CopyHookCode: JP to CopyTail, operand at 26-27.
+// CopyHookCode: JP to CopyTail, operand at 26-27; JR NC of a map entry, offset at 11 (to MapEntryFast
+// where the store hooks are placed).
 constexpr std::size_t kCopyTailOperand = 26;
-// StoreHooksCode: CALL of CopyHook's checks, operand at 23-24.
-constexpr std::size_t kStoredCallOperand = 23;
-// StoreHooksCode: LD A,(nnnn) of the byte the hooked waits read, operand at 120-121; the waits'
-// CALLs of IdleWork, operands at 84-85, 105-106, 116-117 and 210-211, and IdleWork's of that
-// load, at 138-139; PadHook's JP to the game's read of the keys, at 215-216.
-constexpr std::size_t kIdleLoadOperand = 120;
-constexpr std::size_t kIdleCallOperands[] = {84, 105, 116, 210};
-constexpr std::size_t kIdleLoadCallOperand = 138;
-constexpr std::size_t kPadReadOperand = 215;
+constexpr std::size_t kMapBranchOffset = 11;
+constexpr int kCopyHookVramInBlock = 55;  // where the branch goes without them: on to CopyTail
+// StoreHooksCode: CALL of CopyHook's checks, operand at 21-22.
+constexpr std::size_t kStoredCallOperand = 21;
+// StoreHooksCode: LD A,(nnnn) of the byte the hooked waits read, operand at 115-116; the waits'
+// CALLs of IdleWork, operands at 79-80, 100-101, 111-112 and 205-206, and IdleWork's of that
+// load, at 133-134; PadHook's JP to the game's read of the keys, at 210-211.
+constexpr std::size_t kIdleLoadOperand = 115;
+constexpr std::size_t kIdleCallOperands[] = {79, 100, 111, 205};
+constexpr std::size_t kIdleLoadCallOperand = 133;
+constexpr std::size_t kPadReadOperand = 210;
 
 // ExtraBankCode (bank 33 from 0x4000): what the scan found, kept as a record.
 constexpr std::size_t kDmaPageInstruction = 0x103;  // LD A,nn with nn = the OAM buffer page

@@ -673,6 +673,23 @@ LcdcCopied:
 WindowOpen:
         ld b,#VBLANK_WORK_END - VBLANK_FIRST_LINE
         jr WindowCheck
+; Carry when a fade's step may begin: where there are many sprites, the background's palettes
+; in use must all fit before the blank's end (about 0.7 line each, n - n/4 lines counted),
+; since what is left would go on behind the sprites, in the blank's last lines again, a few
+; palettes a frame, with the background a step apart from itself for frames on end; a step
+; shown a frame late is far less seen. Never later than LateWindowOpen.
+BackgroundSetFits:
+        ld a,(vUsedCount)
+        ld b,a
+        srl a
+        srl a
+        sub b
+        add a,#FADE_LAST_START + 1 - VBLANK_FIRST_LINE
+        cp #LATE_LAST_START - VBLANK_FIRST_LINE
+        jr c,2$
+        ld a,#LATE_LAST_START - VBLANK_FIRST_LINE
+2$:     ld b,a
+        jr WindowCheck
 LateWindowOpen:
         ld b,#LATE_LAST_START - VBLANK_FIRST_LINE
 WindowCheck:
@@ -804,18 +821,7 @@ ShadesWaiting:
         call LateWindowOpen
         jp c,FollowShades
         jr 3$
-4$:     ld a,(vUsedCount)       ; more: a step begins only where the background's palettes
-        ld b,a                  ; all fit before the blank's end (about 0.8 line each, n - n/8
-        srl a                   ; lines counted), since what is left would go on behind the
-        srl a                   ; sprites, in the blank's last lines again, a few palettes a
-        srl a                   ; frame, with the background a step apart from itself for
-        sub b                   ; frames on end; a step shown a frame late is far less seen
-        add a,#FADE_LAST_START + 1 - VBLANK_FIRST_LINE
-        cp #LATE_LAST_START - VBLANK_FIRST_LINE
-        jr c,5$
-        ld a,#LATE_LAST_START - VBLANK_FIRST_LINE ; (and never later than LateWindowOpen)
-5$:     ld b,a
-        call WindowCheck
+4$:     call BackgroundSetFits  ; more: see there
         jr nc,3$
         call FollowShades       ; a background set that still does not end in this blank goes
         ld a,(vShadesBusy)      ; on first thing in the next, and the frame's work ends here
@@ -827,23 +833,17 @@ ShadesWaiting:
         ret z
         pop af
         jr ShadesFirstNext
-3$:     ldh a,(rBGP)            ; no time: when the values were the same at the last miss,
-        ld b,a                  ; a fade's step (which lasts a few frames) waits, and the
-        ld de,#ShadesMissed     ; next frame's work starts with it; a register changed every
-        ld a,(de)               ; frame goes on waiting behind the sprites
-        cp b
-        ld a,b
-        ld (de),a
-        inc de
-        ldh a,(rOBP0)
-        ld b,a
-        jr nz,2$
-        ld a,(de)
-        cp b
-        call z,ShadesFirstNext
-2$:     ld a,b
-        ld (de),a
+2$:     ld (hl),a
         ret
+3$:     ld hl,#ShadesMissed     ; no time: when the values were the same at the last miss,
+        ldh a,(rBGP)            ; a fade's step (which lasts a few frames) waits, and the
+        cp (hl)                 ; next frame's work starts with it; a register changed every
+        ld (hl+),a              ; frame goes on waiting behind the sprites
+        ldh a,(rOBP0)
+        jr nz,2$
+        cp (hl)
+        ld (hl),a
+        ret nz
 ShadesFirstNext:                ; the next frame's work starts with the shades
         ld hl,#SpritesCall + 1
         ld (hl),#<ShadesFirst
@@ -1020,22 +1020,31 @@ FollowRegister:
         ld a,b
         ret c                   ; all written (carry: on to the next register)
 1$:     push hl
-        .irp shade, 0, 1, 2, 3  ; 2 x the shade of each pixel value, into the loop
+        ld b,a                  ; 2 x the shade of each pixel value, into the loop
+        and #3
+        add a,a
+        ld (FollowShade + 2),a
+        ld a,b
+        and #0x0C
+        rrca
+        ld (FollowShade + 2 + 8),a
+        ld a,b
+        swap a
         ld b,a
         and #3
         add a,a
-        ld (FollowShade + 2 + 8 * shade),a
+        ld (FollowShade + 2 + 16),a
         ld a,b
+        and #0x0C
         rrca
-        rrca
-        .endm
+        ld (FollowShade + 2 + 24),a
         inc l
-        ld b,(hl)               ; B: the palettes in use written so far
-FollowLoop:
-        ld a,b                  ; p, the B-th palette in use
-        add a,#<vUsedList
+        ld a,(hl)               ; the palettes in use written so far: B, the place of the
+        add a,#<vUsedList       ; next one in the list, whose end is a byte under 0x80 (the
+        ld b,a                  ; rest of the list is 0, and vNeedLines follows it)
         ld l,a
         ld a,(hl)
+FollowLoop:                     ; A: the index byte of palette p, the next in use
         ld l,a
         add a,e
         ld d,a                  ; D: p's colours
@@ -1058,29 +1067,37 @@ FollowShade:
         dec c
 FollowNext:
         inc b
-        ld l,#<vUsedCount
-        ld a,b
-        cp (hl)
-        jr nc,FollowDone
+        ld l,b
+        ld a,(hl)
+        cp #PAL_AUTO_INCREMENT
+        jr c,FollowDone
+        ld d,a
         ldh a,(rLY)             ; the window: a set written over two frames shows as two
         sub #VBLANK_FIRST_LINE  ; fades on screen, so it goes on to the blank's last line
         cp #FADE_LAST_START - VBLANK_FIRST_LINE
+        ld a,d
         jr c,FollowLoop
         push bc
         call LateWindowOpen     ; (which gives the LCD off its budget)
         pop bc
+        ld a,d
         jr c,FollowLoop
-        pop hl                  ; the window closed first (carry clear)
-        inc l
-        ld (hl),b
+        pop hl                  ; the window closed first (carry clear: B is past the list's
+        inc l                   ; start)
+        ld a,b
+        sub #<vUsedList
+        ld (hl),a
         ret
 FollowDone:
         pop hl                  ; all written: carry and Z
         inc l
-        ld (hl),b
+        ld a,b
+        sub #<vUsedList
+        ld (hl),a
         xor a
         scf
         ret
+        .iif ne, vUsedList + 8 - vNeedLines, .error 1 ; (a count of lines ends a full list)
 ; Sprites on OBP1 show palette p through its twin: A = p's index byte, the twin's instead
 ; (none: the palette follows OBP0 alone).
 FollowTwin:
@@ -1209,7 +1226,7 @@ LateShrink:
         ld hl,#vSpritesOnly
         ld (hl),#1
         ld b,#LATE_SHRINK_END
-        jp ShrinkSlots
+        jr ShrinkSlots
 
 ; Until a sprite on OBP1 has been seen, four slots in use are looked at every eighth frame
 ; while OBP1 differs from OBP0 and some palette has a twin (most games never use OBP1, and
@@ -1429,7 +1446,7 @@ SpriteSteps::
         .endm
 SpriteStepsEnd:
         dec c
-        jp nz,SpriteSteps
+        jr nz,SpriteSteps
         xor a
         ldh (rVBK),a
         ret

@@ -36,7 +36,7 @@ struct SideFiles : ::testing::Test {
 // Each fragment sits at the offset the engine reads it from; exbnkcod.dat comes whole.
 TEST_F(SideFiles, FragmentsSitWhereTheProgramReadsThem) {
     const auto bank0Code = SideFile(kBank0CodeFile);
-    ASSERT_EQ(bank0Code.size(), 324u);
+    ASSERT_EQ(bank0Code.size(), 371u);
     const auto colourCode = SideFile(kExtraBankCodeFile);
     ASSERT_LE(colourCode.size(), sidefile::kColourCodeLimit);
     EXPECT_EQ(model.ExtraBankCode.size() + model.ExtraBankCodeRest.size(), colourCode.size());
@@ -73,6 +73,9 @@ TEST_F(SideFiles, PatchedPlacesAndCallsMeetTheirCode) {
     EXPECT_EQ(model.DmaHookCode[kDmaCallLow - 1], 0xCD);  // CALL $FFxx
     EXPECT_EQ(model.DmaHookCode[kDmaCallLow + 1], 0xFF);
     EXPECT_EQ(symbols["CopyHookJump"] - symbols["CopyHook"] + 1, kCopyTailOperand);
+    EXPECT_EQ(symbols["CopyHookMapBranch"] - symbols["CopyHook"] + 1, kMapBranchOffset);
+    EXPECT_EQ(model.CopyHookCode[kMapBranchOffset - 1], 0x30);  // JR NC
+    EXPECT_EQ(symbols["CopyHookVram"], std::uint32_t(kCopyHookVramInBlock));
     EXPECT_EQ(model.CopyHookCode[kCopyTailOperand - 1], 0xC3);
     EXPECT_EQ(symbols["StoreHooksCall"] - symbols["StoreHooks"] + 1, kStoredCallOperand);
     EXPECT_EQ(model.StoreHooksCode[kStoredCallOperand - 1], 0xCD);

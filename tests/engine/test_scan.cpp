@@ -23,7 +23,7 @@ bool HasAt(const Bytes& bank, std::size_t at, std::initializer_list<std::uint8_t
 }
 
 TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) {
-    auto model = LoadedModel({.freeTail = 340});
+    auto model = LoadedModel({.freeTail = 400});
     Bank& bank0 = model->RomBank[0];
     std::fill_n(bank0.begin() + 0x2800, 300, 0xFF);  // free bytes inside the bank are never taken
     Put(bank0, 0x0200, {0xCD, 0x80, 0xFF});        // call before the DMA start
@@ -52,20 +52,21 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     EXPECT_TRUE(scan.placed && !scan.notEnoughRoom && !scan.forced);
     EXPECT_EQ(std::tuple(scan.trailingFill, scan.copyLoops, scan.dmaCalls, scan.blankWaits, scan.otherStores, scan.idleWaits, scan.padWaits,
                          scan.everyOtherByteLoops),
-              std::tuple(340, 2, 1, 1, 4, 2, 1, 1));
+              std::tuple(400, 2, 1, 1, 4, 2, 1, 1));
 
     // Side by side below the last byte of the bank, which is never used, each after its marker.
     EXPECT_EQ((std::array{model->StoreHooksPos, model->CopyTailPos, model->CopyHookPos, model->EntryHookPos, model->DmaHookPos}),
-              (std::array{16167, 16129, 16097, 16079, 16065}));
-    for (const auto& [position, marker] : {std::pair{16167, 0x5E}, {16129, 0x71}, {16097, 0xC1}, {16079, 0xE1}, {16065, 0xD1}})
+              (std::array{16120, 16082, 16050, 16032, 16018}));
+    for (const auto& [position, marker] : {std::pair{16120, 0x5E}, {16082, 0x71}, {16050, 0xC1}, {16032, 0xE1}, {16018, 0xD1}})
         EXPECT_EQ(bank0[position - 1], marker) << position;
     EXPECT_TRUE(HasAt(bank0, kColorFlag, {0xC0}) && HasAt(bank0, kRomSizeCode, {0x05}));
-    EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0xCE, 0x3E}));  // NOP; JP EntryHook (address 16078)
+    EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0x9F, 0x3E}));  // NOP; JP EntryHook (address 16031)
     using namespace sidefile;
-    EXPECT_TRUE(HasAt(bank0, 16079 - 1 + kEntryJumpOperand, {0x50, 0x01}));  // ... which goes on to $0150
-    EXPECT_TRUE(HasAt(bank0, 16097 - 1 + kCopyTailOperand, {0x41, 0x3F}));   // the copy hook goes on to MapEntryFast
-    EXPECT_TRUE(HasAt(bank0, 16065 - 1 + kDmaCallLow, {0x80}));               // the DMA hook calls the game's routine
-    EXPECT_TRUE(HasAt(bank0, 16167 - 1 + kStoredCallOperand, {0xE2, 0x3E}));  // the store hooks reach the copy hook's checks
+    EXPECT_TRUE(HasAt(bank0, 16032 - 1 + kEntryJumpOperand, {0x50, 0x01}));  // ... which goes on to $0150
+    EXPECT_TRUE(HasAt(bank0, 16050 - 1 + kCopyTailOperand, {0xD1, 0x3E}));   // the copy hook goes on to CopyTail ...
+    EXPECT_TRUE(HasAt(bank0, 16050 - 1 + kMapBranchOffset, {83}));            // ... and its map entries to MapEntryFast
+    EXPECT_TRUE(HasAt(bank0, 16018 - 1 + kDmaCallLow, {0x80}));               // the DMA hook calls the game's routine
+    EXPECT_TRUE(HasAt(bank0, 16120 - 1 + kStoredCallOperand, {0xB3, 0x3E}));  // the store hooks reach the copy hook's checks
 
     EXPECT_EQ(std::tuple(model->DmaSourceHigh, model->DmaCallLow, model->ExtraBankCode[kDmaRoutineLow]),
               std::tuple(0xC1, 0x80, 0x80));
@@ -98,7 +99,7 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
     const auto lines = DescribeScan(*model, scan);
     ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "Color code: $3EC0-$3FFE of bank 0, in its unused end (340 bytes)");
+    EXPECT_EQ(lines[0], "Color code: $3E91-$3FFE of bank 0, in its unused end (400 bytes)");
     EXPECT_EQ(lines[1], "Entry: NOP, JP at $0100 to $0150, reached after the color set-up");
     EXPECT_NE(std::find_if(lines.begin(), lines.end(), [](const std::string& l) { return l.starts_with("Copy loops that store every other byte: 1 "); }),
               lines.end());
