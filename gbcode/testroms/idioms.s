@@ -243,7 +243,7 @@ LoadScene:
         ld hl,#WRAM1_STAGE
         .endif
         .if OTHER_STORES
-        ld bc,#VRAM_TILES
+        ld bc,#VRAM_TILES + 0x1000 * TILES8800
         ld de,#TilesAEnd - TilesA
         call CopyMemBc
         .else
@@ -251,9 +251,9 @@ LoadScene:
         ld bc,#TilesAEnd - TilesA + LOAD_TAIL
         call CopyMem
         .endif
-        .if TILES8800
+        .if TILES8800           ; (the other copy of block A, a tile on at 0x8000 for the sprites)
         ld hl,#TilesA
-        ld de,#VRAM_TILES + 0x1000
+        ld de,#VRAM_TILES + 0x1000 - (0x1000 - 16) * OTHER_STORES
         ld bc,#TilesAEnd - TilesA
         call CopyMem
         .endif
@@ -328,19 +328,11 @@ CopyTileRows:
         .endif
 
         .if OTHER_STORES
-; The scene's rows 0-8 through HL, rows 9-17 one entry at a time.
+; The scene's rows 0-8 one entry at a time, rows 9-17 through HL (the sky's tiles are block
+; A's, whose records differ by the addressing; the hills' are block B's, at 0x8800 on).
 SceneByOtherStores:
-        ld de,#SceneMap
-        ld hl,#VRAM_MAP0
-        ld c,#9
-1$:     ld b,#20
-        call CopyRowHl
-        call NextMapRow
-        LOOP c, 1$
-        ld b,h                  ; BC: the entry, HL: its byte
-        ld c,l
-        ld h,d
-        ld l,e
+        ld hl,#SceneMap
+        ld bc,#VRAM_MAP0
         ld e,#9
 2$:     ld d,#20
 3$:     call SetVramByte
@@ -355,6 +347,15 @@ SceneByOtherStores:
         ld c,l
         pop hl
         LOOP e, 2$
+        ld d,h                  ; DE: the next byte, HL: its entry
+        ld e,l
+        ld h,b
+        ld l,c
+        ld c,#9
+1$:     ld b,#20
+        call CopyRowHl
+        call NextMapRow
+        LOOP c, 1$
         ret
 
 NextMapRow:                     ; HL on by the 12 entries past the screen's edge

@@ -299,6 +299,7 @@ const Idiom kIdioms[] = {
     {"lcd_off_loads_tail", 4, ScenesRightOnTheirFirstFrame},  // block A's copy ends 7 bytes into a tile
     {"lcd_off_loads_8800", 4, ScenesRightOnTheirFirstFrame},  // LCDC 0 while loading: the addressing last shown
     {"lcd_off_stores", 4, ScenesRightOnTheirFirstFrame},  // block A from bank 1 through BC, the map through HL and set_vram_byte
+    {"lcd_off_stores_8800", 4, ScenesRightOnTheirFirstFrame},  // the same under 0x8800 addressing (set_vram_byte's own record table)
     {"reach", 0, TilesReachedOtherwiseGetTheirPalettes},
     {"reach_busy", 0, TilesReachedOtherwiseGetTheirPalettes},  // the main loop waits on the flag without a HALT
     {"reach_poll", 0, TilesReachedOtherwiseGetTheirPalettes},  // ... after polling LY, then the DMA call from the handler
