@@ -106,6 +106,8 @@ AssignmentPush PushAssignments(Emulator& emulator, Model& model) {
     for (int palette = 0; palette < kPalettes; ++palette)
         if (used >> palette & 1)
             emulator.Write(static_cast<std::uint16_t>(kUsedList + count++), kRuntimeWramBank, static_cast<std::uint8_t>(kUsedListIndex + 8 * palette));
+    for (int rest = count; rest < kPalettes; ++rest)  // the list ends at its first byte under 0x80
+        emulator.Write(static_cast<std::uint16_t>(kUsedList + rest), kRuntimeWramBank, 0);
     emulator.Write(kUsedCount, kRuntimeWramBank, static_cast<std::uint8_t>(count));
     emulator.Write(kDictionaryBanks, kRuntimeWramBank, static_cast<std::uint8_t>(dictionary.parts));
     // A palette no tile had until now was never written to palette RAM.

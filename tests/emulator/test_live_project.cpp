@@ -106,6 +106,13 @@ TEST(LiveProject, AColourEditAndANewPaletteShowInTheNextFrame) {
         for (int v = 0; v < 4; ++v)
             EXPECT_EQ(run.emulator->PaletteRam(4 * newPalette + v), ColourWord(*run.model, kBackgroundSet, newPalette, ShadeOf(bgp, v)))
                 << "pixel value " << v;
+
+        // The palette taken off again: the list of palettes in use that the runtime walks
+        // ends where its count does (at its first byte under 0x80), also where it got shorter.
+        AssignTile(run, TileAtPixel(video, x, y).Bytes(video), 0);
+        PushAssignments(*run.emulator, *run.model);
+        const int used = run.emulator->Read(runtime::kUsedCount, runtime::kRuntimeWramBank);
+        EXPECT_LT(run.emulator->Read(static_cast<std::uint16_t>(runtime::kUsedList + used), runtime::kRuntimeWramBank), runtime::kUsedListIndex);
     }
 }
 
