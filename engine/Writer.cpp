@@ -90,15 +90,24 @@ void FillColourSettings(Model& model, int dictionaryParts) {
     }
 }
 
-// Writes the palette numbers of a bank's tiles into a zeroed 16 KiB table and returns
-// the sum of the bytes written.
-static std::uint64_t WritePaletteTable(const Model& model, int bank, std::uint8_t* table) {
+// The table of a bank the game may copy tiles from (output bank b + 32, which MBC1 shows
+// at 0x4000 in place of bank b while its upper bank bits are 1): at the first byte of each
+// tile with a palette, kTableKnown | the palette the runtime's look-up of the tile's bytes
+// (as written, redrawn or not) would find, so that a copy loop reading the tile from there
+// can skip the look-up; 0 elsewhere, where the runtime looks the tile up. The mark at the
+// table's last byte tells a table from bank 33, which takes its place while the game has
+// bank 1 in view. Writes into a zeroed 16 KiB table and returns the sum of the bytes written.
+static std::uint64_t WritePaletteTable(const Model& model, const TileDictionary& dictionary, int bank,
+                                       const std::uint8_t* source, std::uint8_t* table) {
+    std::uint64_t sum = table[kBankSize - 1] = kPaletteTableMark;
+    if (bank > model.BankCount || dictionary.parts == 0) return sum;
     const int tiles = TileAbsent(model, bank, kLastTile) ? kLastTile : kTilesPerBank;
-    std::uint8_t* at = table + model.TileOffset[bank];
-    std::uint64_t sum = 0;
-    for (int tile = 0; tile < tiles; ++tile, at += kTileBytes) {
-        *at = static_cast<std::uint8_t>(model.TilePal[bank][tile] & 7);
-        sum += *at;
+    for (int tile = 0; tile < tiles; ++tile) {
+        const int palette = model.TilePal[bank][tile];
+        if (palette < 1 || palette >= kPalettes) continue;
+        const int at = TileByteOffset(model, bank, tile);
+        table[at] = static_cast<std::uint8_t>(kTableKnown | LookUpTile(dictionary, source + at));
+        sum += table[at];
     }
     return sum;
 }
@@ -166,7 +175,7 @@ std::vector<std::uint8_t> BuildColorRom(Model& model) {
     std::copy_n(model.ExtraBankCodeRest.begin(), rest, colourBank + model.ExtraBankCode.size());
     sum += ByteSum(colourBank, model.ExtraBankCode.size() + rest);
     for (int bank = kFirstShownBank; bank < kMaxBanks; ++bank)
-        sum += WritePaletteTable(model, bank, bankStart(bank + kPaletteTableBankBase));
+        sum += WritePaletteTable(model, dictionary, bank, bankStart(bank), bankStart(bank + kPaletteTableBankBase));
 
     rom[kGlobalChecksum] = static_cast<std::uint8_t>((sum >> 8) & 0xFF);
     rom[kGlobalChecksum + 1] = static_cast<std::uint8_t>(sum & 0xFF);

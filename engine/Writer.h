@@ -1,5 +1,5 @@
 // The 64-bank colour ROM: the loaded banks with redrawn tiles, the colour code bank
-// with the palettes, and one palette table per source bank 2..31.
+// with the palettes, the tile dictionary, and one palette table per source bank 2..31.
 #pragma once
 
 #include <cstddef>
@@ -15,6 +15,8 @@ constexpr int kColorRomBanks = 64;
 constexpr std::size_t kColorRomSize = std::size_t(kColorRomBanks) * kBankSize;  // 1 MiB
 constexpr int kColorCodeBank = 33;
 constexpr int kPaletteTableBankBase = 32;  // the table of bank b is output bank b + 32
+constexpr std::uint8_t kTableKnown = 0x80;       // a table entry with this bit holds a palette
+constexpr std::uint8_t kPaletteTableMark = 0x5A;  // the last byte of every table
 
 inline constexpr const char* kMsgWriteDoneSuffix = " written successfully!";
 inline constexpr const char* kMsgCodeNotPlaced =

@@ -5,8 +5,9 @@
 ;                kept as a record of what the scan found, not run
 ;   0x120-0x12F  the settings the program writes (layout.inc, SETTING_*)
 ;   0x130-0x47F  the rest of ColourInit
-;   0x480-0x4BF  the dictionary probe, copied to 0xD000 of WRAM banks 2-6
-;   0x4C0-       the runtime, copied to 0xD100 of WRAM bank 2
+;   0x480-0x4BF  the dictionary probe, copied to 0xD000 of WRAM banks 2-7
+;   0x4C0-0x11BF the runtime, copied to 0xD100 of WRAM bank 2
+;   0x11C0-      the runtime's code in WRAM bank 7, copied to 0xD030 there
 ; The program places the whole file at the start of bank 33; the rest of the bank is zero.
         .module extrabank
         .include "hardware.inc"
@@ -15,6 +16,7 @@
 
 PROBE_IN_ROM   = 0x4480
 RUNTIME_IN_ROM = 0x44C0
+BANK7_IN_ROM   = RUNTIME_IN_ROM + RUNTIME_END - RUNTIME
 ZERO_SOURCE    = 0x5800          ; bank 33 from 0x1800 on holds nothing but zeros
 rHDMA1 = 0xFF51
 rHDMA2 = 0xFF52
@@ -105,7 +107,7 @@ ColourSettings::
         .db 0, 1, 2, 3, 4, 5, 6, 7      ; twins: none (the program writes them)
         .org 0x412E
 ColourCodeLength::
-        .dw RUNTIME_IN_ROM - 0x4000 + RuntimeImageSize   ; bytes of this file the code takes
+        .dw BANK7_IN_ROM - 0x4000 + BANK7_CODE_END - BANK7_CODE  ; bytes of this file the code takes
         .iif ne, ScanDmaPage - ScanFields - 0x03, .error 1
         .iif ne, ScanDmaCall - ScanFields - 0x1A, .error 1
         .iif ne, ColourSettings - ScanFields - 0x20, .error 1
@@ -124,6 +126,15 @@ ColourInitTail:
         ldh (rSVBK),a
         call CopyRuntime
         call CopyProbe
+        ld a,#CODE_WRAM_BANK    ; bank 7: the probe too, and the code above it (BANK7_COPY_CYCLES)
+        ldh (rSVBK),a
+        call CopyProbe
+        ld hl,#BANK7_IN_ROM
+        ld de,#BANK7_CODE
+        ld bc,#BANK7_CODE_END - BANK7_CODE
+        call CopyBytes
+        ld a,#2
+        ldh (rSVBK),a
         ld hl,#RUNTIME_VARS
         ld b,#RUNTIME_VARS_SIZE
         xor a
@@ -355,8 +366,9 @@ CopyProbe:
         jr CopyBytes
 
 ; The runtime's whole area from bank 33 into WRAM bank 2, two bytes a pop, then a wait, so
-; that the copy takes RUNTIME_COPY_CYCLES (double speed) whatever the runtime's size: the game
-; then starts on the same cycle, after the same frames, however the runtime changes. (Key
+; that the copy takes RUNTIME_COPY_CYCLES (double speed) whatever the runtime's size (and
+; with bank 7's copies after it, which take a fixed BANK7_COPY_CYCLES, what the set-up took
+; before there were any): the game then starts on the same cycle, after the same frames, however the runtime changes. (Key
 ; presses scripted by frame, as in the comparisons with the original, meet the game in the
 ; same state; a game's start that moved by a few dozen cycles has shown them meeting it
 ; elsewhere.) The budget is what the copy took byte by byte when the area was 0xA00 bytes,
@@ -365,7 +377,9 @@ CopyProbe:
 ; the list of palettes in use takes as index bytes (7 cycles more a palette): the set-up
 ; takes what it took before. The area may grow to 0xE40 bytes within the budget (the copy
 ; takes 77 cycles a 16 bytes).
-RUNTIME_COPY_CYCLES = 17639 - 55 - 56
+RUNTIME_COPY_CYCLES = 17639 - 55 - 56 - BANK7_COPY_CYCLES
+BANK7_COPY_CYCLES = 983         ; the switch to bank 7, its two copies and the switch back
+        .iif ne, BANK7_CODE_END - BANK7_CODE - 0x50, .error 1 ; (what 983 counts: 48 + 80 bytes)
 RUNTIME_COPY_BLOCKS = (RUNTIME_END - RUNTIME) / 16
 RUNTIME_COPY_WAIT = RUNTIME_COPY_CYCLES - 36 - 77 * RUNTIME_COPY_BLOCKS  ; 7 a turn, then single cycles
 RUNTIME_COPY_TURNS = RUNTIME_COPY_WAIT / 7

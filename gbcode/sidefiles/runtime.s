@@ -143,7 +143,7 @@ kPalettes = 8
 ; =============================================================================================
         .area _PROBE_STUB (ABS)
         .org PROBE_STUB
-; The dictionary probe. The same bytes sit at 0xD000 in WRAM banks 2-6, so the code goes on
+; The dictionary probe. The same bytes sit at 0xD000 in WRAM banks 2-7, so the code goes on
 ; running while it switches to the bank of the slot and back. Interrupts are off and it does
 ; not touch the stack between the switches.
 ; In: A = WRAM bank, HL = home slot, D = tag bits 0-7, E = tag bits 8-12 << 3.
@@ -158,20 +158,66 @@ Probe::
         ld hl,#DICT_SLOT_BASE + PROBE_STUB_SIZE
         jr 1$
 4$:     xor a
-3$:     ld b,a
+3$:
+ProbeDone:                      ; (from any of WRAM banks 2-7: back in bank 2 with A)
+        ld b,a
         ld a,#2
         ldh (rSVBK),a
         ld a,b
         ret
-; (Two of LoopRest's in bank 2, in the room left here.)
-RowsLoopAt:                     ; the return address of the copy hook's call in the last tile
-        .dw 0                   ; rows loop recognised; 0: none yet
-LoopRowsAfter:
-        .db 0x05, 0x20, 0xF4, 0x0D, 0x20, 0xE9              ; DEC B / JR NZ / DEC C / JR NZ
-LoopRowsAfterEnd:
+RowsLoopAt:                     ; (LoopRest's, in bank 2) the return address of the copy
+        .dw 0                   ; hook's call in the last tile rows loop recognised; 0: none yet
+        .db 0, 0
+; Into WRAM bank 7, whose code goes on right after these bytes (ProbeRom, below).
+ProbeRomEntry:
+        ld a,#CODE_WRAM_BANK
+        ldh (rSVBK),a
 ProbeEnd:
 ProbeStubSize = ProbeEnd - Probe
-        .iif gt, ProbeStubSize - (IDLE_TILE - PROBE_STUB), .error 1
+        .iif ne, ProbeStubSize - (IDLE_TILE - PROBE_STUB), .error 1
+        .iif ne, ProbeRomEntry - Probe - (PROBE_ROM_ENTRY - PROBE_STUB), .error 1
+
+; =============================================================================================
+        .area _BANK7_CODE (ABS)
+        .org BANK7_CODE
+; WRAM bank 7 from IDLE_TILE on (bank 2 keeps its variables at the same addresses): code
+; that reads none of the runtime's variables, entered from bank 2 through the switch just
+; above it and left through ProbeDone, which the probe's copy in bank 7 holds too.
+
+; The probe of a colour ROM on MBC1: the slots are read in ROM bank 32 itself, which MBC1's
+; mode 1 shows at 0x0000-0x3FFF, so the set-up copies no dictionary into WRAM (16 KiB of it
+; took two frames of the game's start). Bank 0 is out of view meanwhile: interrupts are off
+; and nothing here calls into it. In and out as Probe, but B = the part.
+ProbeRom:
+        ld a,b
+        swap a
+        add a,h
+        sub #>DICT_SLOT_BASE
+        ld h,a                  ; part p at 0x1000 p
+        ld a,#1
+        ld (MBC_HIGH_BITS),a
+        ld (MBC1_MODE),a
+1$:     SLOT_TEST 2$, 3$, 4$
+2$:     inc hl                  ; next slot; after the part's last, its first above the stub
+        ld a,l
+        and a
+        jr nz,1$
+        ld a,h
+        and #0x0F
+        jr nz,1$
+        ld a,h
+        sub #0x10
+        ld h,a
+        ld l,#PROBE_STUB_SIZE
+        jr 1$
+4$:     xor a
+3$:     ld b,a
+        xor a
+        ld (MBC1_MODE),a        ; bank 0 again, and the game's banks above it
+        ld (MBC_HIGH_BITS),a
+        jp ProbeDone + 1
+Bank7CodeEnd:
+        .iif gt, Bank7CodeEnd - ProbeRom - (BANK7_CODE_END - BANK7_CODE), .error 1
 
 ; =============================================================================================
         .area _RUNTIME (ABS)
@@ -475,7 +521,7 @@ LoopRestCopy:
         push de
         push bc
         dec de
-        call LookUpTileAt
+        call LookUpTileFrom
         pop bc
         pop de
         pop hl
@@ -612,6 +658,9 @@ LoopDeForm:
 LoopRowsBefore:
         .db 0x06, 0x10, 0xF0, 0x41, 0xE6, 0x02, 0x20, 0xFA  ; LD B,16 / LDH A,(STAT) / AND 2 / JR NZ
 LoopRowsBeforeEnd:                                          ; (then the copy hook's call)
+LoopRowsAfter:
+        .db 0x05, 0x20, 0xF4, 0x0D, 0x20, 0xE9              ; DEC B / JR NZ / DEC C / JR NZ
+LoopRowsAfterEnd:
 ; Bank 0's GameWord and GameByteSet, where ColourInit found them.
 GameWordJump::
         jp 0x0000
@@ -1706,6 +1755,37 @@ SweepNext:
         ld (vSweepTile + 1),a
         ret
 
+; The tile whose bytes include DE's, copied from the 16 bytes before HL: where those are in
+; the game's switchable ROM bank, the program's table for that bank (in bank 32 + the bank,
+; shown at 0x4000 while MBC1's upper bits are 1) may give the palette its look-up would find,
+; at the tile's first byte (bit 7 set): about 50 cycles instead of the hash and the probe.
+; Only where the dictionary is read in ROM: the tables then belong to it (the Play window's
+; pushes put a new dictionary in WRAM), and the MBC is MBC1 with its upper bits free.
+LookUpTileFrom:
+        ld a,(vDictInRom)
+        and a
+        jr z,LookUpTileAt
+        ld bc,#-16
+        add hl,bc
+        ld a,h
+        sub #0x40
+        cp #0x40
+        jr nc,LookUpTileAt      ; (not all in 0x4000-0x7FFF)
+        ld a,#1
+        ld (MBC_HIGH_BITS),a
+        ld a,(0x7FFF)
+        cp #PALETTE_TABLE_MARK  ; (bank 33, when the game has bank 1 in view, has none)
+        ld b,(hl)
+        ld a,#0
+        ld (MBC_HIGH_BITS),a
+        jr nz,LookUpTileAt
+        bit 7,b
+        jr z,LookUpTileAt       ; not known there: looked up
+        ld a,b
+        and #7
+        ld h,d
+        ld l,e
+        jp SetRecord
 ; The tile whose bytes include DE's is looked up and its record written. Uses everything.
 ; A blank tile takes the palette its first look-up found (BLANK_PALETTE): the hash and the
 ; probe cost 250-300 cycles, and a game that clears the tiles of a screen at each load
@@ -1809,40 +1889,8 @@ IdentifyTile:
         pop af
         add a,#DICT_FIRST_BANK  ; its WRAM bank
         jp PROBE_STUB
-2$:     pop af
-
-; The probe of a colour ROM on MBC1: the slots are read in ROM bank 32 itself, which MBC1's
-; mode 1 shows at 0x0000-0x3FFF, so the set-up copies no dictionary into WRAM (16 KiB of it
-; took two frames of the game's start). Bank 0 is out of view meanwhile: interrupts are off
-; and nothing here calls into it. In and out as Probe, but A = the part.
-ProbeRom:
-        swap a
-        add a,h
-        sub #>DICT_SLOT_BASE
-        ld h,a                  ; part p at 0x1000 p
-        ld a,#1
-        ld (MBC_HIGH_BITS),a
-        ld (MBC1_MODE),a
-1$:     SLOT_TEST 2$, 3$, 4$
-2$:     inc hl                  ; next slot; after the part's last, its first above the stub
-        ld a,l
-        and a
-        jr nz,1$
-        ld a,h
-        and #0x0F
-        jr nz,1$
-        ld a,h
-        sub #0x10
-        ld h,a
-        ld l,#PROBE_STUB_SIZE
-        jr 1$
-4$:     xor a
-3$:     ld b,a
-        xor a
-        ld (MBC1_MODE),a        ; bank 0 again, and the game's banks above it
-        ld (MBC_HIGH_BITS),a
-        ld a,b
-        ret
+2$:     pop bc                  ; B: the part
+        jp PROBE_ROM_ENTRY      ; (ProbeRom, in WRAM bank 7)
 
 ; --- Records the palette A of the VRAM tile at HL (0x8000-0x97F0). VRAM must be writable.
 SetRecord:

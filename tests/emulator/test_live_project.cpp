@@ -205,7 +205,7 @@ TEST(RuntimeLayout, MatchesTheAssembly) {
         {"vUsedList", kUsedList},         {"vUsedCount", kUsedCount},      {"vRefreshPos", kRefreshPos},
         {"USER_COLOURS", kUserColours},   {"REC_U", kRecordsUnsigned},     {"REC_S", kRecordsSigned},
         {"DICT_FIRST_BANK", kDictionaryFirstWramBank}, {"vDictInRom", kDictionaryInRom}, {"PROBE_STUB", kProbeCode}, {"BLANK_PALETTE", kBlankPalette},
-        {"vSpriteSlots", kSpriteSlots},
+        {"vSpriteSlots", kSpriteSlots},   {"PALETTE_TABLE_MARK", kPaletteTableMark},
     };
     for (const auto& [name, expected] : cases) {
         ASSERT_TRUE(values.count(name)) << name << " is no longer in layout.inc";

@@ -35,6 +35,8 @@ TEST(BuildColorRom, LaysOutBanksPalettesTablesRedrawnTilesAndChecksums) {
         model->TilePal[3][tile] = 6;
     }
     model->TileOffset[3] = 1;  // tile 1023 would need byte 16384: neither image nor palette goes out
+    CommitTileImage(*model, 3, 41, image);  // the image with palette 2 as well: a tie, 2 wins
+    model->TilePal[3][41] = 2;
     const Bytes rom = BuildColorRom(*model);
     ASSERT_EQ(rom.size(), kColorRomSize);
 
@@ -52,18 +54,22 @@ TEST(BuildColorRom, LaysOutBanksPalettesTablesRedrawnTilesAndChecksums) {
     EXPECT_EQ(NonZero(rom, 32, kBankSize), NonZero(dictionary.image, 0, dictionary.image.size()));
     // Bank 33: the colour code, its settings filled in, then zeros.
     EXPECT_TRUE(std::equal(model->ExtraBankCode.begin(), model->ExtraBankCode.end(), rom.begin() + 33 * kBankSize));
-    const auto settings = model->ExtraBankCode.begin();  // palettes 0, 1 and 6 (bank 5 is not loaded), one part
+    const auto settings = model->ExtraBankCode.begin();  // palettes 0, 1, 2 and 6 (bank 5 is not loaded), one part
     EXPECT_EQ(std::tuple(settings[sidefile::kSettingPalettesUsed], settings[sidefile::kSettingDictionaryParts]),
-              std::tuple(0b01000011, 1));
+              std::tuple(0b01000111, 1));
     EXPECT_EQ(NonZero(rom, 33, kBankSize) - NonZero(rom, 33, sidefile::kColourCodeLimit), 0u);
     // Palette area: background word then sprite word for each colour, low byte first.
     const auto area = rom.begin() + 33 * kBankSize;
     EXPECT_EQ(Bytes(area, area + 4), (Bytes{0xFF, 0x7F, 0xFF, 0x7F}));
     EXPECT_EQ(Bytes(area + 88, area + 92), (Bytes{0x1F, 0x00, 0x00, 0x7C}));
-    // Tables: a tile's palette at the offset of its first byte, in bank b + 32.
-    EXPECT_EQ((std::array{rom[34 * kBankSize], rom[35 * kBankSize + 40 * 16 + 1], rom[37 * kBankSize + 10 * 16 + 4]}),
-              (std::array<std::uint8_t, 3>{1, 6, 3}));
-    EXPECT_EQ(NonZero(rom, 34, std::size_t(30) * kBankSize), 3u);
+    // Tables, in bank b + 32: at the first byte of a tile with a palette, what the look-up
+    // of its bytes finds (bit 7 set), so the tile given 6 shows the tie's 2 as its look-up
+    // would; nothing for a bank the ROM does not have; the mark at every table's end.
+    EXPECT_EQ((std::array{rom[34 * kBankSize], rom[35 * kBankSize + 41 * 16 + 1], rom[35 * kBankSize + 40 * 16 + 1],
+                          rom[37 * kBankSize + 10 * 16 + 4]}),
+              (std::array<std::uint8_t, 4>{kTableKnown | 1, kTableKnown | 2, kTableKnown | 2, 0}));
+    for (int table = 34; table < kColorRomBanks; ++table) EXPECT_EQ(rom[(table + 1) * kBankSize - 1], kPaletteTableMark);
+    EXPECT_EQ(NonZero(rom, 34, std::size_t(30) * kBankSize), 30u + 3u);
     EXPECT_TRUE(ChecksumsHold(rom));
     EXPECT_EQ(BuildColorRom(*model), rom);  // writing twice gives the same file
 }
