@@ -1,7 +1,8 @@
 #include "TileDictionary.h"
 
 #include <algorithm>
-#include <map>
+#include <cstring>
+#include <unordered_map>
 
 namespace dapplix {
 namespace {
@@ -50,8 +51,23 @@ std::vector<DictionaryTile> CollectDictionaryTiles(const Model& model) {
         std::array<int, kPalettes> count{};
         int bank = 0, tile = 0;
     };
-    std::map<TileImage, Votes> votes;
+    struct ImageHash {
+        std::size_t operator()(const TileImage& image) const {
+            std::uint64_t low, high;
+            std::memcpy(&low, image.data(), 8);
+            std::memcpy(&high, image.data() + 8, 8);
+            const std::uint64_t mixed = (low * 0x9E3779B97F4A7C15ull) ^ (high * 0xC2B2AE3D27D4EB4Full);
+            return std::size_t(mixed ^ (mixed >> 32));
+        }
+    };
+    std::unordered_map<TileImage, Votes, ImageHash> votes;
     std::vector<TileImage> order;
+    std::size_t given = 0;
+    for (int bank = 0; bank <= model.BankCount && bank < kMaxBanks; ++bank)
+        given += std::size_t(std::count_if(model.TilePal[bank].begin(), model.TilePal[bank].end(),
+                                           [](std::int16_t palette) { return palette >= 1 && palette < kPalettes; }));
+    votes.reserve(given);
+    order.reserve(given);
     for (int bank = 0; bank <= model.BankCount && bank < kMaxBanks; ++bank) {
         for (int tile = 0; tile < kTilesPerBank; ++tile) {
             const int palette = model.TilePal[bank][tile];
@@ -150,6 +166,7 @@ TileDictionary BuildTileDictionary(const Model& model) {
         }
         ++used[key.part];
         ++dictionary.entries;
+        dictionary.recorded.push_back(tile.image);
         if (tile.ambiguous) ++dictionary.ambiguous;
     }
     return dictionary;

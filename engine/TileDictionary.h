@@ -49,6 +49,7 @@ struct TileDictionary {
     int entries = 0;                  // distinct images recorded
     int ambiguous = 0;                // of those, images given more than one palette
     int leftOut = 0;                  // images that did not fit (the rarest are left out)
+    std::vector<TileImage> recorded;  // the images the table holds
 };
 
 // The hash table for the runtime: part k at 0x1000 k of ROM bank 32, and in WRAM bank 3 + k at

@@ -90,23 +90,56 @@ void FillColourSettings(Model& model, int dictionaryParts) {
     }
 }
 
+namespace {
+
+// Which runs of 16 bytes may be images the dictionary holds: a bit per 20-bit mix of the
+// first four bytes, set for every recorded image. Most runs of a bank are code, data or
+// tiles without a palette, and one memory read rules them out.
+class ImageFilter {
+public:
+    explicit ImageFilter(const TileDictionary& dictionary) : bits_(kSize / 64) {
+        for (const TileImage& image : dictionary.recorded) {
+            const std::uint32_t key = Key(image.data());
+            bits_[key >> 6] |= std::uint64_t(1) << (key & 63);
+        }
+    }
+    bool MayHold(const std::uint8_t* bytes) const {
+        const std::uint32_t key = Key(bytes);
+        return (bits_[key >> 6] >> (key & 63)) & 1;
+    }
+
+private:
+    static constexpr int kBits = 20;
+    static constexpr std::uint32_t kSize = std::uint32_t(1) << kBits;
+    static std::uint32_t Key(const std::uint8_t* bytes) {
+        std::uint32_t word;
+        std::memcpy(&word, bytes, sizeof word);
+        return (word * 0x9E3779B1u) >> (32 - kBits);
+    }
+    std::vector<std::uint64_t> bits_;
+};
+
+}  // namespace
+
 // The table of a bank the game may copy tiles from (output bank b + 32, which MBC1 shows
-// at 0x4000 in place of bank b while its upper bank bits are 1): at the first byte of each
-// tile with a palette, kTableKnown | the palette the runtime's look-up of the tile's bytes
-// (as written, redrawn or not) would find, so that a copy loop reading the tile from there
-// can skip the look-up; 0 elsewhere, where the runtime looks the tile up. The mark at the
-// table's last byte tells a table from bank 33, which takes its place while the game has
-// bank 1 in view. Writes into a zeroed 16 KiB table and returns the sum of the bytes written.
-static std::uint64_t WritePaletteTable(const Model& model, const TileDictionary& dictionary, int bank,
-                                       const std::uint8_t* source, std::uint8_t* table) {
+// at 0x4000 in place of bank b while its upper bank bits are 1): at every byte that starts
+// 16 bytes within the bank, kTableKnown | the palette the runtime's look-up of those bytes
+// would find (0: none), so that a copy loop reading a tile from there, at whatever offset,
+// can skip the look-up; 0 in the last 15 bytes, where the runtime looks the tile up. The
+// mark at the table's last byte tells a table from bank 33, which takes its place while
+// the game has bank 1 in view. Writes into a zeroed 16 KiB table and returns the sum of
+// the bytes written.
+static std::uint64_t WritePaletteTable(const Model& model, const TileDictionary& dictionary, const ImageFilter& filter,
+                                       int bank, const std::uint8_t* source, std::uint8_t* table) {
     std::uint64_t sum = table[kBankSize - 1] = kPaletteTableMark;
     if (bank > model.BankCount || dictionary.parts == 0) return sum;
-    const int tiles = TileAbsent(model, bank, kLastTile) ? kLastTile : kTilesPerBank;
-    for (int tile = 0; tile < tiles; ++tile) {
-        const int palette = model.TilePal[bank][tile];
-        if (palette < 1 || palette >= kPalettes) continue;
-        const int at = TileByteOffset(model, bank, tile);
-        table[at] = static_cast<std::uint8_t>(kTableKnown | LookUpTile(dictionary, source + at));
+    int palette = 0;
+    for (int at = 0; at + kTileBytes <= kBankSize; ++at) {
+        const std::uint8_t* bytes = source + at;
+        // A run of one byte value (padding, a blank tile) answers as the run before it.
+        if (!filter.MayHold(bytes)) palette = 0;
+        else if (at == 0 || std::memcmp(bytes, bytes - 1, kTileBytes) != 0) palette = LookUpTile(dictionary, bytes);
+        table[at] = static_cast<std::uint8_t>(kTableKnown | palette);
         sum += table[at];
     }
     return sum;
@@ -174,8 +207,9 @@ std::vector<std::uint8_t> BuildColorRom(Model& model) {
     const std::size_t rest = std::min(model.ExtraBankCodeRest.size(), sidefile::kColourCodeLimit - model.ExtraBankCode.size());
     std::copy_n(model.ExtraBankCodeRest.begin(), rest, colourBank + model.ExtraBankCode.size());
     sum += ByteSum(colourBank, model.ExtraBankCode.size() + rest);
+    const ImageFilter filter(dictionary);
     for (int bank = kFirstShownBank; bank < kMaxBanks; ++bank)
-        sum += WritePaletteTable(model, dictionary, bank, bankStart(bank), bankStart(bank + kPaletteTableBankBase));
+        sum += WritePaletteTable(model, dictionary, filter, bank, bankStart(bank), bankStart(bank + kPaletteTableBankBase));
 
     rom[kGlobalChecksum] = static_cast<std::uint8_t>((sum >> 8) & 0xFF);
     rom[kGlobalChecksum + 1] = static_cast<std::uint8_t>(sum & 0xFF);

@@ -62,14 +62,20 @@ TEST(BuildColorRom, LaysOutBanksPalettesTablesRedrawnTilesAndChecksums) {
     const auto area = rom.begin() + 33 * kBankSize;
     EXPECT_EQ(Bytes(area, area + 4), (Bytes{0xFF, 0x7F, 0xFF, 0x7F}));
     EXPECT_EQ(Bytes(area + 88, area + 92), (Bytes{0x1F, 0x00, 0x00, 0x7C}));
-    // Tables, in bank b + 32: at the first byte of a tile with a palette, what the look-up
-    // of its bytes finds (bit 7 set), so the tile given 6 shows the tie's 2 as its look-up
-    // would; nothing for a bank the ROM does not have; the mark at every table's end.
-    EXPECT_EQ((std::array{rom[34 * kBankSize], rom[35 * kBankSize + 41 * 16 + 1], rom[35 * kBankSize + 40 * 16 + 1],
-                          rom[37 * kBankSize + 10 * 16 + 4]}),
-              (std::array<std::uint8_t, 4>{kTableKnown | 1, kTableKnown | 2, kTableKnown | 2, 0}));
+    // Tables, in bank b + 32: at every run of 16 bytes of a loaded bank, what the look-up of
+    // those bytes finds (bit 7 set): the tile given 6 shows the tie's 2 as its look-up would,
+    // and so do runs off the grid within the two tiles; nothing for a bank the ROM does not
+    // have, nor for the last 15 bytes; the mark at every table's end.
+    const auto entry = [&rom](int bank, int at) { return rom[std::size_t(bank + kPaletteTableBankBase) * kBankSize + std::size_t(at)]; };
+    EXPECT_EQ((std::array{entry(2, 0), entry(3, 40 * 16 + 1), entry(3, 41 * 16 + 1), entry(3, 40 * 16 + 9), entry(5, 10 * 16 + 4)}),
+              (std::array<std::uint8_t, 5>{kTableKnown | 1, kTableKnown | 2, kTableKnown | 2, kTableKnown | 2, 0}));
+    for (int at = 0; at < kBankSize - 1; ++at) {
+        const std::uint8_t* bytes = rom.data() + 2 * std::size_t(kBankSize) + std::size_t(at);
+        const int expected = at + kTileBytes <= kBankSize ? kTableKnown | LookUpTile(dictionary, bytes) : 0;
+        ASSERT_EQ(entry(2, at), expected) << at;
+    }
     for (int table = 34; table < kColorRomBanks; ++table) EXPECT_EQ(rom[(table + 1) * kBankSize - 1], kPaletteTableMark);
-    EXPECT_EQ(NonZero(rom, 34, std::size_t(30) * kBankSize), 30u + 3u);
+    EXPECT_EQ(NonZero(rom, 34, std::size_t(30) * kBankSize), 2u * (kBankSize - kTileBytes + 1) + 30u);
     EXPECT_TRUE(ChecksumsHold(rom));
     EXPECT_EQ(BuildColorRom(*model), rom);  // writing twice gives the same file
 }
