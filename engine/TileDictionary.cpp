@@ -62,12 +62,6 @@ std::vector<DictionaryTile> CollectDictionaryTiles(const Model& model) {
     };
     std::unordered_map<TileImage, Votes, ImageHash> votes;
     std::vector<TileImage> order;
-    std::size_t given = 0;
-    for (int bank = 0; bank <= model.BankCount && bank < kMaxBanks; ++bank)
-        given += std::size_t(std::count_if(model.TilePal[bank].begin(), model.TilePal[bank].end(),
-                                           [](std::int16_t palette) { return palette >= 1 && palette < kPalettes; }));
-    votes.reserve(given);
-    order.reserve(given);
     for (int bank = 0; bank <= model.BankCount && bank < kMaxBanks; ++bank) {
         for (int tile = 0; tile < kTilesPerBank; ++tile) {
             const int palette = model.TilePal[bank][tile];
