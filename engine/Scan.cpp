@@ -497,6 +497,15 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
     const auto pollHook = PositionAddress(block + (withStoreHooks ? kIdlePollInBlock : kPollHookInBlock));
     result.blankWaits = ReplaceCode(model, {0xF0, 0x44, 0xFE, 0x90, 0x20, 0xFA},
                                     {0xF0, 0x44, 0xCD, pollHook[0], pollHook[1], kOpNop}, progress);
+    // A wait for the blank that switches the LCD off once it comes (GBDK's display_off): the
+    // frame's work in that blank would never be seen, and with the game's own handler after
+    // it, it would bring the game back to its poll after the blank (LcdOffWait).
+    if (withStoreHooks) {
+        const auto lcdOffWait = PositionAddress(block + kLcdOffWaitInBlock);
+        result.lcdOffWaits = ReplaceCode(model, {0xF0, 0x44, 0xFE, 0x91, 0x38, 0xFA, 0xF0, 0x40, 0xE6, 0x7F, 0xE0, 0x40},
+                                         {0xCD, lcdOffWait[0], lcdOffWait[1], kOpNop, kOpNop, kOpNop, 0xF0, 0x40, 0xE6, 0x7F, 0xE0, 0x40},
+                                         progress);
+    }
     progress.set(kProgressEnd);
 
     // With the store hooks placed, map entries stored with the LCD off take their record in
@@ -595,6 +604,9 @@ std::vector<std::string> DescribeScan(const Model& model, const ScanResult& scan
                             ? std::string("Waits: none found (HALT / NOP / LD A,(nnnn), or a loop on LD A,(nnnn))")
                             : "Waits: " + std::to_string(scan.idleWaits) + " on " + hex(model.IdleWaitByte, 4) +
                                   ": map attributes and the tile sweep use the time the game waits");
+    if (scan.lcdOffWaits > 0)
+        lines.push_back("Waits to switch the LCD off: " + std::to_string(scan.lcdOffWaits) +
+                        " (LDH A,(LY) / CP $91 / JR C, then LCDC bit 7 cleared): that blank is left to the game");
     if (scan.padWaits > 0)
         lines.push_back("Waits for a key: " + std::to_string(scan.padWaits) + " through " + hex(model.PadRoutine, 4) +
                         ": map attributes and the tile sweep take a slice between two reads of the keys");

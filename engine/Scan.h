@@ -105,6 +105,7 @@ struct ScanResult {
     int otherStores = 0;         // other store sequences redirected to StoreHooks
     int idleWaits = 0;           // waits (for an interrupt or a byte) redirected to IdleHalt or IdleHook
     int padWaits = 0;            // waits for a key redirected to PadHook
+    int lcdOffWaits = 0;         // waits for the blank to switch the LCD off, redirected to LcdOffWait
     EntryPoint entry;            // how the cartridge started before the scan
 };
 

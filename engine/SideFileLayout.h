@@ -21,7 +21,7 @@ constexpr int kPollHookInBlock = 88;
 // is then this long. Its three ways in replace other store instructions (see bank0.s), and
 // CopyHook's branch for a map entry goes to its MapEntryFast.
 constexpr int kStoreHooksInBlock = 102;
-constexpr int kBank0CodeWithStoreHooks = 366;
+constexpr int kBank0CodeWithStoreHooks = 409;
 constexpr int kMapEntryFastInBlock = 127;
 constexpr int kVramByteHookInBlock = 314;
 constexpr int kCopyHookBcInBlock = 107;
@@ -35,6 +35,9 @@ constexpr int kIdleLoadInBlock = 216;
 constexpr int kIdleWorkInBlock = 220;
 // A wait for a key: CALL nnnn / AND B / JR Z back to the CALL, whose CALL goes to PadHook.
 constexpr int kPadHookInBlock = 302;
+// A wait for the blank before the LCD is switched off: LDH A,(LY) / CP $91 / JR C,-6 followed
+// by LDH A,(LCDC) / AND $7F / LDH (LCDC),A, whose wait becomes a CALL of LcdOffWait.
+constexpr int kLcdOffWaitInBlock = 366;
 // CopyHook's checks for a byte already stored at DE, which StoreHooks calls.
 constexpr int kCopyHookStoredInBlock = 34;
 

@@ -13,7 +13,7 @@
         .module bank0
         .include "hardware.inc"
         .include "layout.inc"
-        .globl ColourInit, RuntimeEntry
+        .globl ColourInit, RuntimeEntry, FrameWork, LcdOffJump
 
         .area _BANK0_FRAGMENTS (ABS)
 
@@ -413,10 +413,45 @@ VramByteDone:
 VramByteAny:
         pop af
         jp VramByteOther
+
+; LcdOffWait: replaces LDH A,(LY) / CP $91 / JR C,-6 (three NOPs after the call) where a
+; routine waits for the blank to switch the LCD off (GBDK's display_off). Nothing of the
+; frame's work in that blank would ever be shown, and the game's own vertical-blank handler
+; runs on after its DMA call: a frame's work of a few lines there brings the game back to
+; its poll after line 153, and it keeps its old screen a whole frame more (each screen
+; change of a game with forty sprites, or a fade, cost it a few). So the next frame's work
+; is cut down to the sprites: FrameWork's first instruction becomes a jump to LcdOffSkip,
+; which puts it back. Only where that frame's work will come (the wait starts before the
+; blank, with the vertical-blank interrupt enabled); then the game's own loop.
+LcdOffWait::
+        ldh a,(rLY)
+        cp #VBLANK_FIRST_LINE
+        jr nc,1$
+        ldh a,(rIE)
+        bit 0,a                 ; (IEF_VBLANK)
+        jr z,1$
+        push af
+        xor a
+        ldh (rIE),a
+        ld a,#2
+        ldh (rSVBK),a
+        ld a,#OPCODE_JR
+        ld (FrameWork),a
+        ld a,#LcdOffJump
+        ld (FrameWork + 1),a
+        xor a
+        ldh (rSVBK),a
+        pop af
+        ldh (rIE),a
+1$:     ldh a,(rLY)
+        cp #VBLANK_FIRST_LINE + 1
+        jr c,1$
+        ret
         .iif ne, (LCDC_TILES8000 << 1) - 0x20, .error 1
         .iif ne, (REC_S ^ 0x100) - REC_U, .error 1
 StoreHooksEnd:
-        .iif ne, StoreHooksEnd - StoreHooks - 264, .error 1
+        .iif ne, StoreHooksEnd - StoreHooks - 307, .error 1
+        .iif ne, LcdOffWait - StoreHooks - 264, .error 1
         .iif ne, GameWord - (StoreHooks - 102 + 14) - GAME_WORD_FROM_ENTRY, .error 1  ; (EntryHook at 14)
         .iif ne, GameByteSet - GameWord - GAME_BYTE_SET_FROM_WORD, .error 1
         .iif ne, GameWord - StoreHooksCall - 3 - GAME_WORD_FROM_STORED_RETURN, .error 1

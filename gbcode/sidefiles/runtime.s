@@ -756,6 +756,23 @@ WindowCheck:
         cp b
         ret
 
+; The game switches the LCD off in this blank (LcdOffWait in bank 0 made FrameWork jump
+; here): FrameWork gets its first instruction back, and of its work only what comes first
+; is done after a DMA call, the sprites (or a fade's step that waited), which a game that
+; switches the LCD on again at once shows. The refresh and the sweep wait.
+LcdOffSkip:
+        ld hl,#FrameWork
+        ld (hl),#0xF0           ; LDH A,(n)
+        inc hl
+        ld (hl),#<rLY
+        ld a,c
+        and a
+        ret z
+        ld (vSpritesOnly),a     ; (C = 1 after a DMA call)
+        jp SpritesCall
+LcdOffJump = (LcdOffSkip - FrameWork - 2) & 0xFF  ; (back: FrameWork follows)
+        .globl LcdOffJump
+
 ; --- Once a frame, after the game's OAM DMA or its wait for the blank. Everything runs only
 ;     in vertical blank (or, within a budget, with the LCD off), most urgent first: the
 ;     sprites (the DMA has just put them back to palette 0), as many as fit before line
@@ -769,7 +786,7 @@ WindowCheck:
 ;     shades of its start-up (the boot's BGP of 0xFC, an unset OBP0) for good.
 ;     In: C not 0 when the work follows the game's OAM DMA (else OAM may not hold this
 ;     frame's sprites, and they are left alone).
-FrameWork:
+FrameWork::                     ; (LcdOffWait may turn the LDH into JR LcdOffSkip)
         ldh a,(rLY)             ; the usual call: in the blank, in time (LY reads 0 with the
         sub #VBLANK_FIRST_LINE  ; LCD off)
         cp #FRAME_LAST_LINE - VBLANK_FIRST_LINE
@@ -789,7 +806,7 @@ FrameWork:
         ld a,c                  ; after a DMA call: the sprites first (the DMA has just put
         and a                   ; them back to palette 0)
         jr z,13$
-        SpritesCall = .         ; (an assignment: 13$ is still in reach)
+        SpritesCall = .         ; (an assignment: 13$ is still in reach; LcdOffSkip comes in here)
         call SpritesThisFrame   ; (ShadesFirst for a frame, when a fade's step waits)
         ld hl,#vSpritesOnly     ; after a frame whose work ended late, or a wait that found
         srl (hl)                ; nothing else to do, the sprites alone (the mark, 1, is
@@ -1165,7 +1182,6 @@ FollowTwin:
         add a,a
         or #PAL_AUTO_INCREMENT
         jr FollowIndex
-OPCODE_JR = 0x18
 OPCODE_CP = 0xFE
         .iif ne, (USER_COLOURS + 0x7F) / 256 - RUNTIME_VARS / 256, .error 1 ; H stays on one page
 

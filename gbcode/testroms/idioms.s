@@ -37,7 +37,8 @@
 ;                   AND B / JR Z, as GBDK's waitpad), and notes it in wKeySeen
 ;   PLAIN_WAIT      the main loop waits for the blank's flag through HL, a loop that the
 ;                   colour code does not take as a wait (it gets no time there)
-; LATE_DMA_LINE is the line LATE_DMA waits for (150 unless the build says otherwise).
+; LATE_DMA_LINE is the line LATE_DMA waits for (150 unless the build says otherwise), and
+; LINE_WAIT_FRAME the frame of each 16 in which LINE_WAIT's main loop waits (0 unless ...).
 ; The game stops at END_FRAME, so that the colour run, which starts later, ends in the same
 ; state. Graphics and scene from art.s: block A (bank BANK_A) to 0x8000, block B to 0x8800.
         .module idioms
@@ -723,6 +724,7 @@ FadeShades:
 LineWaitRound:
         ld a,(wFrame)
         and #15
+        cp #LINE_WAIT_FRAME
         ret nz
         WHILE_LY nc, 146
         WHILE_LY c, 145

@@ -36,7 +36,7 @@ struct SideFiles : ::testing::Test {
 // Each fragment sits at the offset the engine reads it from; exbnkcod.dat comes whole.
 TEST_F(SideFiles, FragmentsSitWhereTheProgramReadsThem) {
     const auto bank0Code = SideFile(kBank0CodeFile);
-    ASSERT_EQ(bank0Code.size(), 371u);
+    ASSERT_EQ(bank0Code.size(), 414u);
     const auto colourCode = SideFile(kExtraBankCodeFile);
     ASSERT_LE(colourCode.size(), sidefile::kColourCodeLimit);
     EXPECT_EQ(model.ExtraBankCode.size() + model.ExtraBankCodeRest.size(), colourCode.size());
@@ -56,7 +56,8 @@ TEST_F(SideFiles, FragmentsSitWhereTheProgramReadsThem) {
                                    {"MapEntryFast", sidefile::kMapEntryFastInBlock}, {"IdleHalt", sidefile::kIdleHaltInBlock},
                                    {"IdleHook", sidefile::kIdleHookInBlock}, {"IdleWork", sidefile::kIdleWorkInBlock},
                                    {"IdleLoad", sidefile::kIdleLoadInBlock}, {"IdlePoll", sidefile::kIdlePollInBlock},
-                                   {"PadHook", sidefile::kPadHookInBlock}})
+                                   {"PadHook", sidefile::kPadHookInBlock},
+                                   {"LcdOffWait", sidefile::kLcdOffWaitInBlock}})
         EXPECT_EQ(symbols[symbol], std::uint32_t(inBlock)) << symbol;
     EXPECT_EQ(sidefile::kStoreHooksInBlock + kStoreHooksLength, sidefile::kBank0CodeWithStoreHooks);
 }

@@ -217,6 +217,27 @@ void ScenesRightOnTheirFirstFrame(IdiomRun& run) {
     if (scene != int(run.rom.At("SCENES")) + 2) run.setUp << " saw " << scene - 1 << " scenes come on;";
 }
 
+// A round of the main loop that waits for the blank to switch the LCD off ends in the same
+// game frame as in the original: the frame's work in that blank does not bring the game back
+// to its poll after the blank, which would keep it waiting a frame more.
+void SwitchedOffInTheBlankItWaitedFor(IdiomRun& run) {
+    const auto roundEnds = [&run](const GameRun& r) {
+        std::vector<int> ends;
+        for (int f = 0; f <= IdiomRun::LastFrame(r); ++f)
+            if (r.gameFrame[std::size_t(f)] >= 0 && run.Variable(r, f, "wWork") > int(ends.size())) ends.push_back(r.gameFrame[std::size_t(f)]);
+        return ends;
+    };
+    const std::vector<int> mono = roundEnds(run.mono), colour = roundEnds(run.colour);
+    if (mono.empty()) run.setUp << " no round ended;";
+    if (colour != mono) {
+        run.found[kGame] << " rounds ended in game frames";
+        for (const int g : colour) run.found[kGame] << " " << g;
+        run.found[kGame] << " (the original:";
+        for (const int g : mono) run.found[kGame] << " " << g;
+        run.found[kGame] << ");";
+    }
+}
+
 // Loads with the timer's interrupt on: scenes right as ever, and the handler, taken in the
 // middle of loads that the colour code finishes at once, never in the runtime's banks.
 void ScenesRightWithTheTimerOn(IdiomRun& run) {
@@ -306,7 +327,8 @@ const Idiom kIdioms[] = {
     {"reach_pad", 0, TilesColouredWhileTheGameWaitsForAKey},
     {"scroll", 0},  // map columns the game never wrote come into view: only the refresh colours them
     {"obp1", 0, TwinShowsObp1Shades},
-    {"line_wait", 7},  // a blank handler with more to do after its DMA call, a main loop waiting for line 145
+    {"line_wait", 7, SwitchedOffInTheBlankItWaitedFor},
+    {"line_wait_1", 8, SwitchedOffInTheBlankItWaitedFor, Bit(kSprite), {kFadeTakesTheBlank}},  // ... in the frame after the one with little to do  // a blank handler with more to do after its DMA call, a main loop waiting for line 145
     {"fade_busy", 12, BackgroundFollowsTheFade, Bit(kSprite), {kFadeTakesTheBlank}},  // ... stepping through a fade
     {"bg_off", 0, BackgroundFollowsTheFade},  // the background off (LCDC bit 0) and on again: white while off
 };

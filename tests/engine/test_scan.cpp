@@ -23,7 +23,7 @@ bool HasAt(const Bytes& bank, std::size_t at, std::initializer_list<std::uint8_t
 }
 
 TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) {
-    auto model = LoadedModel({.freeTail = 400});
+    auto model = LoadedModel({.freeTail = 450});
     Bank& bank0 = model->RomBank[0];
     std::fill_n(bank0.begin() + 0x2800, 300, 0xFF);  // free bytes inside the bank are never taken
     Put(bank0, 0x0200, {0xCD, 0x80, 0xFF});        // call before the DMA start
@@ -46,27 +46,29 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     Put(bank0, 0x0E00, {0xCD, 0x95, 0x2B, 0xA0, 0x28, 0xFA});              // a wait for a key ...
     Put(bank0, 0x0E10, {0xCD, 0x00, 0x30, 0xA0, 0x28, 0xFA});              // ... through another read: left alone
     Put(bank0, 0x0F00, {0x2A, 0x12, 0x13, 0x13, 0x05, 0x20, 0xF9});        // every other byte: left alone, named
+    Put(bank0, 0x0F40, {0xF0, 0x44, 0xFE, 0x91, 0x38, 0xFA, 0xF0, 0x40, 0xE6, 0x7F, 0xE0, 0x40});  // the blank, then the LCD off
+    Put(bank0, 0x0F60, {0xF0, 0x44, 0xFE, 0x91, 0x38, 0xFA, 0xC9});        // (a wait alone: left alone)
     const Bank before = bank0;
     std::vector<int> progress;
     const ScanResult scan = ScanRom(*model, [&](int value) { progress.push_back(value); });
     EXPECT_TRUE(scan.placed && !scan.notEnoughRoom && !scan.forced);
     EXPECT_EQ(std::tuple(scan.trailingFill, scan.copyLoops, scan.dmaCalls, scan.blankWaits, scan.otherStores, scan.idleWaits, scan.padWaits,
-                         scan.everyOtherByteLoops),
-              std::tuple(400, 2, 1, 1, 4, 2, 1, 1));
+                         scan.everyOtherByteLoops, scan.lcdOffWaits),
+              std::tuple(450, 2, 1, 1, 4, 2, 1, 1, 1));
 
     // Side by side below the last byte of the bank, which is never used, each after its marker.
     EXPECT_EQ((std::array{model->StoreHooksPos, model->CopyTailPos, model->CopyHookPos, model->EntryHookPos, model->DmaHookPos}),
-              (std::array{16120, 16082, 16050, 16032, 16018}));
-    for (const auto& [position, marker] : {std::pair{16120, 0x5E}, {16082, 0x71}, {16050, 0xC1}, {16032, 0xE1}, {16018, 0xD1}})
+              (std::array{16077, 16039, 16007, 15989, 15975}));
+    for (const auto& [position, marker] : {std::pair{16077, 0x5E}, {16039, 0x71}, {16007, 0xC1}, {15989, 0xE1}, {15975, 0xD1}})
         EXPECT_EQ(bank0[position - 1], marker) << position;
     EXPECT_TRUE(HasAt(bank0, kColorFlag, {0xC0}) && HasAt(bank0, kRomSizeCode, {0x05}));
-    EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0x9F, 0x3E}));  // NOP; JP EntryHook (address 16031)
+    EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0x74, 0x3E}));  // NOP; JP EntryHook (address 15988)
     using namespace sidefile;
-    EXPECT_TRUE(HasAt(bank0, 16032 - 1 + kEntryJumpOperand, {0x50, 0x01}));  // ... which goes on to $0150
-    EXPECT_TRUE(HasAt(bank0, 16050 - 1 + kCopyTailOperand, {0xD1, 0x3E}));   // the copy hook goes on to CopyTail ...
-    EXPECT_TRUE(HasAt(bank0, 16050 - 1 + kMapBranchOffset, {83}));            // ... and its map entries to MapEntryFast
-    EXPECT_TRUE(HasAt(bank0, 16018 - 1 + kDmaCallLow, {0x80}));               // the DMA hook calls the game's routine
-    EXPECT_TRUE(HasAt(bank0, 16120 - 1 + kStoredCallOperand, {0xB3, 0x3E}));  // the store hooks reach the copy hook's checks
+    EXPECT_TRUE(HasAt(bank0, 15989 - 1 + kEntryJumpOperand, {0x50, 0x01}));  // ... which goes on to $0150
+    EXPECT_TRUE(HasAt(bank0, 16007 - 1 + kCopyTailOperand, {0xA6, 0x3E}));   // the copy hook goes on to CopyTail ...
+    EXPECT_TRUE(HasAt(bank0, 16007 - 1 + kMapBranchOffset, {83}));            // ... and its map entries to MapEntryFast
+    EXPECT_TRUE(HasAt(bank0, 15975 - 1 + kDmaCallLow, {0x80}));               // the DMA hook calls the game's routine
+    EXPECT_TRUE(HasAt(bank0, 16077 - 1 + kStoredCallOperand, {0x88, 0x3E}));  // the store hooks reach the copy hook's checks
 
     EXPECT_EQ(std::tuple(model->DmaSourceHigh, model->DmaCallLow, model->ExtraBankCode[kDmaRoutineLow]),
               std::tuple(0xC1, 0x80, 0x80));
@@ -78,12 +80,13 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
         {0x0500, 0xCD, block + kCopyHookBcInBlock}, {0x0600, 0xCD, block + kCopyHookHlInBlock},
         {0x0807, 0xC3, block + kVramByteHookInBlock}, {0x0906, 0xC3, block + kVramByteHookInBlock},
         {0x0B00, 0xCD, block + kIdleHaltInBlock}, {0x0C00, 0xCD, block + kIdleHookInBlock},
-        {0x0E00, 0xCD, block + kPadHookInBlock}};
+        {0x0E00, 0xCD, block + kPadHookInBlock}, {0x0F40, 0xCD, block + kLcdOffWaitInBlock}};
     for (const auto& [at, opcode, position] : redirected) {
         const auto address = PositionAddress(position);
         EXPECT_TRUE(HasAt(bank0, at, {opcode, address[0], address[1]})) << std::hex << at;
     }
-    EXPECT_TRUE(HasAt(bank0, 0x0400, {0xF0, 0x44}) && HasAt(bank0, 0x0405, {0x00}) && HasAt(bank0, 0x0B03, {0x00, 0x00}));  // the rest of the waits
+    EXPECT_TRUE(HasAt(bank0, 0x0400, {0xF0, 0x44}) && HasAt(bank0, 0x0405, {0x00}) && HasAt(bank0, 0x0B03, {0x00, 0x00}) &&
+                HasAt(bank0, 0x0F43, {0x00, 0x00, 0x00, 0xF0, 0x40}));  // the rest of the waits
     const auto stores = std::size_t(model->StoreHooksPos - 1);
     const auto work = PositionAddress(block + kIdleWorkInBlock);
     EXPECT_TRUE(HasAt(bank0, stores + kIdleLoadOperand, {0xF2, 0xC0}));  // the byte the waits read
@@ -93,13 +96,13 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     // without a STAT wait, a wait on another byte or through another read of the keys, free
     // bytes inside the bank.
     for (const auto& [at, length] : {std::pair{0x2100, 3}, {0x0120, 3}, {0x00FD, 3}, {0x0130, 3}, {0x3000, 7}, {0x0700, 4},
-                                    {0x0A00, 3}, {0x0D00, 6}, {0x0E10, 6}, {0x0F00, 7}, {0x2800, 300}, {kBankSize - 1, 1}})
+                                    {0x0A00, 3}, {0x0D00, 6}, {0x0E10, 6}, {0x0F00, 7}, {0x0F60, 7}, {0x2800, 300}, {kBankSize - 1, 1}})
         EXPECT_TRUE(std::equal(bank0.begin() + at, bank0.begin() + at + length, before.begin() + at)) << std::hex << at;
     EXPECT_EQ(std::pair(progress.front(), progress.back()), std::pair(kProgressStart, kProgressEnd));
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
     const auto lines = DescribeScan(*model, scan);
     ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "Color code: $3E91-$3FFE of bank 0, in its unused end (400 bytes)");
+    EXPECT_EQ(lines[0], "Color code: $3E66-$3FFE of bank 0, in its unused end (450 bytes)");
     EXPECT_EQ(lines[1], "Entry: NOP, JP at $0100 to $0150, reached after the color set-up");
     EXPECT_NE(std::find_if(lines.begin(), lines.end(), [](const std::string& l) { return l.starts_with("Copy loops that store every other byte: 1 "); }),
               lines.end());
