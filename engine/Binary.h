@@ -77,6 +77,7 @@ struct Model {
     std::int32_t CopyHookPos = 0;
     std::int32_t CopyTailPos = 0;
     std::int32_t StoreHooksPos = 0;  // 0: bank 0 had no room for them
+    std::int32_t LcdOffWaitPos = 0;  // 0: placed without their last piece (or not at all)
     std::uint16_t IdleWaitByte = 0;  // the byte the game's hooked waits read (0: no wait hooked)
     std::uint16_t PadRoutine = 0;    // the keys' read of the game's hooked waits for a key (0: none hooked)
     std::uint8_t DmaSourceHigh = 0;

@@ -376,7 +376,7 @@ std::uint16_t FindPadWait(const Bank& bank0) {
 }
 
 int Bank0BlockLength(const Model& model) {
-    return model.StoreHooksPos != 0 ? kBank0CodeWithStoreHooks : kBank0CodeLength;
+    return model.LcdOffWaitPos != 0 ? kBank0CodeWithLcdOffWait : model.StoreHooksPos != 0 ? kBank0CodeWithStoreHooks : kBank0CodeLength;
 }
 
 void FindDmaCall(Model& model, ScanProgress& progress) {
@@ -442,9 +442,11 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
     bank0[kRomSizeCode] = 0x05;
     progress.set(kProgressStart);
 
-    // The store hooks come along when the fill has room for them too.
+    // The store hooks come along when the fill has room for them too, and their last piece,
+    // the wait before the LCD goes off, when it has room for that as well.
     const bool withStoreHooks = !result.forced && kBankSize - kBank0CodeWithStoreHooks >= safeLowest;
-    const int blockLength = withStoreHooks ? kBank0CodeWithStoreHooks : kBank0CodeLength;
+    const bool withLcdOffWait = withStoreHooks && kBankSize - kBank0CodeWithLcdOffWait >= safeLowest;
+    const int blockLength = withLcdOffWait ? kBank0CodeWithLcdOffWait : withStoreHooks ? kBank0CodeWithStoreHooks : kBank0CodeLength;
     int block = belowHeader;
     if (block != 0) MarkBlock(bank0, block, blockLength);
     else block = FindFreeSpace(model, blockLength, progress, result.forced ? 1 : safeLowest);
@@ -454,6 +456,7 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
     model.CopyHookPos = block + kCopyHookInBlock;
     model.CopyTailPos = block + kCopyTailInBlock;
     model.StoreHooksPos = withStoreHooks ? block + kStoreHooksInBlock : 0;
+    model.LcdOffWaitPos = withLcdOffWait ? block + kLcdOffWaitInBlock : 0;
     for (int value : {14, 29, 43, 57}) progress.set(value);
 
     FindDmaCall(model, progress);
@@ -500,8 +503,8 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
     // A wait for the blank that switches the LCD off once it comes (GBDK's display_off): the
     // frame's work in that blank would never be seen, and with the game's own handler after
     // it, it would bring the game back to its poll after the blank (LcdOffWait).
-    if (withStoreHooks) {
-        const auto lcdOffWait = PositionAddress(block + kLcdOffWaitInBlock);
+    if (withLcdOffWait) {
+        const auto lcdOffWait = PositionAddress(model.LcdOffWaitPos);
         result.lcdOffWaits = ReplaceCode(model, {0xF0, 0x44, 0xFE, 0x91, 0x38, 0xFA, 0xF0, 0x40, 0xE6, 0x7F, 0xE0, 0x40},
                                          {0xCD, lcdOffWait[0], lcdOffWait[1], kOpNop, kOpNop, kOpNop, 0xF0, 0x40, 0xE6, 0x7F, 0xE0, 0x40},
                                          progress);
@@ -529,7 +532,9 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
         PutAddress(model.StoreHooksCode.data() + kIdleLoadCallOperand, block + kIdleLoadInBlock);
         PutWordLowFirst(model.StoreHooksCode.data() + kIdleLoadOperand, model.IdleWaitByte);
         PutWordLowFirst(model.StoreHooksCode.data() + kPadReadOperand, model.PadRoutine);
-        PlaceFragment(bank0, model.StoreHooksPos, model.StoreHooksCode);
+        // (without the room for LcdOffWait, the fragment ends where it would begin)
+        const auto length = std::size_t(Bank0BlockLength(model) - kStoreHooksInBlock);
+        std::copy_n(model.StoreHooksCode.begin(), length, bank0.begin() + (model.StoreHooksPos - 1));
     }
 
     bank0[kEntryPoint] = kOpNop;

@@ -18,10 +18,12 @@ constexpr int kBank0CodeLength = 102;
 // A second way into the CopyTail fragment: the replacement for a vertical-blank wait loop.
 constexpr int kPollHookInBlock = 88;
 // The fifth fragment, StoreHooks, goes right above CopyTail when the room allows: the block
-// is then this long. Its three ways in replace other store instructions (see bank0.s), and
+// is then this long (kBank0CodeWithLcdOffWait with its last piece, LcdOffWait, when the room
+// allows that too). Its three ways in replace other store instructions (see bank0.s), and
 // CopyHook's branch for a map entry goes to its MapEntryFast.
 constexpr int kStoreHooksInBlock = 102;
-constexpr int kBank0CodeWithStoreHooks = 409;
+constexpr int kBank0CodeWithStoreHooks = 366;
+constexpr int kBank0CodeWithLcdOffWait = 409;
 constexpr int kMapEntryFastInBlock = 127;
 constexpr int kVramByteHookInBlock = 314;
 constexpr int kCopyHookBcInBlock = 107;

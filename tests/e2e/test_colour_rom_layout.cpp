@@ -59,7 +59,8 @@ TEST_F(SideFiles, FragmentsSitWhereTheProgramReadsThem) {
                                    {"PadHook", sidefile::kPadHookInBlock},
                                    {"LcdOffWait", sidefile::kLcdOffWaitInBlock}})
         EXPECT_EQ(symbols[symbol], std::uint32_t(inBlock)) << symbol;
-    EXPECT_EQ(sidefile::kStoreHooksInBlock + kStoreHooksLength, sidefile::kBank0CodeWithStoreHooks);
+    EXPECT_EQ(sidefile::kStoreHooksInBlock + kStoreHooksLength, sidefile::kBank0CodeWithLcdOffWait);
+    EXPECT_EQ(sidefile::kLcdOffWaitInBlock, sidefile::kBank0CodeWithStoreHooks);  // the store hooks' last piece
 }
 
 // The places the scan and the writer fill in are the operands of the assembly's instructions,

@@ -166,6 +166,15 @@ TEST(ScanRom, WithoutRoomNothingChangesUnlessAskedThenTheFragmentsNeverOverlap) 
     auto tight = LoadedModel({.freeTail = kEnough});  // room for the block without the store hooks
     EXPECT_TRUE(ScanRom(*tight).placed);
     EXPECT_EQ(std::pair(tight->StoreHooksPos, tight->DmaHookPos), std::pair(0, kBankSize - 102));
+    // Room for the store hooks but not for their last piece: the wait before the LCD goes off
+    // stays the game's, and the fragment ends where that piece would begin.
+    auto middle = LoadedModel({.freeTail = 400});
+    Put(middle->RomBank[0], 0x0F40, {0xF0, 0x44, 0xFE, 0x91, 0x38, 0xFA, 0xF0, 0x40, 0xE6, 0x7F, 0xE0, 0x40});
+    const Bank before = middle->RomBank[0];
+    EXPECT_EQ(ScanRom(*middle).lcdOffWaits, 0);
+    EXPECT_EQ(std::tuple(middle->StoreHooksPos, middle->LcdOffWaitPos, middle->DmaHookPos), std::tuple(kBankSize - 264, 0, kBankSize - 366));
+    EXPECT_TRUE(std::equal(before.begin() + 0x0F40, before.begin() + 0x0F4C, middle->RomBank[0].begin() + 0x0F40));
+    EXPECT_EQ(middle->RomBank[0][kBankSize - 1], before[kBankSize - 1]);
 }
 
 // Without room at the end, a long run of 0xFF below the header takes the block when 0x0038
