@@ -3,7 +3,7 @@
 ; there is room, StoreHooks from low to high addresses, in room at the end of bank 0 that the
 ; game never uses, or else in 0xFF bytes below the header that it cannot run (the scan keeps
 ; them together, see engine/Scan.cpp). So the 102 bytes (366
-; with StoreHooks) are one block of code with several ways in (DmaHook at 0, EntryHook at 14,
+; with StoreHooks, 409 with its last piece) are one block of code with several ways in (DmaHook at 0, EntryHook at 14,
 ; CopyHook at 32, ...) that may run from one fragment into the next. It is assembled here as
 ; that block, at offsets 0-365; the build cuts the fragments out into their places in
 ; bnk0cod.dat (each after one skipped byte: EntryHook at 1, DmaHook at 20, CopyHook at 35,
@@ -420,9 +420,11 @@ VramByteAny:
 ; runs on after its DMA call: a frame's work of a few lines there brings the game back to
 ; its poll after line 153, and it keeps its old screen a whole frame more (each screen
 ; change of a game with forty sprites, or a fade, cost it a few). So the next frame's work
-; is cut down to the sprites: FrameWork's first instruction becomes a jump to LcdOffSkip,
-; which puts it back. Only where that frame's work will come (the wait starts before the
-; blank, with the vertical-blank interrupt enabled); then the game's own loop.
+; is cut down to what comes first (the sprites, or a fade's step that waited): FrameWork's
+; first instruction becomes a jump to LcdOffSkip, which puts it back. Only where that
+; frame's work will come (the wait starts before the blank, with the vertical-blank
+; interrupt enabled); then the game's own loop. The store hooks' last piece: the program
+; places them without it where the room ends before it.
 LcdOffWait::
         ldh a,(rLY)
         cp #VBLANK_FIRST_LINE
