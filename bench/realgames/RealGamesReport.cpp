@@ -548,7 +548,8 @@ std::string TableLegend(const GameOptions& options) {
                   options.frames) +
            DescribeKeys() + ".\n" +
            Format("- foreign VRAM bytes: bytes of VRAM bank 0 in a colour frame f whose value the monochrome run never had"
-                  " at that address in frames f-%d .. f+2; the most in one frame, and the frames with any (from frame 60).\n",
+                  " at that address in frames f-%d .. f+2 (at a frame's end, or stored there within the frame); the most in one"
+                  " frame, and the frames with any (from frame 60).\n",
                   behind) +
            "- RST 38: opcode 0xFF executed. Dropped VRAM writes: stores to 0x8000-0x9FFF while the LCD was on and the"
            " PPU in mode 3.\n" +

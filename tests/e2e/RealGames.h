@@ -41,6 +41,9 @@ struct FrameRecord {
     std::uint8_t bgp = 0, obp0 = 0;
     std::uint32_t palettes = 0;  // a hash of palette RAM (colour model; 0 otherwise)
     int droppedVramWrites = 0, rst38 = 0;
+    // (monochrome runs) the VRAM stores of the frame, address less 0x8000 and value: a value
+    // stored and overwritten again within a frame was still at its address for a while
+    std::vector<std::pair<std::uint16_t, std::uint8_t>> vramStores;
 };
 
 struct DroppedWrite {
@@ -84,7 +87,7 @@ RunRecord RecordRun(const std::vector<std::uint8_t>& rom, const RunOptions& opti
 std::vector<std::uint8_t> CountingRom(int rounds);
 
 // Bytes of VRAM bank 0 in the colour frame whose value the mono run never had at that address
-// in its frames lo..hi.
+// in its frames lo..hi: not at a frame's end, nor stored there within one.
 int CountForeign(const RunRecord& mono, const FrameRecord& colour, int lo, int hi);
 
 struct ForeignBytes {

@@ -120,6 +120,8 @@ private:
             const char* where = self.options_.observer ? self.options_.observer->Dropped() : "game";
             if (self.record_.firstDrops.size() < kDropsKept)
                 self.record_.firstDrops.push_back({self.frame_, self.gb_->memory.io[GB_REG_LY], address, cpu->pc, where});
+        } else if (address >= 0x8000 && address < 0xA000 && self.options_.monochromeModel) {
+            self.storesThisFrame_.emplace_back(std::uint16_t(address - 0x8000), std::uint8_t(value));
         }
         self.originalStore_(cpu, address, value);
     }
@@ -172,6 +174,7 @@ private:
             frame.palettes = hash;
         }
         std::tie(frame.droppedVramWrites, frame.rst38) = std::tuple(droppedThisFrame_, rst38ThisFrame_);
+        frame.vramStores = std::exchange(storesThisFrame_, {});
         if (options_.atFrame) options_.atFrame(emulator_, frame_);
         droppedThisFrame_ = rst38ThisFrame_ = 0;
         ++frame_;
@@ -190,6 +193,7 @@ private:
     RunRecord record_;
     int frame_ = 0;  // the frame being run
     int droppedThisFrame_ = 0, rst38ThisFrame_ = 0;
+    std::vector<std::pair<std::uint16_t, std::uint8_t>> storesThisFrame_;
     bool fetched_ = false;
     std::uint16_t fetchAddress_ = 0;
     std::uint8_t fetchValue_ = 0;
@@ -210,6 +214,8 @@ int CountForeign(const RunRecord& mono, const FrameRecord& colour, int lo, int h
     for (std::size_t address = 0; address < colour.vram.size(); ++address) {
         bool seen = false;
         for (int g = hi; g >= lo && !seen; --g) seen = mono.frames[g].vram[address] == colour.vram[address];
+        for (int g = hi; g >= lo && !seen; --g)
+            for (const auto& [at, value] : mono.frames[g].vramStores) seen = seen || (at == address && value == colour.vram[address]);
         foreign += !seen;
     }
     return foreign;

@@ -25,7 +25,8 @@ TEST(RealGamesMeasure, CountsRst38AndLostVramWritesOnly) {
     EXPECT_EQ(run.frames[0].vram[0], 0x00) << "the lost store must not have reached VRAM";
 }
 
-// A mono run whose VRAM byte 0x100 changes every seventh frame, and a colour run two frames behind.
+// A mono run whose VRAM byte 0x100 changes every seventh frame, and a colour run two frames behind;
+// a value the mono run stored and overwrote within a frame was there too.
 TEST(RealGamesMeasure, CountsForeignBytesWithinTheLagWindow) {
     RunRecord mono, colour;
     for (int f = 0; f < 200; ++f) {
@@ -39,9 +40,12 @@ TEST(RealGamesMeasure, CountsForeignBytesWithinTheLagWindow) {
     colour.frames[140].vram[0x100] = 14;     // mono had it in frames 98-104, 36 frames back
     colour.frames[106].vram[0x100] = 10;     // mono has it in frame 76, the window's first ...
     colour.frames[68].vram[0x100] = 10;      // ... and in frame 70, its last: neither counts
+    colour.frames[150].vram[0x1900] = 0x36;  // mono stored it in frame 145 and overwrote it there
+    mono.frames[145].vramStores = {{0x1900, 0x36}, {0x1900, 0xD5}};
+    colour.frames[160].vram[0x1901] = 0x36;  // (another address)
     const ForeignBytes foreign = CountForeignBytes(mono, colour);
-    EXPECT_EQ(std::tuple(foreign.frames, foreign.max, foreign.first), std::tuple(3, 1, 100));
-    EXPECT_EQ(CountForeignBytes(mono, colour, 40).frames, 2) << "a window of 40 frames reaches frame 140's byte";
+    EXPECT_EQ(std::tuple(foreign.frames, foreign.max, foreign.first), std::tuple(4, 1, 100));
+    EXPECT_EQ(CountForeignBytes(mono, colour, 40).frames, 3) << "a window of 40 frames reaches frame 140's byte";
 }
 
 std::vector<std::string> Games() {
