@@ -375,8 +375,17 @@ std::uint16_t FindPadWait(const Bank& bank0) {
     return 0;
 }
 
+namespace {
+
+// The block with the store hooks and their last piece, LcdOffWait, where they are placed.
+int BlockLength(bool storeHooks, bool lcdOffWait) {
+    return lcdOffWait ? kBank0CodeWithLcdOffWait : storeHooks ? kBank0CodeWithStoreHooks : kBank0CodeLength;
+}
+
+}  // namespace
+
 int Bank0BlockLength(const Model& model) {
-    return model.LcdOffWaitPos != 0 ? kBank0CodeWithLcdOffWait : model.StoreHooksPos != 0 ? kBank0CodeWithStoreHooks : kBank0CodeLength;
+    return BlockLength(model.StoreHooksPos != 0, model.LcdOffWaitPos != 0);
 }
 
 void FindDmaCall(Model& model, ScanProgress& progress) {
@@ -446,7 +455,7 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
     // the wait before the LCD goes off, when it has room for that as well.
     const bool withStoreHooks = !result.forced && kBankSize - kBank0CodeWithStoreHooks >= safeLowest;
     const bool withLcdOffWait = withStoreHooks && kBankSize - kBank0CodeWithLcdOffWait >= safeLowest;
-    const int blockLength = withLcdOffWait ? kBank0CodeWithLcdOffWait : withStoreHooks ? kBank0CodeWithStoreHooks : kBank0CodeLength;
+    const int blockLength = BlockLength(withStoreHooks, withLcdOffWait);
     int block = belowHeader;
     if (block != 0) MarkBlock(bank0, block, blockLength);
     else block = FindFreeSpace(model, blockLength, progress, result.forced ? 1 : safeLowest);
@@ -533,7 +542,7 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
         PutWordLowFirst(model.StoreHooksCode.data() + kIdleLoadOperand, model.IdleWaitByte);
         PutWordLowFirst(model.StoreHooksCode.data() + kPadReadOperand, model.PadRoutine);
         // (without the room for LcdOffWait, the fragment ends where it would begin)
-        const auto length = std::size_t(Bank0BlockLength(model) - kStoreHooksInBlock);
+        const auto length = std::size_t(blockLength - kStoreHooksInBlock);
         std::copy_n(model.StoreHooksCode.begin(), length, bank0.begin() + (model.StoreHooksPos - 1));
     }
 

@@ -327,8 +327,8 @@ const Idiom kIdioms[] = {
     {"reach_pad", 0, TilesColouredWhileTheGameWaitsForAKey},
     {"scroll", 0},  // map columns the game never wrote come into view: only the refresh colours them
     {"obp1", 0, TwinShowsObp1Shades},
-    {"line_wait", 7, SwitchedOffInTheBlankItWaitedFor},
-    {"line_wait_1", 8, SwitchedOffInTheBlankItWaitedFor, Bit(kSprite), {kFadeTakesTheBlank}},  // ... in the frame after the one with little to do  // a blank handler with more to do after its DMA call, a main loop waiting for line 145
+    {"line_wait", 7, SwitchedOffInTheBlankItWaitedFor},  // a blank handler with more to do after its DMA call, a main loop waiting for line 145
+    {"line_wait_1", 8, SwitchedOffInTheBlankItWaitedFor, Bit(kSprite), {kFadeTakesTheBlank}},  // ... in the frame after the one with little to do
     {"fade_busy", 12, BackgroundFollowsTheFade, Bit(kSprite), {kFadeTakesTheBlank}},  // ... stepping through a fade
     {"bg_off", 0, BackgroundFollowsTheFade},  // the background off (LCDC bit 0) and on again: white while off
 };
