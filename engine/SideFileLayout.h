@@ -23,7 +23,7 @@ constexpr int kPollHookInBlock = 88;
 // CopyHook's branch for a map entry goes to its MapEntryFast.
 constexpr int kStoreHooksInBlock = 102;
 constexpr int kBank0CodeWithStoreHooks = 366;
-constexpr int kBank0CodeWithLcdOffWait = 409;
+constexpr int kBank0CodeWithLcdOffWait = 461;
 constexpr int kMapEntryFastInBlock = 127;
 constexpr int kVramByteHookInBlock = 314;
 constexpr int kCopyHookBcInBlock = 107;

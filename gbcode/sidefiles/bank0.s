@@ -3,7 +3,7 @@
 ; there is room, StoreHooks from low to high addresses, in room at the end of bank 0 that the
 ; game never uses, or else in 0xFF bytes below the header that it cannot run (the scan keeps
 ; them together, see engine/Scan.cpp). So the 102 bytes (366
-; with StoreHooks, 409 with its last piece) are one block of code with several ways in (DmaHook at 0, EntryHook at 14,
+; with StoreHooks, 461 with its last piece) are one block of code with several ways in (DmaHook at 0, EntryHook at 14,
 ; CopyHook at 32, ...) that may run from one fragment into the next. It is assembled here as
 ; that block, at offsets 0-365; the build cuts the fragments out into their places in
 ; bnk0cod.dat (each after one skipped byte: EntryHook at 1, DmaHook at 20, CopyHook at 35,
@@ -13,7 +13,7 @@
         .module bank0
         .include "hardware.inc"
         .include "layout.inc"
-        .globl ColourInit, RuntimeEntry, FrameWork, LcdOffJump
+        .globl ColourInit, RuntimeEntry, FrameWork, LcdOffJump, FollowShades, FollowTwins
 
         .area _BANK0_FRAGMENTS (ABS)
 
@@ -448,11 +448,46 @@ LcdOffWait::
 1$:     ldh a,(rLY)
         cp #VBLANK_FIRST_LINE + 1
         jr c,1$
+; The LCD goes off here rather than a few cycles later in the game's own code (which finds it
+; off): palette RAM is then free, and a fade's step that is still waiting (a blank full of
+; sprites, or the one just left to the game) is written now, out of any blank, rather than
+; after the next screen's first frame has shown the shades before it. In the game's own time
+; (a load follows, with nothing on screen); the twins once a sprite on OBP1 has been seen.
+        ldh a,(rLCDC)
+        and #0x7F
+        ldh (rLCDC),a
+        push hl
+        push de
+        push bc
+        ldh a,(rIE)
+        push af
+        xor a
+        ldh (rIE),a
+        ld a,#2
+        ldh (rSVBK),a
+        ld a,(vFollowAfter)     ; (not before the shades are followed at all)
+        and a
+        jr nz,2$
+        dec a
+        ld (vOffBudget),a       ; every palette: no line to wait for
+        call FollowShades
+        ld a,(vObp1Seen)
+        and a
+        call nz,FollowTwins
+        xor a
+        ld (vOffBudget),a       ; (spent: what comes next with the LCD off sets its own)
+2$:     xor a
+        ldh (rSVBK),a
+        pop af
+        ldh (rIE),a
+        pop bc
+        pop de
+        pop hl
         ret
         .iif ne, (LCDC_TILES8000 << 1) - 0x20, .error 1
         .iif ne, (REC_S ^ 0x100) - REC_U, .error 1
 StoreHooksEnd:
-        .iif ne, StoreHooksEnd - StoreHooks - 307, .error 1
+        .iif ne, StoreHooksEnd - StoreHooks - 359, .error 1
         .iif ne, LcdOffWait - StoreHooks - 264, .error 1
         .iif ne, GameWord - (StoreHooks - 102 + 14) - GAME_WORD_FROM_ENTRY, .error 1  ; (EntryHook at 14)
         .iif ne, GameByteSet - GameWord - GAME_BYTE_SET_FROM_WORD, .error 1

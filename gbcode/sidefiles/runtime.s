@@ -996,7 +996,7 @@ FirstTile:
 ;     as many frames as it takes, after the sprite pass (the sprites lose their palettes
 ;     with every DMA; a fade a frame late does not show). The twins come last: few games use
 ;     OBP1, and they wait until a sprite on OBP1 has been seen.
-FollowShades:
+FollowShades::
         call FollowMain
         ret nc
         ld hl,#vShadesBusy
@@ -1022,7 +1022,7 @@ TwinShades:
         ret nz
         dec (hl)
         ret
-FollowTwins:
+FollowTwins::
         ld hl,#vTwinsWaited
         ld (hl),#0
         ld a,#OPCODE_JR

@@ -200,6 +200,29 @@ void BackgroundFollowsTheFade(IdiomRun& run) {
     if (behind) run.found[kBackground] << " palette RAM behind BGP in " << behind << " of " << checked << " frames, the first " << firstBehind << ";";
 }
 
+// A fade's step taken just before the game switches the LCD off (the blank before it left to
+// the game, and the one before that to the forty sprites) shows on the first frame the LCD is
+// on again (the round counted): the background palettes hold the shades BGP gives, not the
+// step before.
+void FadeShownAsTheLcdComesOn(IdiomRun& run) {
+    const auto& frames = run.colour.record.frames;
+    int stepped = 0;
+    for (int f = 3; f <= IdiomRun::LastFrame(run.colour); ++f) {
+        const FrameRecord& frame = frames[std::size_t(f)];
+        if (run.Variable(run.colour, f, "wWork") == run.Variable(run.colour, f - 1, "wWork") || run.colour.gameFrame[std::size_t(f)] < 40) continue;
+        stepped += frame.bgp != frames[std::size_t(f - 3)].bgp;
+        for (int p = 0; p < 4; ++p)
+            for (int v = 0; v < kColours; ++v)
+                if (run.colour.backgroundPalettes[std::size_t(f)][std::size_t(p * 4 + v)] !=
+                    ModelColourWord(*run.model, kBackgroundSet, p, frame.bgp >> (2 * v) & 3)) {
+                    run.found[kBackground] << " frame " << f << " (BGP " << int(frame.bgp) << ") shows palette " << p << " under other shades;";
+                    p = 4;
+                    break;
+                }
+    }
+    if (stepped < 4) run.setUp << " only " << stepped << " steps just before the LCD went off;";
+}
+
 // Each scene loaded with the LCD off is right on the first frame the LCD is on again: the
 // copy hook gave the map entries their palettes as the loop stored them. (Stored while LCDC
 // is 0, they take the tile addressing last shown: the first scene, loaded before the LCD
@@ -328,8 +351,9 @@ const Idiom kIdioms[] = {
     {"scroll", 0},  // map columns the game never wrote come into view: only the refresh colours them
     {"obp1", 0, TwinShowsObp1Shades},
     {"line_wait", 7, SwitchedOffInTheBlankItWaitedFor},  // a blank handler with more to do after its DMA call, a main loop waiting for line 145
-    {"line_wait_1", 8, SwitchedOffInTheBlankItWaitedFor, Bit(kSprite), {kFadeTakesTheBlank}},  // ... in the frame after the one with little to do
+    {"line_wait_1", 8, SwitchedOffInTheBlankItWaitedFor},  // ... in the frame after the one with little to do
     {"fade_busy", 12, BackgroundFollowsTheFade, Bit(kSprite), {kFadeTakesTheBlank}},  // ... stepping through a fade
+    {"fade_off", 12, FadeShownAsTheLcdComesOn, Bit(kSprite), {kFadeTakesTheBlank}},  // ... the LCD switched off right after a step
     {"bg_off", 0, BackgroundFollowsTheFade},  // the background off (LCDC bit 0) and on again: white while off
 };
 
