@@ -308,6 +308,18 @@ std::vector<Redirection> StoreRedirections(const Model& model) {
     };
     std::vector<Redirection> all{redirect({0x2A, 0x12, 0x13}, 0, 0xCD, kCopyHookInBlock, true)};
     if (model.StoreHooksPos == 0) return all;
+    // GBDK's memcpy loop, both copies already calls of the copy hook: the first calls
+    // CopyHookPair, which copies the rest to RAM at the loop's own speed.
+    const auto pairLoop = [&] {
+        const auto copyHook = PositionAddress(block + kCopyHookInBlock);
+        const std::vector<std::uint8_t> call{0xCD, copyHook[0], copyHook[1]}, tail{0x0D, 0x20, 0xF7, 0x05, 0x20, 0xF4, 0xC9};
+        std::vector<std::uint8_t> loop = call;
+        loop.insert(loop.end(), call.begin(), call.end());
+        loop.insert(loop.end(), tail.begin(), tail.end());
+        Redirection r = redirect(loop, 0, 0xCD, kCopyHookPairInBlock, false);
+        r.layered = true;
+        return r;
+    };
     // The tight copy loops with other registers, and GBDK's set_vram_byte: a STAT wait (LD A,
     // ($FF41) or LDH A,($41), AND 2, JR NZ back), then LD A,(HL) / LD (BC),A / RET, whose last
     // three bytes become a jump (the hook returns for the routine).
@@ -322,6 +334,7 @@ std::vector<Redirection> StoreRedirections(const Model& model) {
         r.idle = r.pad = true;
         all.push_back(std::move(r));
     }
+    if (model.LcdOffWaitPos != 0) all.push_back(pairLoop());
     if (model.IdleWaitByte == 0) return all;
     // The waits on the byte the scan chose: HALT / NOP / LD A,(nnnn) (the two bytes after the
     // call are never run), and LD A,(nnnn) in a loop back to it.
@@ -497,8 +510,8 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
     const auto redirections = StoreRedirections(model);
     for (std::size_t i = 0; i < redirections.size(); ++i) {
         const Redirection& r = redirections[i];
-        (r.pad ? result.padWaits : r.idle ? result.idleWaits : i == 0 ? result.copyLoops : result.otherStores) +=
-            ReplaceCode(model, r.original, r.replaced, progress, r.tightLoop ? CopyLoopWorthHooking : nullptr);
+        const int replaced = ReplaceCode(model, r.original, r.replaced, progress, r.tightLoop ? CopyLoopWorthHooking : nullptr);
+        if (!r.layered) (r.pad ? result.padWaits : r.idle ? result.idleWaits : i == 0 ? result.copyLoops : result.otherStores) += replaced;
         if (i == 0) result.everyOtherByteLoops = CountEveryOtherByteLoops(bank0, r.original);
     }
     // A game that waits for the vertical blank by polling LY gets its frame's work there: its
@@ -537,6 +550,8 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
     PlaceFragment(bank0, model.DmaHookPos, model.DmaHookCode);
     if (model.StoreHooksPos != 0) {
         PutAddress(model.StoreHooksCode.data() + kStoredCallOperand, block + kCopyHookStoredInBlock);
+        PutAddress(model.StoreHooksCode.data() + kVramByteOtherOperand, block + kStoreHooksInBlock);
+        PutAddress(model.StoreHooksCode.data() + kCopyHookPairOperand, block + kCopyHookInBlock);
         for (const std::size_t at : kIdleCallOperands) PutAddress(model.StoreHooksCode.data() + at, block + kIdleWorkInBlock);
         PutAddress(model.StoreHooksCode.data() + kIdleLoadCallOperand, block + kIdleLoadInBlock);
         PutWordLowFirst(model.StoreHooksCode.data() + kIdleLoadOperand, model.IdleWaitByte);

@@ -116,9 +116,10 @@ struct Redirection {
     bool tightLoop;     // only where a jump close after it leads back to it
     bool idle = false;  // a wait, not a store
     bool pad = false;   // a wait for a key
+    bool layered = false;  // over the copy hook's own redirection (undone first), not counted apart
 };
 // The copy hook's and, when placed, the store hooks' and the waits', for the block the last
-// scan placed.
+// scan placed, in the order they are made (undone in the reverse order).
 std::vector<Redirection> StoreRedirections(const Model& model);
 // The waits the runtime takes the time of: the bytes before and after the two-byte address
 // of the LD A,(nnnn) they read; halts: HALT / NOP first.

@@ -18,12 +18,12 @@ constexpr int kBank0CodeLength = 102;
 // A second way into the CopyTail fragment: the replacement for a vertical-blank wait loop.
 constexpr int kPollHookInBlock = 88;
 // The fifth fragment, StoreHooks, goes right above CopyTail when the room allows: the block
-// is then this long (kBank0CodeWithLcdOffWait with its last piece, LcdOffWait, when the room
-// allows that too). Its three ways in replace other store instructions (see bank0.s), and
-// CopyHook's branch for a map entry goes to its MapEntryFast.
+// is then this long (kBank0CodeWithLcdOffWait with its last pieces, LcdOffWait and
+// CopyHookPair, when the room allows that too). Its three ways in replace other store
+// instructions (see bank0.s), and CopyHook's branch for a map entry goes to its MapEntryFast.
 constexpr int kStoreHooksInBlock = 102;
 constexpr int kBank0CodeWithStoreHooks = 366;
-constexpr int kBank0CodeWithLcdOffWait = 461;
+constexpr int kBank0CodeWithLcdOffWait = 487;
 constexpr int kMapEntryFastInBlock = 127;
 constexpr int kVramByteHookInBlock = 314;
 constexpr int kCopyHookBcInBlock = 107;
@@ -40,6 +40,9 @@ constexpr int kPadHookInBlock = 302;
 // A wait for the blank before the LCD is switched off: LDH A,(LY) / CP $91 / JR C,-6 followed
 // by LDH A,(LCDC) / AND $7F / LDH (LCDC),A, whose wait becomes a CALL of LcdOffWait.
 constexpr int kLcdOffWaitInBlock = 366;
+// With it, the first copy of GBDK's memcpy pair loop, LD A,(HL+) / LD (DE),A / INC DE twice,
+// DEC C / JR NZ / DEC B / JR NZ / RET, calls CopyHookPair (the second, the copy hook).
+constexpr int kCopyHookPairInBlock = 461;
 // CopyHook's checks for a byte already stored at DE, which StoreHooks calls.
 constexpr int kCopyHookStoredInBlock = 34;
 
@@ -62,6 +65,11 @@ constexpr std::size_t kIdleLoadOperand = 115;
 constexpr std::size_t kIdleCallOperands[] = {79, 100, 111, 205};
 constexpr std::size_t kIdleLoadCallOperand = 133;
 constexpr std::size_t kPadReadOperand = 210;
+// StoreHooksCode: JP from VramByteHook to VramByteOther at its head, operand at 262-263, and
+// CopyHookPair's JP to CopyHook, at 383-384 (the block is placed anywhere: an address inside
+// it is always one the program writes).
+constexpr std::size_t kVramByteOtherOperand = 262;
+constexpr std::size_t kCopyHookPairOperand = 383;
 
 // ExtraBankCode (bank 33 from 0x4000): what the scan found, kept as a record.
 constexpr std::size_t kDmaPageInstruction = 0x103;  // LD A,nn with nn = the OAM buffer page

@@ -162,7 +162,9 @@ std::uint16_t GlobalChecksum(const std::uint8_t* rom, std::size_t size) {
 // loops get their own instructions back, so that screens load as fast as in the monochrome game.
 static void UnhookCopyLoops(const Model& model, std::uint8_t* bank0) {
     const int blockFirst = model.DmaHookPos - 1, blockLast = blockFirst + Bank0BlockLength(model) - 1;
-    for (const Redirection& r : StoreRedirections(model)) {
+    const auto redirections = StoreRedirections(model);
+    for (auto it = redirections.rbegin(); it != redirections.rend(); ++it) {
+        const Redirection& r = *it;
         const int length = static_cast<int>(r.replaced.size());
         for (int at = 0; at + length <= kBankSize; ++at) {
             if (at + length > blockFirst && at <= blockLast) continue;

@@ -3,7 +3,7 @@
 ; there is room, StoreHooks from low to high addresses, in room at the end of bank 0 that the
 ; game never uses, or else in 0xFF bytes below the header that it cannot run (the scan keeps
 ; them together, see engine/Scan.cpp). So the 102 bytes (366
-; with StoreHooks, 461 with its last piece) are one block of code with several ways in (DmaHook at 0, EntryHook at 14,
+; with StoreHooks, 487 with its last pieces) are one block of code with several ways in (DmaHook at 0, EntryHook at 14,
 ; CopyHook at 32, ...) that may run from one fragment into the next. It is assembled here as
 ; that block, at offsets 0-365; the build cuts the fragments out into their places in
 ; bnk0cod.dat (each after one skipped byte: EntryHook at 1, DmaHook at 20, CopyHook at 35,
@@ -412,7 +412,8 @@ VramByteDone:
         ret
 VramByteAny:
         pop af
-        jp VramByteOther
+VramByteOtherJump::
+        jp 0x0000               ; operand = VramByteOther's address, written by the program
 
 ; LcdOffWait: replaces LDH A,(LY) / CP $91 / JR C,-6 (three NOPs after the call) where a
 ; routine waits for the blank to switch the LCD off (GBDK's display_off). Nothing of the
@@ -484,11 +485,42 @@ LcdOffWait::
         pop de
         pop hl
         ret
+
+; CopyHookPair: the first of the two copies in the loop at the heart of GBDK's memcpy (and
+; memset), LD A,(HL+) / LD (DE),A / INC DE twice, DEC C / JR NZ, DEC B / JR NZ back, RET,
+; whose second copy calls the copy hook. A copy to RAM gives the runtime nothing to do, yet
+; through two calls a pair costs about 60 cycles where the loop takes 16 (a game's start-up
+; copies kilobytes this way): from RAM on, the rest of the loop runs here, instruction for
+; instruction as the game's, and its RET is taken here too (what the loop leaves, the
+; carry of the count's odd bit included, is left alike). Into VRAM, the copy hook's way.
+CopyHookPair::
+        push af
+        ld a,d
+        cp #0xA0
+        jr c,2$
+        pop af
+1$:     ld a,(hl+)
+        ld (de),a
+        inc de
+        ld a,(hl+)
+        ld (de),a
+        inc de
+        dec c
+        jr nz,1$
+        dec b
+        jr nz,1$
+        inc sp                  ; (the loop's return address: its RET is this one)
+        inc sp
+        ret
+2$:     pop af
+CopyHookPairBack::
+        jp 0x0000               ; operand = CopyHook's address, written by the program
         .iif ne, (LCDC_TILES8000 << 1) - 0x20, .error 1
         .iif ne, (REC_S ^ 0x100) - REC_U, .error 1
 StoreHooksEnd:
-        .iif ne, StoreHooksEnd - StoreHooks - 359, .error 1
+        .iif ne, StoreHooksEnd - StoreHooks - 385, .error 1
         .iif ne, LcdOffWait - StoreHooks - 264, .error 1
+        .iif ne, CopyHookPair - StoreHooks - 359, .error 1
         .iif ne, GameWord - (StoreHooks - 102 + 14) - GAME_WORD_FROM_ENTRY, .error 1  ; (EntryHook at 14)
         .iif ne, GameByteSet - GameWord - GAME_BYTE_SET_FROM_WORD, .error 1
         .iif ne, GameWord - StoreHooksCall - 3 - GAME_WORD_FROM_STORED_RETURN, .error 1

@@ -11,6 +11,8 @@
 ;   TIMER_IN_LOADS  ... with a fast timer interrupt enabled while they load (its handler as
 ;                   TIMER_IN_DMA's)
 ;   STAGE_IN_WRAM1  ... block A's tiles first copied to WRAM bank 1 (0xD000), then from there
+;   MEMCPY          ... both of block A's copies by GBDK's memcpy (a byte, then pairs; the
+;                   one to WRAM a byte longer, so that it starts with the odd byte)
 ;   ROW_COPY        ... block B's tiles by GBDK's tile loader loop (16 bytes a row after a STAT
 ;                   wait, 0x9800 going on at 0x8800), started ROW_COPY tiles below 0x9800
 ;   LOAD_TAIL       ... block A's copy LOAD_TAIL bytes longer, into the first bytes of the tile
@@ -18,9 +20,10 @@
 ;   ZERO_LCDC       the LCD switched off by writing 0 to LCDC, not by clearing bit 7 alone
 ;   TILES8800       the background's tiles by 0x8800 addressing: block A at 0x9000, and one
 ;                   tile on at 0x8000 for the sprites (so that numbers 0-127 differ there)
-;   OTHER_STORES    the scenes' tiles of block A and map stored by other loops: through BC,
-;                   through HL, and one entry at a time as GBDK's set_vram_byte does (also
-;                   with the LCD on, every frame, into the map not shown)
+;   OTHER_STORES    the scenes' tiles of block A and map stored by other loops: through BC
+;                   (its last tile a byte at a time as GBDK's set_vram_byte stores it),
+;                   through HL, and one entry at a time by set_vram_byte (also with the LCD
+;                   on, every frame, into the map not shown)
 ;   SCROLL_X        map columns the game never wrote scroll into view
 ;   SPRITE_OBP1     the bee takes its shades from OBP1, which differs from OBP0
 ;   REACH           a letter of a 1-bit font unpacked into VRAM past the copy loop, shown by
@@ -88,6 +91,14 @@ TIMER_MODULO == 0xC0        ; after the OAM transfer), then one every 256 machin
         .macro CALL_IF flag, routine    ; in the builds of one habit only
         .if flag
         call routine
+        .endif
+        .endm
+
+        .macro COPY_MEM                 ; BC bytes from HL to DE
+        .if MEMCPY
+        call CopyPairs
+        .else
+        call CopyMem
         .endif
         .endm
 
@@ -239,18 +250,23 @@ LoadScene:
         ld hl,#TilesA
         .if STAGE_IN_WRAM1
         ld de,#WRAM1_STAGE
-        ld bc,#TilesAEnd - TilesA
-        call CopyMem
+        ld bc,#TilesAEnd - TilesA + MEMCPY
+        COPY_MEM
         ld hl,#WRAM1_STAGE
         .endif
         .if OTHER_STORES
         ld bc,#VRAM_TILES + 0x1000 * TILES8800
-        ld de,#TilesAEnd - TilesA
+        ld de,#TilesAEnd - TilesA - 16
         call CopyMemBc
+        ld d,#16                ; the last tile a byte at a time, as set_vram_byte stores it
+5$:     call SetVramByte
+        inc hl
+        inc bc
+        LOOP d, 5$
         .else
         ld de,#VRAM_TILES + 16 * TILES8800
         ld bc,#TilesAEnd - TilesA + LOAD_TAIL
-        call CopyMem
+        COPY_MEM
         .endif
         .if TILES8800           ; (the other copy of block A, a tile on at 0x8000 for the sprites)
         ld hl,#TilesA
@@ -306,6 +322,33 @@ LcdOn:
         ret
 
         .include "testroms/copyloops.inc"
+
+        .if MEMCPY
+CopyPairs:                      ; BC bytes from HL to DE as GBDK's memcpy: the odd byte, then pairs
+        ld a,b
+        or c
+        ret z
+        srl b
+        rr c
+        jr nc,1$
+        ld a,(hl+)
+        ld (de),a
+        inc de
+1$:     inc b
+        inc c
+        jr 3$
+2$:     ld a,(hl+)
+        ld (de),a
+        inc de
+        ld a,(hl+)
+        ld (de),a
+        inc de
+3$:     dec c
+        jr nz,2$
+        dec b
+        jr nz,2$
+        ret
+        .endif
 
         .if ROW_COPY
 ; GBDK's tile loader's loop, byte for byte: C tiles from HL to DE, each row of 16 bytes after
@@ -373,6 +416,7 @@ CopyRowHl:                      ; B bytes from DE to HL
         inc de
         LOOP b, CopyRowHl
         ret
+
 
 CopyMemBc:                      ; DE bytes from HL to BC
         ld a,(hl+)

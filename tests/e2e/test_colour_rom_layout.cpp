@@ -3,6 +3,7 @@
 // note and written header.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -36,7 +37,7 @@ struct SideFiles : ::testing::Test {
 // Each fragment sits at the offset the engine reads it from; exbnkcod.dat comes whole.
 TEST_F(SideFiles, FragmentsSitWhereTheProgramReadsThem) {
     const auto bank0Code = SideFile(kBank0CodeFile);
-    ASSERT_EQ(bank0Code.size(), 466u);
+    ASSERT_EQ(bank0Code.size(), 492u);
     const auto colourCode = SideFile(kExtraBankCodeFile);
     ASSERT_LE(colourCode.size(), sidefile::kColourCodeLimit);
     EXPECT_EQ(model.ExtraBankCode.size() + model.ExtraBankCodeRest.size(), colourCode.size());
@@ -57,7 +58,7 @@ TEST_F(SideFiles, FragmentsSitWhereTheProgramReadsThem) {
                                    {"IdleHook", sidefile::kIdleHookInBlock}, {"IdleWork", sidefile::kIdleWorkInBlock},
                                    {"IdleLoad", sidefile::kIdleLoadInBlock}, {"IdlePoll", sidefile::kIdlePollInBlock},
                                    {"PadHook", sidefile::kPadHookInBlock},
-                                   {"LcdOffWait", sidefile::kLcdOffWaitInBlock}})
+                                   {"LcdOffWait", sidefile::kLcdOffWaitInBlock}, {"CopyHookPair", sidefile::kCopyHookPairInBlock}})
         EXPECT_EQ(symbols[symbol], std::uint32_t(inBlock)) << symbol;
     EXPECT_EQ(sidefile::kStoreHooksInBlock + kStoreHooksLength, sidefile::kBank0CodeWithLcdOffWait);
     EXPECT_EQ(sidefile::kLcdOffWaitInBlock, sidefile::kBank0CodeWithStoreHooks);  // the store hooks' last piece
@@ -88,6 +89,8 @@ TEST_F(SideFiles, PatchedPlacesAndCallsMeetTheirCode) {
     EXPECT_EQ(symbols["IdleWorkCall"] - symbols["StoreHooks"] + 1, kIdleLoadCallOperand);
     EXPECT_EQ(symbols["PadRead"] - symbols["StoreHooks"] + 1, kPadReadOperand);
     EXPECT_EQ(model.StoreHooksCode[kPadReadOperand - 1], 0xC3);  // JP
+    EXPECT_EQ(symbols["VramByteOtherJump"] - symbols["StoreHooks"] + 1, kVramByteOtherOperand);
+    EXPECT_EQ(symbols["CopyHookPairBack"] - symbols["StoreHooks"] + 1, kCopyHookPairOperand);
     EXPECT_EQ(bank33("ScanDmaPage", symbols) + 1, kDmaPageOperand);
     EXPECT_EQ(model.ExtraBankCode[kDmaPageInstruction], 0x3E);  // LD A,page
     EXPECT_EQ(bank33("ScanDmaCall", symbols) + 1, kDmaRoutineLow);
@@ -95,6 +98,52 @@ TEST_F(SideFiles, PatchedPlacesAndCallsMeetTheirCode) {
     EXPECT_EQ(operand(model.EntryHookCode, 9), symbols["ColourInit"]);  // CALL ColourInit in bank 33
     EXPECT_EQ(operand(model.CopyTailCode, symbols["SharedCall"] - symbols["CopyTail"] + 1), symbols["RuntimeEntry"]);  // CALL into WRAM bank 2
     EXPECT_EQ(symbols["RuntimeEntry"], 0xD100u);
+}
+
+// The block is placed anywhere in bank 0, so a jump or call from it to a place in it must go
+// through an operand the program writes: one the assembly filled in would name the place's
+// offset in the block, which is the game's own code in the colour ROM. Each fragment is code
+// from its first byte to its last, so it is walked instruction by instruction.
+TEST_F(SideFiles, JumpsWithinTheBlockGoThroughOperandsTheProgramWrites) {
+    using namespace sidefile;
+    const auto length = [](std::uint8_t op) {  // Game Boy CPU instruction lengths
+        if (op == 0xCB || op == 0x10 || op == 0xE0 || op == 0xF0 || op == 0xE8 || op == 0xF8 || op == 0x18 ||
+            (op < 0x40 && (op & 7) == 6) || (op < 0x40 && (op & 0xE7) == 0x20) || (op >= 0xC0 && (op & 7) == 6))
+            return 2;
+        if ((op < 0x40 && (op & 0xCF) == 0x01) || op == 0x08 || op == 0xEA || op == 0xFA || op == 0xC3 || op == 0xCD ||
+            (op >= 0xC0 && op < 0xE0 && ((op & 7) == 2 || (op & 7) == 4)))
+            return 3;
+        return 1;
+    };
+    const auto jumpsOrCalls = [](std::uint8_t op) { return op == 0xC3 || op == 0xCD || (op >= 0xC0 && op < 0xE0 && ((op & 7) == 2 || (op & 7) == 4)); };
+    const std::vector<std::size_t> storeHooksWritten = {kStoredCallOperand, kIdleCallOperands[0], kIdleCallOperands[1], kIdleCallOperands[2],
+                                                        kIdleCallOperands[3], kIdleLoadCallOperand, kPadReadOperand, kVramByteOtherOperand,
+                                                        kCopyHookPairOperand};
+    const struct {
+        const char* name;
+        const std::uint8_t* code;
+        std::size_t size;
+        std::vector<std::size_t> written;
+    } fragments[] = {
+        {"EntryHook", model.EntryHookCode.data(), model.EntryHookCode.size(), {kEntryJumpOperand}},
+        {"DmaHook", model.DmaHookCode.data(), model.DmaHookCode.size(), {}},
+        {"CopyHook", model.CopyHookCode.data(), model.CopyHookCode.size(), {kCopyTailOperand}},
+        {"CopyTail", model.CopyTailCode.data(), model.CopyTailCode.size(), {}},
+        {"StoreHooks", model.StoreHooksCode.data(), model.StoreHooksCode.size(), storeHooksWritten},
+    };
+    int jumps = 0;
+    for (const auto& f : fragments) {
+        std::size_t at = 0;
+        for (; at < f.size; at += std::size_t(length(f.code[at]))) {
+            if (!jumpsOrCalls(f.code[at])) continue;
+            ++jumps;
+            const int target = f.code[at + 1] | f.code[at + 2] << 8;
+            const bool written = std::find(f.written.begin(), f.written.end(), at + 1) != f.written.end();
+            EXPECT_TRUE(written || target >= kBank0CodeWithLcdOffWait) << f.name << " + " << at << " jumps to " << target;
+        }
+        EXPECT_EQ(at, f.size) << f.name << ": the last instruction runs past the fragment's end";
+    }
+    EXPECT_GT(jumps, 10);
 }
 
 // The cutting tool refuses hex input that would give a wrong side file.

@@ -340,6 +340,7 @@ const Idiom kIdioms[] = {
     {"lcd_off_loads_timer", 4, ScenesRightWithTheTimerOn},
     {"lcd_off_rows_timer", 4, ScenesRightWithTheTimerOn},  // block B by GBDK's row loop, through 0x9800 on to 0x8800
     {"lcd_off_loads_wram1", 4, ScenesRightOnTheirFirstFrame},  // block A copied to VRAM from WRAM bank 1
+    {"lcd_off_loads_memcpy", 4, ScenesRightOnTheirFirstFrame},  // ... both copies by GBDK's memcpy (to WRAM: its rest copied at once)
     {"lcd_off_loads_tail", 4, ScenesRightOnTheirFirstFrame},  // block A's copy ends 7 bytes into a tile
     {"lcd_off_loads_8800", 4, ScenesRightOnTheirFirstFrame},  // LCDC 0 while loading: the addressing last shown
     {"lcd_off_stores", 4, ScenesRightOnTheirFirstFrame},  // block A from bank 1 through BC, the map through HL and set_vram_byte

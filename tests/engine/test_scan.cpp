@@ -23,7 +23,7 @@ bool HasAt(const Bytes& bank, std::size_t at, std::initializer_list<std::uint8_t
 }
 
 TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) {
-    auto model = LoadedModel({.freeTail = 480});
+    auto model = LoadedModel({.freeTail = 510});
     Bank& bank0 = model->RomBank[0];
     std::fill_n(bank0.begin() + 0x2800, 300, 0xFF);  // free bytes inside the bank are never taken
     Put(bank0, 0x0200, {0xCD, 0x80, 0xFF});        // call before the DMA start
@@ -48,27 +48,28 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     Put(bank0, 0x0F00, {0x2A, 0x12, 0x13, 0x13, 0x05, 0x20, 0xF9});        // every other byte: left alone, named
     Put(bank0, 0x0F40, {0xF0, 0x44, 0xFE, 0x91, 0x38, 0xFA, 0xF0, 0x40, 0xE6, 0x7F, 0xE0, 0x40});  // the blank, then the LCD off
     Put(bank0, 0x0F60, {0xF0, 0x44, 0xFE, 0x91, 0x38, 0xFA, 0xC9});        // (a wait alone: left alone)
+    Put(bank0, 0x0F80, {0x2A, 0x12, 0x13, 0x2A, 0x12, 0x13, 0x0D, 0x20, 0xF7, 0x05, 0x20, 0xF4, 0xC9});  // GBDK's memcpy loop
     const Bank before = bank0;
     std::vector<int> progress;
     const ScanResult scan = ScanRom(*model, [&](int value) { progress.push_back(value); });
     EXPECT_TRUE(scan.placed && !scan.notEnoughRoom && !scan.forced);
     EXPECT_EQ(std::tuple(scan.trailingFill, scan.copyLoops, scan.dmaCalls, scan.blankWaits, scan.otherStores, scan.idleWaits, scan.padWaits,
                          scan.everyOtherByteLoops, scan.lcdOffWaits),
-              std::tuple(480, 2, 1, 1, 4, 2, 1, 1, 1));
+              std::tuple(510, 4, 1, 1, 4, 2, 1, 1, 1));
 
     // Side by side below the last byte of the bank, which is never used, each after its marker.
     EXPECT_EQ((std::array{model->StoreHooksPos, model->CopyTailPos, model->CopyHookPos, model->EntryHookPos, model->DmaHookPos}),
-              (std::array{16025, 15987, 15955, 15937, 15923}));
-    for (const auto& [position, marker] : {std::pair{16025, 0x5E}, {15987, 0x71}, {15955, 0xC1}, {15937, 0xE1}, {15923, 0xD1}})
+              (std::array{15999, 15961, 15929, 15911, 15897}));
+    for (const auto& [position, marker] : {std::pair{15999, 0x5E}, {15961, 0x71}, {15929, 0xC1}, {15911, 0xE1}, {15897, 0xD1}})
         EXPECT_EQ(bank0[position - 1], marker) << position;
     EXPECT_TRUE(HasAt(bank0, kColorFlag, {0xC0}) && HasAt(bank0, kRomSizeCode, {0x05}));
-    EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0x40, 0x3E}));  // NOP; JP EntryHook (address 15936)
+    EXPECT_TRUE(HasAt(bank0, 0x100, {0x00, 0xC3, 0x26, 0x3E}));  // NOP; JP EntryHook (address 15910)
     using namespace sidefile;
-    EXPECT_TRUE(HasAt(bank0, 15937 - 1 + kEntryJumpOperand, {0x50, 0x01}));  // ... which goes on to $0150
-    EXPECT_TRUE(HasAt(bank0, 15955 - 1 + kCopyTailOperand, {0x72, 0x3E}));   // the copy hook goes on to CopyTail ...
-    EXPECT_TRUE(HasAt(bank0, 15955 - 1 + kMapBranchOffset, {83}));            // ... and its map entries to MapEntryFast
-    EXPECT_TRUE(HasAt(bank0, 15923 - 1 + kDmaCallLow, {0x80}));               // the DMA hook calls the game's routine
-    EXPECT_TRUE(HasAt(bank0, 16025 - 1 + kStoredCallOperand, {0x54, 0x3E}));  // the store hooks reach the copy hook's checks
+    EXPECT_TRUE(HasAt(bank0, 15911 - 1 + kEntryJumpOperand, {0x50, 0x01}));  // ... which goes on to $0150
+    EXPECT_TRUE(HasAt(bank0, 15929 - 1 + kCopyTailOperand, {0x58, 0x3E}));   // the copy hook goes on to CopyTail ...
+    EXPECT_TRUE(HasAt(bank0, 15929 - 1 + kMapBranchOffset, {83}));            // ... and its map entries to MapEntryFast
+    EXPECT_TRUE(HasAt(bank0, 15897 - 1 + kDmaCallLow, {0x80}));               // the DMA hook calls the game's routine
+    EXPECT_TRUE(HasAt(bank0, 15999 - 1 + kStoredCallOperand, {0x3A, 0x3E}));  // the store hooks reach the copy hook's checks
 
     EXPECT_EQ(std::tuple(model->DmaSourceHigh, model->DmaCallLow, model->ExtraBankCode[kDmaRoutineLow]),
               std::tuple(0xC1, 0x80, 0x80));
@@ -80,7 +81,8 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
         {0x0500, 0xCD, block + kCopyHookBcInBlock}, {0x0600, 0xCD, block + kCopyHookHlInBlock},
         {0x0807, 0xC3, block + kVramByteHookInBlock}, {0x0906, 0xC3, block + kVramByteHookInBlock},
         {0x0B00, 0xCD, block + kIdleHaltInBlock}, {0x0C00, 0xCD, block + kIdleHookInBlock},
-        {0x0E00, 0xCD, block + kPadHookInBlock}, {0x0F40, 0xCD, block + kLcdOffWaitInBlock}};
+        {0x0E00, 0xCD, block + kPadHookInBlock}, {0x0F40, 0xCD, block + kLcdOffWaitInBlock},
+        {0x0F80, 0xCD, block + kCopyHookPairInBlock}, {0x0F83, 0xCD, model->CopyHookPos}};
     for (const auto& [at, opcode, position] : redirected) {
         const auto address = PositionAddress(position);
         EXPECT_TRUE(HasAt(bank0, at, {opcode, address[0], address[1]})) << std::hex << at;
@@ -102,7 +104,7 @@ TEST(ScanRom, TheFreeEndTakesTheFragmentsAndTheCallsLoopsAndEntryAreRedirected) 
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
     const auto lines = DescribeScan(*model, scan);
     ASSERT_GE(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "Color code: $3E32-$3FFE of bank 0, in its unused end (480 bytes)");
+    EXPECT_EQ(lines[0], "Color code: $3E18-$3FFE of bank 0, in its unused end (510 bytes)");
     EXPECT_EQ(lines[1], "Entry: NOP, JP at $0100 to $0150, reached after the color set-up");
     EXPECT_NE(std::find_if(lines.begin(), lines.end(), [](const std::string& l) { return l.starts_with("Copy loops that store every other byte: 1 "); }),
               lines.end());

@@ -82,11 +82,12 @@ TEST(BuildColorRom, LaysOutBanksPalettesTablesRedrawnTilesAndChecksums) {
 
 // OBP1's twin palettes take those no tile uses; without palettes the copy loops are left alone.
 TEST(BuildColorRom, TwinsTakeFreePalettesAndCopyLoopsWithoutPalettesAreLeftAlone) {
-    auto model = LoadedModel({.freeTail = 480});
+    auto model = LoadedModel({.freeTail = 510});
     const Bytes loop = {0x2A, 0x12, 0x13, 0x05, 0x20, 0xFA};  // a copy loop
     const Bytes store = {0xF0, 0x41, 0xE6, 0x02, 0x20, 0xFA, 0x7E, 0x02, 0xC9};  // a STAT-waited store
     const Bytes wait = {0x76, 0x00, 0xFA, 0xF2, 0xC0, 0xA7, 0x28, 0xF8};  // a wait for the blank's flag
-    const std::pair<Bytes, int> pieces[] = {{loop, 0x2000}, {store, 0x2100}, {wait, 0x2200}};
+    const Bytes pairs = {0x2A, 0x12, 0x13, 0x2A, 0x12, 0x13, 0x0D, 0x20, 0xF7, 0x05, 0x20, 0xF4, 0xC9};  // GBDK's memcpy loop
+    const std::pair<Bytes, int> pieces[] = {{loop, 0x2000}, {store, 0x2100}, {wait, 0x2200}, {pairs, 0x2300}};
     for (const auto& [bytes, at] : pieces) std::copy(bytes.begin(), bytes.end(), model->RomBank[0].begin() + at);
     ScanRom(*model);
     const auto hook = PositionAddress(model->CopyHookPos);
@@ -100,6 +101,8 @@ TEST(BuildColorRom, TwinsTakeFreePalettesAndCopyLoopsWithoutPalettesAreLeftAlone
     const Bytes coloured = BuildColorRom(*model);
     EXPECT_TRUE(std::equal(coloured.begin() + 0x2000, coloured.begin() + 0x2003, Bytes{0xCD, hook[0], hook[1]}.begin()));
     EXPECT_EQ(coloured[0x2106] << 8 | coloured[0x2200], 0xC3CD);  // JP to the store hook, CALL IdleHalt
+    const auto pairHook = PositionAddress(model->DmaHookPos - sidefile::kDmaHookInBlock + sidefile::kCopyHookPairInBlock);
+    EXPECT_TRUE(std::equal(coloured.begin() + 0x2300, coloured.begin() + 0x2306, Bytes{0xCD, pairHook[0], pairHook[1], 0xCD, hook[0], hook[1]}.begin()));
     const Bytes twins(model->ExtraBankCode.begin() + sidefile::kSettingTwins, model->ExtraBankCode.begin() + sidefile::kSettingTwins + 8);
     EXPECT_EQ(twins, (Bytes{1, 1, 4, 5, 4, 5, 6, 7}));  // 0, 2, 3 in use take 1, 4, 5; the rest stay themselves
 }
@@ -139,7 +142,7 @@ TEST(TileDictionary, RecordsEachImageOnceWithTheMajorityPalette) {
 // over it goes into the dictionary as the ROM file has it (so that the dictionary does not
 // change with the code either).
 TEST(TileDictionary, TakesTheRomFilesBytesWhereTheScanPlacedCode) {
-    auto model = LoadedModel({.freeTail = 480});
+    auto model = LoadedModel({.freeTail = 510});
     ScanRom(*model);
     const int last = kTilesPerBank - 1;
     TileImage free{};
