@@ -100,11 +100,11 @@ TEST_F(SideFiles, PatchedPlacesAndCallsMeetTheirCode) {
     EXPECT_EQ(symbols["RuntimeEntry"], 0xD100u);
 }
 
-// The block is placed anywhere in bank 0, so a jump or call from it to a place in it must go
-// through an operand the program writes: one the assembly filled in would name the place's
+// The block is placed anywhere in bank 0, so a jump, call or load from it that names a place
+// in it must go through an operand the program writes: one the assembly filled in would name the place's
 // offset in the block, which is the game's own code in the colour ROM. Each fragment is code
 // from its first byte to its last, so it is walked instruction by instruction.
-TEST_F(SideFiles, JumpsWithinTheBlockGoThroughOperandsTheProgramWrites) {
+TEST_F(SideFiles, PlacesInTheBlockAreNamedThroughOperandsTheProgramWrites) {
     using namespace sidefile;
     const auto length = [](std::uint8_t op) {  // Game Boy CPU instruction lengths
         if (op == 0xCB || op == 0x10 || op == 0xE0 || op == 0xF0 || op == 0xE8 || op == 0xF8 || op == 0x18 ||
@@ -115,8 +115,10 @@ TEST_F(SideFiles, JumpsWithinTheBlockGoThroughOperandsTheProgramWrites) {
             return 3;
         return 1;
     };
-    const auto jumpsOrCalls = [](std::uint8_t op) { return op == 0xC3 || op == 0xCD || (op >= 0xC0 && op < 0xE0 && ((op & 7) == 2 || (op & 7) == 4)); };
-    const std::vector<std::size_t> storeHooksWritten = {kStoredCallOperand, kIdleCallOperands[0], kIdleCallOperands[1], kIdleCallOperands[2],
+    const auto namesAPlace = [](std::uint8_t op) {  // JP, CALL (also on a condition), LD A,(nnnn), LD (nnnn),A
+        return op == 0xC3 || op == 0xCD || op == 0xFA || op == 0xEA || (op >= 0xC0 && op < 0xE0 && ((op & 7) == 2 || (op & 7) == 4));
+    };
+    const std::vector<std::size_t> storeHooksWritten = {kStoredCallOperand, kIdleLoadOperand, kIdleCallOperands[0], kIdleCallOperands[1], kIdleCallOperands[2],
                                                         kIdleCallOperands[3], kIdleLoadCallOperand, kPadReadOperand, kVramByteOtherOperand,
                                                         kCopyHookPairOperand};
     const struct {
@@ -135,11 +137,11 @@ TEST_F(SideFiles, JumpsWithinTheBlockGoThroughOperandsTheProgramWrites) {
     for (const auto& f : fragments) {
         std::size_t at = 0;
         for (; at < f.size; at += std::size_t(length(f.code[at]))) {
-            if (!jumpsOrCalls(f.code[at])) continue;
+            if (!namesAPlace(f.code[at])) continue;
             ++jumps;
             const int target = f.code[at + 1] | f.code[at + 2] << 8;
             const bool written = std::find(f.written.begin(), f.written.end(), at + 1) != f.written.end();
-            EXPECT_TRUE(written || target >= kBank0CodeWithLcdOffWait) << f.name << " + " << at << " jumps to " << target;
+            EXPECT_TRUE(written || target >= kBank0CodeWithLcdOffWait) << f.name << " + " << at << " names " << target;
         }
         EXPECT_EQ(at, f.size) << f.name << ": the last instruction runs past the fragment's end";
     }
