@@ -424,8 +424,8 @@ VramByteOtherJump::
 ; is cut down to what comes first (the sprites, or a fade's step that waited): FrameWork's
 ; first instruction becomes a jump to LcdOffSkip, which puts it back. Only where that
 ; frame's work will come (the wait starts before the blank, with the vertical-blank
-; interrupt enabled); then the game's own loop. The store hooks' last piece: the program
-; places them without it where the room ends before it.
+; interrupt enabled); then the game's own loop. With CopyHookPair below, the store hooks'
+; last pieces: the program places them without these where the room ends before them.
 LcdOffWait::
         ldh a,(rLY)
         cp #VBLANK_FIRST_LINE
@@ -455,7 +455,7 @@ LcdOffWait::
 ; after the next screen's first frame has shown the shades before it. In the game's own time
 ; (a load follows, with nothing on screen); the twins once a sprite on OBP1 has been seen.
         ldh a,(rLCDC)
-        and #0x7F
+        and #0xFF - LCDC_ON
         ldh (rLCDC),a
         push hl
         push de
