@@ -81,6 +81,15 @@ public:
         return frame.oam[std::size_t(slot * 4 + 3)] & 0x10 ? Twin(palette) : palette;
     }
     int Twin(int palette) const { return model->ExtraBankCode[sidefile::kSettingTwins + std::size_t(palette)]; }
+    // Whether the colour run's background palettes the project uses (0-3: 4-7 are the twins)
+    // hold, at the end of frame f, their colours under the shades bgp gives.
+    bool BackgroundShows(int f, std::uint8_t bgp) const {
+        for (int p = 0; p < 4; ++p)
+            for (int v = 0; v < kColours; ++v)
+                if (colour.backgroundPalettes[std::size_t(f)][std::size_t(p * 4 + v)] != ModelColourWord(*model, kBackgroundSet, p, bgp >> (2 * v) & 3))
+                    return false;
+        return true;
+    }
     // Map entries on screen without their tile's palette (x, y: the cell on screen).
     std::string WrongCells(const FrameRecord& frame) const {
         std::ostringstream wrong;
@@ -189,12 +198,7 @@ void BackgroundFollowsTheFade(IdiomRun& run) {
         if (!steady || run.colour.gameFrame[std::size_t(f)] < kFollowedFrom) continue;
         ++checked;
         shades.insert(bgp);
-        bool right = true;
-        for (int p = 0; p < 4; ++p)  // the palettes the project uses (0-3: 4-7 are the twins)
-            for (int v = 0; v < kColours; ++v)
-                right = right && run.colour.backgroundPalettes[std::size_t(f)][std::size_t(p * 4 + v)] ==
-                                     ModelColourWord(*run.model, kBackgroundSet, p, bgp >> (2 * v) & 3);
-        if (!right) firstBehind = behind++ ? firstBehind : f;
+        if (!run.BackgroundShows(f, bgp)) firstBehind = behind++ ? firstBehind : f;
     }
     if (shades.size() < (run.rom.At("FADE_STEPS") ? 4u : 2u)) run.setUp << " only " << shades.size() << " steps of the fade held for " << kSteady << " frames;";
     if (behind) run.found[kBackground] << " palette RAM behind BGP in " << behind << " of " << checked << " frames, the first " << firstBehind << ";";
@@ -211,14 +215,7 @@ void FadeShownAsTheLcdComesOn(IdiomRun& run) {
         const FrameRecord& frame = frames[std::size_t(f)];
         if (run.Variable(run.colour, f, "wWork") == run.Variable(run.colour, f - 1, "wWork") || run.colour.gameFrame[std::size_t(f)] < 40) continue;
         stepped += frame.bgp != frames[std::size_t(f - 3)].bgp;
-        for (int p = 0; p < 4; ++p)
-            for (int v = 0; v < kColours; ++v)
-                if (run.colour.backgroundPalettes[std::size_t(f)][std::size_t(p * 4 + v)] !=
-                    ModelColourWord(*run.model, kBackgroundSet, p, frame.bgp >> (2 * v) & 3)) {
-                    run.found[kBackground] << " frame " << f << " (BGP " << int(frame.bgp) << ") shows palette " << p << " under other shades;";
-                    p = 4;
-                    break;
-                }
+        if (!run.BackgroundShows(f, frame.bgp)) run.found[kBackground] << " frame " << f << " (BGP " << int(frame.bgp) << ") shows other shades;";
     }
     if (stepped < 4) run.setUp << " only " << stepped << " steps just before the LCD went off;";
 }
