@@ -551,7 +551,7 @@ ScanResult ScanRom(Model& model, const ScanProgressFn& report, bool overwriteRom
     if (model.StoreHooksPos != 0) {
         PutAddress(model.StoreHooksCode.data() + kStoredCallOperand, block + kCopyHookStoredInBlock);
         PutAddress(model.StoreHooksCode.data() + kVramByteOtherOperand, block + kStoreHooksInBlock);
-        PutAddress(model.StoreHooksCode.data() + kCopyHookPairOperand, block + kCopyHookInBlock);
+        PutAddress(model.StoreHooksCode.data() + kCopyHookPairOperand, block + kCopyHookBelowRamInBlock);
         for (const std::size_t at : kIdleCallOperands) PutAddress(model.StoreHooksCode.data() + at, block + kIdleWorkInBlock);
         PutAddress(model.StoreHooksCode.data() + kIdleLoadCallOperand, block + kIdleLoadInBlock);
         PutWordLowFirst(model.StoreHooksCode.data() + kIdleLoadOperand, model.IdleWaitByte);

@@ -3,7 +3,7 @@
 ; there is room, StoreHooks from low to high addresses, in room at the end of bank 0 that the
 ; game never uses, or else in 0xFF bytes below the header that it cannot run (the scan keeps
 ; them together, see engine/Scan.cpp). So the 102 bytes (366
-; with StoreHooks, 487 with its last pieces) are one block of code with several ways in (DmaHook at 0, EntryHook at 14,
+; with StoreHooks, 489 with its last pieces) are one block of code with several ways in (DmaHook at 0, EntryHook at 14,
 ; CopyHook at 32, ...) that may run from one fragment into the next. It is assembled here as
 ; that block, at offsets 0-365; the build cuts the fragments out into their places in
 ; bnk0cod.dat (each after one skipped byte: EntryHook at 1, DmaHook at 20, CopyHook at 35,
@@ -74,6 +74,7 @@ CopyHookStored::                ; (a byte just stored at DE, A = the byte)
         ld a,d
         cp #0xA0
         jr nc,CopyHookDone      ; WRAM, cartridge RAM, high RAM: the usual case
+CopyHookBelowRam::              ; (A = D, below 0xA0: CopyHookPair's way in)
         cp #0x98
 CopyHookMapBranch::
         jr nc,CopyHookVram      ; a map entry (offset = MapEntryFast's where the program places it)
@@ -492,17 +493,23 @@ LcdOffWait::
 ; through two calls a pair costs about 60 cycles where the loop takes 16 (a game's start-up
 ; copies kilobytes this way): from RAM on, the rest of the loop runs here, instruction for
 ; instruction as the game's, and its RET is taken here too (what the loop leaves, the
-; carry of the count's odd bit included, is left alike). Into VRAM, the copy hook's way.
+; carry of the count's odd bit included, is left alike). Into VRAM, the byte stored goes on
+; to the copy hook's checks past their own look at RAM (2 cycles more than the copy hook).
 CopyHookPair::
-        push af
+        ld a,(hl+)
+        ld (de),a
+        push af                 ; the byte and the caller's flags
         ld a,d
         cp #0xA0
-        jr c,2$
+CopyHookPairBack::
+        jp c,0x0000             ; operand = CopyHookBelowRam's address, written by the program
         pop af
+        inc de
+        jr 2$
 1$:     ld a,(hl+)
         ld (de),a
         inc de
-        ld a,(hl+)
+2$:     ld a,(hl+)
         ld (de),a
         inc de
         dec c
@@ -512,13 +519,10 @@ CopyHookPair::
         inc sp                  ; (the loop's return address: its RET is this one)
         inc sp
         ret
-2$:     pop af
-CopyHookPairBack::
-        jp 0x0000               ; operand = CopyHook's address, written by the program
         .iif ne, (LCDC_TILES8000 << 1) - 0x20, .error 1
         .iif ne, (REC_S ^ 0x100) - REC_U, .error 1
 StoreHooksEnd:
-        .iif ne, StoreHooksEnd - StoreHooks - 385, .error 1
+        .iif ne, StoreHooksEnd - StoreHooks - 387, .error 1
         .iif ne, LcdOffWait - StoreHooks - 264, .error 1
         .iif ne, CopyHookPair - StoreHooks - 359, .error 1
         .iif ne, GameWord - (StoreHooks - 102 + 14) - GAME_WORD_FROM_ENTRY, .error 1  ; (EntryHook at 14)

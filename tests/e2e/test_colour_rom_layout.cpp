@@ -37,7 +37,7 @@ struct SideFiles : ::testing::Test {
 // Each fragment sits at the offset the engine reads it from; exbnkcod.dat comes whole.
 TEST_F(SideFiles, FragmentsSitWhereTheProgramReadsThem) {
     const auto bank0Code = SideFile(kBank0CodeFile);
-    ASSERT_EQ(bank0Code.size(), 492u);
+    ASSERT_EQ(bank0Code.size(), 494u);
     const auto colourCode = SideFile(kExtraBankCodeFile);
     ASSERT_LE(colourCode.size(), sidefile::kColourCodeLimit);
     EXPECT_EQ(model.ExtraBankCode.size() + model.ExtraBankCodeRest.size(), colourCode.size());
@@ -53,7 +53,7 @@ TEST_F(SideFiles, FragmentsSitWhereTheProgramReadsThem) {
     fragmentAt("CopyTail", sidefile::kCopyTailInBlock, 68, model.CopyTailCode);
     fragmentAt("StoreHooks", sidefile::kStoreHooksInBlock, 107, model.StoreHooksCode);
     for (auto [symbol, inBlock] : {std::pair{"VramByteHook", sidefile::kVramByteHookInBlock}, {"CopyHookBc", sidefile::kCopyHookBcInBlock},
-                                   {"CopyHookHl", sidefile::kCopyHookHlInBlock}, {"CopyHookStored", sidefile::kCopyHookStoredInBlock},
+                                   {"CopyHookHl", sidefile::kCopyHookHlInBlock}, {"CopyHookStored", sidefile::kCopyHookStoredInBlock}, {"CopyHookBelowRam", sidefile::kCopyHookBelowRamInBlock},
                                    {"MapEntryFast", sidefile::kMapEntryFastInBlock}, {"IdleHalt", sidefile::kIdleHaltInBlock},
                                    {"IdleHook", sidefile::kIdleHookInBlock}, {"IdleWork", sidefile::kIdleWorkInBlock},
                                    {"IdleLoad", sidefile::kIdleLoadInBlock}, {"IdlePoll", sidefile::kIdlePollInBlock},
