@@ -308,18 +308,6 @@ std::vector<Redirection> StoreRedirections(const Model& model) {
     };
     std::vector<Redirection> all{redirect({0x2A, 0x12, 0x13}, 0, 0xCD, kCopyHookInBlock, true)};
     if (model.StoreHooksPos == 0) return all;
-    // GBDK's memcpy loop, both copies already calls of the copy hook: the first calls
-    // CopyHookPair, which copies the rest to RAM at the loop's own speed.
-    const auto pairLoop = [&] {
-        const auto copyHook = PositionAddress(block + kCopyHookInBlock);
-        const std::vector<std::uint8_t> call{0xCD, copyHook[0], copyHook[1]}, tail{0x0D, 0x20, 0xF7, 0x05, 0x20, 0xF4, 0xC9};
-        std::vector<std::uint8_t> loop = call;
-        loop.insert(loop.end(), call.begin(), call.end());
-        loop.insert(loop.end(), tail.begin(), tail.end());
-        Redirection r = redirect(loop, 0, 0xCD, kCopyHookPairInBlock, false);
-        r.layered = true;
-        return r;
-    };
     // The tight copy loops with other registers, and GBDK's set_vram_byte: a STAT wait (LD A,
     // ($FF41) or LDH A,($41), AND 2, JR NZ back), then LD A,(HL) / LD (BC),A / RET, whose last
     // three bytes become a jump (the hook returns for the routine).
@@ -334,7 +322,15 @@ std::vector<Redirection> StoreRedirections(const Model& model) {
         r.idle = r.pad = true;
         all.push_back(std::move(r));
     }
-    if (model.LcdOffWaitPos != 0) all.push_back(pairLoop());
+    if (model.LcdOffWaitPos != 0) {
+        // GBDK's memcpy loop, both copies already calls of the copy hook: the first calls
+        // CopyHookPair, which copies the rest to RAM at the loop's own speed.
+        const auto hook = PositionAddress(block + kCopyHookInBlock);
+        Redirection r = redirect({0xCD, hook[0], hook[1], 0xCD, hook[0], hook[1], 0x0D, 0x20, 0xF7, 0x05, 0x20, 0xF4, 0xC9}, 0,
+                                 0xCD, kCopyHookPairInBlock, false);
+        r.layered = true;
+        all.push_back(std::move(r));
+    }
     if (model.IdleWaitByte == 0) return all;
     // The waits on the byte the scan chose: HALT / NOP / LD A,(nnnn) (the two bytes after the
     // call are never run), and LD A,(nnnn) in a loop back to it.
