@@ -37,7 +37,7 @@ constexpr int kEntryHookLength = 18;
 constexpr int kDmaHookLength = 14;
 constexpr int kCopyHookLength = 32;
 constexpr int kCopyTailLength = 38;
-constexpr int kStoreHooksLength = 387;
+constexpr int kStoreHooksLength = 406;
 constexpr int kExtraBankCodeLength = 512;
 
 using Bank = std::array<std::uint8_t, kBankSize>;

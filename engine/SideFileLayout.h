@@ -23,7 +23,7 @@ constexpr int kPollHookInBlock = 88;
 // instructions (see bank0.s), and CopyHook's branch for a map entry goes to its MapEntryFast.
 constexpr int kStoreHooksInBlock = 102;
 constexpr int kBank0CodeWithStoreHooks = 366;
-constexpr int kBank0CodeWithLcdOffWait = 489;
+constexpr int kBank0CodeWithLcdOffWait = 508;
 constexpr int kMapEntryFastInBlock = 127;
 constexpr int kVramByteHookInBlock = 314;
 constexpr int kCopyHookBcInBlock = 107;
@@ -42,7 +42,7 @@ constexpr int kPadHookInBlock = 302;
 constexpr int kLcdOffWaitInBlock = 366;
 // With it, the first copy of GBDK's memcpy pair loop, LD A,(HL+) / LD (DE),A / INC DE twice,
 // DEC C / JR NZ / DEC B / JR NZ / RET, calls CopyHookPair (the second, the copy hook).
-constexpr int kCopyHookPairInBlock = 461;
+constexpr int kCopyHookPairInBlock = 480;
 // CopyHook's checks for a byte already stored at DE, which StoreHooks calls, and those past
 // the look at RAM (A = D, below 0xA0), where CopyHookPair goes for a copy into VRAM.
 constexpr int kCopyHookStoredInBlock = 34;
@@ -71,7 +71,7 @@ constexpr std::size_t kPadReadOperand = 210;
 // CopyHookPair's JP C to the copy hook's checks past RAM, at 366-367 (the block is placed
 // anywhere: an address inside it is always one the program writes).
 constexpr std::size_t kVramByteOtherOperand = 262;
-constexpr std::size_t kCopyHookPairOperand = 366;
+constexpr std::size_t kCopyHookPairOperand = 385;
 
 // ExtraBankCode (bank 33 from 0x4000): what the scan found, kept as a record.
 constexpr std::size_t kDmaPageInstruction = 0x103;  // LD A,nn with nn = the OAM buffer page

@@ -3,7 +3,7 @@
 ; there is room, StoreHooks from low to high addresses, in room at the end of bank 0 that the
 ; game never uses, or else in 0xFF bytes below the header that it cannot run (the scan keeps
 ; them together, see engine/Scan.cpp). So the 102 bytes (366
-; with StoreHooks, 489 with its last pieces) are one block of code with several ways in (DmaHook at 0, EntryHook at 14,
+; with StoreHooks, 508 with its last pieces) are one block of code with several ways in (DmaHook at 0, EntryHook at 14,
 ; CopyHook at 32, ...) that may run from one fragment into the next. It is assembled here as
 ; that block, at offsets 0-365; the build cuts the fragments out into their places in
 ; bnk0cod.dat (each after one skipped byte: EntryHook at 1, DmaHook at 20, CopyHook at 35,
@@ -14,6 +14,7 @@
         .include "hardware.inc"
         .include "layout.inc"
         .globl ColourInit, RuntimeEntry, FrameWork, LcdOffJump, FollowShades, FollowTwins
+        .globl SpritesPass
 
         .area _BANK0_FRAGMENTS (ABS)
 
@@ -419,14 +420,14 @@ VramByteOtherJump::
 ; LcdOffWait: replaces LDH A,(LY) / CP $91 / JR C,-6 (three NOPs after the call) where a
 ; routine waits for the blank to switch the LCD off (GBDK's display_off). Nothing of the
 ; frame's work in that blank would ever be shown, and the game's own vertical-blank handler
-; runs on after its DMA call: a frame's work of a few lines there brings the game back to
-; its poll after line 153, and it keeps its old screen a whole frame more (each screen
-; change of a game with forty sprites, or a fade, cost it a few). So the next frame's work
-; is cut down to what comes first (the sprites, or a fade's step that waited): FrameWork's
-; first instruction becomes a jump to LcdOffSkip, which puts it back. Only where that
-; frame's work will come (the wait starts before the blank, with the vertical-blank
-; interrupt enabled); then the game's own loop. With CopyHookPair below, the store hooks'
-; last pieces: the program places them without these where the room ends before them.
+; runs on after its DMA call: a frame's work there brings the game back to its poll after
+; line 153 (with a timer interrupt taken right after, four frames in a row), and it keeps
+; its old screen a frame more each time. So the next frame's work is left out and its
+; sprites coloured here once the LCD is off: FrameWork's first instruction becomes a jump
+; to LcdOffSkip, which puts it back. Only where that frame's work will come (the wait
+; starts before the blank, with the vertical-blank interrupt enabled); then the game's own
+; loop. With CopyHookPair below, the store hooks' last pieces: the program places them
+; without these where the room ends before them.
 LcdOffWait::
         ldh a,(rLY)
         cp #VBLANK_FIRST_LINE
@@ -467,7 +468,15 @@ LcdOffWait::
         ldh (rIE),a
         ld a,#2
         ldh (rSVBK),a
-        ld a,(vFollowAfter)     ; (not before the shades are followed at all)
+        ld a,(vSpritesOnly)     ; the sprites of the blank just left, which LcdOffSkip
+        cp #2                   ; marked after the DMA call: the game may switch the LCD on
+        jr nz,3$                ; again before its next one. The pass alone (the slot count
+        xor a                   ; is looked after in the frames), and not in the first frames'
+        ld (vSpritesOnly),a     ; work of all, while the count is still the 40 assumed: the
+        ld a,(vFrameCount)      ; game's first load would wait for a pass over them
+        cp #4
+        call nc,SpritesPass
+3$:     ld a,(vFollowAfter)     ; (not before the shades are followed at all)
         and a
         jr nz,2$
         dec a
@@ -522,9 +531,9 @@ CopyHookPairBack::
         .iif ne, (LCDC_TILES8000 << 1) - 0x20, .error 1
         .iif ne, (REC_S ^ 0x100) - REC_U, .error 1
 StoreHooksEnd:
-        .iif ne, StoreHooksEnd - StoreHooks - 387, .error 1
+        .iif ne, StoreHooksEnd - StoreHooks - 406, .error 1
         .iif ne, LcdOffWait - StoreHooks - 264, .error 1
-        .iif ne, CopyHookPair - StoreHooks - 359, .error 1
+        .iif ne, CopyHookPair - StoreHooks - 378, .error 1
         .iif ne, GameWord - (StoreHooks - 102 + 14) - GAME_WORD_FROM_ENTRY, .error 1  ; (EntryHook at 14)
         .iif ne, GameByteSet - GameWord - GAME_BYTE_SET_FROM_WORD, .error 1
         .iif ne, GameWord - StoreHooksCall - 3 - GAME_WORD_FROM_STORED_RETURN, .error 1

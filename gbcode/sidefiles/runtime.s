@@ -757,9 +757,12 @@ WindowCheck:
         ret
 
 ; The game switches the LCD off in this blank (LcdOffWait in bank 0 made FrameWork jump
-; here): FrameWork gets its first instruction back, and of its work only what comes first
-; is done after a DMA call, the sprites (or a fade's step that waited), which a game that
-; switches the LCD on again at once shows. The refresh and the sweep wait.
+; here): FrameWork gets its first instruction back and the blank is left to the game, whose
+; own handler goes on after its DMA call and whose wait must still find a line of the blank
+; after it (with forty sprites and a timer interrupt right behind, it missed the blank for
+; four frames in a row). After a DMA call the sprites are marked 2: LcdOffWait colours them
+; once the LCD is off, for a game that switches it on again at once, and writes a fade's
+; step that waited.
 LcdOffSkip:
         ld hl,#FrameWork
         ld (hl),#0xF0           ; LDH A,(n)
@@ -768,8 +771,9 @@ LcdOffSkip:
         ld a,c
         and a
         ret z
-        ld (vSpritesOnly),a     ; (C = 1 after a DMA call)
-        jp SpritesCall
+        inc a                   ; (C = 1 after a DMA call)
+        ld (vSpritesOnly),a
+        ret
 LcdOffJump = (LcdOffSkip - FrameWork - 2) & 0xFF  ; (back: FrameWork follows)
         .globl LcdOffJump
 
@@ -1191,7 +1195,7 @@ OPCODE_CP = 0xFE
 ;     differs from OBP0 and some palette has a twin, each attribute also goes through the
 ;     twin table, which sends a sprite on OBP1 to its palette's twin; that pass runs even
 ;     when no tile has a palette (sprites on OBP1 then show palette 0's twin).
-SpritesThisFrame:
+SpritesThisFrame::
         ld a,(vFrameCount)      ; the slots are looked after a piece at a time, every fourth
         and #3                  ; frame when that leaves time for sprites (the usual frame
         dec a                   ; does nothing here): in turn four slots for a sprite on
@@ -1233,7 +1237,9 @@ SpritesThisFrame:
         ldh a,(rLY)
         cp #SPRITES_END_LINE - 1
         call c,GrowSlots
-6$:     ld b,#4                 ; B: lines of blank left (with the LCD off, four), taken
+6$:
+SpritesPass::                   ; (LcdOffWait, with the LCD off: the pass alone)
+        ld b,#4                 ; B: lines of blank left (with the LCD off, four), taken
         ldh a,(rLCDC)           ; after the count, which may have used some
         rla
         jr nc,1$

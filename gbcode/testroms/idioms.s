@@ -41,7 +41,8 @@
 ;   PLAIN_WAIT      the main loop waits for the blank's flag through HL, a loop that the
 ;                   colour code does not take as a wait (it gets no time there)
 ; LATE_DMA_LINE is the line LATE_DMA waits for (150 unless the build says otherwise), and
-; LINE_WAIT_FRAME the frame of each 16 in which LINE_WAIT's main loop waits (0 unless ...).
+; LINE_WAIT_FRAME the frame of each 16 in which LINE_WAIT's main loop waits (0 unless ...),
+; and LINE_WAIT_LOOPS the handler's loops of 4 cycles after its DMA call (70: 280 cycles).
 ; The game stops at END_FRAME, so that the colour run, which starts later, ends in the same
 ; state. Graphics and scene from art.s: block A (bank BANK_A) to 0x8000, block B to 0x8800.
         .module idioms
@@ -501,7 +502,7 @@ DmaCallSite::
         xor #0x01
         ldh (rBGP),a
         .endif
-        ld b,#70                ; and 280 cycles of the handler's own after the DMA call
+        ld b,#LINE_WAIT_LOOPS   ; and 4 cycles a loop of the handler's own after the DMA call
 5$:     LOOP b, 5$
         .endif
         call AtEnd

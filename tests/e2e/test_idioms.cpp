@@ -350,6 +350,7 @@ const Idiom kIdioms[] = {
     {"obp1", 0, TwinShowsObp1Shades},
     {"line_wait", 7, SwitchedOffInTheBlankItWaitedFor},  // a blank handler with more to do after its DMA call, a main loop waiting for line 145
     {"line_wait_1", 8, SwitchedOffInTheBlankItWaitedFor},  // ... in the frame after the one with little to do
+    {"line_wait_long", 7, SwitchedOffInTheBlankItWaitedFor},  // ... whose handler ends in line 151 of the original
     {"fade_busy", 12, BackgroundFollowsTheFade, Bit(kSprite), {kFadeTakesTheBlank}},  // ... stepping through a fade
     {"fade_off", 12, FadeShownAsTheLcdComesOn, Bit(kSprite), {kFadeTakesTheBlank}},  // ... the LCD switched off right after a step
     {"bg_off", 0, BackgroundFollowsTheFade},  // the background off (LCDC bit 0) and on again: white while off

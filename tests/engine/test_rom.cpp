@@ -93,9 +93,9 @@ TEST(LoadCodeFiles, RefusesASideFileShorterThanItsCode) {
     declared[0x12E] = 0x00;
     declared[0x12F] = 0x03;  // 768 bytes of code in a 512-byte file
     const std::tuple<Bytes, Bytes, const char*> cases[] = {  // the two side files, why they are refused
-        {{}, MakeExtraBankCodeFile(), "Required file bnk0cod.dat is too short: it holds 0 bytes, the color code needs 494."},
-        {Bytes(493, 0x55), MakeExtraBankCodeFile(),
-         "Required file bnk0cod.dat is too short: it holds 493 bytes, the color code needs 494."},
+        {{}, MakeExtraBankCodeFile(), "Required file bnk0cod.dat is too short: it holds 0 bytes, the color code needs 513."},
+        {Bytes(512, 0x55), MakeExtraBankCodeFile(),
+         "Required file bnk0cod.dat is too short: it holds 512 bytes, the color code needs 513."},
         {MakeBank0CodeFile(), Bytes(511, 0x66),
          "Required file exbnkcod.dat is too short: it holds 511 bytes, the color code needs 512."},
         {MakeBank0CodeFile(), declared, "Required file exbnkcod.dat is too short: it holds 512 bytes, the color code needs 768."},

@@ -82,7 +82,7 @@ TEST(BuildColorRom, LaysOutBanksPalettesTablesRedrawnTilesAndChecksums) {
 
 // OBP1's twin palettes take those no tile uses; without palettes the copy loops are left alone.
 TEST(BuildColorRom, TwinsTakeFreePalettesAndCopyLoopsWithoutPalettesAreLeftAlone) {
-    auto model = LoadedModel({.freeTail = 510});
+    auto model = LoadedModel({.freeTail = 529});
     const Bytes loop = {0x2A, 0x12, 0x13, 0x05, 0x20, 0xFA};  // a copy loop
     const Bytes store = {0xF0, 0x41, 0xE6, 0x02, 0x20, 0xFA, 0x7E, 0x02, 0xC9};  // a STAT-waited store
     const Bytes wait = {0x76, 0x00, 0xFA, 0xF2, 0xC0, 0xA7, 0x28, 0xF8};  // a wait for the blank's flag
@@ -142,7 +142,7 @@ TEST(TileDictionary, RecordsEachImageOnceWithTheMajorityPalette) {
 // over it goes into the dictionary as the ROM file has it (so that the dictionary does not
 // change with the code either).
 TEST(TileDictionary, TakesTheRomFilesBytesWhereTheScanPlacedCode) {
-    auto model = LoadedModel({.freeTail = 510});
+    auto model = LoadedModel({.freeTail = 529});
     ScanRom(*model);
     const int last = kTilesPerBank - 1;
     TileImage free{};
