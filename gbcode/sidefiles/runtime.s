@@ -810,7 +810,7 @@ FrameWork::                     ; (LcdOffWait may turn the LDH into JR LcdOffSki
         ld a,c                  ; after a DMA call: the sprites first (the DMA has just put
         and a                   ; them back to palette 0)
         jr z,13$
-        SpritesCall = .         ; (an assignment: 13$ is still in reach; LcdOffSkip comes in here)
+        SpritesCall = .         ; (an assignment: 13$ is still in reach)
         call SpritesThisFrame   ; (ShadesFirst for a frame, when a fade's step waits)
         ld hl,#vSpritesOnly     ; after a frame whose work ended late, or a wait that found
         srl (hl)                ; nothing else to do, the sprites alone (the mark, 1, is
