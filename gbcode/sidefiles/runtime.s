@@ -1195,7 +1195,7 @@ OPCODE_CP = 0xFE
 ;     differs from OBP0 and some palette has a twin, each attribute also goes through the
 ;     twin table, which sends a sprite on OBP1 to its palette's twin; that pass runs even
 ;     when no tile has a palette (sprites on OBP1 then show palette 0's twin).
-SpritesThisFrame::
+SpritesThisFrame:
         ld a,(vFrameCount)      ; the slots are looked after a piece at a time, every fourth
         and #3                  ; frame when that leaves time for sprites (the usual frame
         dec a                   ; does nothing here): in turn four slots for a sprite on
