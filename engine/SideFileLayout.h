@@ -68,7 +68,7 @@ constexpr std::size_t kIdleCallOperands[] = {79, 100, 111, 205};
 constexpr std::size_t kIdleLoadCallOperand = 133;
 constexpr std::size_t kPadReadOperand = 210;
 // StoreHooksCode: JP from VramByteHook to VramByteOther at its head, operand at 262-263, and
-// CopyHookPair's JP C to the copy hook's checks past RAM, at 366-367 (the block is placed
+// CopyHookPair's JP C to the copy hook's checks past RAM, at 385-386 (the block is placed
 // anywhere: an address inside it is always one the program writes).
 constexpr std::size_t kVramByteOtherOperand = 262;
 constexpr std::size_t kCopyHookPairOperand = 385;

@@ -2,10 +2,10 @@
 ; The program places them side by side, DmaHook, EntryHook, CopyHook, CopyTail and, where
 ; there is room, StoreHooks from low to high addresses, in room at the end of bank 0 that the
 ; game never uses, or else in 0xFF bytes below the header that it cannot run (the scan keeps
-; them together, see engine/Scan.cpp). So the 102 bytes (366
-; with StoreHooks, 508 with its last pieces) are one block of code with several ways in (DmaHook at 0, EntryHook at 14,
-; CopyHook at 32, ...) that may run from one fragment into the next. It is assembled here as
-; that block, at offsets 0-365; the build cuts the fragments out into their places in
+; them together, see engine/Scan.cpp). So the 102 bytes (366 with StoreHooks, 508 with
+; their last pieces) are one block of code with several ways in (DmaHook at 0, EntryHook at
+; 14, CopyHook at 32, ...) that may run from one fragment into the next. It is assembled here
+; as that block, at offsets 0-507; the build cuts the fragments out into their places in
 ; bnk0cod.dat (each after one skipped byte: EntryHook at 1, DmaHook at 20, CopyHook at 35,
 ; CopyTail at 68, StoreHooks at 107). Only the places the program writes
 ; (engine/SideFileLayout.h) are fixed. Everything that does not have to be in bank 0 runs

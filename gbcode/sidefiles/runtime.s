@@ -1201,10 +1201,10 @@ SpritesThisFrame:
         dec a                   ; does nothing here): in turn four slots for a sprite on
         jr z,9$                 ; OBP1 until one is seen (less than a line), then the top
         sub #2                  ; slots; or the top slots, then, when they stayed, the slots
-        jr nz,6$                ; above the count (a change of the count takes up to two
+        jr nz,SpritesPass       ; above the count (a change of the count takes up to two
         ld a,(vShrinking)       ; lines). While the top slots come off, they are looked at
         and a                   ; every other frame. None of it when the game's waits
-        jr z,6$                 ; looked after the count since the last piece (IdleSlots;
+        jr z,SpritesPass        ; looked after the count since the last piece (IdleSlots;
         ldh a,(rLY)             ; the mark, 1, is taken)
         jr 8$
 9$:     ld hl,#vSlotsReady      ; the first piece: OAM holds the game's sprites now, and
@@ -1217,28 +1217,27 @@ SpritesThisFrame:
         ret z
 10$:    ld hl,#vSlotsKept
         srl (hl)
-        jr c,6$
+        jr c,SpritesPass
         ld a,(vFrameCount)
         bit 2,a
         ldh a,(rLY)             ; (the flags of the bit kept)
         jr nz,7$
         cp #SPRITES_END_LINE - 1 ; (on line 148 or later, nothing more: the checks of a piece
-        jr nc,6$                ; would take the line the pass needs)
+        jr nc,SpritesPass       ; would take the line the pass needs)
         call Obp1Probe
         ldh a,(rLY)
 8$:     cp #SPRITES_END_LINE - 2
-        jr nc,6$
+        jr nc,SpritesPass
         call ShrinkNoting
-        jr 6$
+        jr SpritesPass
 7$:     cp #SPRITES_END_LINE - 2
-        jr nc,6$
+        jr nc,SpritesPass
         call ShrinkNoting
-        jr nz,6$
+        jr nz,SpritesPass
         ldh a,(rLY)
         cp #SPRITES_END_LINE - 1
         call c,GrowSlots
-6$:
-SpritesPass::                   ; (LcdOffWait, with the LCD off: the pass alone)
+SpritesPass::                   ; (LcdOffWait, with the LCD off, comes in here: the pass alone)
         ld b,#4                 ; B: lines of blank left (with the LCD off, four), taken
         ldh a,(rLCDC)           ; after the count, which may have used some
         rla
