@@ -214,8 +214,8 @@ int CountForeign(const RunRecord& mono, const FrameRecord& colour, int lo, int h
     for (std::size_t address = 0; address < colour.vram.size(); ++address) {
         bool seen = false;
         for (int g = hi; g >= lo && !seen; --g) seen = mono.frames[g].vram[address] == colour.vram[address];
-        for (int g = hi; g >= lo && !seen; --g)
-            for (const auto& [at, value] : mono.frames[g].vramStores) seen = seen || (at == address && value == colour.vram[address]);
+        const auto storedThere = [&](const auto& store) { return store.first == address && store.second == colour.vram[address]; };
+        for (int g = hi; g >= lo && !seen; --g) seen = std::any_of(mono.frames[g].vramStores.begin(), mono.frames[g].vramStores.end(), storedThere);
         foreign += !seen;
     }
     return foreign;
