@@ -79,19 +79,6 @@ int RoomBelowHeader(const Bank& bank0, int length) {
     return best;
 }
 
-// Bytes of the SM83 instruction that starts with op.
-int InstructionLength(std::uint8_t op) {
-    switch (op) {
-    case 0x01: case 0x11: case 0x21: case 0x31: case 0x08: case 0xC2: case 0xC3: case 0xC4: case 0xCA: case 0xCC:
-    case 0xCD: case 0xD2: case 0xD4: case 0xDA: case 0xDC: case 0xEA: case 0xFA:
-        return 3;
-    case 0x10: case 0x18: case 0x20: case 0x28: case 0x30: case 0x38: case 0xE0: case 0xF0: case 0xE8: case 0xF8: case 0xCB:
-        return 2;
-    default:
-        return (op & 0xC7) == 0x06 || (op & 0xC7) == 0xC6 ? 2 : 1;  // LD r,n and arithmetic with n
-    }
-}
-
 constexpr std::uint8_t kVbk = 0x4F;  // VBK, 0xFF4F
 
 // An instruction that names VBK: LDH ($4F),A, LD ($FF4F),A or LD rr,$FF4F.
@@ -117,6 +104,18 @@ int SelectsVramBank1(const std::uint8_t* at) {
 }
 
 }  // namespace
+
+int InstructionLength(std::uint8_t op) {
+    switch (op) {
+    case 0x01: case 0x11: case 0x21: case 0x31: case 0x08: case 0xC2: case 0xC3: case 0xC4: case 0xCA: case 0xCC:
+    case 0xCD: case 0xD2: case 0xD4: case 0xDA: case 0xDC: case 0xEA: case 0xFA:
+        return 3;
+    case 0x10: case 0x18: case 0x20: case 0x28: case 0x30: case 0x38: case 0xE0: case 0xF0: case 0xE8: case 0xF8: case 0xCB:
+        return 2;
+    default:
+        return (op & 0xC7) == 0x06 || (op & 0xC7) == 0xC6 ? 2 : 1;  // LD r,n and arithmetic with n
+    }
+}
 
 long FindOwnVramBank1Use(const Model& model) {
     constexpr int kLookAhead = 48;  // bytes after the selection where its writes would start

@@ -140,6 +140,8 @@ int Bank0BlockLength(const Model& model);
 // names VBK again): code for a Game Boy Color that a monochrome one ignores, which in a colour
 // ROM would write over the colour attributes. The ROM offset of the selection, or -1.
 long FindOwnVramBank1Use(const Model& model);
+// Bytes of the Game Boy CPU instruction that starts with op (0xCB's second byte included).
+int InstructionLength(std::uint8_t op);
 
 // The whole preparation of bank 0, reporting progress through report. Without room at the
 // end of bank 0 it changes nothing and says so, unless overwriteRomCode asks for the

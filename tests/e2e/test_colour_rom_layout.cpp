@@ -15,6 +15,7 @@
 #include "engine/CodeFiles.h"
 #include "engine/Mapper.h"
 #include "engine/Rom.h"
+#include "engine/Scan.h"
 #include "engine/SideFileLayout.h"
 #include "engine/Writer.h"
 
@@ -106,15 +107,6 @@ TEST_F(SideFiles, PatchedPlacesAndCallsMeetTheirCode) {
 // from its first byte to its last, so it is walked instruction by instruction.
 TEST_F(SideFiles, PlacesInTheBlockAreNamedThroughOperandsTheProgramWrites) {
     using namespace sidefile;
-    const auto length = [](std::uint8_t op) {  // Game Boy CPU instruction lengths
-        if (op == 0xCB || op == 0x10 || op == 0xE0 || op == 0xF0 || op == 0xE8 || op == 0xF8 || op == 0x18 ||
-            (op < 0x40 && (op & 7) == 6) || (op < 0x40 && (op & 0xE7) == 0x20) || (op >= 0xC0 && (op & 7) == 6))
-            return 2;
-        if ((op < 0x40 && (op & 0xCF) == 0x01) || op == 0x08 || op == 0xEA || op == 0xFA || op == 0xC3 || op == 0xCD ||
-            (op >= 0xC0 && op < 0xE0 && ((op & 7) == 2 || (op & 7) == 4)))
-            return 3;
-        return 1;
-    };
     const auto namesAPlace = [](std::uint8_t op) {  // JP, CALL (also on a condition), LD A,(nnnn), LD (nnnn),A
         return op == 0xC3 || op == 0xCD || op == 0xFA || op == 0xEA || (op >= 0xC0 && op < 0xE0 && ((op & 7) == 2 || (op & 7) == 4));
     };
@@ -136,7 +128,7 @@ TEST_F(SideFiles, PlacesInTheBlockAreNamedThroughOperandsTheProgramWrites) {
     int jumps = 0;
     for (const auto& f : fragments) {
         std::size_t at = 0;
-        for (; at < f.size; at += std::size_t(length(f.code[at]))) {
+        for (; at < f.size; at += std::size_t(InstructionLength(f.code[at]))) {
             if (!namesAPlace(f.code[at])) continue;
             ++jumps;
             const int target = f.code[at + 1] | f.code[at + 2] << 8;
