@@ -418,7 +418,6 @@ CopyRowHl:                      ; B bytes from DE to HL
         LOOP b, CopyRowHl
         ret
 
-
 CopyMemBc:                      ; DE bytes from HL to BC
         ld a,(hl+)
         ld (bc),a
